@@ -1,0 +1,20 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace ado {
+
+// A failure of the data-access layer. The description is the complete text
+// the driver manager and the driver gave: every diagnostic record, each with
+// its SQLSTATE, or our own text for failures found before reaching ODBC.
+class Error : public std::runtime_error {
+ public:
+  explicit Error(const std::string& description, std::string sqlState = {});
+  const std::string& sqlState() const { return sqlState_; }
+
+ private:
+  std::string sqlState_;
+};
+
+}  // namespace ado

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Connection.h"
+#include "Value.h"
+
+namespace ado {
+
+enum CursorType { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
+enum LockType { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 };
+
+// What the driver tells about one column of a result.
+struct ColumnInfo {
+  std::string name;
+  int sqlType = 0;          // SQL_* data type code
+  std::size_t size = 0;     // column size
+  int decimalDigits = 0;
+  bool nullable = true;     // false only when the driver says SQL_NO_NULLS
+  bool updatable = true;    // false when the driver reports it read-only
+  bool autoIncrement = false;
+  std::string baseTable;    // where the driver tells it
+  std::string baseColumn;
+};
+
+// A cell of the row cache: NULL, or text (numbers and dates in the text form
+// the driver gives; binary as the raw bytes).
+struct CellView {
+  bool isNull = true;
+  std::string_view text;
+};
+
+class RowCache;
+class RowWriter;
+
+// A result set over an open connection, shared-owned. It keeps its
+// connection alive. Rows are fetched in blocks and kept in a compact cache,
+// lazily: FetchMore reads only as many rows as asked for.
+class Recordset : public std::enable_shared_from_this<Recordset> {
+ public:
+  Recordset();
+  ~Recordset();
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  // Runs the query on the connection. With a client-side connection and
+  // lock type optimistic, cells can be written with UpdateCell.
+  void Open(const std::string& source, const ConnectionPtr& activeConnection, int cursorType,
+            int lockType);
+  void Close();
+  bool isOpen() const;
+
+  // Navigation over the rows, fetching as needed. Named so because EOF is a
+  // macro of the C library.
+  bool Eof();
+  void MoveNext();
+
+  // Field values of the current row, by column name or by position.
+  Value FieldValue(std::string_view name);
+  Value FieldValue(int index);
+
+  int fieldCount() const;
+  const ColumnInfo& column(int index) const;
+
+  // What a grid binds to.
+  std::shared_ptr<Recordset> DataSource();
+
+  // The row cache, for a grid.
+  std::size_t rowCount() const;  // rows fetched so far
+  bool allRowsFetched() const;
+  std::size_t FetchMore(std::size_t rows);  // returns how many rows were added
+  CellView cell(std::size_t row, int column) const;
+
+  // Writes one cell of a cached row to the database: one statement in its own
+  // transaction that must change exactly that row, found by its identity and
+  // the cell's original value. On success the cached row is replaced by what
+  // the database stored. Raises Error (and leaves the cache showing what the
+  // database holds for that row) when the write is refused or finds no row.
+  // std::nullopt writes NULL.
+  void UpdateCell(std::size_t row, int column, const std::optional<std::string>& value);
+
+  // Empty when the column can be edited, otherwise why not.
+  std::string ReadOnlyReason(int column) const;
+
+ private:
+  ConnectionPtr connection_;
+  std::unique_ptr<RowCache> rows_;
+  std::unique_ptr<RowWriter> writer_;
+  std::size_t position_ = 0;
+};
+
+using RecordsetPtr = std::shared_ptr<Recordset>;
+
+}  // namespace ado

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace ui {
+
+enum class MessageIcon { None, Warning };
+
+struct MessageBoxRequest {
+  std::string text;   // exactly as built; carriage returns show as line breaks
+  std::string title;  // empty: the application title
+  MessageIcon icon = MessageIcon::None;
+};
+
+// Shows a modal box with one OK button and waits until it is closed.
+void MsgBox(const std::string& text, MessageIcon icon = MessageIcon::None,
+            const std::string& title = {});
+
+// The title boxes get when they give none of their own.
+void SetApplicationTitleText(const std::string& title);
+const std::string& ApplicationTitleText();
+
+// Tests capture boxes instead of showing them. The title is already resolved.
+using MessageBoxHandler = std::function<void(const MessageBoxRequest&)>;
+void SetMessageBoxHandler(MessageBoxHandler handler);  // empty: real boxes
+
+}  // namespace ui
