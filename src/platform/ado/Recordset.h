@@ -26,6 +26,9 @@ struct ColumnInfo {
   bool autoIncrement = false;
   std::string baseTable;    // where the driver tells it
   std::string baseColumn;
+
+  bool isText() const;    // character data of any width
+  bool isBinary() const;  // raw bytes
 };
 
 // A cell of the row cache: NULL, or text (numbers and dates in the text form

@@ -24,6 +24,8 @@ class PageWindow : public QWidget {
  public:
   PageWindow(Border border, int clientWidthTwips, int clientHeightTwips);
 
+  // Loads the window (runs Form_Load) unless it is loaded already.
+  void Load();
   // Shows the window modeless; the first showing loads it first.
   void Show();
   void Hide();

@@ -1,0 +1,48 @@
+#include "Controls.h"
+
+#include <QApplication>
+#include <QPalette>
+
+#include "frame/Appearance.h"
+#include "platform/ui/PageWindow.h"
+
+namespace pages {
+
+QPushButton* MakePushButton(QWidget* parent, const QString& caption, int left, int top, int width,
+                            int height) {
+  auto* button = new QPushButton(caption, parent);
+  button->setFont(frame::PushButtonFont());
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  QPalette palette = button->palette();
+  palette.setColor(QPalette::Button, Qt::white);
+  palette.setColor(QPalette::ButtonText, QApplication::palette().color(QPalette::ButtonText));
+  button->setPalette(palette);
+  ui::PlaceInTwips(*button, left, top, width, height);
+  return button;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top, int width,
+                  int height) {
+  auto* label = new QLabel(caption, parent);
+  label->setFont(frame::PageFont());
+  label->setAutoFillBackground(true);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  label->setPalette(palette);
+  ui::PlaceInTwips(*label, left, top, width, height);
+  return label;
+}
+
+QWidget* MakeHorizontalLine(QWidget* parent, int left, int top, int right) {
+  auto* line = new QWidget(parent);
+  line->setAutoFillBackground(true);
+  QPalette palette = line->palette();
+  palette.setColor(QPalette::Window, QApplication::palette().color(QPalette::WindowText));
+  line->setPalette(palette);
+  line->setGeometry(ui::TwipsToPixels(left), ui::TwipsToPixels(top),
+                    ui::TwipsToPixels(right - left) + 1, 1);
+  return line;
+}
+
+}  // namespace pages

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QLabel>
+#include <QPushButton>
+#include <QString>
+
+namespace pages {
+
+// The controls of the page layouts, placed in twips, with the page look:
+// push buttons in Arial 11.25 pt bold on white, never a default button;
+// labels in Arial 9 pt bold.
+QPushButton* MakePushButton(QWidget* parent, const QString& caption, int left, int top, int width,
+                            int height);
+QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top, int width,
+                  int height);
+
+// A horizontal one-pixel line in the window-text colour.
+QWidget* MakeHorizontalLine(QWidget* parent, int left, int top, int right);
+
+}  // namespace pages

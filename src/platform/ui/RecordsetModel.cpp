@@ -1,0 +1,157 @@
+#include "RecordsetModel.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+
+#include "platform/ado/AdoError.h"
+
+namespace ui {
+
+namespace {
+
+const QString kNullText = QStringLiteral("NULL");
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+RecordsetModel::RecordsetModel(ado::RecordsetPtr recordset, QObject* parent)
+    : QAbstractTableModel(parent),
+      recordset_(std::move(recordset)),
+      shownRows_(recordset_ ? recordset_->rowCount() : 0) {}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid() || !recordset_) return 0;
+  return static_cast<int>(shownRows_);
+}
+
+int RecordsetModel::columnCount(const QModelIndex& parent) const {
+  if (parent.isValid() || !recordset_) return 0;
+  return recordset_->fieldCount();
+}
+
+QString RecordsetModel::displayText(const ado::CellView& cell, int column) const {
+  if (!recordset_->column(column).isBinary()) return ToQString(cell.text);
+  QByteArray bytes(cell.text.data(), static_cast<qsizetype>(cell.text.size()));
+  return QStringLiteral("0x") + QString::fromLatin1(bytes.toHex()).toUpper();
+}
+
+QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || !recordset_) return {};
+  const auto row = static_cast<std::size_t>(index.row());
+  if (row >= shownRows_) return {};
+  const ado::CellView cell = recordset_->cell(row, index.column());
+  switch (role) {
+    case Qt::DisplayRole:
+      return cell.isNull ? kNullText : displayText(cell, index.column());
+    case Qt::EditRole:
+      return cell.isNull ? QString() : displayText(cell, index.column());
+    case NullRole:
+      return cell.isNull;
+    case Qt::ForegroundRole:
+      if (cell.isNull) return QBrush(QColor(Qt::gray));
+      return {};
+    case Qt::FontRole:
+      if (cell.isNull) {
+        QFont font;
+        font.setItalic(true);
+        return font;
+      }
+      return {};
+    default:
+      return {};
+  }
+}
+
+QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || !recordset_) return {};
+  if (orientation == Qt::Vertical) return section + 1;
+  if (section < 0 || section >= recordset_->fieldCount()) return {};
+  return QString::fromStdString(recordset_->column(section).name);
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (recordset_ && recordset_->ReadOnlyReason(index.column()).empty()) flags |= Qt::ItemIsEditable;
+  return flags;
+}
+
+QString RecordsetModel::readOnlyReason(int column) const {
+  if (!recordset_) return {};
+  return QString::fromStdString(recordset_->ReadOnlyReason(column));
+}
+
+bool RecordsetModel::columnIsText(int column) const {
+  return recordset_ && recordset_->column(column).isText();
+}
+
+bool RecordsetModel::columnIsNullable(int column) const {
+  return recordset_ && recordset_->column(column).nullable;
+}
+
+std::optional<std::string> RecordsetModel::valueToStore(const QVariant& value, int role,
+                                                        int column) const {
+  if (role == NullRole) return std::nullopt;
+  const QString text = value.toString();
+  // An emptied cell means the empty text where a text can be stored and no
+  // value at all everywhere else.
+  if (text.isEmpty() && !columnIsText(column)) return std::nullopt;
+  return text.toStdString();
+}
+
+bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || !recordset_ || (role != Qt::EditRole && role != NullRole)) return false;
+  const auto row = static_cast<std::size_t>(index.row());
+  const int column = index.column();
+  const std::optional<std::string> newValue = valueToStore(value, role, column);
+  const ado::CellView old = recordset_->cell(row, column);
+  if (old.isNull == !newValue.has_value() && (!newValue || old.text == *newValue)) return true;
+  try {
+    recordset_->UpdateCell(row, column, newValue);
+    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
+    return true;
+  } catch (const std::exception& failure) {
+    // The recordset now shows what the database holds for the row.
+    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
+    emit writeFailed(QString::fromUtf8(failure.what()));
+    return false;
+  }
+}
+
+bool RecordsetModel::canFetchMore(const QModelIndex& parent) const {
+  return !parent.isValid() && recordset_ && recordset_->isOpen() && !recordset_->allRowsFetched();
+}
+
+void RecordsetModel::fetchRows(std::size_t rows) {
+  // The rows are read into the recordset's cache first and announced after;
+  // views see them only from endInsertRows on.
+  try {
+    recordset_->FetchMore(rows);
+  } catch (const std::exception& failure) {
+    emit fetchFailed(QString::fromUtf8(failure.what()));
+  }
+  const std::size_t cached = recordset_->rowCount();
+  if (cached <= shownRows_) return;
+  beginInsertRows({}, static_cast<int>(shownRows_), static_cast<int>(cached - 1));
+  shownRows_ = cached;
+  endInsertRows();
+}
+
+void RecordsetModel::fetchMore(const QModelIndex& parent) {
+  if (!canFetchMore(parent)) return;
+  fetchRows(FetchBlockRows);
+}
+
+void RecordsetModel::fetchAll() {
+  while (canFetchMore({})) {
+    const std::size_t before = shownRows_;
+    fetchRows(static_cast<std::size_t>(-1) / 2);
+    if (shownRows_ == before) break;
+  }
+}
+
+}  // namespace ui

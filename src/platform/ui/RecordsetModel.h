@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "platform/ado/Recordset.h"
+
+namespace ui {
+
+// The rows of a recordset as a Qt table model. Rows are fetched lazily, a
+// block at a time; data() only reads the recordset's cache. A cell edit is
+// written through the recordset at once; a refused write is kept and
+// announced, never shown by the model itself.
+class RecordsetModel final : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  // Marks the value of setData as NULL instead of the text it carries.
+  static constexpr int NullRole = Qt::UserRole + 1;
+  static constexpr int FetchBlockRows = 256;
+
+  explicit RecordsetModel(ado::RecordsetPtr recordset, QObject* parent = nullptr);
+
+  const ado::RecordsetPtr& recordset() const { return recordset_; }
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+  bool canFetchMore(const QModelIndex& parent) const override;
+  void fetchMore(const QModelIndex& parent) override;
+
+  // Reads every remaining row, as a jump to the last row needs.
+  void fetchAll();
+
+  QString readOnlyReason(int column) const;
+  bool columnIsText(int column) const;
+  bool columnIsNullable(int column) const;
+
+ signals:
+  // A write the database refused or that found no row to change; the grid
+  // already shows what the database holds.
+  void writeFailed(const QString& message);
+  // Reading further rows failed; the rows read so far stay.
+  void fetchFailed(const QString& message);
+
+ private:
+  void fetchRows(std::size_t rows);
+  QString displayText(const ado::CellView& cell, int column) const;
+  std::optional<std::string> valueToStore(const QVariant& value, int role, int column) const;
+
+  ado::RecordsetPtr recordset_;
+  std::size_t shownRows_ = 0;  // rows the views have been told of
+};
+
+}  // namespace ui
