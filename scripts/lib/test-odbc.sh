@@ -1,0 +1,38 @@
+# Private ODBC files for a test run, so that nothing the tests do reads or
+# changes the user's or the system's data sources.
+# shellcheck shell=bash
+
+QUORVANE_TEST_PG_DSN=QuorvaneTestPg
+
+# write_test_odbc_files DIR: writes DIR/odbcinst.ini and DIR/odbc.ini and
+# points ODBCSYSINI and ODBCINI at them. The PostgreSQL data source needs the
+# QUORVANE_PG_* variables of pg_start.
+write_test_odbc_files() {
+  local dir=$1 sqlite pg
+  sqlite=$(odbc_driver_path libsqlite3odbc.so) || die "the SQLite3 ODBC driver (libsqliteodbc) is not installed"
+  pg=$(odbc_driver_path psqlodbcw.so) || die "the PostgreSQL ODBC driver (odbc-postgresql) is not installed"
+  mkdir -p "$dir"
+  cat >"$dir/odbcinst.ini" <<INI
+[SQLite3]
+Description = SQLite3 ODBC Driver
+Driver = $sqlite
+
+[PostgreSQL Unicode]
+Description = PostgreSQL ODBC driver (Unicode version)
+Driver = $pg
+INI
+  cat >"$dir/odbc.ini" <<INI
+[$QUORVANE_TEST_PG_DSN]
+Description = Throwaway PostgreSQL server of the test run
+Driver = PostgreSQL Unicode
+Servername = ${QUORVANE_PG_HOST:?}
+Port = ${QUORVANE_PG_PORT:?}
+Database = ${QUORVANE_PG_DATABASE:?}
+Username = ${QUORVANE_PG_USER:?}
+UseDeclareFetch = 1
+Fetch = 200
+INI
+  export ODBCSYSINI=$dir
+  export ODBCINI=$dir/odbc.ini
+  export QUORVANE_PG_DSN=$QUORVANE_TEST_PG_DSN
+}
