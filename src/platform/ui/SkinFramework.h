@@ -27,6 +27,11 @@ class SkinFramework : public QObject {
   const QString& styleSheet() const { return styleSheet_; }
   QWidget* appliedTo() const { return appliedTo_; }
 
+ signals:
+  // Every use of a member, before it takes effect: "invoke 2", "get 1",
+  // "set 5". Lets diagnostics follow what a caller asks of the component.
+  void memberUsed(const QString& use) const;
+
  private:
   QString styleSheet_;
   bool loaded_ = false;
