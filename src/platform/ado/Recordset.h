@@ -40,6 +40,8 @@ struct CellView {
 
 class RowCache;
 class RowWriter;
+class OdbcStatement;
+class ResultReader;
 
 // A result set over an open connection, shared-owned. It keeps its
 // connection alive. Rows are fetched in blocks and kept in a compact cache,
@@ -90,11 +92,26 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // Empty when the column can be edited, otherwise why not.
   std::string ReadOnlyReason(int column) const;
 
+  // Takes over a statement whose result is ready (the connection's schema
+  // rowsets use it). `names`, when given, replace the driver's column names.
+  void OpenResult(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
+                  const std::vector<std::string>& names = {});
+
  private:
+  void RequireOpen() const;
+  int ColumnIndex(std::string_view name) const;
+  bool FetchUntil(std::size_t row);
+
   ConnectionPtr connection_;
+  std::unique_ptr<OdbcStatement> statement_;
+  std::vector<ColumnInfo> columns_;
+  std::unique_ptr<ResultReader> reader_;
   std::unique_ptr<RowCache> rows_;
   std::unique_ptr<RowWriter> writer_;
   std::size_t position_ = 0;
+  bool open_ = false;
+  bool clientCursor_ = false;
+  int lockType_ = adLockReadOnly;
 };
 
 using RecordsetPtr = std::shared_ptr<Recordset>;

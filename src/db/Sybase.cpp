@@ -1,0 +1,96 @@
+#include "Sybase.h"
+
+#include <QListWidget>
+#include <QString>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <stdexcept>
+
+#include "db/DataSource.h"
+#include "frame/ErrorReport.h"
+#include "platform/ado/Connection.h"
+#include "platform/ado/Recordset.h"
+#include "platform/ui/EventLoop.h"
+
+namespace db {
+namespace {
+
+constexpr std::string_view CatalogueLocation = "in Dunmarra2021/08/31.Sybase.AddTablesToSybaseListbox ";
+
+std::string UpperCased(std::string text) {
+  std::ranges::transform(text, text.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
+// A step on an object that was never created fails like any other step.
+template <class Object>
+Object& Existing(const std::shared_ptr<Object>& object) {
+  if (!object) throw std::runtime_error("Object variable not set");
+  return *object;
+}
+
+}  // namespace
+
+bool ConnectToSybase() {
+  // Creation is outside the trap: a missing data-access layer is the
+  // caller's failure to report.
+  ado::ConnectionPtr connection = ado::CreateConnection();
+  bool connected = false;
+  try {
+    OpenDataSourceConnection(*connection);
+    connected = true;
+  } catch (...) {
+    connected = false;
+  }
+  connection.reset();  // releasing the last reference closes it
+  return connected;
+}
+
+void AddTablesToSybaseListbox(QListWidget& list) {
+  frame::ErrorTrap trap(CatalogueLocation);
+  ado::ConnectionPtr connection;
+  ado::RecordsetPtr tables;
+
+  trap.Step(100, [&] { connection = ado::CreateConnection(); });
+  trap.Step(104, [&] { Existing(connection).setProvider("MSDASQL"); });
+  trap.Step(106, [&] { Existing(connection).Open(ConnectionStringFor(CurrentDataSourceName())); });
+  trap.Step(108, [&] { tables = Existing(connection).OpenSchema(ado::adSchemaTables); });
+  trap.Step(110, [&] { list.clear(); });
+
+  // Without a rowset every read would fail the same way for ever, so the
+  // enumeration ends there; so it does after the first failed read of an
+  // open rowset (a failing Eof or MoveNext would repeat without end).
+  bool reading = tables != nullptr;
+  while (reading) {
+    bool readFailed = false;
+    const bool atEnd = trap.Test(112, [&] { return tables->Eof(); }, true);
+    // A failed test counts as "at the end" here, see above.
+    if (atEnd) break;
+    const bool isTable = trap.Test(114, [&] {
+      const ado::Value type = tables->FieldValue("TABLE_TYPE");
+      return !type.isNull() && type.toString() == "TABLE";
+    });
+    if (isTable) {
+      trap.Step(116, [&] { ui::DoEvents(); });
+      const bool listed = trap.Test(118, [&] {
+        const ado::Value name = tables->FieldValue("TABLE_NAME");
+        return !name.isNull() && UpperCased(name.toString()).find("SYS") == std::string::npos;
+      });
+      if (listed)
+        trap.Step(120, [&] { list.addItem(QString::fromStdString(tables->FieldValue("TABLE_NAME").toString())); });
+    }
+    readFailed = !trap.Step(122, [&] { tables->MoveNext(); });
+    reading = !readFailed;
+  }
+
+  if (tables) {
+    trap.Step(124, [&] { tables->Close(); });
+    trap.Step(126, [&] { tables.reset(); });
+  }
+  if (connection && connection->isOpen()) trap.Step(128, [&] { connection->Close(); });
+  trap.Step(130, [&] { connection.reset(); });
+}
+
+}  // namespace db

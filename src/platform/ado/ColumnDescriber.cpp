@@ -1,0 +1,62 @@
+#include "ColumnDescriber.h"
+
+#include <sqlext.h>
+
+#include "OdbcStatement.h"
+
+namespace ado {
+namespace {
+
+std::string TextAttribute(SQLHSTMT statement, SQLUSMALLINT column, SQLUSMALLINT field) {
+  SQLCHAR text[512] = {};
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLColAttribute(statement, column, field, text, sizeof text, &length, nullptr)))
+    return {};
+  return reinterpret_cast<const char*>(text);
+}
+
+std::optional<SQLLEN> NumberAttribute(SQLHSTMT statement, SQLUSMALLINT column, SQLUSMALLINT field) {
+  SQLLEN value = 0;
+  if (!SQL_SUCCEEDED(SQLColAttribute(statement, column, field, nullptr, 0, nullptr, &value)))
+    return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::vector<ColumnInfo> DescribeColumns(const OdbcStatement& statement) {
+  const SQLHSTMT handle = statement.handle();
+  SQLSMALLINT count = 0;
+  statement.Check(SQLNumResultCols(handle, &count), "Reading the columns of the result");
+  std::vector<ColumnInfo> columns;
+  for (SQLUSMALLINT number = 1; number <= static_cast<SQLUSMALLINT>(count); ++number) {
+    std::vector<SQLCHAR> name(256);
+    SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = SQL_NULLABLE_UNKNOWN;
+    SQLULEN size = 0;
+    statement.Check(SQLDescribeCol(handle, number, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                                   &nameLength, &type, &size, &digits, &nullable),
+                    "Describing a column");
+    if (nameLength >= static_cast<SQLSMALLINT>(name.size())) {
+      name.resize(static_cast<std::size_t>(nameLength) + 1);
+      statement.Check(SQLDescribeCol(handle, number, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                                     &nameLength, &type, &size, &digits, &nullable),
+                      "Describing a column");
+    }
+    ColumnInfo info;
+    info.name = reinterpret_cast<const char*>(name.data());
+    info.sqlType = type;
+    info.size = static_cast<std::size_t>(size);
+    info.decimalDigits = digits;
+    info.nullable = nullable != SQL_NO_NULLS;
+    if (auto updatable = NumberAttribute(handle, number, SQL_DESC_UPDATABLE))
+      info.updatable = *updatable != SQL_ATTR_READONLY;
+    if (auto autoIncrement = NumberAttribute(handle, number, SQL_DESC_AUTO_UNIQUE_VALUE))
+      info.autoIncrement = *autoIncrement == SQL_TRUE;
+    info.baseTable = TextAttribute(handle, number, SQL_DESC_BASE_TABLE_NAME);
+    info.baseColumn = TextAttribute(handle, number, SQL_DESC_BASE_COLUMN_NAME);
+    columns.push_back(std::move(info));
+  }
+  return columns;
+}
+
+}  // namespace ado

@@ -1,0 +1,70 @@
+#include "OdbcConnection.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+
+#include "AdoError.h"
+#include "OdbcDiagnostics.h"
+#include "OdbcStatement.h"
+
+namespace ado {
+
+OdbcConnection::OdbcConnection()
+    : OdbcConnection(std::make_shared<EnvironmentHandle>(AllocateEnvironment())) {}
+
+OdbcConnection::OdbcConnection(std::shared_ptr<EnvironmentHandle> environment)
+    : environment_(std::move(environment)), connection_(AllocateConnection(*environment_)) {}
+
+OdbcConnection::~OdbcConnection() { Close(); }
+
+void OdbcConnection::Open(const std::string& odbcConnectionString) {
+  if (open_) throw Error("Operation is not allowed when the object is open.");
+  SQLCHAR completed[1024] = {};
+  SQLSMALLINT completedLength = 0;
+  std::string text = odbcConnectionString;
+  const SQLRETURN rc = SQLDriverConnect(
+      connection_.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+      static_cast<SQLSMALLINT>(text.size()), completed, sizeof completed, &completedLength,
+      SQL_DRIVER_NOPROMPT);
+  CheckOdbc(rc, SQL_HANDLE_DBC, connection_.get(), "Connecting to the data source");
+  open_ = true;
+  connectionString_ = odbcConnectionString;
+  SQLUSMALLINT extensions = 0;
+  if (SQL_SUCCEEDED(SQLGetInfo(connection_.get(), SQL_GETDATA_EXTENSIONS, &extensions,
+                               sizeof extensions, nullptr)))
+    blockGetData_ = (extensions & SQL_GD_BLOCK) != 0;
+}
+
+void OdbcConnection::Close() {
+  for (OdbcStatement* statement : std::vector<OdbcStatement*>(statements_)) statement->Release();
+  statements_.clear();
+  if (open_) {
+    open_ = false;
+    SQLDisconnect(connection_.get());
+  }
+}
+
+SQLHDBC OdbcConnection::handle() const {
+  if (!open_) throw Error("Operation is not allowed when the object is closed.");
+  return connection_.get();
+}
+
+std::string OdbcConnection::DriverName() const {
+  SQLCHAR name[256] = {};
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetInfo(handle(), SQL_DRIVER_NAME, name, sizeof name, &length))) return {};
+  return reinterpret_cast<const char*>(name);
+}
+
+std::unique_ptr<OdbcConnection> OdbcConnection::OpenAnother() const {
+  auto other = std::make_unique<OdbcConnection>(environment_);
+  other->Open(connectionString_);
+  return other;
+}
+
+void OdbcConnection::Register(OdbcStatement* statement) { statements_.push_back(statement); }
+
+void OdbcConnection::Unregister(OdbcStatement* statement) { std::erase(statements_, statement); }
+
+}  // namespace ado

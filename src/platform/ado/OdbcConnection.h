@@ -1,0 +1,57 @@
+#pragma once
+
+#include <sql.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "OdbcHandles.h"
+
+namespace ado {
+
+class OdbcStatement;
+
+// One ODBC connection handle with its environment. Statements register
+// themselves so that closing the connection frees them first: the driver
+// manager would free them itself on disconnect and leave our owners with
+// dangling handles.
+class OdbcConnection {
+ public:
+  OdbcConnection();
+  ~OdbcConnection();
+  OdbcConnection(const OdbcConnection&) = delete;
+  OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+  // Connects with an ODBC connection string, never prompting.
+  void Open(const std::string& odbcConnectionString);
+  void Close();
+  bool isOpen() const { return open_; }
+
+  SQLHDBC handle() const;
+  const std::string& connectionString() const { return connectionString_; }
+  std::string DriverName() const;
+
+  // Whether SQLGetData works on any row of a block (after SQLSetPos).
+  bool blockGetData() const { return blockGetData_; }
+
+  // A second, independent connection to the same data source.
+  std::unique_ptr<OdbcConnection> OpenAnother() const;
+
+  void Register(OdbcStatement* statement);
+  void Unregister(OdbcStatement* statement);
+
+ // A connection on an environment already set up (see OpenAnother).
+  explicit OdbcConnection(std::shared_ptr<EnvironmentHandle> environment);
+
+ private:
+
+  std::shared_ptr<EnvironmentHandle> environment_;
+  ConnectionHandle connection_;
+  bool open_ = false;
+  bool blockGetData_ = false;
+  std::string connectionString_;
+  std::vector<OdbcStatement*> statements_;
+};
+
+}  // namespace ado

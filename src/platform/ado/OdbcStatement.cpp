@@ -1,0 +1,50 @@
+#include "OdbcStatement.h"
+
+#include <sqlext.h>
+
+#include "AdoError.h"
+#include "OdbcConnection.h"
+#include "OdbcDiagnostics.h"
+
+namespace ado {
+
+OdbcStatement::OdbcStatement(OdbcConnection& connection)
+    : connection_(&connection), handle_(AllocateStatement(connection.handle())) {
+  connection_->Register(this);
+}
+
+OdbcStatement::~OdbcStatement() { Release(); }
+
+void OdbcStatement::Release() {
+  if (connection_ != nullptr) {
+    connection_->Unregister(this);
+    connection_ = nullptr;
+  }
+  if (handle_) {
+    SQLFreeStmt(handle_.get(), SQL_CLOSE);
+    handle_.reset();
+  }
+}
+
+SQLHSTMT OdbcStatement::handle() const {
+  if (!handle_) throw Error("Operation is not allowed when the object is closed.");
+  return handle_.get();
+}
+
+void OdbcStatement::Check(SQLRETURN rc, const char* what) const {
+  if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) ThrowOdbcError(SQL_HANDLE_STMT, handle(), what);
+}
+
+void OdbcStatement::ExecDirect(const std::string& sql) {
+  std::string text = sql;
+  const SQLRETURN rc = SQLExecDirect(handle(), reinterpret_cast<SQLCHAR*>(text.data()),
+                                     static_cast<SQLINTEGER>(text.size()));
+  // A statement that changes nothing ends in SQL_NO_DATA; it is no failure.
+  if (rc != SQL_NO_DATA) Check(rc, "Running the statement");
+}
+
+void OdbcStatement::AllTables() {
+  Check(SQLTables(handle(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), "Reading the tables");
+}
+
+}  // namespace ado

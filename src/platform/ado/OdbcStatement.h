@@ -1,0 +1,38 @@
+#pragma once
+
+#include <sql.h>
+
+#include <string>
+
+#include "OdbcHandles.h"
+
+namespace ado {
+
+class OdbcConnection;
+
+// A statement handle on an open connection. The connection frees it when it
+// closes first; from then on every use raises.
+class OdbcStatement {
+ public:
+  explicit OdbcStatement(OdbcConnection& connection);
+  ~OdbcStatement();
+  OdbcStatement(const OdbcStatement&) = delete;
+  OdbcStatement& operator=(const OdbcStatement&) = delete;
+
+  SQLHSTMT handle() const;
+  bool released() const { return !handle_; }
+  void Release();
+
+  // Raises with the statement's diagnostics when rc is no success.
+  void Check(SQLRETURN rc, const char* what) const;
+
+  void ExecDirect(const std::string& sql);
+  // The tables of the data source, unrestricted.
+  void AllTables();
+
+ private:
+  OdbcConnection* connection_;
+  StatementHandle handle_;
+};
+
+}  // namespace ado

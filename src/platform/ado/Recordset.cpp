@@ -1,0 +1,182 @@
+#include "Recordset.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "AdoError.h"
+#include "ColumnDescriber.h"
+#include "OdbcConnection.h"
+#include "OdbcStatement.h"
+#include "ResultReader.h"
+#include "RowCache.h"
+#include "RowWriter.h"
+
+namespace ado {
+namespace {
+
+bool IsNumeric(int sqlType) {
+  switch (sqlType) {
+    case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
+    case SQL_DECIMAL: case SQL_NUMERIC: case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE:
+    case SQL_BIT:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+const char* const ClosedMessage = "Operation is not allowed when the object is closed.";
+const char* const NoCurrentRowMessage =
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.";
+const char* const NoSuchFieldMessage =
+    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
+
+}  // namespace
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+
+void Recordset::Open(const std::string& source, const ConnectionPtr& activeConnection, int cursorType,
+                     int lockType) {
+  if (open_) throw Error("Operation is not allowed when the object is open.");
+  if (!activeConnection || !activeConnection->isOpen())
+    throw Error("The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
+  if (cursorType < adOpenForwardOnly || cursorType > adOpenStatic || lockType < adLockReadOnly ||
+      lockType > adLockOptimistic)
+    throw Error("Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
+  auto statement = std::make_unique<OdbcStatement>(activeConnection->odbc());
+  statement->ExecDirect(source);
+  // The cursor lives where the connection says at the moment of opening.
+  const bool client = activeConnection->cursorLocation() == adUseClient;
+  OpenResult(std::move(statement), activeConnection);
+  clientCursor_ = client;
+  lockType_ = lockType;
+}
+
+void Recordset::OpenResult(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
+                           const std::vector<std::string>& names) {
+  if (open_) throw Error("Operation is not allowed when the object is open.");
+  std::vector<ColumnInfo> columns = DescribeColumns(*statement);
+  for (std::size_t index = 0; index < names.size() && index < columns.size(); ++index)
+    columns[index].name = names[index];
+  auto reader = std::make_unique<ResultReader>(*statement, columns, connection->odbc().blockGetData());
+  connection_ = connection;
+  statement_ = std::move(statement);
+  columns_ = std::move(columns);
+  reader_ = std::move(reader);
+  rows_ = std::make_unique<RowCache>(static_cast<int>(columns_.size()));
+  position_ = 0;
+  clientCursor_ = false;
+  lockType_ = adLockReadOnly;
+  open_ = true;
+}
+
+void Recordset::Close() {
+  RequireOpen();
+  writer_.reset();
+  rows_.reset();
+  reader_.reset();
+  statement_.reset();
+  columns_.clear();
+  connection_.reset();
+  position_ = 0;
+  open_ = false;
+}
+
+bool Recordset::isOpen() const { return open_; }
+
+void Recordset::RequireOpen() const {
+  if (!open_) throw Error(ClosedMessage);
+}
+
+bool Recordset::FetchUntil(std::size_t row) {
+  while (rows_->rowCount() <= row && !reader_->finished()) reader_->ReadBlock(*rows_);
+  return row < rows_->rowCount();
+}
+
+bool Recordset::Eof() {
+  RequireOpen();
+  return !FetchUntil(position_);
+}
+
+void Recordset::MoveNext() {
+  RequireOpen();
+  if (!FetchUntil(position_)) throw Error(NoCurrentRowMessage);
+  ++position_;
+}
+
+int Recordset::ColumnIndex(std::string_view name) const {
+  for (std::size_t index = 0; index < columns_.size(); ++index)
+    if (SameName(columns_[index].name, name)) return static_cast<int>(index);
+  throw Error(NoSuchFieldMessage);
+}
+
+Value Recordset::FieldValue(std::string_view name) {
+  RequireOpen();
+  return FieldValue(ColumnIndex(name));
+}
+
+Value Recordset::FieldValue(int index) {
+  RequireOpen();
+  if (index < 0 || index >= fieldCount()) throw Error(NoSuchFieldMessage);
+  if (!FetchUntil(position_)) throw Error(NoCurrentRowMessage);
+  const CellView view = rows_->cell(position_, index);
+  if (view.isNull) return Value();
+  const ColumnInfo& info = columns_[static_cast<std::size_t>(index)];
+  std::string text(view.text);
+  if (info.isBinary()) return Value::Binary(std::move(text));
+  if (IsNumeric(info.sqlType)) return Value::Number(std::move(text));
+  return Value::Text(std::move(text));
+}
+
+int Recordset::fieldCount() const { return static_cast<int>(columns_.size()); }
+
+const ColumnInfo& Recordset::column(int index) const {
+  if (index < 0 || index >= fieldCount()) throw Error(NoSuchFieldMessage);
+  return columns_[static_cast<std::size_t>(index)];
+}
+
+std::shared_ptr<Recordset> Recordset::DataSource() { return shared_from_this(); }
+
+std::size_t Recordset::rowCount() const { return rows_ ? rows_->rowCount() : 0; }
+
+bool Recordset::allRowsFetched() const { return !reader_ || reader_->finished(); }
+
+std::size_t Recordset::FetchMore(std::size_t rows) {
+  RequireOpen();
+  const std::size_t before = rows_->rowCount();
+  while (rows_->rowCount() < before + rows && !reader_->finished()) reader_->ReadBlock(*rows_);
+  return rows_->rowCount() - before;
+}
+
+CellView Recordset::cell(std::size_t row, int column) const {
+  RequireOpen();
+  return rows_->cell(row, column);
+}
+
+void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std::string>& value) {
+  RequireOpen();
+  const std::string reason = ReadOnlyReason(column);
+  if (!reason.empty()) throw Error(reason);
+  (void)row;
+  (void)value;
+  throw Error("Writing cells is not available yet.");
+}
+
+std::string Recordset::ReadOnlyReason(int column) const {
+  if (!open_) return ClosedMessage;
+  if (column < 0 || column >= fieldCount()) return NoSuchFieldMessage;
+  if (!clientCursor_ || lockType_ == adLockReadOnly) return "The recordset was opened read-only.";
+  if (!columns_[static_cast<std::size_t>(column)].updatable) return "The data source reports this column as read-only.";
+  return {};
+}
+
+}  // namespace ado

@@ -1,0 +1,157 @@
+#include "ResultReader.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+
+#include "AdoError.h"
+#include "OdbcStatement.h"
+#include "RowCache.h"
+
+namespace ado {
+namespace {
+
+constexpr std::size_t BlockBudgetBytes = 2 * 1024 * 1024;
+constexpr std::size_t WholeValueChunk = 64 * 1024;
+
+std::size_t BoundWidth(const ColumnInfo& column) {
+  if (column.size == 0) return ResultReader::MaxBoundBytes;  // size unknown: long data
+  // Text arrives as UTF-8, up to four bytes per character, plus the terminator.
+  const std::size_t wanted = column.isBinary() ? column.size : column.size * 4 + 1;
+  return std::clamp<std::size_t>(wanted, 32, ResultReader::MaxBoundBytes);
+}
+
+}  // namespace
+
+ResultReader::ResultReader(OdbcStatement& statement, const std::vector<ColumnInfo>& columns,
+                           bool blockGetData)
+    : statement_(statement) {
+  if (columns.empty()) {
+    finished_ = true;
+    return;
+  }
+  std::size_t rowBytes = 0;
+  for (const ColumnInfo& column : columns) {
+    Binding binding;
+    binding.cType = column.isBinary() ? SQL_C_BINARY : SQL_C_CHAR;
+    binding.width = BoundWidth(column);
+    rowBytes += binding.width + sizeof(SQLLEN);
+    bindings_.push_back(std::move(binding));
+  }
+  const SQLHSTMT handle = statement_.handle();
+  // Without SQLGetData on any row of a block a cut value could not be read
+  // again, so such drivers get one row per fetch.
+  if (blockGetData) {
+    const std::size_t rows = std::clamp<std::size_t>(BlockBudgetBytes / rowBytes, 1, MaxRowsPerBlock);
+    if (rows > 1 && SQL_SUCCEEDED(SQLSetStmtAttr(handle, SQL_ATTR_ROW_ARRAY_SIZE,
+                                                 reinterpret_cast<SQLPOINTER>(rows), 0)))
+      rowsPerBlock_ = rows;
+  }
+  positionRows_ = rowsPerBlock_ > 1;
+  rowStatus_.assign(rowsPerBlock_, SQL_ROW_NOROW);
+  statement_.Check(SQLSetStmtAttr(handle, SQL_ATTR_ROWS_FETCHED_PTR, &rowsFetched_, 0),
+                   "Preparing the fetch");
+  statement_.Check(SQLSetStmtAttr(handle, SQL_ATTR_ROW_STATUS_PTR, rowStatus_.data(), 0),
+                   "Preparing the fetch");
+  for (std::size_t index = 0; index < bindings_.size(); ++index) {
+    Binding& binding = bindings_[index];
+    binding.data.assign(binding.width * rowsPerBlock_, 0);
+    binding.lengths.assign(rowsPerBlock_, 0);
+    statement_.Check(SQLBindCol(handle, static_cast<SQLUSMALLINT>(index + 1), binding.cType,
+                                binding.data.data(), static_cast<SQLLEN>(binding.width),
+                                binding.lengths.data()),
+                     "Binding a column");
+  }
+}
+
+ResultReader::~ResultReader() {
+  // The statement may outlive us only as a released handle; unbind while it
+  // still points into our buffers.
+  if (!statement_.released()) {
+    SQLHSTMT handle = statement_.handle();
+    SQLFreeStmt(handle, SQL_UNBIND);
+    SQLSetStmtAttr(handle, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    SQLSetStmtAttr(handle, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+  }
+}
+
+bool ResultReader::Truncated(const Binding& binding, SQLLEN length) const {
+  if (length == SQL_NO_TOTAL) return true;
+  const auto width = static_cast<SQLLEN>(binding.width);
+  return binding.cType == SQL_C_BINARY ? length > width : length >= width;
+}
+
+std::size_t ResultReader::ReadBlock(RowCache& cache) {
+  if (finished_) return 0;
+  const SQLHSTMT handle = statement_.handle();
+  rowsFetched_ = 0;
+  const SQLRETURN rc = SQLFetchScroll(handle, SQL_FETCH_NEXT, 0);
+  if (rc == SQL_NO_DATA) {
+    finished_ = true;
+    return 0;
+  }
+  statement_.Check(rc, "Fetching rows");
+  std::size_t added = 0;
+  for (std::size_t row = 0; row < rowsFetched_; ++row) {
+    if (rowStatus_[row] == SQL_ROW_NOROW) continue;
+    if (rowStatus_[row] == SQL_ROW_ERROR) statement_.Check(SQL_ERROR, "Fetching a row");
+    bool positioned = !positionRows_;
+    cache.BeginRow();
+    try {
+      for (std::size_t column = 0; column < bindings_.size(); ++column) {
+        const Binding& binding = bindings_[column];
+        const SQLLEN length = binding.lengths[row];
+        if (length == SQL_NULL_DATA) {
+          cache.AddNull();
+        } else if (Truncated(binding, length)) {
+          if (!positioned) {
+            statement_.Check(SQLSetPos(handle, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
+                                       SQL_LOCK_NO_CHANGE),
+                             "Positioning on a row");
+            positioned = true;
+          }
+          ReadWholeValue(column, cache);
+        } else {
+          cache.AppendToCell(std::string_view(binding.data.data() + row * binding.width,
+                                              static_cast<std::size_t>(length)));
+          cache.EndCell();
+        }
+      }
+      cache.EndRow();
+    } catch (...) {
+      cache.AbandonRow();
+      throw;
+    }
+    ++added;
+  }
+  if (rowsFetched_ < rowsPerBlock_ && rowsPerBlock_ > 1) {
+    // A short block is the last one; some drivers would fail a further fetch.
+    finished_ = true;
+  }
+  return added;
+}
+
+void ResultReader::ReadWholeValue(std::size_t column, RowCache& cache) {
+  const Binding& binding = bindings_[column];
+  const bool text = binding.cType == SQL_C_CHAR;
+  std::vector<char> chunk(WholeValueChunk);
+  for (;;) {
+    SQLLEN length = 0;
+    const SQLRETURN rc = SQLGetData(statement_.handle(), static_cast<SQLUSMALLINT>(column + 1),
+                                    binding.cType, chunk.data(), static_cast<SQLLEN>(chunk.size()), &length);
+    if (rc == SQL_NO_DATA) break;
+    statement_.Check(rc, "Reading a long value");
+    if (length == SQL_NULL_DATA) {
+      cache.AddNull();
+      return;
+    }
+    const std::size_t room = text ? chunk.size() - 1 : chunk.size();
+    const std::size_t piece =
+        (length == SQL_NO_TOTAL || static_cast<std::size_t>(length) > room) ? room : static_cast<std::size_t>(length);
+    cache.AppendToCell(std::string_view(chunk.data(), piece));
+    if (rc == SQL_SUCCESS) break;
+  }
+  cache.EndCell();
+}
+
+}  // namespace ado

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <sql.h>
+
+#include <cstddef>
+#include <vector>
+
+#include "Recordset.h"
+
+namespace ado {
+
+class OdbcStatement;
+class RowCache;
+
+// Reads the rows of an executed statement into a row cache, a block at a
+// time through bound row arrays. Values longer than their bound buffer are
+// read again whole with SQLGetData: on the row of the block when the driver
+// allows it, otherwise the reader fetches one row at a time.
+class ResultReader {
+ public:
+  ResultReader(OdbcStatement& statement, const std::vector<ColumnInfo>& columns, bool blockGetData);
+  ~ResultReader();
+  ResultReader(const ResultReader&) = delete;
+  ResultReader& operator=(const ResultReader&) = delete;
+
+  // Adds the next block of rows; returns how many, 0 at the end.
+  std::size_t ReadBlock(RowCache& cache);
+  bool finished() const { return finished_; }
+  std::size_t rowsPerBlock() const { return rowsPerBlock_; }
+
+  static constexpr std::size_t MaxRowsPerBlock = 256;
+  static constexpr std::size_t MaxBoundBytes = 2048;
+
+ private:
+  struct Binding {
+    SQLSMALLINT cType = 0;
+    std::size_t width = 0;        // bytes per row, terminator included
+    std::vector<char> data;       // rowsPerBlock * width
+    std::vector<SQLLEN> lengths;  // rowsPerBlock
+  };
+
+  void ReadWholeValue(std::size_t column, RowCache& cache);
+  bool Truncated(const Binding& binding, SQLLEN length) const;
+
+  OdbcStatement& statement_;
+  std::vector<Binding> bindings_;
+  std::size_t rowsPerBlock_ = 1;
+  bool positionRows_ = false;
+  SQLULEN rowsFetched_ = 0;
+  std::vector<SQLUSMALLINT> rowStatus_;
+  bool finished_ = false;
+};
+
+}  // namespace ado

@@ -1,0 +1,86 @@
+#include "RowCache.h"
+
+#include <algorithm>
+
+#include "AdoError.h"
+
+namespace ado {
+
+RowCache::RowCache(int columns) : columns_(columns) {}
+
+CellView RowCache::cell(std::size_t row, int column) const {
+  if (row >= rowCount() || column < 0 || column >= columns_)
+    throw Error("Item cannot be found in the collection corresponding to the requested name or ordinal.");
+  const std::size_t base = row * static_cast<std::size_t>(columns_);
+  const std::uint32_t end = cellEnds_[base + static_cast<std::size_t>(column)];
+  if ((end & NullFlag) != 0) return CellView{};
+  const std::uint32_t begin = column == 0 ? 0 : (cellEnds_[base + static_cast<std::size_t>(column) - 1] & ~NullFlag);
+  return CellView{false, std::string_view(arena_).substr(rowStarts_[row] + begin, end - begin)};
+}
+
+void RowCache::BeginRow() {
+  if (building_) AbandonRow();
+  building_ = true;
+  pendingStart_ = arena_.size();
+  pendingCells_ = 0;
+}
+
+void RowCache::AddNull() {
+  const std::uint32_t end = static_cast<std::uint32_t>(arena_.size() - pendingStart_);
+  cellEnds_.push_back(end | NullFlag);
+  ++pendingCells_;
+}
+
+void RowCache::AppendToCell(std::string_view piece) {
+  if (arena_.size() - pendingStart_ + piece.size() >= NullFlag)
+    throw Error("A row of the result is larger than 2 GB and cannot be held.");
+  if (arena_.capacity() - arena_.size() < piece.size())
+    arena_.reserve(std::max(arena_.capacity() * 2, arena_.size() + piece.size()));
+  arena_.append(piece);
+}
+
+void RowCache::EndCell() {
+  cellEnds_.push_back(static_cast<std::uint32_t>(arena_.size() - pendingStart_));
+  ++pendingCells_;
+}
+
+void RowCache::EndRow() {
+  if (pendingCells_ != columns_) {
+    AbandonRow();
+    throw Error("A row of the result has the wrong number of cells.");
+  }
+  rowStarts_.push_back(pendingStart_);
+  building_ = false;
+}
+
+void RowCache::AbandonRow() {
+  cellEnds_.resize(cellEnds_.size() - static_cast<std::size_t>(pendingCells_));
+  arena_.resize(pendingStart_);
+  pendingCells_ = 0;
+  building_ = false;
+}
+
+void RowCache::ReplaceRow(std::size_t row, const std::vector<std::optional<std::string>>& cells) {
+  if (row >= rowCount() || cells.size() != static_cast<std::size_t>(columns_))
+    throw Error("The row to replace does not exist.");
+  // Builds the row at the end of the arena, then moves its cell ends into
+  // the old row's place.
+  const std::size_t base = row * static_cast<std::size_t>(columns_);
+  const std::uint64_t start = arena_.size();
+  std::uint32_t offset = 0;
+  std::vector<std::uint32_t> ends;
+  for (const auto& value : cells) {
+    if (!value) {
+      ends.push_back(offset | NullFlag);
+      continue;
+    }
+    if (offset + value->size() >= NullFlag) throw Error("A row larger than 2 GB cannot be held.");
+    arena_.append(*value);
+    offset += static_cast<std::uint32_t>(value->size());
+    ends.push_back(offset);
+  }
+  std::copy(ends.begin(), ends.end(), cellEnds_.begin() + static_cast<std::ptrdiff_t>(base));
+  rowStarts_[row] = start;
+}
+
+}  // namespace ado

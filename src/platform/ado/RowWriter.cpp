@@ -1,0 +1,8 @@
+#include "RowWriter.h"
+
+namespace ado {
+
+RowWriter::RowWriter() = default;
+RowWriter::~RowWriter() = default;
+
+}  // namespace ado

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace support {
+
+// Points the ODBC driver manager at a private folder of this test run (an
+// odbcinst.ini naming the SQLite3 and PostgreSQL drivers by path, and an
+// odbc.ini holding only the data sources the test adds), so that no test
+// reads or changes the user's or the system's data sources. Must run before
+// the first ODBC call of the process; later calls do nothing.
+void UsePrivateDataSources();
+QString PrivateOdbcFolder();
+
+// Adds (or replaces) a data source for an SQLite database file. `options`
+// are further "Key=Value" lines, e.g. "NoTXN=1".
+void AddSqliteDataSource(const QString& name, const QString& databaseFile,
+                         const QStringList& options = {});
+
+// The PostgreSQL test server that scripts/test starts, from the
+// QUORVANE_PG_* variables; std::nullopt when they are not set.
+struct PostgresServer {
+  QString host;
+  QString port;
+  QString user;
+  QString database;
+};
+std::optional<PostgresServer> PostgresFromEnvironment();
+
+// Adds a data source for a database of the test server.
+void AddPostgresDataSource(const QString& name, const PostgresServer& server, const QString& database,
+                           const QStringList& options = {});
+
+// Removes a data source section.
+void RemoveDataSource(const QString& name);
+
+}  // namespace support
+
+// Skips the current test function when no PostgreSQL test server is set up.
+#define QUORVANE_REQUIRE_POSTGRES(server)                                         \
+  const auto server##Maybe = ::support::PostgresFromEnvironment();                \
+  if (!server##Maybe) QSKIP("PostgreSQL test server not configured (run scripts/test)"); \
+  const ::support::PostgresServer& server = *server##Maybe

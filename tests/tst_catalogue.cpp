@@ -1,0 +1,203 @@
+#include <QApplication>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "db/DataSource.h"
+#include "db/Sybase.h"
+#include "platform/ado/CreationFailure.h"
+#include "platform/ado/Recordset.h"
+#include "platform/ui/EventLoop.h"
+#include "support/DirectSql.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/ScratchPostgres.h"
+#include "support/TestDataSources.h"
+
+namespace {
+
+const QString Location = "in Dunmarra2021/08/31.Sybase.AddTablesToSybaseListbox ";
+
+QStringList Items(const QListWidget& list) {
+  QStringList items;
+  for (int row = 0; row < list.count(); ++row) items << list.item(row)->text();
+  return items;
+}
+
+// Counts how often the event loop runs: each run delivers the one pending
+// tick, and the tick posts the next one for the following run.
+class LoopCounter : public QObject {
+ public:
+  LoopCounter() { Post(); }
+  int runs = 0;
+
+ protected:
+  void customEvent(QEvent*) override {
+    ++runs;
+    Post();
+  }
+
+ private:
+  // The event queue takes ownership of posted events.
+  void Post() { QCoreApplication::postEvent(this, std::make_unique<QEvent>(QEvent::User).release()); }
+};
+
+void UseName(const QString& name) {
+  db::SetDataSourceNameReader([name] { return name.toStdString(); });
+}
+
+}  // namespace
+
+class TestCatalogue : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir folder_;
+
+ private slots:
+  void initTestCase() {
+    support::UsePrivateDataSources();
+    QVERIFY(folder_.isValid());
+    support::AddSqliteDataSource("CatalogueLite", folder_.filePath("catalogue.sqlite"));
+    support::AddSqliteDataSource("CatalogueEmpty", folder_.filePath("empty.sqlite"));
+    support::DirectSql sql("CatalogueLite");
+    sql.ExecScript(
+        "CREATE TABLE Customers (id INTEGER);\n"
+        "CREATE TABLE MySystemLog (id INTEGER);\n"
+        "CREATE TABLE EasySync (id INTEGER);\n"
+        "CREATE TABLE sys_audit (id INTEGER);\n"
+        "CREATE TABLE \"with blank \" (id INTEGER);\n"
+        "CREATE TABLE \"quo\"\"te\" (id INTEGER);\n"
+        "CREATE TABLE \"Grüße\" (id INTEGER);\n"
+        "CREATE TABLE Orders (id INTEGER);\n"
+        "CREATE VIEW customer_view AS SELECT id FROM Customers;\n");
+  }
+
+  void cleanup() {
+    db::SetDataSourceNameReader({});
+    ado::testing::SetCreationFailure(std::nullopt);
+  }
+
+  void listsPlainTablesWithoutSysInRowsetOrder() {
+    support::MessageBoxRecorder boxes;
+    UseName("CatalogueLite");
+    QListWidget list;
+    list.addItem("stale item");
+    db::AddTablesToSybaseListbox(list);
+    QCOMPARE(boxes.boxes().size(), std::size_t(0));
+
+    QStringList expected{"Customers", "with blank ", "quo\"te", "Grüße", "Orders"};
+    QStringList listed = Items(list);
+    QStringList sorted = listed;
+    sorted.sort();
+    expected.sort();
+    QCOMPARE(sorted, expected);
+
+    // The order is the one the rowset delivers.
+    auto connection = ado::CreateConnection();
+    connection->Open("Data Source=CatalogueLite");
+    auto tables = connection->OpenSchema(ado::adSchemaTables);
+    QStringList delivered;
+    for (; !tables->Eof(); tables->MoveNext()) {
+      const QString name = QString::fromStdString(tables->FieldValue("TABLE_NAME").toString());
+      if (listed.contains(name)) delivered << name;
+    }
+    QCOMPARE(listed, delivered);
+  }
+
+  void secondCallLeavesOneCopyOfEachName() {
+    support::MessageBoxRecorder boxes;
+    UseName("CatalogueLite");
+    QListWidget list;
+    db::AddTablesToSybaseListbox(list);
+    const QStringList first = Items(list);
+    db::AddTablesToSybaseListbox(list);
+    QCOMPARE(Items(list), first);
+    QCOMPARE(first.size(), 5);
+  }
+
+  void databaseWithoutTablesGivesEmptyList() {
+    support::MessageBoxRecorder boxes;
+    UseName("CatalogueEmpty");
+    QListWidget list;
+    list.addItem("stale item");
+    db::AddTablesToSybaseListbox(list);
+    QCOMPARE(list.count(), 0);
+    QVERIFY(boxes.boxes().empty());
+  }
+
+  void failedConnectionReportsOpenAndSchemaThenEnds() {
+    support::MessageBoxRecorder boxes;
+    UseName("NoSuchCatalogue");
+    QListWidget list;
+    list.addItem("stale item");
+    db::AddTablesToSybaseListbox(list);
+    QCOMPARE(list.count(), 0);  // cleared even though nothing could be read
+    QCOMPARE(boxes.boxes().size(), std::size_t(2));
+    const QString open = QString::fromStdString(boxes.boxes()[0].text);
+    const QString schema = QString::fromStdString(boxes.boxes()[1].text);
+    QVERIFY2(open.contains("Data source name not found"), qPrintable(open));
+    QVERIFY2(open.contains("\r\n" + Location + "at line 106\r\r"), qPrintable(open));
+    QVERIFY2(schema.contains("\r\n" + Location + "at line 108\r\r"), qPrintable(schema));
+    QCOMPARE(QString::fromStdString(boxes.boxes()[0].title), QString("Application Error"));
+    QVERIFY(boxes.boxes()[0].icon == ui::MessageIcon::Warning);
+  }
+
+  void missingConnectionObjectReportsEachStepThatNeedsIt() {
+    support::MessageBoxRecorder boxes;
+    UseName("CatalogueLite");
+    ado::testing::SetCreationFailure("The data-access components cannot be created.");
+    QListWidget list;
+    list.addItem("stale item");
+    db::AddTablesToSybaseListbox(list);
+    QCOMPARE(list.count(), 0);
+    QStringList lines;
+    for (const auto& box : boxes.boxes()) {
+      const QString text = QString::fromStdString(box.text);
+      lines << text.section("at line ", 1).section('\r', 0, 0);
+    }
+    QCOMPARE(lines, (QStringList{"100", "104", "106", "108"}));
+    QVERIFY(QString::fromStdString(boxes.boxes()[0].text).startsWith("The data-access components cannot be created.\r\n"));
+  }
+
+  void eventLoopRunsOncePerTableRow() {
+    support::MessageBoxRecorder boxes;
+    LoopCounter calibration;
+    ui::DoEvents();
+    ui::DoEvents();
+    QCOMPARE(calibration.runs, 2);
+
+    UseName("CatalogueLite");
+    QListWidget list;
+    LoopCounter counter;
+    db::AddTablesToSybaseListbox(list);
+    // Eight rows of type TABLE, listed or not; the view does not count.
+    QCOMPARE(counter.runs, 8);
+  }
+
+  void postgresListsSameNameOfTwoSchemasTwice() {
+    QUORVANE_REQUIRE_POSTGRES(server);
+    support::ScratchPostgres scratch(server, "CataloguePg");
+    support::DirectSql sql("CataloguePg");
+    sql.ExecScript(
+        "CREATE SCHEMA north;\n"
+        "CREATE SCHEMA south;\n"
+        "CREATE TABLE north.twin (id INTEGER);\n"
+        "CREATE TABLE south.twin (id INTEGER);\n"
+        "CREATE TABLE public.solo (id INTEGER);\n"
+        "CREATE TABLE public.\"Mixed Case\" (id INTEGER);\n"
+        "CREATE TABLE public.system_notes (id INTEGER);\n"
+        "CREATE VIEW public.solo_view AS SELECT id FROM public.solo;\n");
+    support::MessageBoxRecorder boxes;
+    UseName("CataloguePg");
+    QListWidget list;
+    db::AddTablesToSybaseListbox(list);
+    QVERIFY(boxes.boxes().empty());
+    QStringList listed = Items(list);
+    listed.sort();
+    QCOMPARE(listed, (QStringList{"Mixed Case", "solo", "twin", "twin"}));
+  }
+};
+
+QTEST_MAIN(TestCatalogue)
+#include "tst_catalogue.moc"
