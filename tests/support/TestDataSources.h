@@ -15,7 +15,11 @@ namespace support {
 void UsePrivateDataSources();
 QString PrivateOdbcFolder();
 
-// Adds (or replaces) a data source for an SQLite database file. `options`
+// The driver manager keeps a data source's definition once it has read it,
+// so a name must not be given a different definition later in the same
+// process: use a new name instead.
+
+// Adds a data source for an SQLite database file. `options`
 // are further "Key=Value" lines, e.g. "NoTXN=1".
 void AddSqliteDataSource(const QString& name, const QString& databaseFile,
                          const QStringList& options = {});

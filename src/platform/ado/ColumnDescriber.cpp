@@ -52,6 +52,7 @@ std::vector<ColumnInfo> DescribeColumns(const OdbcStatement& statement) {
       info.updatable = *updatable != SQL_ATTR_READONLY;
     if (auto autoIncrement = NumberAttribute(handle, number, SQL_DESC_AUTO_UNIQUE_VALUE))
       info.autoIncrement = *autoIncrement == SQL_TRUE;
+    info.baseSchema = TextAttribute(handle, number, SQL_DESC_SCHEMA_NAME);
     info.baseTable = TextAttribute(handle, number, SQL_DESC_BASE_TABLE_NAME);
     info.baseColumn = TextAttribute(handle, number, SQL_DESC_BASE_COLUMN_NAME);
     columns.push_back(std::move(info));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 #include "AdoError.h"
 #include "ColumnDescriber.h"
@@ -12,6 +13,7 @@
 #include "ResultReader.h"
 #include "RowCache.h"
 #include "RowWriter.h"
+#include "WritePlan.h"
 
 namespace ado {
 namespace {
@@ -59,6 +61,10 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
   OpenResult(std::move(statement), activeConnection);
   clientCursor_ = client;
   lockType_ = lockType;
+  // Rows cached on our side with optimistic locking can be written back.
+  if (clientCursor_ && lockType_ != adLockReadOnly)
+    writer_ = std::make_unique<RowWriter>(activeConnection->odbc(), columns_,
+                                          PlanWrites(activeConnection->odbc(), columns_, source));
 }
 
 void Recordset::OpenResult(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
@@ -153,7 +159,8 @@ bool Recordset::allRowsFetched() const { return !reader_ || reader_->finished();
 std::size_t Recordset::FetchMore(std::size_t rows) {
   RequireOpen();
   const std::size_t before = rows_->rowCount();
-  while (rows_->rowCount() < before + rows && !reader_->finished()) reader_->ReadBlock(*rows_);
+  const std::size_t wanted = rows > SIZE_MAX - before ? SIZE_MAX : before + rows;
+  while (rows_->rowCount() < wanted && !reader_->finished()) reader_->ReadBlock(*rows_);
   return rows_->rowCount() - before;
 }
 
@@ -166,17 +173,14 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   RequireOpen();
   const std::string reason = ReadOnlyReason(column);
   if (!reason.empty()) throw Error(reason);
-  (void)row;
-  (void)value;
-  throw Error("Writing cells is not available yet.");
+  writer_->UpdateCell(*rows_, row, column, value, [this] { FetchMore(static_cast<std::size_t>(-1)); });
 }
 
 std::string Recordset::ReadOnlyReason(int column) const {
   if (!open_) return ClosedMessage;
   if (column < 0 || column >= fieldCount()) return NoSuchFieldMessage;
-  if (!clientCursor_ || lockType_ == adLockReadOnly) return "The recordset was opened read-only.";
-  if (!columns_[static_cast<std::size_t>(column)].updatable) return "The data source reports this column as read-only.";
-  return {};
+  if (!writer_) return "The recordset was opened read-only.";
+  return writer_->ReadOnlyReason(column);
 }
 
 }  // namespace ado

@@ -24,7 +24,8 @@ struct ColumnInfo {
   bool nullable = true;     // false only when the driver says SQL_NO_NULLS
   bool updatable = true;    // false when the driver reports it read-only
   bool autoIncrement = false;
-  std::string baseTable;    // where the driver tells it
+  std::string baseSchema;   // where the driver tells it
+  std::string baseTable;
   std::string baseColumn;
 
   bool isText() const;    // character data of any width

@@ -75,6 +75,13 @@ ResultReader::~ResultReader() {
   }
 }
 
+void ResultReader::Finish() {
+  finished_ = true;
+  // Closing the cursor at once gives back what the data source holds for
+  // it: the server's cursor, or the SQLite driver's lock on the file.
+  SQLFreeStmt(statement_.handle(), SQL_CLOSE);
+}
+
 bool ResultReader::Truncated(const Binding& binding, SQLLEN length) const {
   if (length == SQL_NO_TOTAL) return true;
   const auto width = static_cast<SQLLEN>(binding.width);
@@ -87,7 +94,7 @@ std::size_t ResultReader::ReadBlock(RowCache& cache) {
   rowsFetched_ = 0;
   const SQLRETURN rc = SQLFetchScroll(handle, SQL_FETCH_NEXT, 0);
   if (rc == SQL_NO_DATA) {
-    finished_ = true;
+    Finish();
     return 0;
   }
   statement_.Check(rc, "Fetching rows");
@@ -126,7 +133,7 @@ std::size_t ResultReader::ReadBlock(RowCache& cache) {
   }
   if (rowsFetched_ < rowsPerBlock_ && rowsPerBlock_ > 1) {
     // A short block is the last one; some drivers would fail a further fetch.
-    finished_ = true;
+    Finish();
   }
   return added;
 }

@@ -39,6 +39,7 @@ class ResultReader {
     std::vector<SQLLEN> lengths;  // rowsPerBlock
   };
 
+  void Finish();
   void ReadWholeValue(std::size_t column, RowCache& cache);
   bool Truncated(const Binding& binding, SQLLEN length) const;
 

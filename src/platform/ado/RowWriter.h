@@ -1,20 +1,58 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "Recordset.h"
+#include "WritePlan.h"
 
 namespace ado {
 
-class Connection;
+class BoundParameters;
+class OdbcConnection;
 class RowCache;
-struct ColumnInfo;
 
-// Writes edited cells of a recordset's rows back to their table.
+// Writes single edited cells of a result back to its table. Each write is
+// one UPDATE of the edited column only, in a transaction of its own on a
+// connection of its own, that must find exactly the row that was read:
+// by its identity (see WritePlan) and the cell's value as read. Anything but
+// one changed row is rolled back and reported.
 class RowWriter {
  public:
-  RowWriter();
+  RowWriter(OdbcConnection& readConnection, std::vector<ColumnInfo> columns, WritePlan plan);
   ~RowWriter();
+  RowWriter(const RowWriter&) = delete;
+  RowWriter& operator=(const RowWriter&) = delete;
+
+  // Empty when the column can be written.
+  std::string ReadOnlyReason(int column) const;
+
+  // `finishReading` reads the rest of the result, for data sources where an
+  // unfinished read holds a lock that would block the write.
+  void UpdateCell(RowCache& rows, std::size_t row, int column, const std::optional<std::string>& value,
+                  const std::function<void()>& finishReading);
+
+  // How long a write waits for locks held by others.
+  static constexpr int BusyWaitSeconds = 5;
+
+ private:
+  OdbcConnection& Writer();
+  std::string Where(const std::vector<std::optional<std::string>>& values, const std::vector<int>& columns,
+                    BoundParameters& parameters) const;
+  std::optional<std::vector<std::optional<std::string>>> ReadRow(
+      OdbcConnection& connection, const std::vector<std::optional<std::string>>& identityValues);
+  void Refresh(RowCache& rows, std::size_t row, OdbcConnection& connection,
+               const std::vector<std::optional<std::string>>& identityValues);
+
+  OdbcConnection& read_;
+  std::vector<ColumnInfo> columns_;
+  WritePlan plan_;
+  bool readerBlocksWriters_ = false;
+  std::unique_ptr<OdbcConnection> writer_;
 };
 
 }  // namespace ado

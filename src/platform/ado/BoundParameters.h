@@ -1,0 +1,36 @@
+#pragma once
+
+#include <sql.h>
+
+#include <deque>
+#include <optional>
+#include <string>
+
+namespace ado {
+
+struct ColumnInfo;
+class OdbcStatement;
+
+// Values for the markers of one statement, kept at stable addresses for as
+// long as the statement runs. Every value a user typed reaches the database
+// this way and never as part of the statement text.
+class BoundParameters {
+ public:
+  // Adds a value (std::nullopt: NULL) of the column's type.
+  void Add(const std::optional<std::string>& value, const ColumnInfo& column);
+  void BindTo(OdbcStatement& statement);
+  std::size_t size() const { return parameters_.size(); }
+
+ private:
+  struct Parameter {
+    std::string bytes;
+    SQLLEN indicator = 0;
+    SQLSMALLINT cType = 0;
+    SQLSMALLINT sqlType = 0;
+    SQLULEN columnSize = 0;
+    SQLSMALLINT digits = 0;
+  };
+  std::deque<Parameter> parameters_;
+};
+
+}  // namespace ado

@@ -1,0 +1,51 @@
+#include "StatementRows.h"
+
+#include <sqlext.h>
+
+#include "OdbcStatement.h"
+
+namespace ado {
+namespace {
+
+std::optional<std::string> ReadValue(OdbcStatement& statement, SQLUSMALLINT column, bool binary) {
+  const SQLSMALLINT type = binary ? SQL_C_BINARY : SQL_C_CHAR;
+  std::string value;
+  std::vector<char> chunk(16 * 1024);
+  for (;;) {
+    SQLLEN length = 0;
+    const SQLRETURN rc = SQLGetData(statement.handle(), column, type, chunk.data(),
+                                    static_cast<SQLLEN>(chunk.size()), &length);
+    if (rc == SQL_NO_DATA) break;
+    statement.Check(rc, "Reading a value");
+    if (length == SQL_NULL_DATA) return std::nullopt;
+    const std::size_t room = binary ? chunk.size() : chunk.size() - 1;
+    const std::size_t piece =
+        (length == SQL_NO_TOTAL || static_cast<std::size_t>(length) > room) ? room : static_cast<std::size_t>(length);
+    value.append(chunk.data(), piece);
+    if (rc == SQL_SUCCESS) break;
+  }
+  return value;
+}
+
+}  // namespace
+
+std::optional<TextRow> ReadNextRow(OdbcStatement& statement, const std::vector<bool>& binaryColumns) {
+  const SQLRETURN rc = SQLFetch(statement.handle());
+  if (rc == SQL_NO_DATA) return std::nullopt;
+  statement.Check(rc, "Fetching a row");
+  TextRow row;
+  for (std::size_t column = 0; column < binaryColumns.size(); ++column)
+    row.push_back(ReadValue(statement, static_cast<SQLUSMALLINT>(column + 1), binaryColumns[column]));
+  return row;
+}
+
+std::vector<TextRow> ReadAllRows(OdbcStatement& statement) {
+  SQLSMALLINT count = 0;
+  statement.Check(SQLNumResultCols(statement.handle(), &count), "Reading the columns of the result");
+  const std::vector<bool> binary(static_cast<std::size_t>(count), false);
+  std::vector<TextRow> rows;
+  while (auto row = ReadNextRow(statement, binary)) rows.push_back(std::move(*row));
+  return rows;
+}
+
+}  // namespace ado

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ado {
+
+class OdbcStatement;
+
+using TextRow = std::vector<std::optional<std::string>>;
+
+// Reads every remaining row of the statement, each column as text (binary
+// columns as their raw bytes), one value at a time with SQLGetData.
+std::vector<TextRow> ReadAllRows(OdbcStatement& statement);
+
+// Reads the next row only; std::nullopt at the end.
+std::optional<TextRow> ReadNextRow(OdbcStatement& statement, const std::vector<bool>& binaryColumns);
+
+}  // namespace ado

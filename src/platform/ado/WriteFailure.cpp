@@ -1,0 +1,63 @@
+#include "WriteFailure.h"
+
+#include "AdoError.h"
+
+namespace ado {
+namespace {
+
+std::string Shown(const std::optional<std::string>& value) {
+  if (!value) return "NULL";
+  constexpr std::size_t Longest = 60;
+  if (value->size() <= Longest) return "\"" + *value + "\"";
+  // Cut at a character boundary of the UTF-8 text.
+  std::size_t cut = Longest;
+  while (cut > 0 && (static_cast<unsigned char>((*value)[cut]) & 0xC0) == 0x80) --cut;
+  return "\"" + value->substr(0, cut) + "...\"";
+}
+
+}  // namespace
+
+WriteFailure::WriteFailure(std::string column, const std::optional<std::string>& value)
+    : column_(std::move(column)), value_(Shown(value)) {}
+
+std::string WriteFailure::Prefix() const {
+  return "The value of column \"" + column_ + "\" could not be set to " + value_ + ": ";
+}
+
+bool WriteFailure::IsBusy(const Error& error) {
+  const std::string& state = error.sqlState();
+  const std::string text = error.what();
+  return state == "HYT00" || state == "HYT01" || state == "55P03" || state == "57014" ||
+         text.find("database is locked") != std::string::npos ||
+         text.find("database table is locked") != std::string::npos ||
+         text.find("database is busy") != std::string::npos;
+}
+
+void WriteFailure::Raise(const Error& error) const {
+  if (IsBusy(error))
+    throw Error("The database is busy: another user or program holds a lock on this row or table. " + Prefix() +
+                    "nothing was changed. Try again later.\n" + error.what(),
+                error.sqlState());
+  throw Error(Prefix() + error.what(), error.sqlState());
+}
+
+void WriteFailure::RaiseChangedOrDeleted(bool rowStillExists) const {
+  if (rowStillExists)
+    throw Error(Prefix() + "the row was changed by someone else after it was read. Nothing was changed; the row "
+                           "now shows what the database holds.");
+  throw Error(Prefix() + "the row was deleted by someone else after it was read. Nothing was changed.");
+}
+
+void WriteFailure::RaiseSeveral(long rows) const {
+  throw Error(Prefix() + "the change would have changed " + std::to_string(rows) +
+              " rows, not just this one (the table has no primary key or unique index, and other rows hold the "
+              "same values). Nothing was changed.");
+}
+
+void WriteFailure::RaiseSeveralWithoutTransactions(long rows) const {
+  throw Error(Prefix() + std::to_string(rows) +
+              " rows hold the same values, and the data source works without transactions (NoTXN), so a change "
+              "of all of them could not be undone. Nothing was changed.");
+}
+
+}  // namespace ado

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace ado {
+
+class Error;
+
+// The texts of a refused cell write, naming the column and the value.
+class WriteFailure {
+ public:
+  WriteFailure(std::string column, const std::optional<std::string>& value);
+
+  // A failure reported by the database (constraints, types, locks).
+  [[noreturn]] void Raise(const Error& error) const;
+  [[noreturn]] void RaiseChangedOrDeleted(bool rowStillExists) const;
+  [[noreturn]] void RaiseSeveral(long rows) const;
+  [[noreturn]] void RaiseSeveralWithoutTransactions(long rows) const;
+
+  // Whether the database refused because others hold locks.
+  static bool IsBusy(const Error& error);
+
+ private:
+  std::string Prefix() const;
+  std::string column_;
+  std::string value_;
+};
+
+}  // namespace ado

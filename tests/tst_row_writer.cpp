@@ -1,0 +1,332 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "platform/ado/AdoError.h"
+#include "platform/ado/Connection.h"
+#include "platform/ado/Recordset.h"
+#include "support/DirectSql.h"
+#include "support/ScratchPostgres.h"
+#include "support/TestDataSources.h"
+
+namespace {
+
+using Cell = std::optional<std::string>;
+
+struct Dialect {
+  const char* binaryType;
+  const char* hexOf;  // SQL text around a column name giving its bytes in upper-case hex
+  const char* hexSuffix;
+};
+const Dialect Sqlite{"BLOB", "hex(", ")"};
+const Dialect Postgres{"BYTEA", "upper(encode(", ", 'hex'))"};
+
+void BuildTables(const QString& source, const Dialect& dialect) {
+  support::DirectSql sql(source);
+  sql.ExecScript(std::string("CREATE TABLE people (id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL, note TEXT, "
+                             "score REAL, data ") + dialect.binaryType + ");\n"
+                 "INSERT INTO people VALUES (1, 'Ann', 'first', 1.5, NULL);\n"
+                 "INSERT INTO people VALUES (2, 'Bob', NULL, 0.1, NULL);\n"
+                 "INSERT INTO people VALUES (3, 'Cy', '', NULL, NULL);\n"
+                 "CREATE TABLE loose (a INTEGER, b VARCHAR(10), f REAL);\n"
+                 "INSERT INTO loose VALUES (1, 'x', 0.1);\n"
+                 "INSERT INTO loose VALUES (1, 'x', 0.2);\n"
+                 "INSERT INTO loose VALUES (2, 'y', 0.3);\n"
+                 "CREATE TABLE coded (code VARCHAR(10) NOT NULL, label VARCHAR(20), weight REAL);\n"
+                 "CREATE UNIQUE INDEX coded_code ON coded (code);\n"
+                 "INSERT INTO coded VALUES ('A1', 'one', 0.5);\n"
+                 "INSERT INTO coded VALUES ('B2', 'two', 0.25);\n"
+                 "CREATE TABLE numbers (n INTEGER PRIMARY KEY, word VARCHAR(20));\n");
+  sql.Exec("INSERT INTO numbers (n, word) SELECT n, 'w' FROM (SELECT a * 100 + b * 10 + c + 1 AS n FROM "
+           "(SELECT 0 AS a UNION ALL SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3 UNION ALL SELECT 4 UNION ALL "
+           "SELECT 5 UNION ALL SELECT 6 UNION ALL SELECT 7 UNION ALL SELECT 8 UNION ALL SELECT 9) x, "
+           "(SELECT 0 AS b UNION ALL SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3 UNION ALL SELECT 4 UNION ALL "
+           "SELECT 5 UNION ALL SELECT 6 UNION ALL SELECT 7 UNION ALL SELECT 8 UNION ALL SELECT 9) y, "
+           "(SELECT 0 AS c UNION ALL SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3 UNION ALL SELECT 4 UNION ALL "
+           "SELECT 5 UNION ALL SELECT 6 UNION ALL SELECT 7 UNION ALL SELECT 8 UNION ALL SELECT 9) z) t");
+}
+
+Cell Read(const ado::RecordsetPtr& rows, std::size_t row, int column) {
+  const ado::CellView cell = rows->cell(row, column);
+  return cell.isNull ? Cell{} : Cell{std::string(cell.text)};
+}
+
+// The table opened the way the table chooser opens it for the grid.
+ado::RecordsetPtr OpenForEditing(const QString& source, const std::string& table) {
+  auto connection = ado::CreateConnection();
+  connection->setCursorLocation(ado::adUseServer);
+  connection->setProvider("MSDASQL");
+  connection->Open("Data Source=" + source.toStdString());
+  connection->setCursorLocation(ado::adUseClient);
+  auto rows = std::make_shared<ado::Recordset>();
+  rows->Open("SELECT * FROM \"" + table + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+  rows->FetchMore(10000);
+  return rows;
+}
+
+std::size_t RowOf(const ado::RecordsetPtr& rows, int column, const std::string& value) {
+  for (std::size_t row = 0; row < rows->rowCount(); ++row)
+    if (Read(rows, row, column) == Cell{value}) return row;
+  throw std::runtime_error("no row with " + value);
+}
+
+std::string FailureOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const ado::Error& error) {
+    return error.what();
+  }
+  return {};
+}
+
+}  // namespace
+
+class TestRowWriter : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir folder_;
+  std::unique_ptr<support::ScratchPostgres> postgres_;
+  int round_ = 0;
+
+  void addSources() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("isPostgres");
+    QTest::newRow("sqlite") << "WriterLite" << false;
+    QTest::newRow("postgres") << "WriterPg" << true;
+  }
+
+  // Fresh tables for every test function, so that one's writes never
+  // meet another's expectations.
+  QString freshSource() {
+    QFETCH(QString, source);
+    QFETCH(bool, isPostgres);
+    // The driver manager reads a data source's definition once per
+    // process, so every round gets a name of its own.
+    source += QString::number(++round_);
+    if (isPostgres) {
+      auto server = support::PostgresFromEnvironment();
+      if (!server) return {};
+      postgres_.reset();
+      postgres_ = std::make_unique<support::ScratchPostgres>(*server, source);
+      BuildTables(source, Postgres);
+    } else {
+      support::AddSqliteDataSource(source, folder_.filePath(source + ".sqlite"));
+      BuildTables(source, Sqlite);
+    }
+    return source;
+  }
+
+ private slots:
+  void initTestCase() {
+    support::UsePrivateDataSources();
+    QVERIFY(folder_.isValid());
+  }
+  void cleanupTestCase() { postgres_.reset(); }
+
+  void writesOneCellFoundByItsKey_data() { addSources(); }
+  void writesOneCellFoundByItsKey() {
+    const QString source = freshSource();
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    auto rows = OpenForEditing(source, "people");
+    const std::size_t bob = RowOf(rows, 1, "Bob");
+    QVERIFY(rows->ReadOnlyReason(1).empty());
+    rows->UpdateCell(bob, 1, "Renée 😀");
+    QCOMPARE(Read(rows, bob, 1), Cell{"Renée 😀"});
+    support::DirectSql check(source);
+    QCOMPARE(check.Scalar("SELECT name FROM people WHERE id = 2"), Cell{"Renée 😀"});
+    QCOMPARE(check.Scalar("SELECT name FROM people WHERE id = 1"), Cell{"Ann"});
+    // NULL and the empty text are different writes.
+    rows->UpdateCell(bob, 2, std::nullopt);
+    QCOMPARE(check.Scalar("SELECT count(*) FROM people WHERE id = 2 AND note IS NULL"), Cell{"1"});
+    rows->UpdateCell(bob, 2, std::string());
+    QCOMPARE(check.Scalar("SELECT count(*) FROM people WHERE id = 2 AND note = ''"), Cell{"1"});
+    QCOMPARE(Read(rows, bob, 2), Cell{""});
+    // A cell whose original value is NULL is found with IS NULL.
+    const std::size_t cy = RowOf(rows, 1, "Cy");
+    rows->UpdateCell(cy, 3, "2.5");
+    QCOMPARE(check.Scalar("SELECT count(*) FROM people WHERE id = 3 AND score = 2.5"), Cell{"1"});
+    // A floating-point cell is written without comparing its old value.
+    rows->UpdateCell(bob, 3, "7.25");
+    QCOMPARE(check.Scalar("SELECT count(*) FROM people WHERE id = 2 AND score = 7.25"), Cell{"1"});
+  }
+
+  void valuesTravelAsParametersNeverAsStatementText_data() { addSources(); }
+  void valuesTravelAsParametersNeverAsStatementText() {
+    const QString source = freshSource();
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    QFETCH(bool, isPostgres);
+    auto rows = OpenForEditing(source, "people");
+    const std::size_t ann = RowOf(rows, 1, "Ann");
+    const std::string hostile = "x'); DELETE FROM people; -- \" ? :name";
+    rows->UpdateCell(ann, 2, hostile);
+    support::DirectSql check(source);
+    QCOMPARE(check.Scalar("SELECT note FROM people WHERE id = 1"), Cell{hostile});
+    QCOMPARE(check.Scalar("SELECT count(*) FROM people"), Cell{"3"});
+    rows->UpdateCell(ann, 4, std::string("\x00\x01\xff", 3));
+    const Dialect& dialect = isPostgres ? Postgres : Sqlite;
+    QCOMPARE(check.Scalar(std::string("SELECT ") + dialect.hexOf + "data" + dialect.hexSuffix + " FROM people WHERE id = 1"),
+             Cell{"0001FF"});
+    QCOMPARE(Read(rows, ann, 4), Cell{std::string("\x00\x01\xff", 3)});
+  }
+
+  void changedOrDeletedRowsAreNotOverwritten_data() { addSources(); }
+  void changedOrDeletedRowsAreNotOverwritten() {
+    const QString source = freshSource();
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    auto rows = OpenForEditing(source, "people");
+    support::DirectSql other(source);
+    const std::size_t ann = RowOf(rows, 1, "Ann");
+    other.Exec("UPDATE people SET name = 'Anna' WHERE id = 1");
+    const QString changed = QString::fromStdString(FailureOf([&] { rows->UpdateCell(ann, 1, "Mine"); }));
+    QVERIFY2(changed.contains("changed by someone else") && changed.contains("\"name\"") && changed.contains("\"Mine\""),
+             qPrintable(changed));
+    QCOMPARE(other.Scalar("SELECT name FROM people WHERE id = 1"), Cell{"Anna"});
+    QCOMPARE(Read(rows, ann, 1), Cell{"Anna"});  // the grid now shows what is stored
+    rows->UpdateCell(ann, 1, "Mine");  // from the fresh value it works
+    QCOMPARE(other.Scalar("SELECT name FROM people WHERE id = 1"), Cell{"Mine"});
+
+    const std::size_t cy = RowOf(rows, 1, "Cy");
+    other.Exec("DELETE FROM people WHERE id = 3");
+    const QString deleted = QString::fromStdString(FailureOf([&] { rows->UpdateCell(cy, 1, "Gone"); }));
+    QVERIFY2(deleted.contains("deleted by someone else"), qPrintable(deleted));
+    QCOMPARE(other.Scalar("SELECT count(*) FROM people"), Cell{"2"});
+  }
+
+  void rowsWithoutKeyAreFoundByAllExactValues_data() { addSources(); }
+  void rowsWithoutKeyAreFoundByAllExactValues() {
+    const QString source = freshSource();
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    auto rows = OpenForEditing(source, "loose");
+    support::DirectSql check(source);
+    const std::size_t unique = RowOf(rows, 1, "y");
+    rows->UpdateCell(unique, 1, "z");
+    QCOMPARE(check.Scalar("SELECT count(*) FROM loose WHERE b = 'z'"), Cell{"1"});
+    // The two rows (1, 'x') differ only in a floating-point column, which
+    // cannot tell them apart: the write would hit both and is undone.
+    const std::size_t twin = RowOf(rows, 1, "x");
+    const QString several = QString::fromStdString(FailureOf([&] { rows->UpdateCell(twin, 1, "w"); }));
+    QVERIFY2(several.contains("would have changed 2 rows"), qPrintable(several));
+    QCOMPARE(check.Scalar("SELECT count(*) FROM loose WHERE b = 'x'"), Cell{"2"});
+  }
+
+  void uniqueIndexOverNotNullColumnsIdentifiesRows_data() { addSources(); }
+  void uniqueIndexOverNotNullColumnsIdentifiesRows() {
+    const QString source = freshSource();
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    auto rows = OpenForEditing(source, "coded");
+    support::DirectSql other(source);
+    // A change elsewhere in the row does not hide it when the index finds it.
+    other.Exec("UPDATE coded SET weight = 9 WHERE code = 'B2'");
+    const std::size_t b2 = RowOf(rows, 0, "B2");
+    rows->UpdateCell(b2, 1, "deux");
+    QCOMPARE(other.Scalar("SELECT label FROM coded WHERE code = 'B2'"), Cell{"deux"});
+    QVERIFY(Read(rows, b2, 2).value().starts_with("9"));  // re-read after the write
+    // Changing the identifying column itself finds the row again by its new value.
+    rows->UpdateCell(b2, 0, "C3");
+    QCOMPARE(other.Scalar("SELECT count(*) FROM coded WHERE code = 'C3' AND label = 'deux'"), Cell{"1"});
+    QCOMPARE(Read(rows, b2, 0), Cell{"C3"});
+  }
+
+  void refusedValuesLeaveTheTableAsItWas_data() { addSources(); }
+  void refusedValuesLeaveTheTableAsItWas() {
+    const QString source = freshSource();
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    auto rows = OpenForEditing(source, "people");
+    const std::size_t ann = RowOf(rows, 1, "Ann");
+    const QString refused = QString::fromStdString(FailureOf([&] { rows->UpdateCell(ann, 1, std::nullopt); }));
+    QVERIFY2(refused.contains("\"name\"") && refused.contains("NULL"), qPrintable(refused));
+    support::DirectSql check(source);
+    QCOMPARE(check.Scalar("SELECT name FROM people WHERE id = 1"), Cell{"Ann"});
+    // The failed transaction is over: the next write goes through.
+    rows->UpdateCell(ann, 1, "Ada");
+    QCOMPARE(check.Scalar("SELECT name FROM people WHERE id = 1"), Cell{"Ada"});
+  }
+
+  void writingLeavesAnUnfinishedReadIntact_data() { addSources(); }
+  void writingLeavesAnUnfinishedReadIntact() {
+    const QString source = freshSource();
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    auto connection = ado::CreateConnection();
+    connection->Open("Data Source=" + source.toStdString());
+    connection->setCursorLocation(ado::adUseClient);
+    auto rows = std::make_shared<ado::Recordset>();
+    rows->Open("SELECT * FROM \"numbers\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+    rows->FetchMore(1);
+    rows->UpdateCell(0, 1, "edited");
+    rows->FetchMore(100000);
+    QCOMPARE(rows->rowCount(), std::size_t(1000));
+    QCOMPARE(Read(rows, 0, 1), Cell{"edited"});
+    support::DirectSql check(source);
+    QCOMPARE(check.Scalar("SELECT count(*) FROM numbers WHERE word = 'edited'"), Cell{"1"});
+  }
+
+  void readOnlyRecordsetsAndColumnsSayWhy_data() { addSources(); }
+  void readOnlyRecordsetsAndColumnsSayWhy() {
+    const QString source = freshSource();
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    auto connection = ado::CreateConnection();
+    connection->Open("Data Source=" + source.toStdString());
+    auto serverSide = std::make_shared<ado::Recordset>();
+    serverSide->Open("SELECT * FROM \"people\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+    QVERIFY(!serverSide->ReadOnlyReason(1).empty());
+    serverSide->FetchMore(1);
+    QVERIFY_THROWS_EXCEPTION(ado::Error, serverSide->UpdateCell(0, 1, "no"));
+
+    connection->setCursorLocation(ado::adUseClient);
+    auto readOnly = std::make_shared<ado::Recordset>();
+    readOnly->Open("SELECT * FROM \"people\"", connection, ado::adOpenDynamic, ado::adLockReadOnly);
+    QVERIFY(!readOnly->ReadOnlyReason(1).empty());
+
+    auto computed = std::make_shared<ado::Recordset>();
+    computed->Open("SELECT count(*) AS total FROM people", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+    QVERIFY(!computed->ReadOnlyReason(0).empty());
+    computed->FetchMore(1);
+    QVERIFY_THROWS_EXCEPTION(ado::Error, computed->UpdateCell(0, 0, "5"));
+    support::DirectSql check(source);
+    QCOMPARE(check.Scalar("SELECT count(*) FROM people WHERE name = 'no'"), Cell{"0"});
+  }
+
+  void busyDatabaseGivesUpWithAClearMessage_data() { addSources(); }
+  void busyDatabaseGivesUpWithAClearMessage() {
+    const QString source = freshSource();
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    QFETCH(bool, isPostgres);
+    auto rows = OpenForEditing(source, "people");
+    const std::size_t ann = RowOf(rows, 1, "Ann");
+    support::DirectSql locker(source);
+    if (isPostgres) {
+      locker.Exec("BEGIN");
+      locker.Exec("UPDATE people SET note = 'locked' WHERE id = 1");
+    } else {
+      locker.Exec("BEGIN EXCLUSIVE");
+    }
+    const QString busy = QString::fromStdString(FailureOf([&] { rows->UpdateCell(ann, 1, "Wait"); }));
+    locker.Exec("ROLLBACK");
+    QVERIFY2(busy.contains("The database is busy") && busy.contains("\"name\""), qPrintable(busy));
+    rows->UpdateCell(ann, 1, "Later");
+    QCOMPARE(locker.Scalar("SELECT name FROM people WHERE id = 1"), Cell{"Later"});
+  }
+
+  void dataSourceWithoutTransactionsRefusesWhatCouldNotBeUndone() {
+    const QString file = folder_.filePath("notxn.sqlite");
+    support::AddSqliteDataSource("WriterNoTxnSetup", file);
+    BuildTables("WriterNoTxnSetup", Sqlite);
+    support::AddSqliteDataSource("WriterNoTxn", file, {"NoTXN=1"});
+    auto rows = OpenForEditing("WriterNoTxn", "loose");
+    support::DirectSql check("WriterNoTxn");
+    const std::size_t twin = RowOf(rows, 1, "x");
+    const QString refused = QString::fromStdString(FailureOf([&] { rows->UpdateCell(twin, 1, "w"); }));
+    QVERIFY2(refused.contains("without transactions"), qPrintable(refused));
+    QCOMPARE(check.Scalar("SELECT count(*) FROM loose WHERE b = 'x'"), Cell{"2"});
+    const std::size_t unique = RowOf(rows, 1, "y");
+    rows->UpdateCell(unique, 1, "z");
+    QCOMPARE(check.Scalar("SELECT count(*) FROM loose WHERE b = 'z'"), Cell{"1"});
+    auto people = OpenForEditing("WriterNoTxn", "people");
+    people->UpdateCell(RowOf(people, 1, "Cy"), 1, "Cyd");
+    QCOMPARE(check.Scalar("SELECT name FROM people WHERE id = 3"), Cell{"Cyd"});
+  }
+};
+
+QTEST_GUILESS_MAIN(TestRowWriter)
+#include "tst_row_writer.moc"
