@@ -30,7 +30,7 @@ void OdbcConnection::Open(const std::string& odbcConnectionString) {
   CheckOdbc(rc, SQL_HANDLE_DBC, connection_.get(), "Connecting to the data source");
   open_ = true;
   connectionString_ = odbcConnectionString;
-  SQLUSMALLINT extensions = 0;
+  SQLUINTEGER extensions = 0;  // a 32-bit mask
   if (SQL_SUCCEEDED(SQLGetInfo(connection_.get(), SQL_GETDATA_EXTENSIONS, &extensions,
                                sizeof extensions, nullptr)))
     blockGetData_ = (extensions & SQL_GD_BLOCK) != 0;
