@@ -87,7 +87,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // the cell's original value. On success the cached row is replaced by what
   // the database stored. Raises Error (and leaves the cache showing what the
   // database holds for that row) when the write is refused or finds no row.
-  // std::nullopt writes NULL.
+  // std::nullopt writes NULL; for a binary column the value is its raw
+  // bytes (as cell() gives them).
   void UpdateCell(std::size_t row, int column, const std::optional<std::string>& value);
 
   // Empty when the column can be edited, otherwise why not.
