@@ -33,10 +33,13 @@ void BuildTables(const QString& source, const Dialect& dialect) {
                  "INSERT INTO loose VALUES (1, 'x', 0.1);\n"
                  "INSERT INTO loose VALUES (1, 'x', 0.2);\n"
                  "INSERT INTO loose VALUES (2, 'y', 0.3);\n"
-                 "CREATE TABLE coded (code VARCHAR(10) NOT NULL, label VARCHAR(20), weight REAL);\n"
+                 "CREATE TABLE coded (code VARCHAR(10) NOT NULL, label VARCHAR(20), weight REAL, extra VARCHAR(10));\n"
                  "CREATE UNIQUE INDEX coded_code ON coded (code);\n"
-                 "INSERT INTO coded VALUES ('A1', 'one', 0.5);\n"
-                 "INSERT INTO coded VALUES ('B2', 'two', 0.25);\n"
+                 "INSERT INTO coded VALUES ('A1', 'one', 0.5, 'e1');\n"
+                 "INSERT INTO coded VALUES ('B2', 'two', 0.25, 'e2');\n"
+                 "CREATE TABLE maybe (code VARCHAR(10), label VARCHAR(20), extra VARCHAR(10));\n"
+                 "CREATE UNIQUE INDEX maybe_code ON maybe (code);\n"
+                 "INSERT INTO maybe VALUES ('A1', 'one', 'e1');\n"
                  "CREATE TABLE numbers (n INTEGER PRIMARY KEY, word VARCHAR(20));\n");
   sql.Exec("INSERT INTO numbers (n, word) SELECT n, 'w' FROM (SELECT a * 100 + b * 10 + c + 1 AS n FROM "
            "(SELECT 0 AS a UNION ALL SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3 UNION ALL SELECT 4 UNION ALL "
@@ -131,9 +134,12 @@ class TestRowWriter : public QObject {
     auto rows = OpenForEditing(source, "people");
     const std::size_t bob = RowOf(rows, 1, "Bob");
     QVERIFY(rows->ReadOnlyReason(1).empty());
+    support::DirectSql check(source);
+    // Found by its key: another column changed meanwhile does not matter.
+    check.Exec("UPDATE people SET note = 'meanwhile' WHERE id = 2");
     rows->UpdateCell(bob, 1, "Renée 😀");
     QCOMPARE(Read(rows, bob, 1), Cell{"Renée 😀"});
-    support::DirectSql check(source);
+    QCOMPARE(Read(rows, bob, 2), Cell{"meanwhile"});
     QCOMPARE(check.Scalar("SELECT name FROM people WHERE id = 2"), Cell{"Renée 😀"});
     QCOMPARE(check.Scalar("SELECT name FROM people WHERE id = 1"), Cell{"Ann"});
     // NULL and the empty text are different writes.
@@ -217,15 +223,23 @@ class TestRowWriter : public QObject {
     auto rows = OpenForEditing(source, "coded");
     support::DirectSql other(source);
     // A change elsewhere in the row does not hide it when the index finds it.
-    other.Exec("UPDATE coded SET weight = 9 WHERE code = 'B2'");
+    other.Exec("UPDATE coded SET weight = 9, extra = 'other' WHERE code = 'B2'");
     const std::size_t b2 = RowOf(rows, 0, "B2");
     rows->UpdateCell(b2, 1, "deux");
     QCOMPARE(other.Scalar("SELECT label FROM coded WHERE code = 'B2'"), Cell{"deux"});
     QVERIFY(Read(rows, b2, 2).value().starts_with("9"));  // re-read after the write
+    QCOMPARE(Read(rows, b2, 3), Cell{"other"});
     // Changing the identifying column itself finds the row again by its new value.
     rows->UpdateCell(b2, 0, "C3");
     QCOMPARE(other.Scalar("SELECT count(*) FROM coded WHERE code = 'C3' AND label = 'deux'"), Cell{"1"});
     QCOMPARE(Read(rows, b2, 0), Cell{"C3"});
+
+    // An index that allows NULL tells no rows apart: every value must match.
+    auto maybe = OpenForEditing(source, "maybe");
+    other.Exec("UPDATE maybe SET extra = 'other' WHERE code = 'A1'");
+    const QString changed = QString::fromStdString(FailureOf([&] { maybe->UpdateCell(0, 1, "uno"); }));
+    QVERIFY2(changed.contains("by someone else"), qPrintable(changed));
+    QCOMPARE(other.Scalar("SELECT label FROM maybe WHERE code = 'A1'"), Cell{"one"});
   }
 
   void refusedValuesLeaveTheTableAsItWas_data() { addSources(); }

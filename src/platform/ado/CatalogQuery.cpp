@@ -22,6 +22,16 @@ CatalogRows PrimaryKeyColumns(OdbcConnection& connection, const std::string& sch
   return ReadAllRows(statement);
 }
 
+CatalogRows TableColumns(OdbcConnection& connection, const std::string& schema, const std::string& table) {
+  OdbcStatement statement(connection);
+  std::string schemaText = schema, tableText = table;
+  statement.Check(SQLColumns(statement.handle(), nullptr, 0, schema.empty() ? nullptr : Text(schemaText),
+                             static_cast<SQLSMALLINT>(schemaText.size()), Text(tableText),
+                             static_cast<SQLSMALLINT>(tableText.size()), nullptr, 0),
+                  "Reading the columns of the table");
+  return ReadAllRows(statement);
+}
+
 CatalogRows UniqueIndexColumns(OdbcConnection& connection, const std::string& schema, const std::string& table) {
   OdbcStatement statement(connection);
   std::string schemaText = schema, tableText = table;

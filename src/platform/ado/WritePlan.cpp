@@ -6,6 +6,7 @@
 #include <cctype>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "CatalogQuery.h"
 #include "DataSourceOptions.h"
@@ -63,13 +64,19 @@ std::optional<std::vector<int>> UniqueNotNullIndex(OdbcConnection& connection, c
     if (row[3] && std::stoi(*row[3]) != SQL_FALSE) continue;
     indexes[*row[5]][std::stoi(*row[7])] = *row[8];
   }
+  if (indexes.empty()) return std::nullopt;
+  // Some drivers describe every result column as nullable; the table's own
+  // column definitions tell NOT NULL reliably.
+  std::set<std::string> notNull;
+  for (const auto& row : TableColumns(connection, schema, table))
+    if (row.size() >= 11 && row[3] && row[10] && std::stoi(*row[10]) == SQL_NO_NULLS) notNull.insert(*row[3]);
+  for (const ColumnInfo& column : columns)
+    if (!column.nullable) notNull.insert(ColumnName(column));
   for (const auto& [indexName, ordered] : indexes) {
     std::vector<std::string> names;
     for (const auto& [position, name] : ordered) names.push_back(name);
     auto found = ResultColumns(columns, names);
-    if (found && std::ranges::all_of(*found, [&](int index) {
-          return !columns[static_cast<std::size_t>(index)].nullable;
-        }))
+    if (found && std::ranges::all_of(names, [&](const std::string& name) { return notNull.contains(name); }))
       return found;
   }
   return std::nullopt;
@@ -120,10 +127,21 @@ WritePlan PlanWrites(OdbcConnection& connection, const std::vector<ColumnInfo>& 
   plan.table = schema.empty() ? QuoteIdentifier(table) : QuoteIdentifier(schema) + "." + QuoteIdentifier(table);
   for (const ColumnInfo& column : columns) plan.columns.push_back(QuoteIdentifier(ColumnName(column)));
 
-  if (auto key = PrimaryKey(connection, schema, table, columns)) {
+  // A driver that cannot tell keys or indexes leaves the next way to try.
+  std::optional<std::vector<int>> key;
+  std::optional<std::vector<int>> index;
+  try {
+    key = PrimaryKey(connection, schema, table, columns);
+  } catch (const std::exception&) {
+  }
+  try {
+    if (!key) index = UniqueNotNullIndex(connection, schema, table, columns);
+  } catch (const std::exception&) {
+  }
+  if (key) {
     plan.identity = *key;
     plan.kind = WritePlan::Identity::PrimaryKey;
-  } else if (auto index = UniqueNotNullIndex(connection, schema, table, columns)) {
+  } else if (index) {
     plan.identity = *index;
     plan.kind = WritePlan::Identity::UniqueIndex;
   } else {
