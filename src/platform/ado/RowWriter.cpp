@@ -80,7 +80,9 @@ RowWriter::~RowWriter() = default;
 std::string RowWriter::ReadOnlyReason(int column) const {
   if (!plan_.unavailable.empty()) return plan_.unavailable;
   if (column < 0 || static_cast<std::size_t>(column) >= columns_.size()) return "There is no such column.";
-  if (!columns_[static_cast<std::size_t>(column)].updatable) return "The data source reports this column as read-only.";
+  const ColumnInfo& info = columns_[static_cast<std::size_t>(column)];
+  if (!info.updatable) return "The data source reports the column \"" + info.name + "\" as read-only.";
+
   return {};
 }
 

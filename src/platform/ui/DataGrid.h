@@ -18,6 +18,7 @@ class DataGrid final : public QTableView {
  public:
   explicit DataGrid(QWidget* parent = nullptr);
   ~DataGrid() override;
+  using QTableView::edit;
 
   // Binds the grid to a recordset's data source; nullptr clears the binding
   // and releases the recordset.

@@ -76,13 +76,25 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (recordset_ && recordset_->ReadOnlyReason(index.column()).empty()) flags |= Qt::ItemIsEditable;
+  if (recordset_ && readOnlyReason(index.column()).isEmpty()) flags |= Qt::ItemIsEditable;
   return flags;
 }
 
 QString RecordsetModel::readOnlyReason(int column) const {
   if (!recordset_) return {};
-  return QString::fromStdString(recordset_->ReadOnlyReason(column));
+  const std::string reason = recordset_->ReadOnlyReason(column);
+  if (!reason.empty()) return QString::fromStdString(reason);
+  const ado::ColumnInfo& info = recordset_->column(column);
+  const QString name = QString::fromStdString(info.name);
+  // Bytes are shown as hexadecimal text, which must never go back as if it
+  // were the bytes themselves.
+  if (info.isBinary())
+    return QStringLiteral("The column \"%1\" holds binary data, shown in hexadecimal; it cannot be "
+                          "edited here.").arg(name);
+  if (info.autoIncrement)
+    return QStringLiteral("The column \"%1\" is numbered by the database and cannot be edited.")
+        .arg(name);
+  return {};
 }
 
 bool RecordsetModel::columnIsText(int column) const {

@@ -1,0 +1,252 @@
+// The editor's grid over a real SQLite table: lazy rows, in-place edits that
+// reach the database, NULL, copying, read-only cells, and edits still open
+// when the editor goes away.
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "frame/Appearance.h"
+#include "pages/Form3.h"
+#include "pages/Wizard.h"
+#include "platform/ado/Connection.h"
+#include "platform/ado/Recordset.h"
+#include "platform/ui/DataGrid.h"
+#include "platform/ui/PageWindow.h"
+#include "platform/ui/RecordsetModel.h"
+#include "support/DirectSql.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/TestDataSources.h"
+
+using Cell = std::optional<std::string>;
+
+namespace {
+
+constexpr int BigRows = 1000;
+
+ado::RecordsetPtr OpenTable(const QString& source, const std::string& query) {
+  auto connection = ado::CreateConnection();
+  connection->setCursorLocation(ado::adUseServer);
+  connection->setProvider("MSDASQL");
+  connection->Open("Data Source=" + source.toStdString());
+  connection->setCursorLocation(ado::adUseClient);
+  auto recordset = std::make_shared<ado::Recordset>();
+  recordset->Open(query, connection, ado::adOpenDynamic, ado::adLockOptimistic);
+  return recordset;
+}
+
+// Types into a freshly opened editor of the cell and ends the edit with `key`.
+void EditCell(ui::DataGrid& grid, int row, int column, const QString& text, Qt::Key key = Qt::Key_Return) {
+  const QModelIndex index = grid.model()->index(row, column);
+  grid.setCurrentIndex(index);
+  QTest::keyClick(&grid, Qt::Key_F2);
+  auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(index));
+  QVERIFY(editor);
+  editor->selectAll();
+  editor->insert(text);
+  QTest::keyClick(editor, key);
+  // The delegate commits and closes the editor from the event loop.
+  QTRY_VERIFY(!grid.indexWidget(index));
+}
+
+}  // namespace
+
+class DataGridTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir folder_;
+  int sourceNumber_ = 0;
+  QString source_;
+  std::unique_ptr<support::DirectSql> sql_;
+  std::unique_ptr<support::MessageBoxRecorder> boxes_;
+
+  Cell Stored(const std::string& query) { return sql_->Scalar(query); }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(folder_.isValid());
+    support::UsePrivateDataSources();
+    ui::SetProgramEnder([] {});
+    frame::SetProgramFolder(folder_.filePath("program").toStdString());
+  }
+
+  void init() {
+    // A fresh database for every case: data source definitions are read once
+    // per process, so each case gets a name of its own.
+    source_ = QString("Grid%1").arg(++sourceNumber_);
+    support::AddSqliteDataSource(source_, folder_.filePath(source_ + ".sqlite"));
+    sql_ = std::make_unique<support::DirectSql>(source_);
+    sql_->ExecScript(
+        "CREATE TABLE items (id INTEGER PRIMARY KEY, name TEXT NOT NULL, note TEXT, qty INTEGER, "
+        "price REAL, blob BLOB);\n"
+        "INSERT INTO items VALUES (1, 'pen', 'blue', 3, 1.25, x'00FF10');\n"
+        "INSERT INTO items VALUES (2, 'ink', NULL, NULL, 0.1, NULL);\n"
+        "INSERT INTO items VALUES (3, 'pad', '', 7, NULL, NULL);\n"
+        "CREATE TABLE big (n INTEGER PRIMARY KEY, word TEXT);\n"
+        "CREATE TABLE nothing_here (n INTEGER PRIMARY KEY, word TEXT)");
+    sql_->Exec("INSERT INTO big WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < " +
+               std::to_string(BigRows) + ") SELECT n, 'w' || n FROM c");
+    boxes_ = std::make_unique<support::MessageBoxRecorder>();
+  }
+
+  void cleanup() {
+    boxes_.reset();
+    sql_.reset();
+  }
+
+  void modelKeepsItsContractWhileFetchingLazily() {
+    ui::DataGrid grid;
+    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"big\""));
+    QAbstractItemModelTester tester(grid.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    tester.setUseFetchMore(true);
+    const int firstRows = grid.model()->rowCount();
+    QVERIFY2(firstRows > 0 && firstRows < BigRows, qPrintable(QString::number(firstRows)));
+    QCOMPARE(grid.model()->columnCount(), 2);
+    QCOMPARE(grid.model()->headerData(1, Qt::Horizontal).toString(), QString("word"));
+    grid.setFocus();
+    grid.setCurrentIndex(grid.model()->index(0, 0));
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(grid.model()->rowCount(), BigRows);
+    QCOMPARE(grid.currentIndex().row(), BigRows - 1);
+    QCOMPARE(grid.model()->index(BigRows - 1, 1).data().toString(), QString("w%1").arg(BigRows));
+  }
+
+  void aZeroRowTableShowsItsColumns() {
+    ui::DataGrid grid;
+    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"nothing_here\""));
+    QCOMPARE(grid.model()->rowCount(), 0);
+    QCOMPARE(grid.model()->columnCount(), 2);
+    QVERIFY(!grid.model()->canFetchMore({}));
+  }
+
+  void nullIsShownApartFromTheEmptyText() {
+    ui::DataGrid grid;
+    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    QAbstractItemModel* model = grid.model();
+    QCOMPARE(model->index(1, 2).data().toString(), QString("NULL"));
+    QVERIFY(model->index(1, 2).data(ui::RecordsetModel::NullRole).toBool());
+    QVERIFY(model->index(1, 2).data(Qt::ForegroundRole).isValid());
+    QCOMPARE(model->index(2, 2).data().toString(), QString(""));
+    QVERIFY(!model->index(2, 2).data(ui::RecordsetModel::NullRole).toBool());
+    QCOMPARE(model->index(0, 5).data().toString(), QString("0x00FF10"));
+  }
+
+  void committedEditsReachTheDatabaseAndEscapeCancels() {
+    ui::DataGrid grid;
+    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.show();
+    EditCell(grid, 0, 2, "red ünïcode");
+    QCOMPARE(Stored("SELECT note FROM items WHERE id = 1"), Cell("red ünïcode"));
+    QCOMPARE(grid.model()->index(0, 2).data().toString(), QString("red ünïcode"));
+    EditCell(grid, 1, 1, "never saved", Qt::Key_Escape);
+    QCOMPARE(Stored("SELECT name FROM items WHERE id = 2"), Cell("ink"));
+    // Floating point: the second edit of the same cell is no conflict.
+    EditCell(grid, 1, 4, "0.3");
+    EditCell(grid, 1, 4, "0.7");
+    QCOMPARE(Stored("SELECT price FROM items WHERE id = 2"), Cell("0.7"));
+    QVERIFY2(boxes_->boxes().empty(), boxes_->boxes().empty() ? "" : boxes_->boxes()[0].text.c_str());
+    // Only the edited rows changed.
+    QCOMPARE(Stored("SELECT name || '/' || note || '/' || qty FROM items WHERE id = 3"), Cell("pad//7"));
+  }
+
+  void emptyEditsAndNullFollowTheColumnType() {
+    ui::DataGrid grid;
+    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.show();
+    EditCell(grid, 0, 2, "");  // a text column keeps the empty text
+    QCOMPARE(Stored("SELECT typeof(note) || ':' || note FROM items WHERE id = 1"), Cell("text:"));
+    EditCell(grid, 0, 3, "");  // any other column gets no value
+    QCOMPARE(Stored("SELECT typeof(qty) FROM items WHERE id = 1"), Cell("null"));
+    EditCell(grid, 1, 3, "42");  // NULL to a value
+    QCOMPARE(Stored("SELECT qty FROM items WHERE id = 2"), Cell("42"));
+    grid.setCurrentIndex(grid.model()->index(2, 2));
+    QTest::keyClick(&grid, Qt::Key_0, Qt::ControlModifier);  // value to NULL
+    QCOMPARE(Stored("SELECT typeof(note) FROM items WHERE id = 3"), Cell("null"));
+    QCOMPARE(grid.model()->index(2, 2).data().toString(), QString("NULL"));
+    QVERIFY(boxes_->boxes().empty());
+  }
+
+  void refusedEditsSayWhy() {
+    ui::DataGrid grid;
+    QSignalSpy refused(&grid, &ui::DataGrid::editRefused);
+    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.show();
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setCurrentIndex(grid.model()->index(0, 1));
+    grid.setCurrentCellToNull();  // NOT NULL: refused before or by the database
+    QCOMPARE(refused.count() + failed.count(), 1);
+    const QString message = (refused.isEmpty() ? failed : refused).at(0).at(0).toString();
+    QVERIFY2(message.contains("name"), qPrintable(message));
+    QCOMPARE(Stored("SELECT name FROM items WHERE id = 1"), Cell("pen"));
+    QCOMPARE(grid.model()->index(0, 1).data().toString(), QString("pen"));
+    refused.clear();
+    grid.setCurrentIndex(grid.model()->index(0, 5));
+    QTest::keyClick(&grid, Qt::Key_F2);  // binary data is read-only
+    QCOMPARE(refused.count(), 1);
+    QVERIFY(!refused.at(0).at(0).toString().isEmpty());
+    QVERIFY(!grid.indexWidget(grid.model()->index(0, 5)));
+  }
+
+  void aRowChangedMeanwhileIsNotOverwritten() {
+    ui::DataGrid grid;
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.show();
+    sql_->Exec("UPDATE items SET note = 'theirs' WHERE id = 1");
+    EditCell(grid, 0, 2, "mine");
+    QCOMPARE(failed.count(), 1);
+    const QString message = failed.at(0).at(0).toString();
+    QVERIFY2(message.contains("note") && message.contains("mine"), qPrintable(message));
+    QCOMPARE(Stored("SELECT note FROM items WHERE id = 1"), Cell("theirs"));
+    QCOMPARE(grid.model()->index(0, 2).data().toString(), QString("theirs"));
+  }
+
+  void copyGivesTabSeparatedCells() {
+    ui::DataGrid grid;
+    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.show();
+    grid.selectionModel()->select(
+        QItemSelection(grid.model()->index(0, 1), grid.model()->index(1, 2)),
+        QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QString("pen\tblue\nink\tNULL\n"));
+  }
+
+  void anEditOpenWhenTheEditorClosesIsSaved() {
+    pages::Wizard wizard;
+    pages::Form3& editor = wizard.form3();
+    editor.Show();
+    editor.DataGrid1->setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    const QModelIndex index = editor.DataGrid1->model()->index(2, 1);
+    editor.DataGrid1->setCurrentIndex(index);
+    editor.DataGrid1->edit(index);
+    auto* field = qobject_cast<QLineEdit*>(editor.DataGrid1->indexWidget(index));
+    QVERIFY(field);
+    field->setText("typed before closing");
+    editor.close();
+    QCOMPARE(Stored("SELECT name FROM items WHERE id = 3"), Cell("typed before closing"));
+  }
+
+  void aRefusedEditOnCloseIsShownToTheUser() {
+    pages::Wizard wizard;
+    pages::Form3& editor = wizard.form3();
+    editor.Show();
+    editor.DataGrid1->setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    const QModelIndex index = editor.DataGrid1->model()->index(0, 2);
+    editor.DataGrid1->setCurrentIndex(index);
+    editor.DataGrid1->edit(index);
+    auto* field = qobject_cast<QLineEdit*>(editor.DataGrid1->indexWidget(index));
+    QVERIFY(field);
+    field->setText("lost?");
+    sql_->Exec("DELETE FROM items WHERE id = 1");
+    editor.close();
+    QCOMPARE(boxes_->boxes().size(), size_t(1));
+    QVERIFY(boxes_->boxes()[0].text.find("lost?") != std::string::npos);
+    QCOMPARE(boxes_->boxes()[0].icon, ui::MessageIcon::Warning);
+  }
+};
+
+QTEST_MAIN(DataGridTest)
+#include "tst_data_grid.moc"
