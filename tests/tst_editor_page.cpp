@@ -1,6 +1,8 @@
 // The table editor page without a database: its load, the resize rule and
 // the pointer rules.
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QMouseEvent>
 #include <QTest>
 #include <vector>
@@ -64,6 +66,25 @@ class EditorPageTest : public QObject {
     QCOMPARE(form.Label1->palette().color(QPalette::WindowText), QColor(0xC0, 0, 0));
     QVERIFY(!form.windowIcon().isNull());
     QVERIFY(boxes_.empty());  // no hand cursor file is no failure
+    QVERIFY(!form.hasMouseIcon());
+  }
+
+  void aBrokenHandCursorIsReportedAtLine108AndTheLoadGoesOn() {
+    QTemporaryDir program;
+    QVERIFY(program.isValid());
+    QFile cursor(program.filePath("HAND-M.CUR"));
+    QVERIFY(cursor.open(QIODevice::WriteOnly));
+    cursor.write(QByteArray("\0\0\2\0\1\0", 6));  // a header and nothing after it
+    cursor.close();
+    frame::SetProgramFolder(program.path().toStdString());
+    Form3& form = wizard_->form3();
+    form.Show();
+    QCOMPARE(boxes_.size(), size_t(1));
+    QCOMPARE(boxes_[0].title, std::string("Application Error"));
+    QVERIFY2(boxes_[0].text.find("\r\nin Dunmarra2021/08/31.Form3.Form_Load at line 108\r\r") !=
+                 std::string::npos,
+             boxes_[0].text.c_str());
+    QCOMPARE(form.windowTitle(), QString("Quorvane Table Desk Suite"));
     QVERIFY(!form.hasMouseIcon());
   }
 

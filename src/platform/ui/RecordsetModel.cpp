@@ -3,6 +3,8 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <algorithm>
+#include <cstdint>
 
 #include "platform/ado/AdoError.h"
 
@@ -135,22 +137,32 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 bool RecordsetModel::canFetchMore(const QModelIndex& parent) const {
-  return !parent.isValid() && recordset_ && recordset_->isOpen() && !recordset_->allRowsFetched();
+  if (parent.isValid() || !recordset_ || !recordset_->isOpen() || announcing_) return false;
+  // A write may have read ahead into the cache rows the views have not been
+  // told of yet.
+  return recordset_->rowCount() > shownRows_ || !recordset_->allRowsFetched();
 }
 
 void RecordsetModel::fetchRows(std::size_t rows) {
+  const std::size_t wanted = rows > SIZE_MAX - shownRows_ ? SIZE_MAX : shownRows_ + rows;
   // The rows are read into the recordset's cache first and announced after;
   // views see them only from endInsertRows on.
-  try {
-    recordset_->FetchMore(rows);
-  } catch (const std::exception& failure) {
-    emit fetchFailed(QString::fromUtf8(failure.what()));
+  if (recordset_->rowCount() < wanted && !recordset_->allRowsFetched()) {
+    try {
+      recordset_->FetchMore(wanted - recordset_->rowCount());
+    } catch (const std::exception& failure) {
+      emit fetchFailed(QString::fromUtf8(failure.what()));
+    }
   }
-  const std::size_t cached = recordset_->rowCount();
+  const std::size_t cached = std::min(recordset_->rowCount(), wanted);
   if (cached <= shownRows_) return;
+  // Views may ask for more while rows are being announced; they get them on
+  // their next request.
+  announcing_ = true;
   beginInsertRows({}, static_cast<int>(shownRows_), static_cast<int>(cached - 1));
   shownRows_ = cached;
   endInsertRows();
+  announcing_ = false;
 }
 
 void RecordsetModel::fetchMore(const QModelIndex& parent) {
@@ -161,7 +173,7 @@ void RecordsetModel::fetchMore(const QModelIndex& parent) {
 void RecordsetModel::fetchAll() {
   while (canFetchMore({})) {
     const std::size_t before = shownRows_;
-    fetchRows(static_cast<std::size_t>(-1) / 2);
+    fetchRows(SIZE_MAX);
     if (shownRows_ == before) break;
   }
 }

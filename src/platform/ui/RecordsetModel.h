@@ -54,6 +54,7 @@ class RecordsetModel final : public QAbstractTableModel {
 
   ado::RecordsetPtr recordset_;
   std::size_t shownRows_ = 0;  // rows the views have been told of
+  bool announcing_ = false;
 };
 
 }  // namespace ui
