@@ -26,12 +26,23 @@ QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top, in
                   int height) {
   auto* label = new QLabel(caption, parent);
   label->setFont(frame::PageFont());
-  label->setAutoFillBackground(true);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::Window, Qt::white);
-  label->setPalette(palette);
+  PaintWhite(*label);
   ui::PlaceInTwips(*label, left, top, width, height);
   return label;
+}
+
+void SetUpPageLayout(QWidget& window, const QString& name, const QFont& font) {
+  window.setObjectName(name);
+  window.setWindowTitle(name);
+  window.setFont(font);
+  PaintWhite(window);
+}
+
+void PaintWhite(QWidget& widget) {
+  widget.setAutoFillBackground(true);
+  QPalette palette = widget.palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  widget.setPalette(palette);
 }
 
 QWidget* MakeHorizontalLine(QWidget* parent, int left, int top, int right) {

@@ -14,6 +14,13 @@ QPushButton* MakePushButton(QWidget* parent, const QString& caption, int left, i
 QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top, int width,
                   int height);
 
+// The layout's look of a page window: its name as its caption, its font and
+// a white background.
+void SetUpPageLayout(QWidget& window, const QString& name, const QFont& font);
+
+// A white background, as every surface has in the layouts.
+void PaintWhite(QWidget& widget);
+
 // A horizontal one-pixel line in the window-text colour.
 QWidget* MakeHorizontalLine(QWidget* parent, int left, int top, int right);
 

@@ -54,20 +54,13 @@ std::string ConnectionHelpText() {
 }
 
 Form1::Form1() : ui::PageWindow(ui::Border::FixedSingle, 8040, 2190) {
-  setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Form1"));
   QFont windowFont(QStringLiteral("Arial"));
   windowFont.setPointSizeF(9);
-  setFont(windowFont);
-  setAutoFillBackground(true);
-  QPalette white = palette();
-  white.setColor(QPalette::Window, Qt::white);
-  setPalette(white);
+  SetUpPageLayout(*this, QStringLiteral("Form1"), windowFont);
 
   Frame1 = new QGroupBox(QStringLiteral("Sybase iAnywhere Database"), this);
   Frame1->setFont(frame::PageFont());
-  Frame1->setAutoFillBackground(true);
-  Frame1->setPalette(white);
+  PaintWhite(*Frame1);
   ui::PlaceInTwips(*Frame1, 120, 120, 7800, 1410);
 
   Text1 = new QLineEdit(Frame1);

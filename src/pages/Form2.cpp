@@ -36,13 +36,7 @@ std::string TableQueryText(const std::string& tableName) {
 }
 
 Form2::Form2() : ui::PageWindow(ui::Border::FixedSingle, 5895, 2685) {
-  setObjectName(QStringLiteral("Form2"));
-  setWindowTitle(QStringLiteral("Form2"));
-  setFont(frame::PageFont());
-  setAutoFillBackground(true);
-  QPalette white = palette();
-  white.setColor(QPalette::Window, Qt::white);
-  setPalette(white);
+  SetUpPageLayout(*this, QStringLiteral("Form2"), frame::PageFont());
 
   List1 = new QListWidget(this);
   List1->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -33,13 +33,7 @@ void SetTopInTwips(QWidget& widget, float twips) {
 }  // namespace
 
 Form3::Form3() : ui::PageWindow(ui::Border::Sizable, 5895, 2775) {
-  setObjectName(QStringLiteral("Form3"));
-  setWindowTitle(QStringLiteral("Form3"));
-  setFont(frame::PageFont());
-  setAutoFillBackground(true);
-  QPalette white = palette();
-  white.setColor(QPalette::Window, Qt::white);
-  setPalette(white);
+  SetUpPageLayout(*this, QStringLiteral("Form3"), frame::PageFont());
 
   Label1 = MakeLabel(this, QStringLiteral(" Changes you make are automatically saved as you make them."),
                      120, 1920, 5535, 255);
