@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <map>
 
+#include "CellEditorDelegate.h"
 #include "RecordsetModel.h"
 
 namespace ui {
@@ -24,6 +25,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
   setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                   QAbstractItemView::AnyKeyPressed);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setItemDelegate(new CellEditorDelegate(this));
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 }
 

@@ -1,0 +1,124 @@
+#pragma once
+
+// Shared set-up of the reliability tests: a fresh data source per round on
+// either driver, the table opened the way the table chooser opens it, cell
+// edits committed through the grid's own editor, and exact snapshots of a
+// table to prove that nothing else changed.
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/ado/Connection.h"
+#include "platform/ado/Recordset.h"
+#include "platform/ui/DataGrid.h"
+#include "support/DirectSql.h"
+#include "support/ScratchPostgres.h"
+#include "support/TestDataSources.h"
+
+namespace reliability {
+
+using Cell = std::optional<std::string>;
+using Rows = support::DirectSql::Rows;
+
+// One data source per round: the driver manager keeps a definition once
+// read, so a name is never reused with another database.
+class Sources {
+ public:
+  explicit Sources(QString prefix) : prefix_(std::move(prefix)) {}
+
+  bool valid() const { return folder_.isValid(); }
+  QString folder() const { return folder_.path(); }
+  QString sqliteFile(const QString& source) const { return folder_.filePath(source + ".sqlite"); }
+
+  // Empty when PostgreSQL is asked for and no test server is set up.
+  QString Fresh(bool postgres, const QStringList& options = {}) {
+    const QString source = prefix_ + (postgres ? "Pg" : "Lite") + QString::number(++round_);
+    if (postgres) {
+      auto server = support::PostgresFromEnvironment();
+      if (!server) return {};
+      postgres_.reset();
+      postgres_ = std::make_unique<support::ScratchPostgres>(*server, source);
+      if (!options.isEmpty()) {
+        // Same database, further driver options, under a second name.
+        const QString tuned = source + "Tuned";
+        support::AddPostgresDataSource(tuned, *server, postgres_->database(), options);
+        return tuned;
+      }
+    } else {
+      support::AddSqliteDataSource(source, sqliteFile(source), options);
+    }
+    return source;
+  }
+  QString database() const { return postgres_ ? postgres_->database() : QString(); }
+  void Reset() { postgres_.reset(); }
+
+ private:
+  QString prefix_;
+  QTemporaryDir folder_;
+  int round_ = 0;
+  std::unique_ptr<support::ScratchPostgres> postgres_;
+};
+
+inline void AddDrivers() {
+  QTest::addColumn<bool>("postgres");
+  QTest::newRow("sqlite") << false;
+  QTest::newRow("postgres") << true;
+}
+
+// The table opened as the table chooser opens it for the grid.
+inline ado::RecordsetPtr OpenTable(const QString& source, const std::string& table) {
+  auto connection = ado::CreateConnection();
+  connection->setCursorLocation(ado::adUseServer);
+  connection->setProvider("MSDASQL");
+  connection->Open("Data Source=" + source.toStdString());
+  connection->setCursorLocation(ado::adUseClient);
+  auto recordset = std::make_shared<ado::Recordset>();
+  std::string quoted = "\"";
+  for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  recordset->Open("SELECT * FROM " + quoted + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+  return recordset;
+}
+
+// Types the text into the grid's editor for the cell and commits it, as a
+// user does; false when the database refused it.
+inline bool Commit(ui::DataGrid& grid, int row, int column, const QString& text) {
+  const QModelIndex index = grid.model()->index(row, column);
+  if (!index.isValid()) return false;
+  grid.setCurrentIndex(index);
+  grid.edit(index);
+  auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(index));
+  if (!editor) return false;
+  editor->setText(text);
+  return grid.commitPendingEdit();
+}
+
+inline QString Shown(const ui::DataGrid& grid, int row, int column) {
+  return grid.model()->index(row, column).data().toString();
+}
+
+inline std::string Quoted(const std::string& name) {
+  std::string quoted = "\"";
+  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+// Every stored row with its physical place and the exact stored form of
+// every value (SQLite: rowid and quote() of each column, which tells the
+// storage class; PostgreSQL: ctid and the row's text), in storage order.
+inline Rows Snapshot(support::DirectSql& sql, bool postgres, const std::string& table) {
+  if (postgres)
+    return sql.Query("SELECT ctid::text, t::text FROM " + Quoted(table) + " t ORDER BY ctid");
+  std::string columns;
+  std::string literal = "'";
+  for (char c : table) literal += c == '\'' ? std::string("''") : std::string(1, c);
+  literal += "'";
+  for (const auto& row : sql.Query("SELECT name FROM pragma_table_info(" + literal + ")"))
+    columns += ", quote(" + Quoted(*row[0]) + ")";
+  return sql.Query("SELECT rowid" + columns + " FROM " + Quoted(table) + " ORDER BY rowid");
+}
+
+}  // namespace reliability

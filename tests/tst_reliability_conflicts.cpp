@@ -1,0 +1,218 @@
+// Edits that meet other people's work: rows changed or deleted since they
+// were read, rows that cannot be told apart, SQLite rowids handed out again
+// after a VACUUM by another process, and a refused write in the middle of
+// a table still being read lazily. Each case checks what the user is told
+// and that the database holds exactly what it should, row for row.
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "platform/ui/RecordsetModel.h"
+#include "tools/EditingFixture.h"
+
+using namespace reliability;
+
+namespace {
+
+QString LastMessage(const QSignalSpy& spy) { return spy.isEmpty() ? QString() : spy.last().at(0).toString(); }
+
+// Runs SQL in the sqlite3 shell, a process of its own, as another program
+// working on the same file would.
+void RunSqliteShell(const QString& file, const QString& script) {
+  QProcess shell;
+  shell.start("sqlite3", {"-bail", file});
+  QVERIFY2(shell.waitForStarted(), "sqlite3 shell not found");
+  shell.write(script.toUtf8() + "\n.quit\n");
+  shell.closeWriteChannel();
+  QVERIFY(shell.waitForFinished(-1));
+  QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+}
+
+}  // namespace
+
+class ReliabilityConflictsTest : public QObject {
+  Q_OBJECT
+  Sources sources_{"Conflict"};
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(sources_.valid());
+    support::UsePrivateDataSources();
+  }
+  void cleanupTestCase() { sources_.Reset(); }
+
+  void rowsChangedOrDeletedByOthersAreLeftAsTheyAre_data() { AddDrivers(); }
+  void rowsChangedOrDeletedByOthersAreLeftAsTheyAre() {
+    QFETCH(bool, postgres);
+    const QString source = sources_.Fresh(postgres);
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    support::DirectSql other(source);
+    other.ExecScript(
+        "CREATE TABLE items (id INTEGER PRIMARY KEY, name VARCHAR(20), qty INTEGER);\n"
+        "INSERT INTO items VALUES (1, 'bolt', 1);\n"
+        "INSERT INTO items VALUES (2, 'nut', 2);\n"
+        "INSERT INTO items VALUES (3, 'screw', 3);\n"
+        "INSERT INTO items VALUES (4, 'nail', 4)");
+    ui::DataGrid grid;
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setDataSource(OpenTable(source, "items"));
+    grid.show();
+    QCOMPARE(grid.model()->rowCount(), 4);
+
+    // Changed meanwhile: the other change stays, the grid shows it.
+    other.Exec("UPDATE items SET name = 'NUT', qty = 20 WHERE id = 2");
+    const Rows changed = Snapshot(other, postgres, "items");
+    QVERIFY(!Commit(grid, 1, 1, "mine"));
+    QVERIFY2(LastMessage(failed).contains("changed by someone else") && LastMessage(failed).contains("\"name\"") &&
+                 LastMessage(failed).contains("\"mine\""),
+             qPrintable(LastMessage(failed)));
+    QCOMPARE(Snapshot(other, postgres, "items"), changed);
+    QCOMPARE(Shown(grid, 1, 1), QString("NUT"));
+    QCOMPARE(Shown(grid, 1, 2), QString("20"));
+
+    // Deleted meanwhile: nothing is written anywhere.
+    other.Exec("DELETE FROM items WHERE id = 3");
+    const Rows deleted = Snapshot(other, postgres, "items");
+    QVERIFY(!Commit(grid, 2, 1, "gone"));
+    QVERIFY2(LastMessage(failed).contains("deleted by someone else"), qPrintable(LastMessage(failed)));
+    QCOMPARE(Snapshot(other, postgres, "items"), deleted);
+    QCOMPARE(other.Scalar("SELECT count(*) FROM items WHERE name = 'gone'"), Cell("0"));
+
+    // The other rows still take edits, one row at a time.
+    QVERIFY(Commit(grid, 3, 1, "pin"));
+    QCOMPARE(other.Query("SELECT id, name FROM items ORDER BY id"),
+             (Rows{{Cell("1"), Cell("bolt")}, {Cell("2"), Cell("NUT")}, {Cell("4"), Cell("pin")}}));
+    QCOMPARE(failed.count(), 2);
+  }
+
+  void rowsThatCannotBeToldApartAreNeverChanged_data() {
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<bool>("withoutTransactions");
+    QTest::newRow("sqlite") << false << false;
+    QTest::newRow("sqlite NoTXN") << false << true;
+    QTest::newRow("postgres") << true << false;
+  }
+  void rowsThatCannotBeToldApartAreNeverChanged() {
+    QFETCH(bool, postgres);
+    QFETCH(bool, withoutTransactions);
+    const QString source = sources_.Fresh(postgres, withoutTransactions ? QStringList{"NoTXN=1"} : QStringList{});
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    support::DirectSql sql(source);
+    sql.ExecScript(
+        "CREATE TABLE twins (a INTEGER, b VARCHAR(10));\n"
+        "INSERT INTO twins VALUES (1, 'x');\n"
+        "INSERT INTO twins VALUES (1, 'x');\n"
+        "INSERT INTO twins VALUES (2, 'y');\n"
+        "CREATE TABLE nulls (code VARCHAR(10) UNIQUE, label VARCHAR(10));\n"
+        "INSERT INTO nulls VALUES (NULL, 'n');\n"
+        "INSERT INTO nulls VALUES (NULL, 'n');\n"
+        "INSERT INTO nulls VALUES ('c', 'm')");
+    for (const std::string table : {"twins", "nulls"}) {
+      ui::DataGrid grid;
+      QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+      grid.setDataSource(OpenTable(source, table));
+      grid.show();
+      const Rows before = Snapshot(sql, postgres, table);
+      for (int column : {0, 1}) {
+        const QString was = Shown(grid, 0, column);
+        QVERIFY(!Commit(grid, 0, column, "7"));
+        // Both twins would change; a unique column may also refuse the
+        // second copy of the value itself. Either way nothing changes.
+        const QString message = LastMessage(failed);
+        const QString header = grid.model()->headerData(column, Qt::Horizontal).toString();
+        QVERIFY2(message.contains("\"" + header + "\"") &&
+                     ((message.contains("2 rows") && message.contains("Nothing was changed")) ||
+                      (table == "nulls" && column == 0 && message.contains("unique", Qt::CaseInsensitive))),
+                 qPrintable(message));
+        QCOMPARE(Snapshot(sql, postgres, table), before);
+        QCOMPARE(Shown(grid, 0, column), was);
+      }
+      // The row that stands alone is changed, and only it.
+      QVERIFY(Commit(grid, 2, 1, "z"));
+      Rows after = Snapshot(sql, postgres, table);
+      QCOMPARE(after.size(), before.size());
+      QCOMPARE(std::vector(after.begin(), after.begin() + 2), std::vector(before.begin(), before.begin() + 2));
+      const std::string second = table == "twins" ? "b" : "label";
+      QCOMPARE(sql.Scalar("SELECT count(*) FROM " + table + " WHERE " + second + " = 'z'"), Cell("1"));
+    }
+  }
+
+  void aRowidHandedOutAgainNeverLeadsToAnotherRow() {
+    const QString source = sources_.Fresh(false);
+    support::DirectSql sql(source);
+    sql.ExecScript(
+        "CREATE TABLE plain (a INTEGER, b TEXT);\n"
+        "INSERT INTO plain VALUES (1, 'one');\n"
+        "INSERT INTO plain VALUES (2, 'two');\n"
+        "INSERT INTO plain VALUES (3, 'three')");
+    ui::DataGrid grid;
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setDataSource(OpenTable(source, "plain"));
+    grid.show();
+    QCOMPARE(grid.model()->rowCount(), 3);
+    // Another program removes the first row and compacts the file: the
+    // remaining rows move down to rowids 1 and 2, and a new row takes 3.
+    RunSqliteShell(sources_.sqliteFile(source),
+                   "DELETE FROM plain WHERE a = 1; VACUUM; INSERT INTO plain VALUES (9, 'nine');");
+    QCOMPARE(sql.Query("SELECT rowid, b FROM plain ORDER BY rowid"),
+             (Rows{{Cell("1"), Cell("two")}, {Cell("2"), Cell("three")}, {Cell("3"), Cell("nine")}}));
+    const Rows moved = Snapshot(sql, false, "plain");
+    QVERIFY(!Commit(grid, 0, 1, "uno"));
+    QVERIFY2(LastMessage(failed).contains("deleted by someone else"), qPrintable(LastMessage(failed)));
+    QCOMPARE(Snapshot(sql, false, "plain"), moved);
+    // The row that moved is still found by what it holds.
+    QVERIFY(Commit(grid, 2, 1, "drei"));
+    QCOMPARE(sql.Query("SELECT rowid, a, b FROM plain ORDER BY rowid"),
+             (Rows{{Cell("1"), Cell("2"), Cell("two")},
+                   {Cell("2"), Cell("3"), Cell("drei")},
+                   {Cell("3"), Cell("9"), Cell("nine")}}));
+  }
+
+  void aRolledBackWriteLeavesTheLazyReadWhole_data() { AddDrivers(); }
+  void aRolledBackWriteLeavesTheLazyReadWhole() {
+    QFETCH(bool, postgres);
+    constexpr int Total = 10000;
+    const QString source = sources_.Fresh(postgres);
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    {
+      support::DirectSql sql(source);
+      sql.Exec("CREATE TABLE big (n INTEGER PRIMARY KEY, word VARCHAR(20) NOT NULL CHECK (word <> 'bad'))");
+      sql.Exec(std::string("INSERT INTO big ") +
+               (postgres ? "SELECT n, 'w' || n FROM generate_series(1, 10000) n"
+                         : "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 10000) "
+                           "SELECT n, 'w' || n FROM c"));
+    }
+    // The SQLite data source streams with StepAPI=1; psqlODBC reads through
+    // a server cursor 50 rows at a time.
+    const QString opened = postgres ? source + ";UseDeclareFetch=1;Fetch=50" : source;
+    ui::DataGrid grid;
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setDataSource(OpenTable(opened, "big"));
+    grid.show();
+    auto* model = grid.recordsetModel();
+    QVERIFY(model->canFetchMore({}));
+    QVERIFY(model->rowCount() < Total);
+
+    QVERIFY(Commit(grid, 0, 1, "first"));
+    QVERIFY(!Commit(grid, 1, 1, "bad"));
+    QCOMPARE(failed.count(), 1);
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(model->rowCount(), Total);
+    QCOMPARE(failed.count(), 1);  // no failure while reading on
+    QCOMPARE(Shown(grid, 0, 1), QString("first"));
+    QCOMPARE(Shown(grid, 1, 1), QString("w2"));
+    for (int row = 2; row < Total; ++row) {
+      if (Shown(grid, row, 0) != QString::number(row + 1) || Shown(grid, row, 1) != QString("w%1").arg(row + 1))
+        QFAIL(qPrintable(QString("row %1 shows %2 %3").arg(row).arg(Shown(grid, row, 0), Shown(grid, row, 1))));
+    }
+    // Edits go on after the end was reached.
+    QVERIFY(Commit(grid, Total - 1, 1, "last"));
+    support::DirectSql check(source);
+    QCOMPARE(check.Query("SELECT n, word FROM big WHERE word NOT LIKE 'w%' ORDER BY n"),
+             (Rows{{Cell("1"), Cell("first")}, {Cell("10000"), Cell("last")}}));
+  }
+};
+
+QTEST_MAIN(ReliabilityConflictsTest)
+#include "tst_reliability_conflicts.moc"
