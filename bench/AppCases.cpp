@@ -1,0 +1,118 @@
+#include <QApplication>
+#include <QListWidget>
+#include <QTest>
+#include <stdexcept>
+#include <unistd.h>
+
+#include "Cases.h"
+#include "Measure.h"
+#include "Random.h"
+#include "db/DataSource.h"
+#include "db/Sybase.h"
+#include "platform/ado/Connection.h"
+#include "platform/ado/Recordset.h"
+#include "platform/ui/DataGrid.h"
+#include "platform/ui/RecordsetModel.h"
+
+namespace bench {
+namespace {
+
+constexpr int ScreenRows = 50;
+
+// What the table chooser's "Next >" does: an editing connection on the
+// client side and the table's rows with optimistic locking, bound to the grid.
+void BindTable(ui::DataGrid& grid, const Options& options) {
+  auto connection = ado::CreateConnection();
+  connection->setProvider("MSDASQL");
+  connection->Open("Data Source=" + options.dataSource);
+  connection->setCursorLocation(ado::adUseClient);
+  auto recordset = std::make_shared<ado::Recordset>();
+  recordset->Open("SELECT * FROM \"" + options.table + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+  grid.setDataSource(recordset);
+  grid.setFocus();
+}
+
+// Lets the grid lay itself out and ask for rows until a screen is there.
+void FillScreen(ui::DataGrid& grid) {
+  QCoreApplication::processEvents();
+  ui::RecordsetModel* model = grid.recordsetModel();
+  while (model->rowCount() < ScreenRows && model->canFetchMore({})) model->fetchMore({});
+  if (model->rowCount() < ScreenRows) throw std::runtime_error("the grid has fewer than 50 rows");
+}
+
+void ShowGrid(ui::DataGrid& grid) {
+  grid.resize(1000, 700);
+  grid.show();
+  QCoreApplication::processEvents();
+}
+
+}  // namespace
+
+Metrics AppFirstScreen(const Options& options) {
+  ui::DataGrid grid;
+  ShowGrid(grid);
+  Span span;
+  BindTable(grid, options);
+  FillScreen(grid);
+  return {{"seconds", span.seconds()}};
+}
+
+Metrics AppScrollToEnd(const Options& options) {
+  ui::DataGrid grid;
+  ShowGrid(grid);
+  Span span;
+  BindTable(grid, options);
+  FillScreen(grid);
+  grid.setCurrentIndex(grid.model()->index(0, 0));
+  QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+  QCoreApplication::processEvents();
+  const double seconds = span.seconds();
+  const double peak = span.peakGrowthMiB();
+  ui::RecordsetModel* model = grid.recordsetModel();
+  if (model->canFetchMore({})) throw std::runtime_error("Ctrl+End left rows unread");
+  if (grid.currentIndex().row() != model->rowCount() - 1) throw std::runtime_error("Ctrl+End did not reach the end");
+  return {{"seconds", seconds}, {"peak_mib", peak}, {"rows", static_cast<double>(model->rowCount())}};
+}
+
+Metrics AppTableList(const Options& options) {
+  db::SetDataSourceNameReader([&] { return options.dataSource; });
+  QListWidget list;
+  list.resize(300, 400);
+  list.show();
+  QCoreApplication::processEvents();
+  Span span;
+  db::AddTablesToSybaseListbox(list);
+  const double seconds = span.seconds();
+  if (options.expectedTables && list.count() != options.expectedTables)
+    throw std::runtime_error("listed " + std::to_string(list.count()) + " tables");
+  return {{"seconds", seconds}};
+}
+
+Metrics AppEdits(const Options& options, bool allRowsLoaded) {
+  ui::DataGrid grid;
+  ShowGrid(grid);
+  BindTable(grid, options);
+  FillScreen(grid);
+  ui::RecordsetModel* model = grid.recordsetModel();
+  if (allRowsLoaded) model->fetchAll();
+  const int customer = 1;
+  Random random(11);
+  std::vector<double> times;
+  for (int edit = 0; edit < options.edits; ++edit) {
+    // With the cursor still open the user keeps scrolling between edits, so
+    // every edit meets a read in progress.
+    if (!allRowsLoaded && model->canFetchMore({})) model->fetchMore({});
+    const int row = static_cast<int>(random.Between(0, model->rowCount() - 1));
+    const QString value = QString("app %1 %2").arg(getpid()).arg(edit);
+    const QModelIndex index = model->index(row, customer);
+    const double start = Now();
+    const bool written = model->setData(index, value, Qt::EditRole);
+    times.push_back(Now() - start);
+    if (!written || index.data().toString() != value) throw std::runtime_error("an edit was not stored");
+  }
+  Metrics metrics = Distribution("edit", times);
+  metrics.emplace_back("rows_loaded", static_cast<double>(model->rowCount()));
+  return metrics;
+}
+
+}  // namespace bench

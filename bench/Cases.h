@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace bench {
+
+struct Options {
+  std::string dataSource;  // the orders table's data source
+  std::string table = "orders";
+  int edits = 200;
+  int expectedTables = 0;  // for the table list: how many names must come out
+};
+
+// Named figures of one measurement: seconds, MiB or counts.
+using Metrics = std::vector<std::pair<std::string, double>>;
+
+// The plain-ODBC baseline.
+Metrics RawFirstScreen(const Options& options);
+Metrics RawScrollToEnd(const Options& options);
+Metrics RawTableList(const Options& options);
+Metrics RawEdits(const Options& options);
+
+// The program's own recordset, grid model and grid.
+Metrics AppFirstScreen(const Options& options);
+Metrics AppScrollToEnd(const Options& options);
+Metrics AppTableList(const Options& options);
+Metrics AppEdits(const Options& options, bool allRowsLoaded);
+
+// QSqlQueryModel over Qt's ODBC driver.
+Metrics QtFirstScreen(const Options& options);
+Metrics QtScrollToEnd(const Options& options);
+
+// Median and 95th percentile of a list of seconds.
+Metrics Distribution(const std::string& prefix, std::vector<double> seconds);
+
+}  // namespace bench

@@ -1,0 +1,113 @@
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+#include "Cases.h"
+#include "Measure.h"
+#include "Random.h"
+#include "RawRows.h"
+
+namespace bench {
+namespace {
+
+std::string SelectAll(const Options& options) { return "SELECT * FROM \"" + options.table + "\""; }
+
+void Execute(RawStatement& statement, std::string sql) {
+  statement.Check(SQLExecDirect(statement.handle(), reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), "executing");
+}
+
+}  // namespace
+
+Metrics RawFirstScreen(const Options& options) {
+  Span span;
+  RawConnection connection(options.dataSource);
+  RawStatement statement(connection);
+  Execute(statement, SelectAll(options));
+  RawRows rows(statement);
+  while (rows.rowCount() < 50 && rows.ReadBlock() > 0) {
+  }
+  const double seconds = span.seconds();
+  if (rows.rowCount() < 50) throw std::runtime_error("fewer than 50 rows");
+  return {{"seconds", seconds}};
+}
+
+Metrics RawScrollToEnd(const Options& options) {
+  Span span;
+  RawConnection connection(options.dataSource);
+  RawStatement statement(connection);
+  Execute(statement, SelectAll(options));
+  RawRows rows(statement);
+  while (rows.ReadBlock() > 0) {
+  }
+  return {{"seconds", span.seconds()},
+          {"peak_mib", span.peakGrowthMiB()},
+          {"rows", static_cast<double>(rows.rowCount())},
+          {"truncated", static_cast<double>(rows.truncatedValues())}};
+}
+
+Metrics RawTableList(const Options& options) {
+  Span span;
+  RawConnection connection(options.dataSource);
+  RawStatement statement(connection);
+  statement.Check(SQLTables(statement.handle(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), "listing tables");
+  std::vector<std::string> names;
+  char type[256], name[512];
+  SQLLEN typeLength = 0, nameLength = 0;
+  while (SQLFetch(statement.handle()) == SQL_SUCCESS) {
+    statement.Check(SQLGetData(statement.handle(), 4, SQL_C_CHAR, type, sizeof type, &typeLength), "type");
+    if (typeLength == SQL_NULL_DATA || std::string_view(type) != "TABLE") continue;
+    statement.Check(SQLGetData(statement.handle(), 3, SQL_C_CHAR, name, sizeof name, &nameLength), "name");
+    if (nameLength == SQL_NULL_DATA) continue;
+    std::string upper(name);
+    std::ranges::transform(upper, upper.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (upper.find("SYS") == std::string::npos) names.push_back(name);
+  }
+  const double seconds = span.seconds();
+  if (options.expectedTables && static_cast<int>(names.size()) != options.expectedTables)
+    throw std::runtime_error("listed " + std::to_string(names.size()) + " tables");
+  return {{"seconds", seconds}};
+}
+
+Metrics RawEdits(const Options& options) {
+  RawConnection connection(options.dataSource);
+  SQLLEN rowCount = 0;
+  {
+    RawStatement count(connection);
+    Execute(count, "SELECT COUNT(*) FROM \"" + options.table + "\"");
+    SQLFetch(count.handle());
+    SQLGetData(count.handle(), 1, SQL_C_SLONG, &rowCount, 0, nullptr);
+  }
+  Random random(7);
+  std::vector<double> times;
+  for (int edit = 0; edit < options.edits; ++edit) {
+    std::string value = "raw " + std::to_string(getpid()) + " " + std::to_string(edit);
+    SQLINTEGER key = static_cast<SQLINTEGER>(random.Between(1, static_cast<long>(rowCount)));
+    SQLLEN valueLength = static_cast<SQLLEN>(value.size()), keyLength = 0;
+    const double start = Now();
+    RawStatement statement(connection);
+    statement.Check(SQLBindParameter(statement.handle(), 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, value.size(), 0,
+                                     value.data(), valueLength, &valueLength),
+                    "binding");
+    statement.Check(SQLBindParameter(statement.handle(), 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &key, 0,
+                                     &keyLength),
+                    "binding");
+    Execute(statement, "UPDATE \"" + options.table + "\" SET customer = ? WHERE id = ?");
+    SQLLEN changed = 0;
+    SQLRowCount(statement.handle(), &changed);
+    times.push_back(Now() - start);
+    if (changed != 1) throw std::runtime_error("an update changed " + std::to_string(changed) + " rows");
+  }
+  return Distribution("edit", times);
+}
+
+Metrics Distribution(const std::string& prefix, std::vector<double> seconds) {
+  if (seconds.empty()) return {};
+  const double first = seconds.front();
+  std::ranges::sort(seconds);
+  const auto at = [&](double share) { return seconds[static_cast<std::size_t>(share * (seconds.size() - 1) + 0.5)]; };
+  return {{prefix + "_median", at(0.5)}, {prefix + "_p95", at(0.95)}, {prefix + "_first", first},
+          {prefix + "_max", seconds.back()}};
+}
+
+}  // namespace bench

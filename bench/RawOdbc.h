@@ -1,0 +1,41 @@
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+
+namespace bench {
+
+// The baseline's own thin ODBC layer: plain handles, freed on scope exit,
+// failures thrown with the driver's first message.
+void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what);
+
+class RawConnection {
+ public:
+  explicit RawConnection(const std::string& dataSourceName);
+  ~RawConnection();
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+  SQLHDBC handle() const { return dbc_; }
+
+ private:
+  SQLHENV env_ = SQL_NULL_HENV;
+  SQLHDBC dbc_ = SQL_NULL_HDBC;
+  bool connected_ = false;
+};
+
+class RawStatement {
+ public:
+  explicit RawStatement(const RawConnection& connection);
+  ~RawStatement();
+  RawStatement(const RawStatement&) = delete;
+  RawStatement& operator=(const RawStatement&) = delete;
+  SQLHSTMT handle() const { return stmt_; }
+  void Check(SQLRETURN rc, const char* what) const { bench::Check(rc, SQL_HANDLE_STMT, stmt_, what); }
+
+ private:
+  SQLHSTMT stmt_ = SQL_NULL_HSTMT;
+};
+
+}  // namespace bench

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "RawOdbc.h"
+
+namespace bench {
+
+// The fastest plain way to read a result: a block cursor of BlockRows rows,
+// one bound buffer per column, and every value copied into one text arena
+// with an end offset per cell (NULL flagged in the top bit).
+class RawRows {
+ public:
+  static constexpr std::size_t BlockRows = 512;
+
+  explicit RawRows(RawStatement& statement);
+  // Reads the next block; returns the rows it added, 0 at the end.
+  std::size_t ReadBlock();
+  std::size_t rowCount() const { return rowStarts_.size(); }
+  std::size_t truncatedValues() const { return truncated_; }
+  std::size_t arenaBytes() const { return arena_.size(); }
+
+ private:
+  struct Column {
+    std::size_t width = 0;
+    std::vector<char> data;
+    std::vector<SQLLEN> lengths;
+  };
+  RawStatement& statement_;
+  std::vector<Column> columns_;
+  SQLULEN fetched_ = 0;
+  bool done_ = false;
+  std::string arena_;
+  std::vector<std::uint64_t> rowStarts_;
+  std::vector<std::uint32_t> cellEnds_;
+  std::size_t truncated_ = 0;
+};
+
+}  // namespace bench

@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""Prints the benchmark table from the lines scripts/bench collected:
+"DRIVER RUN CASE IMPL FIGURE VALUE". Figures are medians over the runs;
+ratios are the median of the per-run ratios (program / baseline)."""
+import collections
+import statistics
+import sys
+
+values = collections.defaultdict(dict)  # (driver, case, impl, figure) -> {run: value}
+for line in open(sys.argv[1]):
+    driver, run, case, impl, figure, value = line.split()
+    values[(driver, case, impl, figure)][int(run)] = float(value)
+fetch = sys.argv[2] if len(sys.argv) > 2 else "?"
+
+
+def median(key):
+    runs = values.get(key)
+    return statistics.median(runs.values()) if runs else None
+
+
+def ratio(top, bottom):
+    a, b = values.get(top, {}), values.get(bottom, {})
+    shared = [a[r] / b[r] for r in a if r in b and b[r] > 0]
+    return statistics.median(shared) if shared else None
+
+
+def show(value, unit):
+    if value is None:
+        return "-"
+    if unit == "s":
+        return f"{value * 1000:.1f} ms" if value < 10 else f"{value:.1f} s"
+    return f"{value:.1f} MiB"
+
+
+rows = []
+
+
+def compare(driver, label, case, figure, unit, target, raw_case=None, raw_figure=None, qt=False):
+    app_key = (driver, case, "app", figure)
+    raw_key = (driver, raw_case or case, "raw", raw_figure or figure)
+    r = ratio(app_key, raw_key)
+    met = "-" if target is None or r is None else ("yes" if r <= target else "NO")
+    qt_text = qt_ratio = "-"
+    if qt:
+        qt_key = (driver, case, "qt", figure)
+        qt_text = show(median(qt_key), unit)
+        q = ratio(app_key, qt_key)
+        qt_ratio = "-" if q is None else f"{q:.2f}x"
+    rows.append([driver, label, show(median(app_key), unit), show(median(raw_key), unit),
+                 "-" if r is None else f"{r:.2f}x", "-" if target is None else f"<= {target}x", met,
+                 qt_text, qt_ratio])
+
+
+for driver in ("sqlite", "postgres"):
+    compare(driver, "first screen", "first", "seconds", "s", 1.3, qt=True)
+    compare(driver, "scroll to end", "scroll", "seconds", "s", 1.2, qt=True)
+    compare(driver, "scroll peak memory", "scroll", "peak_mib", "MiB", 1.3, qt=True)
+    compare(driver, "table list", "tables", "seconds", "s", 1.5)
+    compare(driver, "edit, cursor open: median", "edit-open", "edit_median", "s", 2.0)
+    compare(driver, "edit, cursor open: p95", "edit-open", "edit_p95", "s", 2.0)
+    compare(driver, "edit, cursor open: first", "edit-open", "edit_first", "s", None, raw_figure="edit_median")
+    compare(driver, "edit, all loaded: median", "edit-loaded", "edit_median", "s", 2.0, raw_case="edit-open")
+    compare(driver, "edit, all loaded: p95", "edit-loaded", "edit_p95", "s", 2.0, raw_case="edit-open")
+
+header = ["driver", "measurement", "program", "raw ODBC", "ratio", "target", "met", "QSqlQueryModel",
+          "program/Qt"]
+widths = [max(len(str(row[i])) for row in rows + [header]) for i in range(len(header))]
+runs = len({run for per_run in values.values() for run in per_run})
+print()
+print(f"Medians of {runs} run(s); ratio = median of the per-run ratios; psqlODBC Fetch={fetch}.")
+print("Memory is the growth of peak resident memory from just before the connection opens.")
+print("  ".join(h.ljust(w) for h, w in zip(header, widths)))
+print("  ".join("-" * w for w in widths))
+for row in rows:
+    print("  ".join(str(c).ljust(w) for c, w in zip(row, widths)))
+targets = [row for row in rows if row[6] in ("yes", "NO")]
+print(f"\nTargets met: {sum(row[6] == 'yes' for row in targets)} of {len(targets)}")
+qt_rows = [row for row in rows if row[1] in ("first screen", "scroll peak memory") and row[8] != "-"]
+for row in qt_rows:
+    want = "< 1" if row[1] == "first screen" else "< 0.5"
+    value = float(row[8].rstrip("x"))
+    ok = value < (1 if row[1] == "first screen" else 0.5)
+    print(f"Against QSqlQueryModel, {row[0]} {row[1]}: {row[8]} (want {want}): {'yes' if ok else 'NO'}")

@@ -1,0 +1,82 @@
+# The benchmark's databases: a generated table of a million orders and a
+# database of 5,000 small tables, in SQLite files (made once, kept under the
+# build folder) and in the PostgreSQL server of the run (loaded each time).
+# shellcheck shell=bash
+
+QUORVANE_BENCH_ORDERS=${QUORVANE_BENCH_ORDERS:-1000000}
+QUORVANE_BENCH_TABLES=${QUORVANE_BENCH_TABLES:-5000}
+
+_bench_orders_ddl='CREATE TABLE orders (id INTEGER PRIMARY KEY, customer TEXT NOT NULL, amount REAL, created TEXT, qty INTEGER, note TEXT, status TEXT, flag INTEGER);'
+
+# bench_sqlite_ensure GENERATOR DIR: DIR/orders.sqlite and DIR/tables.sqlite,
+# made when missing. Each is built under a temporary name and moved into
+# place at the end, so an interrupted run never leaves a half database.
+bench_sqlite_ensure() {
+  local generator=$1 dir=$2
+  mkdir -p "$dir"
+  local orders=$dir/orders-$QUORVANE_BENCH_ORDERS.sqlite tables=$dir/tables-$QUORVANE_BENCH_TABLES.sqlite
+  if [ ! -e "$orders" ]; then
+    say "Generating $QUORVANE_BENCH_ORDERS orders into ${orders#"$QUORVANE_ROOT"/} ..."
+    "$generator" orders-csv "$QUORVANE_BENCH_ORDERS" >"$dir/orders.csv" || die "generating the orders failed"
+    rm -f "$orders.partial"
+    sqlite3 -bail "$orders.partial" <<SQL || die "loading the orders into SQLite failed"
+$_bench_orders_ddl
+.mode csv
+.import '$dir/orders.csv' orders
+UPDATE orders SET note = NULL WHERE note = '';
+SQL
+    mv -f "$orders.partial" "$orders"
+  fi
+  if [ ! -e "$tables" ]; then
+    say "Generating $QUORVANE_BENCH_TABLES tables into ${tables#"$QUORVANE_ROOT"/} ..."
+    rm -f "$tables.partial"
+    "$generator" tables-sql "$QUORVANE_BENCH_TABLES" | sqlite3 -bail "$tables.partial" ||
+      die "creating the tables in SQLite failed"
+    mv -f "$tables.partial" "$tables"
+  fi
+  bench_sqlite_orders=$orders
+  bench_sqlite_tables=$tables
+}
+
+# bench_pg_load GENERATOR DIR: databases bench_orders (with COPY) and
+# bench_tables on the server that pg_start started.
+bench_pg_load() {
+  local generator=$1 dir=$2
+  local psql=("$QUORVANE_PG_BINDIR/psql" -X -q -v ON_ERROR_STOP=1 -h "$QUORVANE_PG_HOST" -p "$QUORVANE_PG_PORT" -U "$QUORVANE_PG_USER")
+  [ -e "$dir/orders.csv" ] || "$generator" orders-csv "$QUORVANE_BENCH_ORDERS" >"$dir/orders.csv" ||
+    die "generating the orders failed"
+  say "Loading the orders and the tables into PostgreSQL ..."
+  "${psql[@]}" -d postgres -c 'CREATE DATABASE bench_orders' -c 'CREATE DATABASE bench_tables' ||
+    die "creating the PostgreSQL databases failed"
+  "${psql[@]}" -d bench_orders -c "$_bench_orders_ddl" \
+    -c "\\copy orders FROM '$dir/orders.csv' WITH (FORMAT csv)" -c 'VACUUM ANALYZE orders' ||
+    die "loading the orders into PostgreSQL failed"
+  "$generator" tables-sql "$QUORVANE_BENCH_TABLES" | "${psql[@]}" -d bench_tables ||
+    die "creating the tables in PostgreSQL failed"
+}
+
+# bench_odbc_files DIR FETCH: private driver and data source files for the
+# run, with the options a large table needs, and ODBCSYSINI/ODBCINI pointing
+# at them.
+bench_odbc_files() {
+  local dir=$1 fetch=$2 sqlite pg
+  sqlite=$(odbc_driver_path libsqlite3odbc.so) || die "the SQLite3 ODBC driver (libsqliteodbc) is not installed"
+  pg=$(odbc_driver_path psqlodbcw.so) || die "the PostgreSQL ODBC driver (odbc-postgresql) is not installed"
+  mkdir -p "$dir"
+  printf '[SQLite3]\nDriver = %s\n\n[PostgreSQL Unicode]\nDriver = %s\n' "$sqlite" "$pg" >"$dir/odbcinst.ini"
+  local name database
+  : >"$dir/odbc.ini"
+  for name in BenchLite BenchLiteTables; do
+    database=$bench_sqlite_orders
+    [ "$name" = BenchLite ] || database=$bench_sqlite_tables
+    printf '[%s]\nDriver = SQLite3\nDatabase = %s\nStepAPI = 1\nTimeout = 5000\nSyncPragma = NORMAL\n\n' \
+      "$name" "$database" >>"$dir/odbc.ini"
+  done
+  for name in BenchPg BenchPgTables; do
+    database=bench_orders
+    [ "$name" = BenchPg ] || database=bench_tables
+    printf '[%s]\nDriver = PostgreSQL Unicode\nServername = %s\nPort = %s\nUsername = %s\nDatabase = %s\nSSLmode = disable\nUseDeclareFetch = 1\nFetch = %s\n\n' \
+      "$name" "$QUORVANE_PG_HOST" "$QUORVANE_PG_PORT" "$QUORVANE_PG_USER" "$database" "$fetch" >>"$dir/odbc.ini"
+  done
+  export ODBCSYSINI=$dir ODBCINI=$dir/odbc.ini
+}
