@@ -88,7 +88,12 @@ std::string RowWriter::ReadOnlyReason(int column) const {
 
 OdbcConnection& RowWriter::Writer() {
   // A connection of its own, so that a commit never closes the cursor the
-  // rows are being read through.
+  // rows are being read through. One that was lost (the server ended it)
+  // is replaced, so a retry can succeed.
+  if (writerLost_) {
+    writer_.reset();
+    writerLost_ = false;
+  }
   if (!writer_) {
     writer_ = read_.OpenAnother();
     if (!plan_.transactionsDisabled) {
@@ -198,6 +203,7 @@ void RowWriter::UpdateCell(RowCache& rows, std::size_t row, int column, const st
         transaction.Rollback();
     } catch (const Error& error) {
       transaction.Rollback();
+      writerLost_ = WriteFailure::IsConnectionLost(error);
       failure.Raise(error);
     }
   }

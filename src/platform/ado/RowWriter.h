@@ -53,6 +53,7 @@ class RowWriter {
   WritePlan plan_;
   bool readerBlocksWriters_ = false;
   std::unique_ptr<OdbcConnection> writer_;
+  bool writerLost_ = false;
 };
 
 }  // namespace ado

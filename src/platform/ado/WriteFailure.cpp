@@ -33,7 +33,22 @@ bool WriteFailure::IsBusy(const Error& error) {
          text.find("database is busy") != std::string::npos;
 }
 
+bool WriteFailure::IsConnectionLost(const Error& error) {
+  // Class 08 is the connection exception class; 57P01 to 57P03 are the
+  // server ending or refusing the session (PostgreSQL).
+  const std::string& state = error.sqlState();
+  const std::string text = error.what();
+  return state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03" ||
+         text.find("connection has been lost") != std::string::npos ||
+         text.find("server closed the connection") != std::string::npos;
+}
+
 void WriteFailure::Raise(const Error& error) const {
+  if (IsConnectionLost(error))
+    throw Error("The connection to the database was lost. " + Prefix() +
+                    "the change was not saved. Go back to the table list and open the table again to "
+                    "reconnect.\n" + error.what(),
+                error.sqlState());
   if (IsBusy(error))
     throw Error("The database is busy: another user or program holds a lock on this row or table. " + Prefix() +
                     "nothing was changed. Try again later.\n" + error.what(),

@@ -20,6 +20,8 @@ class WriteFailure {
 
   // Whether the database refused because others hold locks.
   static bool IsBusy(const Error& error);
+  // Whether the session is gone (network, server shutdown, session ended).
+  static bool IsConnectionLost(const Error& error);
 
  private:
   std::string Prefix() const;

@@ -1,0 +1,231 @@
+// Writes the database turns down: its own rules (a trigger that raises,
+// CHECK, NOT NULL, text in a number column), locks held by another session
+// or another process, and a session the server ends under us. The user is
+// told what happened with the column and the value, nothing is reported as
+// saved that was not, and the next edit works.
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "frame/Appearance.h"
+#include "frame/Application.h"
+#include "frame/Settings.h"
+#include "pages/Form1.h"
+#include "pages/Form2.h"
+#include "pages/Form3.h"
+#include "pages/Wizard.h"
+#include "platform/ui/ProcessLauncher.h"
+#include "platform/ui/RecordsetModel.h"
+#include "support/MessageBoxRecorder.h"
+#include "tools/EditingFixture.h"
+
+using namespace reliability;
+
+namespace {
+
+QString LastMessage(const QSignalSpy& spy) { return spy.isEmpty() ? QString() : spy.last().at(0).toString(); }
+
+void BuildGuarded(support::DirectSql& sql, bool postgres) {
+  if (postgres) {
+    sql.ExecScript(
+        "CREATE TABLE guarded (id INTEGER PRIMARY KEY, name VARCHAR(20) NOT NULL, qty INTEGER NOT NULL CHECK (qty >= 0));\n"
+        "CREATE FUNCTION guard() RETURNS trigger AS $$ BEGIN IF NEW.name = 'forbidden' THEN "
+        "RAISE EXCEPTION 'names may not be forbidden'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql;\n"
+        "CREATE TRIGGER guarded_names BEFORE UPDATE ON guarded FOR EACH ROW EXECUTE FUNCTION guard()");
+  } else {
+    sql.ExecScript(
+        "CREATE TABLE guarded (id INTEGER PRIMARY KEY, name TEXT NOT NULL, qty INTEGER NOT NULL CHECK (qty >= 0)) STRICT;\n"
+        "CREATE TRIGGER guarded_names BEFORE UPDATE OF name ON guarded WHEN NEW.name = 'forbidden' "
+        "BEGIN SELECT RAISE(ABORT, 'names may not be forbidden'); END");
+  }
+  sql.ExecScript(
+      "INSERT INTO guarded VALUES (1, 'bolt', 5);\n"
+      "INSERT INTO guarded VALUES (2, 'nut', 9)");
+}
+
+// The sqlite3 shell holding a lock in a process of its own until released.
+class SqliteShellLock {
+ public:
+  SqliteShellLock(const QString& file, const QByteArray& begin) {
+    shell_.start("sqlite3", {file});
+    if (!shell_.waitForStarted()) return;
+    shell_.write(begin + ";\nSELECT 'held';\n");
+    QByteArray seen;
+    while (!seen.contains("held") && shell_.waitForReadyRead(-1)) seen += shell_.readAllStandardOutput();
+    held_ = seen.contains("held");
+  }
+  ~SqliteShellLock() { Release(); }
+  SqliteShellLock(const SqliteShellLock&) = delete;
+  SqliteShellLock& operator=(const SqliteShellLock&) = delete;
+  bool held() const { return held_; }
+  void Release() {
+    if (shell_.state() == QProcess::NotRunning) return;
+    shell_.write("ROLLBACK;\n.quit\n");
+    shell_.closeWriteChannel();
+    shell_.waitForFinished(-1);
+  }
+
+ private:
+  QProcess shell_;
+  bool held_ = false;
+};
+
+}  // namespace
+
+class ReliabilityRefusalsTest : public QObject {
+  Q_OBJECT
+  Sources sources_{"Refusal"};
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(sources_.valid());
+    support::UsePrivateDataSources();
+  }
+  void cleanupTestCase() { sources_.Reset(); }
+
+  void theDatabasesRefusalIsShownAndTheConnectionGoesOn_data() {
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("shownValue");
+    QTest::addColumn<QString>("because");
+    for (bool postgres : {false, true}) {
+      const char* driver = postgres ? "postgres" : "sqlite";
+      QTest::addRow("%s trigger", driver) << postgres << 1 << "forbidden" << "\"forbidden\"" << "names may not be forbidden";
+      QTest::addRow("%s check", driver) << postgres << 2 << "-1" << "\"-1\""
+                                        << (postgres ? "violates check constraint" : "CHECK constraint failed");
+      QTest::addRow("%s not null", driver) << postgres << 2 << "" << "NULL"
+                                           << (postgres ? "violates not-null constraint" : "NOT NULL constraint failed");
+      QTest::addRow("%s text in a number", driver) << postgres << 2 << "twelve" << "\"twelve\""
+                                                   << (postgres ? "invalid input syntax" : "cannot store TEXT value");
+    }
+  }
+  void theDatabasesRefusalIsShownAndTheConnectionGoesOn() {
+    QFETCH(bool, postgres);
+    QFETCH(int, column);
+    QFETCH(QString, value);
+    QFETCH(QString, shownValue);
+    QFETCH(QString, because);
+    const QString source = sources_.Fresh(postgres);
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    support::DirectSql sql(source);
+    BuildGuarded(sql, postgres);
+    const Rows before = Snapshot(sql, postgres, "guarded");
+    ui::DataGrid grid;
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setDataSource(OpenTable(source, "guarded"));
+    grid.show();
+    const QString header = grid.model()->headerData(column, Qt::Horizontal).toString();
+    const QString was = Shown(grid, 0, column);
+    QVERIFY(!Commit(grid, 0, column, value));
+    QCOMPARE(failed.count(), 1);
+    const QString message = LastMessage(failed);
+    QVERIFY2(message.contains("column \"" + header + "\"") && message.contains(shownValue) &&
+                 message.contains(because),
+             qPrintable(message));
+    QCOMPARE(Snapshot(sql, postgres, "guarded"), before);
+    QCOMPARE(Shown(grid, 0, column), was);
+    // The same connection takes the next edit.
+    QVERIFY2(Commit(grid, 0, column, column == 1 ? "allowed" : "7"), qPrintable(LastMessage(failed)));
+    QCOMPARE(sql.Scalar("SELECT " + header.toStdString() + " FROM guarded WHERE id = 1"),
+             Cell(column == 1 ? "allowed" : "7"));
+    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 2"), Cell("nut"));
+  }
+
+  void aRowLockedByAnotherSessionMeansBusyThenARetryWorks_data() { AddDrivers(); }
+  void aRowLockedByAnotherSessionMeansBusyThenARetryWorks() {
+    QFETCH(bool, postgres);
+    const QString source = sources_.Fresh(postgres);
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    support::DirectSql sql(source);
+    BuildGuarded(sql, postgres);
+    ui::DataGrid grid;
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setDataSource(OpenTable(source, "guarded"));
+    grid.show();
+    const Rows before = Snapshot(sql, postgres, "guarded");
+    {
+      // PostgreSQL: another session holds the row FOR UPDATE. SQLite: the
+      // sqlite3 shell, another process, holds BEGIN IMMEDIATE on the file.
+      std::unique_ptr<support::DirectSql> session;
+      std::unique_ptr<SqliteShellLock> shell;
+      if (postgres) {
+        session = std::make_unique<support::DirectSql>(source);
+        session->Exec("BEGIN");
+        QCOMPARE(session->Query("SELECT id FROM guarded WHERE id = 1 FOR UPDATE").size(), std::size_t(1));
+      } else {
+        shell = std::make_unique<SqliteShellLock>(sources_.sqliteFile(source), "BEGIN IMMEDIATE");
+        QVERIFY2(shell->held(), "the sqlite3 shell did not take the lock");
+      }
+      QVERIFY(!Commit(grid, 0, 1, "waiting"));
+      const QString message = LastMessage(failed);
+      QVERIFY2(message.contains("The database is busy") && message.contains("\"name\"") &&
+                   message.contains("\"waiting\"") && message.contains("Try again later"),
+               qPrintable(message));
+      QCOMPARE(Shown(grid, 0, 1), QString("bolt"));
+      // Still responsive: other rows can be read and edits tried meanwhile.
+      QCOMPARE(Shown(grid, 1, 1), QString("nut"));
+      if (session) session->Exec("ROLLBACK");
+      if (shell) shell->Release();
+    }
+    QCOMPARE(Snapshot(sql, postgres, "guarded"), before);
+    QVERIFY2(Commit(grid, 0, 1, "later"), qPrintable(LastMessage(failed)));
+    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("later"));
+    QCOMPARE(failed.count(), 1);
+  }
+
+  // The server ends every session of the program while the editor is open.
+  void aLostConnectionIsNeverReportedAsSavedAndReopeningReconnects() {
+    auto server = support::PostgresFromEnvironment();
+    if (!server) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    const QString source = sources_.Fresh(true);
+    support::DirectSql sql(source);
+    BuildGuarded(sql, true);
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    frame::SetProgramFolder(config.filePath("program").toStdString());
+    frame::SetRandomDraw([] { return 0.5f; });
+    ui::SetProcessLauncher([](const std::string&) {});
+    ui::SetProgramEnder([] {});
+    support::MessageBoxRecorder boxes;
+    frame::WriteSetting(frame::AppName, frame::ProductName, frame::DataSourceNameKey, source.toStdString());
+    pages::Wizard wizard;
+    wizard.Start();
+    pages::Form2& chooser = wizard.form2();
+    QVERIFY(chooser.isVisible());
+    const auto tables = chooser.List1->findItems("guarded", Qt::MatchExactly);
+    QCOMPARE(tables.size(), 1);
+    chooser.List1->setCurrentItem(tables.front());
+    chooser.PushButton3_Click();
+    ui::DataGrid& grid = *wizard.form3().DataGrid1;
+    QVERIFY(Commit(grid, 0, 1, "before"));
+    QVERIFY(boxes.boxes().empty());
+
+    sql.Exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() "
+             "AND pid <> pg_backend_pid()");
+    QVERIFY(!Commit(grid, 0, 1, "after"));
+    QCOMPARE(boxes.boxes().size(), std::size_t(1));
+    const QString message = QString::fromStdString(boxes.boxes().back().text);
+    QVERIFY2(message.contains("connection to the database was lost") && message.contains("\"name\"") &&
+                 message.contains("\"after\"") && message.contains("not saved"),
+             qPrintable(message));
+    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("before"));
+    // A retry in place opens a new session for the write.
+    QVERIFY2(Commit(grid, 0, 1, "retried"), boxes.boxes().back().text.c_str());
+    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("retried"));
+
+    // Back and forward again opens new sessions.
+    wizard.form3().PushButton1_Click();
+    chooser.PushButton3_Click();
+    ui::DataGrid& reopened = *wizard.form3().DataGrid1;
+    // PostgreSQL hands out an updated row last.
+    const int row = Shown(reopened, 0, 1) == "retried" ? 0 : 1;
+    QCOMPARE(Shown(reopened, row, 1), QString("retried"));
+    QVERIFY(Commit(reopened, row, 1, "reconnected"));
+    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("reconnected"));
+    QCOMPARE(boxes.boxes().size(), std::size_t(1));
+  }
+};
+
+QTEST_MAIN(ReliabilityRefusalsTest)
+#include "tst_reliability_refusals.moc"
