@@ -2,11 +2,13 @@
 // process: opens one table the way the table chooser does and writes one
 // cell again and again, printing one line per attempt:
 //   ok <n> | busy <n> | conflict <n> | error <n> <message>
-// Usage: edit_once <data source> <table> <row> <column> <value length> <writes, 0 = until killed>
+// Usage: edit_once <data source> <table> <key> <column> <value length> <writes, 0 = until killed>
+// The row is the one whose first column reads <key>.
 // Write n stores <value length> copies of the letter 'A' + n % 26, then ":" and n,
 // so that a reader can tell a whole value from a torn one.
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 #include "platform/ado/AdoError.h"
@@ -29,12 +31,12 @@ const char* Kind(const std::string& message) {
 
 int main(int argc, char** argv) {
   if (argc != 7) {
-    std::fprintf(stderr, "usage: %s DSN TABLE ROW COLUMN LENGTH WRITES\n", argv[0]);
+    std::fprintf(stderr, "usage: %s DSN TABLE KEY COLUMN LENGTH WRITES\n", argv[0]);
     return 2;
   }
   const std::string source = argv[1];
   const std::string table = argv[2];
-  const auto row = static_cast<std::size_t>(std::strtoul(argv[3], nullptr, 10));
+  const std::string key = argv[3];
   const int column = std::atoi(argv[4]);
   const auto length = static_cast<std::size_t>(std::strtoul(argv[5], nullptr, 10));
   const long writes = std::strtol(argv[6], nullptr, 10);
@@ -48,7 +50,10 @@ int main(int argc, char** argv) {
     std::string quoted = "\"";
     for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     rows->Open("SELECT * FROM " + quoted + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
-    rows->FetchMore(row + 1);
+    rows->FetchMore(static_cast<std::size_t>(-1));
+    std::size_t row = 0;
+    while (row < rows->rowCount() && (rows->cell(row, 0).isNull || rows->cell(row, 0).text != key)) ++row;
+    if (row == rows->rowCount()) throw std::runtime_error("no row with the key " + key);
     std::printf("ready\n");
     std::fflush(stdout);
     for (long n = 1; writes == 0 || n <= writes; ++n) {
