@@ -2,10 +2,11 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QStringDecoder>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+
+#include "platform/ui/SkinStyleSheet.h"
 
 namespace ui {
 
@@ -25,9 +26,6 @@ void RequireArguments(int member, const QVariantList& arguments, qsizetype count
   }
 }
 
-// A skin is a style sheet in UTF-8. An empty file or one that is not text
-// is refused rather than applied: it can only be a damaged or wrong file,
-// and applying it would silently remove the look.
 QString ReadStyleSheet(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
@@ -39,15 +37,7 @@ QString ReadStyleSheet(const QString& path) {
     throw std::runtime_error("The skin file " + path.toStdString() + " cannot be read: " +
                              file.errorString().toStdString());
   }
-  if (bytes.trimmed().isEmpty()) {
-    throw std::runtime_error("The skin file " + path.toStdString() + " is empty");
-  }
-  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString text = decoder.decode(bytes);
-  if (decoder.hasError() || bytes.contains('\0')) {
-    throw std::runtime_error("The skin file " + path.toStdString() + " is not UTF-8 text");
-  }
-  return text;
+  return SkinStyleSheet(bytes, path.toStdString());
 }
 
 }  // namespace

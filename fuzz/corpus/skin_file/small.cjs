@@ -1,0 +1,1 @@
+QPushButton { color: #123456; }
