@@ -225,6 +225,36 @@ class ReliabilityRefusalsTest : public QObject {
     QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("reconnected"));
     QCOMPARE(boxes.boxes().size(), std::size_t(1));
   }
+
+  // The session ends while the change is being committed: whether it was
+  // saved is the server's to say, so the program must not claim either.
+  void aSessionLostDuringTheCommitNeverClaimsAnOutcome() {
+    auto server = support::PostgresFromEnvironment();
+    if (!server) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    const QString source = sources_.Fresh(true);
+    support::DirectSql sql(source);
+    BuildGuarded(sql, true);
+    // A deferred trigger runs at COMMIT and ends its own session there.
+    sql.ExecScript(
+        "CREATE FUNCTION end_session() RETURNS trigger AS $$ BEGIN "
+        "IF NEW.name = 'vanish' THEN PERFORM pg_terminate_backend(pg_backend_pid()); END IF; "
+        "RETURN NEW; END $$ LANGUAGE plpgsql;\n"
+        "CREATE CONSTRAINT TRIGGER end_at_commit AFTER UPDATE ON guarded DEFERRABLE INITIALLY "
+        "DEFERRED FOR EACH ROW EXECUTE FUNCTION end_session()");
+    ui::DataGrid grid;
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setDataSource(OpenTable(source, "guarded"));
+    grid.show();
+    QVERIFY(!Commit(grid, 0, 1, "vanish"));
+    QCOMPARE(failed.count(), 1);
+    const QString message = failed.at(0).at(0).toString();
+    QVERIFY2(message.contains("not known whether the change was saved") && message.contains("\"name\"") &&
+                 !message.contains("not saved"),
+             qPrintable(message));
+    // The next write opens a new session.
+    QVERIFY(Commit(grid, 0, 1, "steady"));
+    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("steady"));
+  }
 };
 
 QTEST_MAIN(ReliabilityRefusalsTest)

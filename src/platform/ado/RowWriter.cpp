@@ -192,18 +192,23 @@ void RowWriter::UpdateCell(RowCache& rows, std::size_t row, int column, const st
     SQLSetStmtAttr(statement.handle(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(BusyWaitSeconds),
                    SQL_IS_UINTEGER);
     parameters.BindTo(statement);
+    bool committing = false;
     try {
       statement.ExecDirect(sql);
       SQLLEN count = 0;
       statement.Check(SQLRowCount(statement.handle(), &count), "Counting the changed rows");
       changed = count;
-      if (changed == 1)
+      committing = changed == 1;
+      if (committing)
         transaction.Commit();
       else
         transaction.Rollback();
     } catch (const Error& error) {
       transaction.Rollback();
       writerLost_ = WriteFailure::IsConnectionLost(error);
+      // A connection lost while the commit was under way leaves the outcome
+      // to the server: saying "not saved" could be false.
+      if (committing && writerLost_) failure.RaiseOutcomeUnknown(error);
       failure.Raise(error);
     }
   }

@@ -56,6 +56,13 @@ void WriteFailure::Raise(const Error& error) const {
   throw Error(Prefix() + error.what(), error.sqlState());
 }
 
+void WriteFailure::RaiseOutcomeUnknown(const Error& error) const {
+  throw Error("The connection to the database was lost while the change was being committed. " + Prefix() +
+                  "it is not known whether the change was saved. Go back to the table list and open the table "
+                  "again to see what the database holds.\n" + error.what(),
+              error.sqlState());
+}
+
 void WriteFailure::RaiseChangedOrDeleted(bool rowStillExists) const {
   if (rowStillExists)
     throw Error(Prefix() + "the row was changed by someone else after it was read. Nothing was changed; the row "

@@ -17,6 +17,8 @@ class WriteFailure {
   [[noreturn]] void RaiseChangedOrDeleted(bool rowStillExists) const;
   [[noreturn]] void RaiseSeveral(long rows) const;
   [[noreturn]] void RaiseSeveralWithoutTransactions(long rows) const;
+  // The connection went while the change was being committed.
+  [[noreturn]] void RaiseOutcomeUnknown(const Error& error) const;
 
   // Whether the database refused because others hold locks.
   static bool IsBusy(const Error& error);
