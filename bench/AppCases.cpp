@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QTest>
+#include <cstdio>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -76,8 +77,13 @@ Metrics AppScrollToEnd(const Options& options) {
 
 Metrics AppTableList(const Options& options) {
   db::SetDataSourceNameReader([&] { return options.dataSource; });
+  // Set up as the table chooser's list is.
   QListWidget list;
-  list.resize(300, 400);
+  list.setSelectionMode(QAbstractItemView::SingleSelection);
+  list.setSortingEnabled(false);
+  list.setUniformItemSizes(true);
+  list.setLayoutMode(QListView::Batched);
+  list.resize(377, 94);
   list.show();
   QCoreApplication::processEvents();
   Span span;
@@ -94,6 +100,8 @@ Metrics AppEdits(const Options& options, bool allRowsLoaded) {
   BindTable(grid, options);
   FillScreen(grid);
   ui::RecordsetModel* model = grid.recordsetModel();
+  QObject::connect(model, &ui::RecordsetModel::writeFailed,
+                   [](const QString& message) { std::fprintf(stderr, "write failed: %s\n", qPrintable(message)); });
   if (allRowsLoaded) model->fetchAll();
   const int customer = 1;
   Random random(11);
@@ -108,7 +116,9 @@ Metrics AppEdits(const Options& options, bool allRowsLoaded) {
     const double start = Now();
     const bool written = model->setData(index, value, Qt::EditRole);
     times.push_back(Now() - start);
-    if (!written || index.data().toString() != value) throw std::runtime_error("an edit was not stored");
+    if (!written || index.data().toString() != value)
+      throw std::runtime_error("edit " + std::to_string(edit) + " of row " + std::to_string(row) + " was not stored: " +
+                               index.data().toString().toStdString());
   }
   Metrics metrics = Distribution("edit", times);
   metrics.emplace_back("rows_loaded", static_cast<double>(model->rowCount()));

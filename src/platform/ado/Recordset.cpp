@@ -10,6 +10,7 @@
 #include "ColumnDescriber.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
+#include "ReadResumption.h"
 #include "ResultReader.h"
 #include "RowCache.h"
 #include "RowWriter.h"
@@ -59,6 +60,7 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
   // The cursor lives where the connection says at the moment of opening.
   const bool client = activeConnection->cursorLocation() == adUseClient;
   OpenResult(std::move(statement), activeConnection);
+  source_ = source;
   clientCursor_ = client;
   lockType_ = lockType;
   // Rows cached on our side with optimistic locking can be written back.
@@ -82,6 +84,10 @@ void Recordset::OpenResult(std::unique_ptr<OdbcStatement> statement, const Conne
   position_ = 0;
   clientCursor_ = false;
   lockType_ = adLockReadOnly;
+  source_.clear();
+  readSuspended_ = false;
+  resumptionPlanned_ = false;
+  resumption_.reset();
   open_ = true;
 }
 
@@ -93,6 +99,9 @@ void Recordset::Close() {
   statement_.reset();
   columns_.clear();
   connection_.reset();
+  resumption_.reset();
+  resumptionPlanned_ = false;
+  readSuspended_ = false;
   position_ = 0;
   open_ = false;
 }
@@ -104,8 +113,52 @@ void Recordset::RequireOpen() const {
 }
 
 bool Recordset::FetchUntil(std::size_t row) {
-  while (rows_->rowCount() <= row && !reader_->finished()) reader_->ReadBlock(*rows_);
+  while (rows_->rowCount() <= row && !allRowsFetched()) ReadNextBlock();
   return row < rows_->rowCount();
+}
+
+void Recordset::ReadNextBlock() {
+  if (readSuspended_) ResumeRead();
+  reader_->ReadBlock(*rows_);
+}
+
+void Recordset::SuspendRead() {
+  // Only freeing the statement makes every driver give back what it holds
+  // for the cursor; the SQLite driver keeps its lock through SQL_CLOSE.
+  reader_.reset();
+  statement_.reset();
+  readSuspended_ = true;
+}
+
+void Recordset::ResumeRead() {
+  auto statement = std::make_unique<OdbcStatement>(connection_->odbc());
+  statement->ExecDirect(resumption_->QueryAfter(resumeAfter_));
+  reader_ = std::make_unique<ResultReader>(*statement, columns_, connection_->odbc().blockGetData());
+  statement_ = std::move(statement);
+  readSuspended_ = false;
+}
+
+void Recordset::ReleaseReadLock(int editedColumn) {
+  if (allRowsFetched()) return;
+  if (!resumptionPlanned_) {
+    resumptionPlanned_ = true;
+    if (auto planned = PlanReadResumption(connection_->odbc(), source_, columns_))
+      resumption_ = std::make_unique<ReadResumption>(std::move(*planned));
+  }
+  // A write to the key itself could move an already read row behind the
+  // point the read goes on from, where it would come again; so the read is
+  // finished first then.
+  const bool resumable = resumption_ && editedColumn != resumption_->keyColumn && rows_->rowCount() > 0;
+  if (resumable && readSuspended_) return;
+  if (resumable) {
+    const CellView key = rows_->cell(rows_->rowCount() - 1, resumption_->keyColumn);
+    if (!key.isNull) {
+      resumeAfter_ = std::stoll(std::string(key.text));
+      SuspendRead();
+      return;
+    }
+  }
+  FetchMore(static_cast<std::size_t>(-1));
 }
 
 bool Recordset::Eof() {
@@ -154,13 +207,16 @@ std::shared_ptr<Recordset> Recordset::DataSource() { return shared_from_this(); 
 
 std::size_t Recordset::rowCount() const { return rows_ ? rows_->rowCount() : 0; }
 
-bool Recordset::allRowsFetched() const { return !reader_ || reader_->finished(); }
+bool Recordset::allRowsFetched() const {
+  if (readSuspended_) return false;
+  return !reader_ || reader_->finished();
+}
 
 std::size_t Recordset::FetchMore(std::size_t rows) {
   RequireOpen();
   const std::size_t before = rows_->rowCount();
   const std::size_t wanted = rows > SIZE_MAX - before ? SIZE_MAX : before + rows;
-  while (rows_->rowCount() < wanted && !reader_->finished()) reader_->ReadBlock(*rows_);
+  while (rows_->rowCount() < wanted && !allRowsFetched()) ReadNextBlock();
   return rows_->rowCount() - before;
 }
 
@@ -173,7 +229,7 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   RequireOpen();
   const std::string reason = ReadOnlyReason(column);
   if (!reason.empty()) throw Error(reason);
-  writer_->UpdateCell(*rows_, row, column, value, [this] { FetchMore(static_cast<std::size_t>(-1)); });
+  writer_->UpdateCell(*rows_, row, column, value, [this, column] { ReleaseReadLock(column); });
 }
 
 std::string Recordset::ReadOnlyReason(int column) const {

@@ -43,6 +43,7 @@ class RowCache;
 class RowWriter;
 class OdbcStatement;
 class ResultReader;
+struct ReadResumption;
 
 // A result set over an open connection, shared-owned. It keeps its
 // connection alive. Rows are fetched in blocks and kept in a compact cache,
@@ -103,6 +104,12 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void RequireOpen() const;
   int ColumnIndex(std::string_view name) const;
   bool FetchUntil(std::size_t row);
+  void ReadNextBlock();
+  // Before a write on a data source where an unfinished read blocks writers:
+  // closes the read where it can be resumed exactly, else reads it to the end.
+  void ReleaseReadLock(int editedColumn);
+  void SuspendRead();
+  void ResumeRead();
 
   ConnectionPtr connection_;
   std::unique_ptr<OdbcStatement> statement_;
@@ -114,6 +121,11 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   bool open_ = false;
   bool clientCursor_ = false;
   int lockType_ = adLockReadOnly;
+  std::string source_;
+  bool readSuspended_ = false;  // closed before its end, to be resumed
+  bool resumptionPlanned_ = false;
+  std::unique_ptr<ReadResumption> resumption_;
+  long long resumeAfter_ = 0;
 };
 
 using RecordsetPtr = std::shared_ptr<Recordset>;

@@ -31,8 +31,9 @@ class RowWriter {
   // Empty when the column can be written.
   std::string ReadOnlyReason(int column) const;
 
-  // `finishReading` reads the rest of the result, for data sources where an
-  // unfinished read holds a lock that would block the write.
+  // `finishReading` runs first on data sources where an unfinished read
+  // holds a lock that would block the write: it must give that lock back,
+  // by reading the rest of the result or by closing the read for later.
   void UpdateCell(RowCache& rows, std::size_t row, int column, const std::optional<std::string>& value,
                   const std::function<void()>& finishReading);
 

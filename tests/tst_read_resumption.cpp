@@ -1,0 +1,151 @@
+// Edits while the grid's read of an SQLite table is unfinished: the read is
+// closed so that the write can commit, and taken up again after the last key
+// read only where the table's order provably follows that key. Rows must
+// never be lost, repeated or reordered, whatever the table looks like.
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/ado/Connection.h"
+#include "platform/ado/Recordset.h"
+#include "support/DirectSql.h"
+#include "support/TestDataSources.h"
+
+namespace {
+
+constexpr int Rows = 2000;  // several read blocks
+
+ado::RecordsetPtr OpenTable(const QString& source, const std::string& table) {
+  auto connection = ado::CreateConnection();
+  connection->setProvider("MSDASQL");
+  connection->Open("Data Source=" + source.toStdString());
+  connection->setCursorLocation(ado::adUseClient);
+  auto recordset = std::make_shared<ado::Recordset>();
+  recordset->Open("SELECT * FROM \"" + table + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+  return recordset;
+}
+
+std::string Text(const ado::RecordsetPtr& recordset, std::size_t row, int column) {
+  const ado::CellView cell = recordset->cell(row, column);
+  return cell.isNull ? "<null>" : std::string(cell.text);
+}
+
+// Every row of the recordset, key and word, as one text per row.
+std::vector<std::string> Contents(const ado::RecordsetPtr& recordset) {
+  std::vector<std::string> rows;
+  for (std::size_t row = 0; row < recordset->rowCount(); ++row)
+    rows.push_back(Text(recordset, row, 0) + "|" + Text(recordset, row, 1));
+  return rows;
+}
+
+std::vector<std::string> Contents(support::DirectSql& sql, const std::string& table, const std::string& order) {
+  std::vector<std::string> rows;
+  for (const auto& row : sql.Query("SELECT * FROM \"" + table + "\" ORDER BY " + order))
+    rows.push_back(row[0].value_or("<null>") + "|" + row[1].value_or("<null>"));
+  return rows;
+}
+
+}  // namespace
+
+class ReadResumptionTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir folder_;
+  int round_ = 0;
+
+  // A data source with the table `t` of Rows rows (k, word) made by `create`.
+  QString freshTable(const std::string& create) {
+    const QString source = QString("Resume%1").arg(++round_);
+    support::AddSqliteDataSource(source, folder_.filePath(source + ".sqlite"));
+    support::DirectSql sql(source);
+    sql.Exec(create);
+    sql.Exec("INSERT INTO t WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < " +
+             std::to_string(Rows) + ") SELECT n, 'w' || n FROM c");
+    return source;
+  }
+
+ private slots:
+  void initTestCase() {
+    support::UsePrivateDataSources();
+    QVERIFY(folder_.isValid());
+  }
+
+  void editsBetweenReadsKeepEveryRowOnceInOrder() {
+    const QString source = freshTable("CREATE TABLE t (k INTEGER PRIMARY KEY, word TEXT)");
+    auto recordset = OpenTable(source, "t");
+    recordset->FetchMore(300);
+    const std::size_t read = recordset->rowCount();
+    recordset->UpdateCell(100, 1, "first edit");
+    // The read was closed, not finished, and its lock is gone: another
+    // connection can commit at once.
+    QCOMPARE(recordset->rowCount(), read);
+    QVERIFY(!recordset->allRowsFetched());
+    support::DirectSql other(source);
+    other.Exec("UPDATE t SET word = 'changed elsewhere' WHERE k = 1999");
+    // Reading on, editing the last row read each time, then reading again.
+    for (int round = 0; round < 4; ++round) {
+      recordset->FetchMore(257);
+      recordset->UpdateCell(recordset->rowCount() - 1, 1, "edit " + std::to_string(round));
+      QVERIFY(!recordset->allRowsFetched());
+    }
+    recordset->FetchMore(static_cast<std::size_t>(-1));
+    QVERIFY(recordset->allRowsFetched());
+    QCOMPARE(recordset->rowCount(), std::size_t(Rows));
+    const std::vector<std::string> shown = Contents(recordset);
+    QCOMPARE(shown, Contents(other, "t", "k"));
+    QCOMPARE(shown[100], std::string("101|first edit"));
+    QCOMPARE(shown[1998], std::string("1999|changed elsewhere"));
+  }
+
+  void aMovedKeyFinishesTheReadFirst() {
+    const QString source = freshTable("CREATE TABLE t (k INTEGER PRIMARY KEY, word TEXT)");
+    auto recordset = OpenTable(source, "t");
+    recordset->FetchMore(300);
+    recordset->UpdateCell(10, 1, "suspends the read");
+    QVERIFY(!recordset->allRowsFetched());
+    // Row 6 moves past every row read so far; reading on after the last key
+    // would bring it back a second time.
+    recordset->UpdateCell(5, 0, "5000");
+    QVERIFY(recordset->allRowsFetched());
+    QCOMPARE(recordset->rowCount(), std::size_t(Rows));
+    int seen = 0;
+    for (std::size_t row = 0; row < recordset->rowCount(); ++row) seen += Text(recordset, row, 0) == "5000" ? 1 : 0;
+    QCOMPARE(seen, 1);
+    QCOMPARE(Text(recordset, 5, 0), std::string("5000"));
+    QCOMPARE(Text(recordset, 6, 0), std::string("7"));
+  }
+
+  void ordersThatCannotBeProvenFinishTheRead_data() {
+    QTest::addColumn<QString>("create");
+    QTest::addColumn<QString>("order");
+    // INT is no rowid alias: the key is an ordinary unique column.
+    QTest::newRow("INT key") << "CREATE TABLE t (k INT PRIMARY KEY, word TEXT)" << "rowid";
+    QTest::newRow("descending key") << "CREATE TABLE t (k INTEGER PRIMARY KEY DESC, word TEXT)" << "rowid";
+    QTest::newRow("without rowid") << "CREATE TABLE t (k INTEGER PRIMARY KEY, word TEXT) WITHOUT ROWID" << "k";
+    QTest::newRow("two-column key") << "CREATE TABLE t (k INTEGER, word TEXT, PRIMARY KEY (k, word))" << "rowid";
+    QTest::newRow("text key") << "CREATE TABLE t (k TEXT PRIMARY KEY, word TEXT)" << "rowid";
+  }
+  void ordersThatCannotBeProvenFinishTheRead() {
+    QFETCH(QString, create);
+    QFETCH(QString, order);
+    const QString source = freshTable(create.toStdString());
+    auto recordset = OpenTable(source, "t");
+    recordset->FetchMore(300);
+    QVERIFY(!recordset->allRowsFetched());
+    const std::vector<std::string> before = Contents(recordset);
+    recordset->UpdateCell(100, 1, "edited");
+    QVERIFY(recordset->allRowsFetched());
+    QCOMPARE(recordset->rowCount(), std::size_t(Rows));
+    support::DirectSql check(source);
+    QCOMPARE(check.Scalar("SELECT word FROM t WHERE k = 101"), std::optional<std::string>("edited"));
+    // The rows read before the edit kept their places.
+    const std::vector<std::string> after = Contents(recordset);
+    for (std::size_t row = 0; row < before.size(); ++row)
+      if (row != 100) QCOMPARE(after[row], before[row]);
+    std::vector<std::string> sorted = after, stored = Contents(check, "t", order.toStdString());
+    std::ranges::sort(sorted);
+    std::ranges::sort(stored);
+    QCOMPARE(sorted, stored);
+  }
+};
+
+QTEST_GUILESS_MAIN(ReadResumptionTest)
+#include "tst_read_resumption.moc"
