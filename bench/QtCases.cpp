@@ -33,7 +33,6 @@ void Bind(QSqlQueryModel& model, QTableView& view, const QtConnection& connectio
   model.setQuery(QSqlQuery(QString::fromStdString("SELECT * FROM \"" + options.table + "\""), connection.database()));
   if (model.lastError().isValid()) throw std::runtime_error(model.lastError().text().toStdString());
   view.setModel(&model);
-  QCoreApplication::processEvents();
   while (model.rowCount() < 50 && model.canFetchMore()) model.fetchMore();
   if (model.rowCount() < 50) throw std::runtime_error("fewer than 50 rows");
 }
