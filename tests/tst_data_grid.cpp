@@ -18,25 +18,16 @@
 #include "platform/ui/PageWindow.h"
 #include "platform/ui/RecordsetModel.h"
 #include "support/DirectSql.h"
+#include "support/GridEditing.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TestDataSources.h"
 
 using Cell = std::optional<std::string>;
+using support::OpenTable;
 
 namespace {
 
 constexpr int BigRows = 1000;
-
-ado::RecordsetPtr OpenTable(const QString& source, const std::string& query) {
-  auto connection = ado::CreateConnection();
-  connection->setCursorLocation(ado::adUseServer);
-  connection->setProvider("MSDASQL");
-  connection->Open("Data Source=" + source.toStdString());
-  connection->setCursorLocation(ado::adUseClient);
-  auto recordset = std::make_shared<ado::Recordset>();
-  recordset->Open(query, connection, ado::adOpenDynamic, ado::adLockOptimistic);
-  return recordset;
-}
 
 // Types into a freshly opened editor of the cell and ends the edit with `key`.
 void EditCell(ui::DataGrid& grid, int row, int column, const QString& text, Qt::Key key = Qt::Key_Return) {
@@ -98,7 +89,7 @@ class DataGridTest : public QObject {
 
   void modelKeepsItsContractWhileFetchingLazily() {
     ui::DataGrid grid;
-    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"big\""));
+    grid.setDataSource(OpenTable(source_, "big"));
     QAbstractItemModelTester tester(grid.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     tester.setUseFetchMore(true);
     const int firstRows = grid.model()->rowCount();
@@ -115,7 +106,7 @@ class DataGridTest : public QObject {
 
   void aZeroRowTableShowsItsColumns() {
     ui::DataGrid grid;
-    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"nothing_here\""));
+    grid.setDataSource(OpenTable(source_, "nothing_here"));
     QCOMPARE(grid.model()->rowCount(), 0);
     QCOMPARE(grid.model()->columnCount(), 2);
     QVERIFY(!grid.model()->canFetchMore({}));
@@ -123,7 +114,7 @@ class DataGridTest : public QObject {
 
   void nullIsShownApartFromTheEmptyText() {
     ui::DataGrid grid;
-    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.setDataSource(OpenTable(source_, "items"));
     QAbstractItemModel* model = grid.model();
     QCOMPARE(model->index(1, 2).data().toString(), QString("NULL"));
     QVERIFY(model->index(1, 2).data(ui::RecordsetModel::NullRole).toBool());
@@ -135,7 +126,7 @@ class DataGridTest : public QObject {
 
   void committedEditsReachTheDatabaseAndEscapeCancels() {
     ui::DataGrid grid;
-    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.setDataSource(OpenTable(source_, "items"));
     grid.show();
     EditCell(grid, 0, 2, "red ünïcode");
     QCOMPARE(Stored("SELECT note FROM items WHERE id = 1"), Cell("red ünïcode"));
@@ -153,7 +144,7 @@ class DataGridTest : public QObject {
 
   void emptyEditsAndNullFollowTheColumnType() {
     ui::DataGrid grid;
-    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.setDataSource(OpenTable(source_, "items"));
     grid.show();
     EditCell(grid, 0, 2, "");  // a text column keeps the empty text
     QCOMPARE(Stored("SELECT typeof(note) || ':' || note FROM items WHERE id = 1"), Cell("text:"));
@@ -171,7 +162,7 @@ class DataGridTest : public QObject {
   void refusedEditsSayWhy() {
     ui::DataGrid grid;
     QSignalSpy refused(&grid, &ui::DataGrid::editRefused);
-    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.setDataSource(OpenTable(source_, "items"));
     grid.show();
     QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
     grid.setCurrentIndex(grid.model()->index(0, 1));
@@ -192,7 +183,7 @@ class DataGridTest : public QObject {
   void aRowChangedMeanwhileIsNotOverwritten() {
     ui::DataGrid grid;
     QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
-    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.setDataSource(OpenTable(source_, "items"));
     grid.show();
     sql_->Exec("UPDATE items SET note = 'theirs' WHERE id = 1");
     EditCell(grid, 0, 2, "mine");
@@ -205,7 +196,7 @@ class DataGridTest : public QObject {
 
   void copyGivesTabSeparatedCells() {
     ui::DataGrid grid;
-    grid.setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    grid.setDataSource(OpenTable(source_, "items"));
     grid.show();
     grid.selectionModel()->select(
         QItemSelection(grid.model()->index(0, 1), grid.model()->index(1, 2)),
@@ -218,7 +209,7 @@ class DataGridTest : public QObject {
     pages::Wizard wizard;
     pages::Form3& editor = wizard.form3();
     editor.Show();
-    editor.DataGrid1->setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    editor.DataGrid1->setDataSource(OpenTable(source_, "items"));
     const QModelIndex index = editor.DataGrid1->model()->index(2, 1);
     editor.DataGrid1->setCurrentIndex(index);
     editor.DataGrid1->edit(index);
@@ -233,7 +224,7 @@ class DataGridTest : public QObject {
     pages::Wizard wizard;
     pages::Form3& editor = wizard.form3();
     editor.Show();
-    editor.DataGrid1->setDataSource(OpenTable(source_, "SELECT * FROM \"items\""));
+    editor.DataGrid1->setDataSource(OpenTable(source_, "items"));
     const QModelIndex index = editor.DataGrid1->model()->index(0, 2);
     editor.DataGrid1->setCurrentIndex(index);
     editor.DataGrid1->edit(index);

@@ -11,36 +11,17 @@
 #include "platform/ui/DataGrid.h"
 #include "platform/ui/RecordsetModel.h"
 #include "support/DirectSql.h"
+#include "support/GridEditing.h"
 #include "support/ScratchPostgres.h"
 #include "support/TestDataSources.h"
 
 using Cell = std::optional<std::string>;
+using support::Commit;
+using support::OpenTable;
 
 namespace {
 
 constexpr int Rows = 2000;  // several fetch blocks
-
-ado::RecordsetPtr OpenTable(const QString& source, const std::string& table) {
-  auto connection = ado::CreateConnection();
-  connection->setProvider("MSDASQL");
-  connection->Open("Data Source=" + source.toStdString());
-  connection->setCursorLocation(ado::adUseClient);
-  auto recordset = std::make_shared<ado::Recordset>();
-  recordset->Open("SELECT * FROM \"" + table + "\"", connection, ado::adOpenDynamic,
-                  ado::adLockOptimistic);
-  return recordset;
-}
-
-bool Commit(ui::DataGrid& grid, int row, int column, const QString& text) {
-  const QModelIndex index = grid.model()->index(row, column);
-  if (!index.isValid()) return false;
-  grid.setCurrentIndex(index);
-  grid.edit(index);
-  auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(index));
-  if (!editor) return false;
-  editor->setText(text);
-  return grid.commitPendingEdit();
-}
 
 }  // namespace
 

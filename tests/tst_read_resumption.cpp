@@ -8,21 +8,14 @@
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
 #include "support/DirectSql.h"
+#include "support/GridEditing.h"
 #include "support/TestDataSources.h"
 
 namespace {
 
-constexpr int Rows = 2000;  // several read blocks
+using support::OpenTable;
 
-ado::RecordsetPtr OpenTable(const QString& source, const std::string& table) {
-  auto connection = ado::CreateConnection();
-  connection->setProvider("MSDASQL");
-  connection->Open("Data Source=" + source.toStdString());
-  connection->setCursorLocation(ado::adUseClient);
-  auto recordset = std::make_shared<ado::Recordset>();
-  recordset->Open("SELECT * FROM \"" + table + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
-  return recordset;
-}
+constexpr int Rows = 2000;  // several read blocks
 
 std::string Text(const ado::RecordsetPtr& recordset, std::size_t row, int column) {
   const ado::CellView cell = recordset->cell(row, column);

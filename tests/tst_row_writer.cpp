@@ -7,6 +7,7 @@
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
 #include "support/DirectSql.h"
+#include "support/GridEditing.h"
 #include "support/ScratchPostgres.h"
 #include "support/TestDataSources.h"
 
@@ -57,13 +58,7 @@ Cell Read(const ado::RecordsetPtr& rows, std::size_t row, int column) {
 
 // The table opened the way the table chooser opens it for the grid.
 ado::RecordsetPtr OpenForEditing(const QString& source, const std::string& table) {
-  auto connection = ado::CreateConnection();
-  connection->setCursorLocation(ado::adUseServer);
-  connection->setProvider("MSDASQL");
-  connection->Open("Data Source=" + source.toStdString());
-  connection->setCursorLocation(ado::adUseClient);
-  auto rows = std::make_shared<ado::Recordset>();
-  rows->Open("SELECT * FROM \"" + table + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+  auto rows = support::OpenTable(source, table);
   rows->FetchMore(10000);
   return rows;
 }

@@ -16,10 +16,14 @@
 #include "platform/ado/Recordset.h"
 #include "platform/ui/DataGrid.h"
 #include "support/DirectSql.h"
+#include "support/GridEditing.h"
 #include "support/ScratchPostgres.h"
 #include "support/TestDataSources.h"
 
 namespace reliability {
+
+using support::Commit;
+using support::OpenTable;
 
 using Cell = std::optional<std::string>;
 using Rows = support::DirectSql::Rows;
@@ -67,33 +71,6 @@ inline void AddDrivers() {
   QTest::addColumn<bool>("postgres");
   QTest::newRow("sqlite") << false;
   QTest::newRow("postgres") << true;
-}
-
-// The table opened as the table chooser opens it for the grid.
-inline ado::RecordsetPtr OpenTable(const QString& source, const std::string& table) {
-  auto connection = ado::CreateConnection();
-  connection->setCursorLocation(ado::adUseServer);
-  connection->setProvider("MSDASQL");
-  connection->Open("Data Source=" + source.toStdString());
-  connection->setCursorLocation(ado::adUseClient);
-  auto recordset = std::make_shared<ado::Recordset>();
-  std::string quoted = "\"";
-  for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  recordset->Open("SELECT * FROM " + quoted + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
-  return recordset;
-}
-
-// Types the text into the grid's editor for the cell and commits it, as a
-// user does; false when the database refused it.
-inline bool Commit(ui::DataGrid& grid, int row, int column, const QString& text) {
-  const QModelIndex index = grid.model()->index(row, column);
-  if (!index.isValid()) return false;
-  grid.setCurrentIndex(index);
-  grid.edit(index);
-  auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(index));
-  if (!editor) return false;
-  editor->setText(text);
-  return grid.commitPendingEdit();
 }
 
 inline QString Shown(const ui::DataGrid& grid, int row, int column) {

@@ -1,0 +1,33 @@
+#include "GridEditing.h"
+
+#include <QLineEdit>
+
+#include "pages/Form2.h"
+#include "platform/ado/Connection.h"
+#include "platform/ui/DataGrid.h"
+
+namespace support {
+
+ado::RecordsetPtr OpenTable(const QString& dataSourceName, const std::string& table) {
+  auto connection = ado::CreateConnection();
+  connection->setCursorLocation(ado::adUseServer);
+  connection->setProvider("MSDASQL");
+  connection->Open("Data Source=" + dataSourceName.toStdString());
+  connection->setCursorLocation(ado::adUseClient);
+  auto recordset = std::make_shared<ado::Recordset>();
+  recordset->Open(pages::TableQueryText(table), connection, ado::adOpenDynamic, ado::adLockOptimistic);
+  return recordset;
+}
+
+bool Commit(ui::DataGrid& grid, int row, int column, const QString& text) {
+  const QModelIndex index = grid.model()->index(row, column);
+  if (!index.isValid()) return false;
+  grid.setCurrentIndex(index);
+  grid.edit(index);
+  auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(index));
+  if (!editor) return false;
+  editor->setText(text);
+  return grid.commitPendingEdit();
+}
+
+}  // namespace support
