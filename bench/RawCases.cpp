@@ -17,6 +17,27 @@ void Execute(RawStatement& statement, std::string sql) {
   statement.Check(SQLExecDirect(statement.handle(), reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), "executing");
 }
 
+// Connects, lists the plain tables without "SYS" in their names and
+// disconnects, as the program's listing does.
+std::vector<std::string> ListTables(const std::string& dataSource) {
+  RawConnection connection(dataSource);
+  RawStatement statement(connection);
+  statement.Check(SQLTables(statement.handle(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), "listing tables");
+  std::vector<std::string> names;
+  char type[256], name[512];
+  SQLLEN typeLength = 0, nameLength = 0;
+  while (SQLFetch(statement.handle()) == SQL_SUCCESS) {
+    statement.Check(SQLGetData(statement.handle(), 4, SQL_C_CHAR, type, sizeof type, &typeLength), "type");
+    if (typeLength == SQL_NULL_DATA || std::string_view(type) != "TABLE") continue;
+    statement.Check(SQLGetData(statement.handle(), 3, SQL_C_CHAR, name, sizeof name, &nameLength), "name");
+    if (nameLength == SQL_NULL_DATA) continue;
+    std::string upper(name);
+    std::ranges::transform(upper, upper.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (upper.find("SYS") == std::string::npos) names.push_back(name);
+  }
+  return names;
+}
+
 }  // namespace
 
 Metrics RawFirstScreen(const Options& options) {
@@ -48,21 +69,7 @@ Metrics RawScrollToEnd(const Options& options) {
 
 Metrics RawTableList(const Options& options) {
   Span span;
-  RawConnection connection(options.dataSource);
-  RawStatement statement(connection);
-  statement.Check(SQLTables(statement.handle(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), "listing tables");
-  std::vector<std::string> names;
-  char type[256], name[512];
-  SQLLEN typeLength = 0, nameLength = 0;
-  while (SQLFetch(statement.handle()) == SQL_SUCCESS) {
-    statement.Check(SQLGetData(statement.handle(), 4, SQL_C_CHAR, type, sizeof type, &typeLength), "type");
-    if (typeLength == SQL_NULL_DATA || std::string_view(type) != "TABLE") continue;
-    statement.Check(SQLGetData(statement.handle(), 3, SQL_C_CHAR, name, sizeof name, &nameLength), "name");
-    if (nameLength == SQL_NULL_DATA) continue;
-    std::string upper(name);
-    std::ranges::transform(upper, upper.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (upper.find("SYS") == std::string::npos) names.push_back(name);
-  }
+  const std::vector<std::string> names = ListTables(options.dataSource);
   const double seconds = span.seconds();
   if (options.expectedTables && static_cast<int>(names.size()) != options.expectedTables)
     throw std::runtime_error("listed " + std::to_string(names.size()) + " tables");

@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
 #include <memory>
 
 #include "db/DataSource.h"
@@ -10,6 +11,7 @@
 #include "platform/ado/CreationFailure.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ui/EventLoop.h"
+#include "platform/ui/PacedListFill.h"
 #include "support/DirectSql.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/ScratchPostgres.h"
@@ -103,6 +105,31 @@ class TestCatalogue : public QObject {
       if (listed.contains(name)) delivered << name;
     }
     QCOMPARE(listed, delivered);
+  }
+
+  void namesReachTheListOncePerFrameInTheirOrder() {
+    QListWidget list;
+    list.addItem("kept");
+    {
+      ui::PacedListFill fill(list, std::chrono::hours(1));
+      fill.Add("first");
+      QCOMPARE(Items(list), (QStringList{"kept", "first"}));  // the first name shows at once
+      fill.Add("second");
+      fill.Add("third");
+      QCOMPARE(list.count(), 2);  // the others wait for the next frame
+      fill.Flush();
+      QCOMPARE(Items(list), (QStringList{"kept", "first", "second", "third"}));
+      fill.Add("fourth");
+      fill.Add("fifth");
+      QCOMPARE(list.count(), 4);
+    }
+    // The end of the fill adds what was waiting.
+    QCOMPARE(Items(list).mid(4), (QStringList{"fourth", "fifth"}));
+
+    ui::PacedListFill everyTurn(list, std::chrono::milliseconds(0));
+    everyTurn.Add("sixth");
+    everyTurn.Add("seventh");
+    QCOMPARE(Items(list).mid(6), (QStringList{"sixth", "seventh"}));
   }
 
   void secondCallLeavesOneCopyOfEachName() {

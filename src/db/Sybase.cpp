@@ -13,6 +13,7 @@
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ui/EventLoop.h"
+#include "platform/ui/PacedListFill.h"
 
 namespace db {
 namespace {
@@ -59,6 +60,11 @@ void AddTablesToSybaseListbox(QListWidget& list) {
   trap.Step(108, [&] { tables = Existing(connection).OpenSchema(ado::adSchemaTables); });
   trap.Step(110, [&] { list.clear(); });
 
+  // Names reach the list at the display's pace: the loop runs once per
+  // table, and a visible list redrawn that often would cost far more than
+  // reading the catalogue.
+  ui::PacedListFill names(list);
+
   // Without a rowset every read would fail the same way for ever, so the
   // enumeration ends there; so it does after the first failed read of an
   // open rowset (a failing Eof or MoveNext would repeat without end).
@@ -79,11 +85,12 @@ void AddTablesToSybaseListbox(QListWidget& list) {
         return !name.isNull() && UpperCased(name.toString()).find("SYS") == std::string::npos;
       });
       if (listed)
-        trap.Step(120, [&] { list.addItem(QString::fromStdString(tables->FieldValue("TABLE_NAME").toString())); });
+        trap.Step(120, [&] { names.Add(QString::fromStdString(tables->FieldValue("TABLE_NAME").toString())); });
     }
     readFailed = !trap.Step(122, [&] { tables->MoveNext(); });
     reading = !readFailed;
   }
+  names.Flush();
 
   if (tables) {
     trap.Step(124, [&] { tables->Close(); });

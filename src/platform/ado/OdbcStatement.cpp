@@ -35,12 +35,14 @@ void OdbcStatement::Check(SQLRETURN rc, const char* what) const {
   if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) ThrowOdbcError(SQL_HANDLE_STMT, handle(), what);
 }
 
-void OdbcStatement::ExecDirect(const std::string& sql) {
+bool OdbcStatement::ExecDirect(const std::string& sql) {
   std::string text = sql;
   const SQLRETURN rc = SQLExecDirect(handle(), reinterpret_cast<SQLCHAR*>(text.data()),
                                      static_cast<SQLINTEGER>(text.size()));
   // A statement that changes nothing ends in SQL_NO_DATA; it is no failure.
-  if (rc != SQL_NO_DATA) Check(rc, "Running the statement");
+  if (rc == SQL_NO_DATA) return false;
+  Check(rc, "Running the statement");
+  return true;
 }
 
 void OdbcStatement::AllTables() {

@@ -26,7 +26,8 @@ class OdbcStatement {
   // Raises with the statement's diagnostics when rc is no success.
   void Check(SQLRETURN rc, const char* what) const;
 
-  void ExecDirect(const std::string& sql);
+  // False when a searched UPDATE or DELETE found no row (SQL_NO_DATA).
+  bool ExecDirect(const std::string& sql);
   // The tables of the data source, unrestricted.
   void AllTables();
 

@@ -32,7 +32,7 @@ bool IsNumeric(int sqlType) {
 
 bool SameName(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return x == y || std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
   });
 }
 

@@ -34,6 +34,19 @@ bool DriverIsSqlite(const OdbcConnection& connection) {
   return name.find("sqlite") != std::string::npos;
 }
 
+// PostgreSQL hands the changed row back with UPDATE ... RETURNING.
+bool ServerReturnsChangedRows(const OdbcConnection& connection) {
+  SQLCHAR name[128] = {};
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetInfo(connection.handle(), SQL_DBMS_NAME, name, sizeof name, &length))) return false;
+  return std::string_view(reinterpret_cast<const char*>(name)) == "PostgreSQL";
+}
+
+void LimitBusyWait(OdbcStatement& statement, int seconds) {
+  const auto timeout = static_cast<SQLULEN>(seconds);
+  SQLSetStmtAttr(statement.handle(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), SQL_IS_UINTEGER);
+}
+
 // Ends a transaction with a rollback unless it was committed.
 class Transaction {
  public:
@@ -73,6 +86,8 @@ RowWriter::RowWriter(OdbcConnection& readConnection, std::vector<ColumnInfo> col
   // With the SQLite driver an unfinished read keeps a shared lock on the
   // database file, which a second connection's commit would wait for in vain.
   readerBlocksWriters_ = DriverIsSqlite(read_);
+  const bool keyed = plan_.kind == WritePlan::Identity::PrimaryKey || plan_.kind == WritePlan::Identity::UniqueIndex;
+  oneStatement_ = keyed && ServerReturnsChangedRows(read_);
 }
 
 RowWriter::~RowWriter() = default;
@@ -96,7 +111,7 @@ OdbcConnection& RowWriter::Writer() {
   }
   if (!writer_) {
     writer_ = read_.OpenAnother();
-    if (!plan_.transactionsDisabled) {
+    if (!plan_.transactionsDisabled && !oneStatement_) {
       const SQLRETURN rc = SQLSetConnectAttr(writer_->handle(), SQL_ATTR_AUTOCOMMIT,
                                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER);
       if (!SQL_SUCCEEDED(rc)) {
@@ -123,12 +138,16 @@ std::string RowWriter::Where(const Row& values, const std::vector<int>& columns,
   return where;
 }
 
-std::optional<Row> RowWriter::ReadRow(OdbcConnection& connection, const Row& identityValues) {
-  BoundParameters parameters;
+std::string RowWriter::SelectList() const {
   std::string select;
   for (const std::string& name : plan_.columns) select += (select.empty() ? "" : ", ") + name;
+  return select;
+}
+
+std::optional<Row> RowWriter::ReadRow(OdbcConnection& connection, const Row& identityValues) {
+  BoundParameters parameters;
   const std::string sql =
-      "SELECT " + select + " FROM " + plan_.table + " WHERE " + Where(identityValues, plan_.identity, parameters);
+      "SELECT " + SelectList() + " FROM " + plan_.table + " WHERE " + Where(identityValues, plan_.identity, parameters);
   OdbcStatement statement(connection);
   parameters.BindTo(statement);
   statement.ExecDirect(sql);
@@ -151,12 +170,93 @@ void RowWriter::UpdateCell(RowCache& rows, std::size_t row, int column, const st
   WriteFailure failure(columns_[edited].name, value);
 
   if (readerBlocksWriters_) finishReading();
-  OdbcConnection& writer = Writer();
 
   // The row as read: its identity, and the edited cell unless it cannot be
   // compared exactly.
   std::vector<int> checked = plan_.identity;
   if (std::ranges::find(checked, column) == checked.end() && !IsInexact(columns_[edited])) checked.push_back(column);
+
+  if (oneStatement_)
+    UpdateInOneStatement(rows, row, column, value, original, checked, failure);
+  else
+    UpdateInTransaction(rows, row, column, value, original, checked, failure);
+}
+
+void RowWriter::UpdateInOneStatement(RowCache& rows, std::size_t row, int column,
+                                     const std::optional<std::string>& value, const Row& original,
+                                     const std::vector<int>& checked, const WriteFailure& failure) {
+  const auto edited = static_cast<std::size_t>(column);
+  OdbcConnection& writer = Writer();
+  BoundParameters parameters;
+  parameters.Add(value, columns_[edited]);
+  const std::string sql = "UPDATE " + plan_.table + " SET " + plan_.columns[edited] + " = ? WHERE " +
+                          Where(original, checked, parameters) + " RETURNING " + SelectList();
+  OdbcStatement statement(writer);
+  LimitBusyWait(statement, BusyWaitSeconds);
+  parameters.BindTo(statement);
+  bool changed = false;
+  try {
+    // In autocommit: the statement is committed when it succeeds, and
+    // undone by the server when it fails. The key lets it change one row
+    // at most; no row at all is SQL_NO_DATA.
+    changed = statement.ExecDirect(sql);
+  } catch (const Error& error) {
+    if (!WriteFailure::IsConnectionLost(error)) failure.Raise(error);
+    writerLost_ = true;
+    SettleLostWrite(rows, row, column, value, original, failure, error);
+    return;
+  }
+
+  if (changed) {
+    std::optional<Row> stored;
+    try {
+      std::vector<bool> binary;
+      for (const ColumnInfo& info : columns_) binary.push_back(info.isBinary());
+      stored = ReadNextRow(statement, binary);
+    } catch (const Error&) {
+      // The change is stored; only showing it back failed.
+    }
+    if (!stored) {
+      stored = original;
+      (*stored)[edited] = value;
+    }
+    rows.ReplaceRow(row, *stored);
+    return;
+  }
+  const bool exists = ReadRow(writer, original).has_value();
+  Refresh(rows, row, writer, original);
+  failure.RaiseChangedOrDeleted(exists);
+}
+
+// The session ended while the statement was under way, so it may have been
+// committed or not. A new session reads the row to tell which.
+void RowWriter::SettleLostWrite(RowCache& rows, std::size_t row, int column, const std::optional<std::string>& value,
+                                const Row& original, const WriteFailure& failure, const Error& lost) {
+  const auto edited = static_cast<std::size_t>(column);
+  Row identityAfter = original;
+  identityAfter[edited] = value;
+  std::optional<Row> current;
+  try {
+    OdbcConnection& writer = Writer();
+    current = ReadRow(writer, identityAfter);
+    if (!current && std::ranges::find(plan_.identity, column) != plan_.identity.end())
+      current = ReadRow(writer, original);
+  } catch (const Error&) {
+    failure.RaiseOutcomeUnknown(lost);
+  }
+  if (!current) failure.RaiseOutcomeUnknown(lost);
+  rows.ReplaceRow(row, *current);
+  const std::optional<std::string>& now = (*current)[edited];
+  if (now == value) return;  // saved: the database holds what was typed
+  if (now == original[edited]) failure.Raise(lost);
+  failure.RaiseOutcomeUnknown(lost);
+}
+
+void RowWriter::UpdateInTransaction(RowCache& rows, std::size_t row, int column,
+                                    const std::optional<std::string>& value, const Row& original,
+                                    const std::vector<int>& checked, const WriteFailure& failure) {
+  const auto edited = static_cast<std::size_t>(column);
+  OdbcConnection& writer = Writer();
 
   if (plan_.transactionsDisabled) {
     // Nothing could be undone here, so make sure first that exactly one row
@@ -189,8 +289,7 @@ void RowWriter::UpdateCell(RowCache& rows, std::size_t row, int column, const st
     const std::string sql = "UPDATE " + plan_.table + " SET " + plan_.columns[edited] + " = ? WHERE " +
                             Where(original, checked, parameters);
     OdbcStatement statement(writer);
-    SQLSetStmtAttr(statement.handle(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(BusyWaitSeconds),
-                   SQL_IS_UINTEGER);
+    LimitBusyWait(statement, BusyWaitSeconds);
     parameters.BindTo(statement);
     bool committing = false;
     try {

@@ -13,14 +13,19 @@
 namespace ado {
 
 class BoundParameters;
+class Error;
 class OdbcConnection;
 class RowCache;
+class WriteFailure;
 
 // Writes single edited cells of a result back to its table. Each write is
-// one UPDATE of the edited column only, in a transaction of its own on a
-// connection of its own, that must find exactly the row that was read:
-// by its identity (see WritePlan) and the cell's value as read. Anything but
-// one changed row is rolled back and reported.
+// one UPDATE of the edited column only, on a connection of its own, that
+// must find exactly the row that was read: by its identity (see WritePlan)
+// and the cell's value as read. Where the identity is a key and the server
+// hands the changed row back (UPDATE ... RETURNING), that one statement is
+// the whole write: it can change one row at most. Otherwise the write runs
+// in a transaction of its own, anything but one changed row is rolled back
+// and reported, and the row is read again after the commit.
 class RowWriter {
  public:
   RowWriter(OdbcConnection& readConnection, std::vector<ColumnInfo> columns, WritePlan plan);
@@ -41,18 +46,26 @@ class RowWriter {
   static constexpr int BusyWaitSeconds = 5;
 
  private:
+  using Row = std::vector<std::optional<std::string>>;
+
   OdbcConnection& Writer();
+  void UpdateInOneStatement(RowCache& rows, std::size_t row, int column, const std::optional<std::string>& value,
+                            const Row& original, const std::vector<int>& checked, const WriteFailure& failure);
+  void UpdateInTransaction(RowCache& rows, std::size_t row, int column, const std::optional<std::string>& value,
+                           const Row& original, const std::vector<int>& checked, const WriteFailure& failure);
+  void SettleLostWrite(RowCache& rows, std::size_t row, int column, const std::optional<std::string>& value,
+                       const Row& original, const WriteFailure& failure, const Error& lost);
+  std::string SelectList() const;
   std::string Where(const std::vector<std::optional<std::string>>& values, const std::vector<int>& columns,
                     BoundParameters& parameters) const;
-  std::optional<std::vector<std::optional<std::string>>> ReadRow(
-      OdbcConnection& connection, const std::vector<std::optional<std::string>>& identityValues);
-  void Refresh(RowCache& rows, std::size_t row, OdbcConnection& connection,
-               const std::vector<std::optional<std::string>>& identityValues);
+  std::optional<Row> ReadRow(OdbcConnection& connection, const Row& identityValues);
+  void Refresh(RowCache& rows, std::size_t row, OdbcConnection& connection, const Row& identityValues);
 
   OdbcConnection& read_;
   std::vector<ColumnInfo> columns_;
   WritePlan plan_;
   bool readerBlocksWriters_ = false;
+  bool oneStatement_ = false;
   std::unique_ptr<OdbcConnection> writer_;
   bool writerLost_ = false;
 };
