@@ -32,7 +32,8 @@ bool IsNumeric(int sqlType) {
 
 bool SameName(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) {
-    return x == y || std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    if (x == y) return true;
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
   });
 }
 
