@@ -180,6 +180,41 @@ class DataGridTest : public QObject {
     QVERIFY(!grid.indexWidget(grid.model()->index(0, 5)));
   }
 
+  // Showing rows asks the data source nothing about keys or column facts;
+  // an edit that cannot be written is still refused before an editor opens.
+  void whatShowingDoesNotAskIsSettledWhenAnEditStarts() {
+    sql_->ExecScript(
+        "CREATE TABLE readings (x REAL);\n"
+        "INSERT INTO readings VALUES (0.5);\n"
+        "CREATE TABLE counted (id INTEGER PRIMARY KEY AUTOINCREMENT, word TEXT);\n"
+        "INSERT INTO counted (word) VALUES ('one')");
+    struct Case {
+      const char* table;
+      int column;
+      QString because;
+    };
+    const Case cases[] = {{"readings", 0, "cannot be found again"}, {"counted", 0, "numbered by the database"}};
+    for (const Case& edit : cases) {
+      ui::DataGrid grid;
+      QSignalSpy refused(&grid, &ui::DataGrid::editRefused);
+      grid.setDataSource(OpenTable(source_, edit.table));
+      grid.resize(400, 200);
+      grid.show();
+      grid.grab();  // a paint asks every visible cell for its flags
+      const QModelIndex cell = grid.model()->index(0, edit.column);
+      grid.setCurrentIndex(cell);
+      QTest::keyClick(&grid, Qt::Key_F2);
+      QCOMPARE(refused.count(), 1);
+      QVERIFY2(refused.at(0).at(0).toString().contains(edit.because), qPrintable(refused.at(0).at(0).toString()));
+      QVERIFY(!grid.indexWidget(cell));
+      QVERIFY(!(grid.model()->flags(cell) & Qt::ItemIsEditable));
+      QTest::keyClick(&grid, Qt::Key_7);  // typing over the cell is refused the same way
+      QCOMPARE(refused.count(), 2);
+      QVERIFY(!grid.indexWidget(cell));
+    }
+    QCOMPARE(Stored("SELECT x FROM readings"), Cell("0.5"));
+  }
+
   void aRowChangedMeanwhileIsNotOverwritten() {
     ui::DataGrid grid;
     QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);

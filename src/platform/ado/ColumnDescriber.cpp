@@ -2,17 +2,24 @@
 
 #include <sqlext.h>
 
+#include <algorithm>
+
 #include "OdbcStatement.h"
 
 namespace ado {
 namespace {
 
 std::string TextAttribute(SQLHSTMT statement, SQLUSMALLINT column, SQLUSMALLINT field) {
-  SQLCHAR text[512] = {};
+  std::vector<char> text(512);
   SQLSMALLINT length = 0;
-  if (!SQL_SUCCEEDED(SQLColAttribute(statement, column, field, text, sizeof text, &length, nullptr)))
-    return {};
-  return reinterpret_cast<const char*>(text);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!SQL_SUCCEEDED(SQLColAttribute(statement, column, field, text.data(), static_cast<SQLSMALLINT>(text.size()),
+                                       &length, nullptr)))
+      return {};
+    if (length < static_cast<SQLSMALLINT>(text.size())) break;
+    text.assign(static_cast<std::size_t>(length) + 1, '\0');  // a longer name: once more with room for it
+  }
+  return text.data();
 }
 
 std::optional<SQLLEN> NumberAttribute(SQLHSTMT statement, SQLUSMALLINT column, SQLUSMALLINT field) {
@@ -22,12 +29,35 @@ std::optional<SQLLEN> NumberAttribute(SQLHSTMT statement, SQLUSMALLINT column, S
   return value;
 }
 
+SQLSMALLINT ColumnCount(const OdbcStatement& statement) {
+  SQLSMALLINT count = 0;
+  statement.Check(SQLNumResultCols(statement.handle(), &count), "Reading the columns of the result");
+  return count;
+}
+
 }  // namespace
+
+std::vector<ColumnInfo> DescribeResultShape(const OdbcStatement& statement) {
+  // Only attributes the drivers know from the result: SQLDescribeCol's
+  // type and nullability make some drivers query their catalogue.
+  const SQLHSTMT handle = statement.handle();
+  const SQLSMALLINT count = ColumnCount(statement);
+  std::vector<ColumnInfo> columns;
+  for (SQLUSMALLINT number = 1; number <= static_cast<SQLUSMALLINT>(count); ++number) {
+    ColumnInfo info;
+    info.name = TextAttribute(handle, number, SQL_DESC_NAME);
+    info.sqlType = static_cast<int>(NumberAttribute(handle, number, SQL_DESC_TYPE).value_or(SQL_VARCHAR));
+    const SQLUSMALLINT sizeField = info.isBinary() ? SQL_DESC_OCTET_LENGTH : SQL_DESC_DISPLAY_SIZE;
+    info.size = static_cast<std::size_t>(std::max<SQLLEN>(NumberAttribute(handle, number, sizeField).value_or(0), 0));
+    info.decimalDigits = static_cast<int>(NumberAttribute(handle, number, SQL_DESC_SCALE).value_or(0));
+    columns.push_back(std::move(info));
+  }
+  return columns;
+}
 
 std::vector<ColumnInfo> DescribeColumns(const OdbcStatement& statement) {
   const SQLHSTMT handle = statement.handle();
-  SQLSMALLINT count = 0;
-  statement.Check(SQLNumResultCols(handle, &count), "Reading the columns of the result");
+  const SQLSMALLINT count = ColumnCount(statement);
   std::vector<ColumnInfo> columns;
   for (SQLUSMALLINT number = 1; number <= static_cast<SQLUSMALLINT>(count); ++number) {
     std::vector<SQLCHAR> name(256);

@@ -40,6 +40,7 @@ bool SameName(std::string_view a, std::string_view b) {
 const char* const ClosedMessage = "Operation is not allowed when the object is closed.";
 const char* const NoCurrentRowMessage =
     "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.";
+const char* const ReadOnlyRecordsetMessage = "The recordset was opened read-only.";
 const char* const NoSuchFieldMessage =
     "Item cannot be found in the collection corresponding to the requested name or ordinal.";
 
@@ -64,22 +65,26 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
   source_ = source;
   clientCursor_ = client;
   lockType_ = lockType;
-  // Rows cached on our side with optimistic locking can be written back.
-  if (clientCursor_ && lockType_ != adLockReadOnly)
-    writer_ = std::make_unique<RowWriter>(activeConnection->odbc(), columns_,
-                                          PlanWrites(activeConnection->odbc(), columns_, source));
+  // How rows are written back is worked out when first needed (Writer).
 }
 
 void Recordset::OpenResult(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
                            const std::vector<std::string>& names) {
   if (open_) throw Error("Operation is not allowed when the object is open.");
-  std::vector<ColumnInfo> columns = DescribeColumns(*statement);
+  std::vector<ColumnInfo> columns = DescribeResultShape(*statement);
   for (std::size_t index = 0; index < names.size() && index < columns.size(); ++index)
     columns[index].name = names[index];
-  auto reader = std::make_unique<ResultReader>(*statement, columns, connection->odbc().blockGetData());
+  // The columns are described in full at the latest when the last row has
+  // been read, as the cursor closes then.
+  auto reader = std::make_unique<ResultReader>(*statement, columns, connection->odbc().blockGetData(),
+                                               [this] { CompleteColumnsBeforeClose(); });
   connection_ = connection;
   statement_ = std::move(statement);
   columns_ = std::move(columns);
+  columnNames_ = names;
+  columnsComplete_ = false;
+  writesPlanned_ = false;
+  writer_.reset();
   reader_ = std::move(reader);
   rows_ = std::make_unique<RowCache>(static_cast<int>(columns_.size()));
   position_ = 0;
@@ -99,6 +104,9 @@ void Recordset::Close() {
   reader_.reset();
   statement_.reset();
   columns_.clear();
+  columnNames_.clear();
+  columnsComplete_ = false;
+  writesPlanned_ = false;
   connection_.reset();
   resumption_.reset();
   resumptionPlanned_ = false;
@@ -199,9 +207,48 @@ Value Recordset::FieldValue(int index) {
 
 int Recordset::fieldCount() const { return static_cast<int>(columns_.size()); }
 
-const ColumnInfo& Recordset::column(int index) const {
+const ColumnInfo& Recordset::column(int index) {
+  if (index < 0 || index >= fieldCount()) throw Error(NoSuchFieldMessage);
+  CompleteColumns();
+  return columns_[static_cast<std::size_t>(index)];
+}
+
+const ColumnInfo& Recordset::knownColumn(int index) const {
   if (index < 0 || index >= fieldCount()) throw Error(NoSuchFieldMessage);
   return columns_[static_cast<std::size_t>(index)];
+}
+
+void Recordset::CompleteColumns() {
+  if (columnsComplete_) return;
+  RequireOpen();
+  // The statement stays until the recordset closes; only a read suspended
+  // for a write gives it up, and a write completes the columns first.
+  if (!statement_) throw Error("The columns of the result can no longer be described.");
+  std::vector<ColumnInfo> columns = DescribeColumns(*statement_);
+  for (std::size_t index = 0; index < columnNames_.size() && index < columns.size(); ++index)
+    columns[index].name = columnNames_[index];
+  columns_ = std::move(columns);
+  columnsComplete_ = true;
+}
+
+void Recordset::CompleteColumnsBeforeClose() {
+  try {
+    CompleteColumns();
+  } catch (const Error&) {
+    // Reading the rows goes on; asking for the columns later says why not.
+  }
+}
+
+RowWriter* Recordset::Writer() {
+  // Rows cached on our side with optimistic locking can be written back.
+  if (!clientCursor_ || lockType_ == adLockReadOnly) return nullptr;
+  if (!writesPlanned_) {
+    CompleteColumns();
+    OdbcConnection& connection = connection_->odbc();
+    writer_ = std::make_unique<RowWriter>(connection, columns_, PlanWrites(connection, columns_, source_));
+    writesPlanned_ = true;
+  }
+  return writer_.get();
 }
 
 std::shared_ptr<Recordset> Recordset::DataSource() { return shared_from_this(); }
@@ -230,14 +277,22 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   RequireOpen();
   const std::string reason = ReadOnlyReason(column);
   if (!reason.empty()) throw Error(reason);
-  writer_->UpdateCell(*rows_, row, column, value, [this, column] { ReleaseReadLock(column); });
+  Writer()->UpdateCell(*rows_, row, column, value, [this, column] { ReleaseReadLock(column); });
 }
 
-std::string Recordset::ReadOnlyReason(int column) const {
+std::string Recordset::ReadOnlyReason(int column) {
   if (!open_) return ClosedMessage;
   if (column < 0 || column >= fieldCount()) return NoSuchFieldMessage;
-  if (!writer_) return "The recordset was opened read-only.";
-  return writer_->ReadOnlyReason(column);
+  RowWriter* writer = Writer();
+  if (!writer) return ReadOnlyRecordsetMessage;
+  return writer->ReadOnlyReason(column);
+}
+
+std::string Recordset::KnownReadOnlyReason(int column) const {
+  if (!open_) return ClosedMessage;
+  if (column < 0 || column >= fieldCount()) return NoSuchFieldMessage;
+  if (!clientCursor_ || lockType_ == adLockReadOnly) return ReadOnlyRecordsetMessage;
+  return writer_ ? writer_->ReadOnlyReason(column) : std::string();
 }
 
 }  // namespace ado

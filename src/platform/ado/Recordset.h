@@ -72,7 +72,13 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   Value FieldValue(int index);
 
   int fieldCount() const;
-  const ColumnInfo& column(int index) const;
+  // Everything known of a column. The facts that only writing needs
+  // (nullability, updatability, auto-numbering, base names) are asked for
+  // on first use, as some drivers look them up in their catalogue.
+  const ColumnInfo& column(int index);
+  // What is known of a column without asking the data source anything more:
+  // at least its name, type and size.
+  const ColumnInfo& knownColumn(int index) const;
 
   // What a grid binds to.
   std::shared_ptr<Recordset> DataSource();
@@ -83,17 +89,22 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   std::size_t FetchMore(std::size_t rows);  // returns how many rows were added
   CellView cell(std::size_t row, int column) const;
 
-  // Writes one cell of a cached row to the database: one statement in its own
-  // transaction that must change exactly that row, found by its identity and
-  // the cell's original value. On success the cached row is replaced by what
+  // Writes one cell of a cached row to the database: one statement that must
+  // change exactly that row, found by its identity and the cell's original
+  // value (see RowWriter). On success the cached row is replaced by what
   // the database stored. Raises Error (and leaves the cache showing what the
   // database holds for that row) when the write is refused or finds no row.
   // std::nullopt writes NULL; for a binary column the value is its raw
   // bytes (as cell() gives them).
   void UpdateCell(std::size_t row, int column, const std::optional<std::string>& value);
 
-  // Empty when the column can be edited, otherwise why not.
-  std::string ReadOnlyReason(int column) const;
+  // Empty when the column can be edited, otherwise why not. The first call
+  // on a writable recordset works out how its rows are found again, which
+  // asks the data source about the table's keys.
+  std::string ReadOnlyReason(int column);
+  // The reason known without asking the data source anything: empty also
+  // while the table's keys have not been looked at yet.
+  std::string KnownReadOnlyReason(int column) const;
 
   // Takes over a statement whose result is ready (the connection's schema
   // rowsets use it). `names`, when given, replace the driver's column names.
@@ -102,6 +113,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
 
  private:
   void RequireOpen() const;
+  void CompleteColumns();
+  void CompleteColumnsBeforeClose();
+  RowWriter* Writer();
   int ColumnIndex(std::string_view name) const;
   bool FetchUntil(std::size_t row);
   void ReadNextBlock();
@@ -114,6 +128,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   ConnectionPtr connection_;
   std::unique_ptr<OdbcStatement> statement_;
   std::vector<ColumnInfo> columns_;
+  std::vector<std::string> columnNames_;  // given names that replace the driver's
+  bool columnsComplete_ = false;
+  bool writesPlanned_ = false;
   std::unique_ptr<ResultReader> reader_;
   std::unique_ptr<RowCache> rows_;
   std::unique_ptr<RowWriter> writer_;

@@ -24,8 +24,8 @@ std::size_t BoundWidth(const ColumnInfo& column) {
 }  // namespace
 
 ResultReader::ResultReader(OdbcStatement& statement, const std::vector<ColumnInfo>& columns,
-                           bool blockGetData)
-    : statement_(statement) {
+                           bool blockGetData, std::function<void()> beforeClose)
+    : statement_(statement), beforeClose_(std::move(beforeClose)) {
   if (columns.empty()) {
     finished_ = true;
     return;
@@ -77,6 +77,7 @@ ResultReader::~ResultReader() {
 
 void ResultReader::Finish() {
   finished_ = true;
+  if (beforeClose_) beforeClose_();
   // Closing the cursor at once gives back what the data source holds for
   // it: the server's cursor, or the SQLite driver's lock on the file.
   SQLFreeStmt(statement_.handle(), SQL_CLOSE);

@@ -3,6 +3,7 @@
 #include <sql.h>
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "Recordset.h"
@@ -18,7 +19,10 @@ class RowCache;
 // allows it, otherwise the reader fetches one row at a time.
 class ResultReader {
  public:
-  ResultReader(OdbcStatement& statement, const std::vector<ColumnInfo>& columns, bool blockGetData);
+  // `beforeClose` runs at the end of the rows, while the statement can
+  // still describe its result, just before the cursor is closed.
+  ResultReader(OdbcStatement& statement, const std::vector<ColumnInfo>& columns, bool blockGetData,
+               std::function<void()> beforeClose = {});
   ~ResultReader();
   ResultReader(const ResultReader&) = delete;
   ResultReader& operator=(const ResultReader&) = delete;
@@ -50,6 +54,7 @@ class ResultReader {
   SQLULEN rowsFetched_ = 0;
   std::vector<SQLUSMALLINT> rowStatus_;
   bool finished_ = false;
+  std::function<void()> beforeClose_;
 };
 
 }  // namespace ado

@@ -63,8 +63,8 @@ bool DataGrid::commitPendingEdit() {
 void DataGrid::setCurrentCellToNull() {
   const QModelIndex index = currentIndex();
   if (!model_ || !index.isValid()) return;
-  if (!(model_->flags(index) & Qt::ItemIsEditable)) {
-    emit editRefused(model_->readOnlyReason(index.column()));
+  if (const QString reason = model_->readOnlyReason(index.column()); !reason.isEmpty()) {
+    emit editRefused(reason);
     return;
   }
   if (!model_->columnIsNullable(index.column())) {
@@ -103,9 +103,12 @@ void DataGrid::copySelection() const {
 bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
   const bool userAsked = trigger == DoubleClicked || trigger == EditKeyPressed ||
                          trigger == AnyKeyPressed;
-  if (userAsked && model_ && index.isValid() && !(model_->flags(index) & Qt::ItemIsEditable)) {
-    emit editRefused(model_->readOnlyReason(index.column()));
-    return false;
+  if (userAsked && model_ && index.isValid()) {
+    // Settles what the flags did not know yet, before an editor opens.
+    if (const QString reason = model_->readOnlyReason(index.column()); !reason.isEmpty()) {
+      emit editRefused(reason);
+      return false;
+    }
   }
   return QTableView::edit(index, trigger, event);
 }

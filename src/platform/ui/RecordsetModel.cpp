@@ -36,7 +36,7 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString RecordsetModel::displayText(const ado::CellView& cell, int column) const {
-  if (!recordset_->column(column).isBinary()) return ToQString(cell.text);
+  if (!recordset_->knownColumn(column).isBinary()) return ToQString(cell.text);
   QByteArray bytes(cell.text.data(), static_cast<qsizetype>(cell.text.size()));
   return QStringLiteral("0x") + QString::fromLatin1(bytes.toHex()).toUpper();
 }
@@ -72,13 +72,15 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
   if (role != Qt::DisplayRole || !recordset_) return {};
   if (orientation == Qt::Vertical) return section + 1;
   if (section < 0 || section >= recordset_->fieldCount()) return {};
-  return QString::fromStdString(recordset_->column(section).name);
+  return QString::fromStdString(recordset_->knownColumn(section).name);
 }
 
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (recordset_ && readOnlyReason(index.column()).isEmpty()) flags |= Qt::ItemIsEditable;
+  // Painting asks for the flags of every cell; what is not known yet is
+  // settled when an edit starts (readOnlyReason).
+  if (recordset_ && knownReadOnlyReason(index.column()).isEmpty()) flags |= Qt::ItemIsEditable;
   return flags;
 }
 
@@ -86,7 +88,17 @@ QString RecordsetModel::readOnlyReason(int column) const {
   if (!recordset_) return {};
   const std::string reason = recordset_->ReadOnlyReason(column);
   if (!reason.empty()) return QString::fromStdString(reason);
-  const ado::ColumnInfo& info = recordset_->column(column);
+  return columnReadOnlyReason(recordset_->column(column));
+}
+
+QString RecordsetModel::knownReadOnlyReason(int column) const {
+  if (!recordset_) return {};
+  const std::string reason = recordset_->KnownReadOnlyReason(column);
+  if (!reason.empty()) return QString::fromStdString(reason);
+  return columnReadOnlyReason(recordset_->knownColumn(column));
+}
+
+QString RecordsetModel::columnReadOnlyReason(const ado::ColumnInfo& info) {
   const QString name = QString::fromStdString(info.name);
   // Bytes are shown as hexadecimal text, which must never go back as if it
   // were the bytes themselves.

@@ -36,7 +36,11 @@ class RecordsetModel final : public QAbstractTableModel {
   // Reads every remaining row, as a jump to the last row needs.
   void fetchAll();
 
+  // Why the column cannot be edited (empty when it can). Asks the data
+  // source what it has not told yet.
   QString readOnlyReason(int column) const;
+  // The same from what is known so far; empty also when not known yet.
+  QString knownReadOnlyReason(int column) const;
   bool columnIsText(int column) const;
   bool columnIsNullable(int column) const;
 
@@ -51,6 +55,7 @@ class RecordsetModel final : public QAbstractTableModel {
   void fetchRows(std::size_t rows);
   QString displayText(const ado::CellView& cell, int column) const;
   std::optional<std::string> valueToStore(const QVariant& value, int role, int column) const;
+  static QString columnReadOnlyReason(const ado::ColumnInfo& info);
 
   ado::RecordsetPtr recordset_;
   std::size_t shownRows_ = 0;  // rows the views have been told of
