@@ -283,7 +283,13 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
 std::string Recordset::ReadOnlyReason(int column) {
   if (!open_) return ClosedMessage;
   if (column < 0 || column >= fieldCount()) return NoSuchFieldMessage;
-  RowWriter* writer = Writer();
+  RowWriter* writer = nullptr;
+  try {
+    writer = Writer();
+  } catch (const std::exception& failure) {
+    // Tried again on the next edit.
+    return std::string("The table could not be prepared for editing: ") + failure.what();
+  }
   if (!writer) return ReadOnlyRecordsetMessage;
   return writer->ReadOnlyReason(column);
 }

@@ -88,7 +88,7 @@ QString RecordsetModel::readOnlyReason(int column) const {
   if (!recordset_) return {};
   const std::string reason = recordset_->ReadOnlyReason(column);
   if (!reason.empty()) return QString::fromStdString(reason);
-  return columnReadOnlyReason(recordset_->column(column));
+  return columnReadOnlyReason(columnFacts(column));
 }
 
 QString RecordsetModel::knownReadOnlyReason(int column) const {
@@ -111,13 +111,18 @@ QString RecordsetModel::columnReadOnlyReason(const ado::ColumnInfo& info) {
   return {};
 }
 
-bool RecordsetModel::columnIsText(int column) const {
-  return recordset_ && recordset_->column(column).isText();
+const ado::ColumnInfo& RecordsetModel::columnFacts(int column) const {
+  try {
+    return recordset_->column(column);
+  } catch (const ado::Error&) {
+    // The data source could not describe it further; what is known serves.
+    return recordset_->knownColumn(column);
+  }
 }
 
-bool RecordsetModel::columnIsNullable(int column) const {
-  return recordset_ && recordset_->column(column).nullable;
-}
+bool RecordsetModel::columnIsText(int column) const { return recordset_ && columnFacts(column).isText(); }
+
+bool RecordsetModel::columnIsNullable(int column) const { return recordset_ && columnFacts(column).nullable; }
 
 std::optional<std::string> RecordsetModel::valueToStore(const QVariant& value, int role,
                                                         int column) const {

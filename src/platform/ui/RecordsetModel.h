@@ -56,6 +56,7 @@ class RecordsetModel final : public QAbstractTableModel {
   QString displayText(const ado::CellView& cell, int column) const;
   std::optional<std::string> valueToStore(const QVariant& value, int role, int column) const;
   static QString columnReadOnlyReason(const ado::ColumnInfo& info);
+  const ado::ColumnInfo& columnFacts(int column) const;
 
   ado::RecordsetPtr recordset_;
   std::size_t shownRows_ = 0;  // rows the views have been told of
