@@ -239,9 +239,13 @@ void Recordset::CompleteColumnsBeforeClose() {
   }
 }
 
-RowWriter* Recordset::Writer() {
+bool Recordset::writable() const {
   // Rows cached on our side with optimistic locking can be written back.
-  if (!clientCursor_ || lockType_ == adLockReadOnly) return nullptr;
+  return clientCursor_ && lockType_ != adLockReadOnly;
+}
+
+RowWriter* Recordset::Writer() {
+  if (!writable()) return nullptr;
   if (!writesPlanned_) {
     CompleteColumns();
     OdbcConnection& connection = connection_->odbc();
@@ -297,7 +301,7 @@ std::string Recordset::ReadOnlyReason(int column) {
 std::string Recordset::KnownReadOnlyReason(int column) const {
   if (!open_) return ClosedMessage;
   if (column < 0 || column >= fieldCount()) return NoSuchFieldMessage;
-  if (!clientCursor_ || lockType_ == adLockReadOnly) return ReadOnlyRecordsetMessage;
+  if (!writable()) return ReadOnlyRecordsetMessage;
   return writer_ ? writer_->ReadOnlyReason(column) : std::string();
 }
 

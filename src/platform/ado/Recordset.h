@@ -115,6 +115,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void RequireOpen() const;
   void CompleteColumns();
   void CompleteColumnsBeforeClose();
+  bool writable() const;
   RowWriter* Writer();
   int ColumnIndex(std::string_view name) const;
   bool FetchUntil(std::size_t row);

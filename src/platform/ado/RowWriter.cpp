@@ -138,6 +138,12 @@ std::string RowWriter::Where(const Row& values, const std::vector<int>& columns,
   return where;
 }
 
+std::optional<Row> RowWriter::ReadStoredRow(OdbcStatement& statement) const {
+  std::vector<bool> binary;
+  for (const ColumnInfo& column : columns_) binary.push_back(column.isBinary());
+  return ReadNextRow(statement, binary);
+}
+
 std::string RowWriter::SelectList() const {
   std::string select;
   for (const std::string& name : plan_.columns) select += (select.empty() ? "" : ", ") + name;
@@ -151,9 +157,7 @@ std::optional<Row> RowWriter::ReadRow(OdbcConnection& connection, const Row& ide
   OdbcStatement statement(connection);
   parameters.BindTo(statement);
   statement.ExecDirect(sql);
-  std::vector<bool> binary;
-  for (const ColumnInfo& column : columns_) binary.push_back(column.isBinary());
-  return ReadNextRow(statement, binary);
+  return ReadStoredRow(statement);
 }
 
 void RowWriter::Refresh(RowCache& rows, std::size_t row, OdbcConnection& connection, const Row& identityValues) {
@@ -210,9 +214,7 @@ void RowWriter::UpdateInOneStatement(RowCache& rows, std::size_t row, int column
   if (changed) {
     std::optional<Row> stored;
     try {
-      std::vector<bool> binary;
-      for (const ColumnInfo& info : columns_) binary.push_back(info.isBinary());
-      stored = ReadNextRow(statement, binary);
+      stored = ReadStoredRow(statement);
     } catch (const Error&) {
       // The change is stored; only showing it back failed.
     }

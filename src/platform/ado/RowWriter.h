@@ -15,6 +15,7 @@ namespace ado {
 class BoundParameters;
 class Error;
 class OdbcConnection;
+class OdbcStatement;
 class RowCache;
 class WriteFailure;
 
@@ -56,6 +57,8 @@ class RowWriter {
   void SettleLostWrite(RowCache& rows, std::size_t row, int column, const std::optional<std::string>& value,
                        const Row& original, const WriteFailure& failure, const Error& lost);
   std::string SelectList() const;
+  // The next row of a statement that selects SelectList().
+  std::optional<Row> ReadStoredRow(OdbcStatement& statement) const;
   std::string Where(const std::vector<std::optional<std::string>>& values, const std::vector<int>& columns,
                     BoundParameters& parameters) const;
   std::optional<Row> ReadRow(OdbcConnection& connection, const Row& identityValues);
