@@ -28,6 +28,7 @@ void BindTable(ui::DataGrid& grid, const Options& options) {
   connection->Open("Data Source=" + options.dataSource);
   connection->setCursorLocation(ado::adUseClient);
   auto recordset = std::make_shared<ado::Recordset>();
+  recordset->setTable(options.table);
   recordset->Open("SELECT * FROM \"" + options.table + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
   grid.setDataSource(recordset);
   grid.setFocus();

@@ -186,6 +186,7 @@ class DataGridTest : public QObject {
     sql_->ExecScript(
         "CREATE TABLE readings (x REAL);\n"
         "INSERT INTO readings VALUES (0.5);\n"
+        "CREATE VIEW reading_view AS SELECT x FROM readings;\n"
         "CREATE TABLE counted (id INTEGER PRIMARY KEY AUTOINCREMENT, word TEXT);\n"
         "INSERT INTO counted (word) VALUES ('one')");
     struct Case {
@@ -193,7 +194,7 @@ class DataGridTest : public QObject {
       int column;
       QString because;
     };
-    const Case cases[] = {{"readings", 0, "cannot be found again"}, {"counted", 0, "numbered by the database"}};
+    const Case cases[] = {{"reading_view", 0, "cannot be found again"}, {"counted", 0, "numbered by the database"}};
     for (const Case& edit : cases) {
       ui::DataGrid grid;
       QSignalSpy refused(&grid, &ui::DataGrid::editRefused);

@@ -131,6 +131,7 @@ void Form2::PushButton3_Click() {
   });
   trap.Step(126, [&] {
     Require(recordset.get());
+    recordset->setTable(SelectedTable);
     recordset->Open(TableQueryText(SelectedTable), connection, ado::adOpenDynamic,
                     ado::adLockOptimistic);
   });

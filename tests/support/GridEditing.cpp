@@ -15,6 +15,7 @@ ado::RecordsetPtr OpenTable(const QString& dataSourceName, const std::string& ta
   connection->Open("Data Source=" + dataSourceName.toStdString());
   connection->setCursorLocation(ado::adUseClient);
   auto recordset = std::make_shared<ado::Recordset>();
+  recordset->setTable(table);
   recordset->Open(pages::TableQueryText(table), connection, ado::adOpenDynamic, ado::adLockOptimistic);
   return recordset;
 }

@@ -13,6 +13,7 @@
 
 #include "platform/ado/AdoError.h"
 #include "platform/ado/Connection.h"
+#include "platform/ado/Identifier.h"
 #include "platform/ado/Recordset.h"
 
 namespace {
@@ -47,9 +48,8 @@ int main(int argc, char** argv) {
     connection->Open("Data Source=" + source);
     connection->setCursorLocation(ado::adUseClient);
     auto rows = std::make_shared<ado::Recordset>();
-    std::string quoted = "\"";
-    for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    rows->Open("SELECT * FROM " + quoted + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+    rows->setTable(table);
+    rows->Open("SELECT * FROM " + ado::QuoteIdentifier(table), connection, ado::adOpenDynamic, ado::adLockOptimistic);
     rows->FetchMore(static_cast<std::size_t>(-1));
     std::size_t row = 0;
     while (row < rows->rowCount() && (rows->cell(row, 0).isNull || rows->cell(row, 0).text != key)) ++row;

@@ -24,6 +24,26 @@ void BoundParameters::Add(const std::optional<std::string>& value, const ColumnI
   parameters_.push_back(std::move(parameter));
 }
 
+void BoundParameters::AddText(const std::optional<std::string>& value) {
+  Parameter parameter;
+  parameter.cType = SQL_C_CHAR;
+  parameter.sqlType = SQL_VARCHAR;
+  if (value) parameter.bytes = *value;
+  parameter.indicator = value ? static_cast<SQLLEN>(parameter.bytes.size()) : SQL_NULL_DATA;
+  parameter.columnSize = std::max<SQLULEN>(parameter.bytes.size(), 1);
+  parameters_.push_back(std::move(parameter));
+}
+
+void BoundParameters::AddBytes(const std::string& bytes) {
+  Parameter parameter;
+  parameter.cType = SQL_C_BINARY;
+  parameter.sqlType = SQL_VARBINARY;
+  parameter.bytes = bytes;
+  parameter.indicator = static_cast<SQLLEN>(parameter.bytes.size());
+  parameter.columnSize = std::max<SQLULEN>(parameter.bytes.size(), 1);
+  parameters_.push_back(std::move(parameter));
+}
+
 void BoundParameters::BindTo(OdbcStatement& statement) {
   SQLUSMALLINT number = 0;
   for (Parameter& parameter : parameters_) {

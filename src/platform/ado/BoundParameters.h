@@ -18,6 +18,11 @@ class BoundParameters {
  public:
   // Adds a value (std::nullopt: NULL) of the column's type.
   void Add(const std::optional<std::string>& value, const ColumnInfo& column);
+  // A text (std::nullopt: NULL) that the database converts to the type the
+  // statement needs: nothing of the value is lost on the way.
+  void AddText(const std::optional<std::string>& value);
+  // Raw bytes, compared and stored as they are.
+  void AddBytes(const std::string& bytes);
   void BindTo(OdbcStatement& statement);
   std::size_t size() const { return parameters_.size(); }
 

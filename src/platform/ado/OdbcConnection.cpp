@@ -30,10 +30,7 @@ void OdbcConnection::Open(const std::string& odbcConnectionString) {
   CheckOdbc(rc, SQL_HANDLE_DBC, connection_.get(), "Connecting to the data source");
   open_ = true;
   connectionString_ = odbcConnectionString;
-  SQLUINTEGER extensions = 0;  // a 32-bit mask
-  if (SQL_SUCCEEDED(SQLGetInfo(connection_.get(), SQL_GETDATA_EXTENSIONS, &extensions,
-                               sizeof extensions, nullptr)))
-    blockGetData_ = (extensions & SQL_GD_BLOCK) != 0;
+  facts_ = LearnDataSourceFacts(*this);
 }
 
 void OdbcConnection::Close() {
@@ -50,11 +47,10 @@ SQLHDBC OdbcConnection::handle() const {
   return connection_.get();
 }
 
-std::string OdbcConnection::DriverName() const {
-  SQLCHAR name[256] = {};
-  SQLSMALLINT length = 0;
-  if (!SQL_SUCCEEDED(SQLGetInfo(handle(), SQL_DRIVER_NAME, name, sizeof name, &length))) return {};
-  return reinterpret_cast<const char*>(name);
+void OdbcConnection::SetAutocommit(bool on) {
+  const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+  CheckOdbc(SQLSetConnectAttr(handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), SQL_IS_UINTEGER),
+            SQL_HANDLE_DBC, handle(), "Setting the transaction mode");
 }
 
 std::unique_ptr<OdbcConnection> OdbcConnection::OpenAnother() const {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "DataSourceFacts.h"
 #include "OdbcHandles.h"
 
 namespace ado {
@@ -30,10 +31,12 @@ class OdbcConnection {
 
   SQLHDBC handle() const;
   const std::string& connectionString() const { return connectionString_; }
-  std::string DriverName() const;
+  // Learned when the connection opened.
+  const DataSourceFacts& facts() const { return facts_; }
 
-  // Whether SQLGetData works on any row of a block (after SQLSetPos).
-  bool blockGetData() const { return blockGetData_; }
+  // Autocommit on (each statement commits by itself) or off (statements
+  // run in a transaction until SQLEndTran).
+  void SetAutocommit(bool on);
 
   // A second, independent connection to the same data source.
   std::unique_ptr<OdbcConnection> OpenAnother() const;
@@ -49,7 +52,7 @@ class OdbcConnection {
   std::shared_ptr<EnvironmentHandle> environment_;
   ConnectionHandle connection_;
   bool open_ = false;
-  bool blockGetData_ = false;
+  DataSourceFacts facts_;
   std::string connectionString_;
   std::vector<OdbcStatement*> statements_;
 };

@@ -45,6 +45,18 @@ bool OdbcStatement::ExecDirect(const std::string& sql) {
   return true;
 }
 
+void OdbcStatement::LimitWait(int seconds) {
+  const auto timeout = static_cast<SQLULEN>(seconds);
+  // A driver that cannot limit it waits as long as the database makes it.
+  SQLSetStmtAttr(handle(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), SQL_IS_UINTEGER);
+}
+
+long OdbcStatement::RowsChanged() const {
+  SQLLEN count = 0;
+  Check(SQLRowCount(handle(), &count), "Counting the changed rows");
+  return static_cast<long>(count);
+}
+
 void OdbcStatement::AllTables() {
   Check(SQLTables(handle(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), "Reading the tables");
 }

@@ -28,6 +28,12 @@ class OdbcStatement {
 
   // False when a searched UPDATE or DELETE found no row (SQL_NO_DATA).
   bool ExecDirect(const std::string& sql);
+  // How long the statement may wait, for locks held by others among
+  // other things, before it is cancelled.
+  void LimitWait(int seconds);
+  // Rows a searched UPDATE or DELETE changed.
+  long RowsChanged() const;
+
   // The tables of the data source, unrestricted.
   void AllTables();
 

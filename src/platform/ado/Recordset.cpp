@@ -5,16 +5,19 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <map>
+#include <set>
 
 #include "AdoError.h"
 #include "ColumnDescriber.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
-#include "ReadResumption.h"
 #include "ResultReader.h"
 #include "RowCache.h"
-#include "RowWriter.h"
-#include "WritePlan.h"
+#include "SqliteCellStorage.h"
+#include "TableRead.h"
+#include "TableWriter.h"
+#include "WriteFailure.h"
 
 namespace ado {
 namespace {
@@ -46,123 +49,157 @@ const char* const NoSuchFieldMessage =
 
 }  // namespace
 
+// Everything one Open sets up; gone with Close.
+struct Recordset::OpenState {
+  ConnectionPtr connection;
+  std::unique_ptr<OdbcStatement> statement;
+  std::vector<ColumnInfo> columns;  // the visible columns, then the hidden ones
+  int hiddenColumns = 0;
+  std::vector<std::string> givenNames;
+  bool columnsComplete = false;
+  std::unique_ptr<ResultReader> reader;
+  std::unique_ptr<RowCache> rows;
+  std::size_t position = 0;
+  bool writable = false;  // client-side rows with optimistic locking
+  std::optional<TableRead> read;
+  std::unique_ptr<TableWriter> writer;
+  std::set<std::size_t> deletedRows;
+  // Exact texts of SQLite REAL cells whose usual text loses digits.
+  mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
+  // A read closed before its end for a write, to go on after this rowid.
+  bool readSuspended = false;
+  long long resumeAfter = 0;
+
+  int visibleColumns() const { return static_cast<int>(columns.size()) - hiddenColumns; }
+};
+
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 
+void Recordset::setTable(const std::string& name) { table_ = name; }
+
+Recordset::OpenState& Recordset::State() const {
+  if (!state_) throw Error(ClosedMessage);
+  return *state_;
+}
+
+std::unique_ptr<OdbcStatement> Recordset::ExecuteTableRead(OdbcConnection& connection, TableRead& read) {
+  auto statement = std::make_unique<OdbcStatement>(connection);
+  statement->ExecDirect(read.Query());
+  if (connection.facts().isPostgreSql() && DescribePostgresColumns(read, *statement)) {
+    statement = std::make_unique<OdbcStatement>(connection);
+    statement->ExecDirect(read.Query());
+  }
+  return statement;
+}
+
 void Recordset::Open(const std::string& source, const ConnectionPtr& activeConnection, int cursorType,
                      int lockType) {
-  if (open_) throw Error("Operation is not allowed when the object is open.");
+  if (state_) throw Error("Operation is not allowed when the object is open.");
   if (!activeConnection || !activeConnection->isOpen())
     throw Error("The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
   if (cursorType < adOpenForwardOnly || cursorType > adOpenStatic || lockType < adLockReadOnly ||
       lockType > adLockOptimistic)
     throw Error("Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
-  auto statement = std::make_unique<OdbcStatement>(activeConnection->odbc());
-  statement->ExecDirect(source);
-  // The cursor lives where the connection says at the moment of opening.
-  const bool client = activeConnection->cursorLocation() == adUseClient;
-  OpenResult(std::move(statement), activeConnection);
-  source_ = source;
-  clientCursor_ = client;
-  lockType_ = lockType;
-  // How rows are written back is worked out when first needed (Writer).
+  // The cursor lives where the connection says at the moment of opening;
+  // rows cached on our side with optimistic locking can be written back.
+  const bool writable = activeConnection->cursorLocation() == adUseClient && lockType != adLockReadOnly;
+  OdbcConnection& connection = activeConnection->odbc();
+  std::optional<TableRead> read;
+  std::unique_ptr<OdbcStatement> statement;
+  if (writable && !table_.empty()) {
+    read = PlanTableRead(connection, table_);
+    statement = ExecuteTableRead(connection, *read);
+  } else {
+    statement = std::make_unique<OdbcStatement>(connection);
+    statement->ExecDirect(source);
+  }
+  Adopt(std::move(statement), activeConnection, {}, read ? read->hiddenCount() : 0);
+  state_->writable = writable;
+  state_->read = std::move(read);
 }
 
 void Recordset::OpenResult(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
                            const std::vector<std::string>& names) {
-  if (open_) throw Error("Operation is not allowed when the object is open.");
-  std::vector<ColumnInfo> columns = DescribeResultShape(*statement);
-  for (std::size_t index = 0; index < names.size() && index < columns.size(); ++index)
-    columns[index].name = names[index];
+  if (state_) throw Error("Operation is not allowed when the object is open.");
+  Adopt(std::move(statement), connection, names, 0);
+}
+
+void Recordset::Adopt(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
+                      const std::vector<std::string>& names, int hiddenColumns) {
+  auto state = std::make_unique<OpenState>();
+  state->columns = DescribeResultShape(*statement);
+  for (std::size_t index = 0; index < names.size() && index < state->columns.size(); ++index)
+    state->columns[index].name = names[index];
+  state->hiddenColumns = std::min<int>(hiddenColumns, static_cast<int>(state->columns.size()));
   // The columns are described in full at the latest when the last row has
   // been read, as the cursor closes then.
-  auto reader = std::make_unique<ResultReader>(*statement, columns, connection->odbc().blockGetData(),
-                                               [this] { CompleteColumnsBeforeClose(); });
-  connection_ = connection;
-  statement_ = std::move(statement);
-  columns_ = std::move(columns);
-  columnNames_ = names;
-  columnsComplete_ = false;
-  writesPlanned_ = false;
-  writer_.reset();
-  reader_ = std::move(reader);
-  rows_ = std::make_unique<RowCache>(static_cast<int>(columns_.size()));
-  position_ = 0;
-  clientCursor_ = false;
-  lockType_ = adLockReadOnly;
-  source_.clear();
-  readSuspended_ = false;
-  resumptionPlanned_ = false;
-  resumption_.reset();
-  open_ = true;
+  state->reader = std::make_unique<ResultReader>(*statement, state->columns, connection->odbc().facts().blockGetData,
+                                                 [this] { CompleteColumnsBeforeClose(); });
+  state->connection = connection;
+  state->statement = std::move(statement);
+  state->givenNames = names;
+  state->rows = std::make_unique<RowCache>(static_cast<int>(state->columns.size()));
+  state_ = std::move(state);
 }
 
 void Recordset::Close() {
   RequireOpen();
-  writer_.reset();
-  rows_.reset();
-  reader_.reset();
-  statement_.reset();
-  columns_.clear();
-  columnNames_.clear();
-  columnsComplete_ = false;
-  writesPlanned_ = false;
-  connection_.reset();
-  resumption_.reset();
-  resumptionPlanned_ = false;
-  readSuspended_ = false;
-  position_ = 0;
-  open_ = false;
+  // The writer and the reader go before the statement and the connection.
+  state_->writer.reset();
+  state_->reader.reset();
+  state_->statement.reset();
+  state_.reset();
 }
 
-bool Recordset::isOpen() const { return open_; }
+bool Recordset::isOpen() const { return state_ != nullptr; }
 
 void Recordset::RequireOpen() const {
-  if (!open_) throw Error(ClosedMessage);
+  if (!state_) throw Error(ClosedMessage);
 }
 
 bool Recordset::FetchUntil(std::size_t row) {
-  while (rows_->rowCount() <= row && !allRowsFetched()) ReadNextBlock();
-  return row < rows_->rowCount();
+  while (state_->rows->rowCount() <= row && !allRowsFetched()) ReadNextBlock();
+  return row < state_->rows->rowCount();
 }
 
 void Recordset::ReadNextBlock() {
-  if (readSuspended_) ResumeRead();
-  reader_->ReadBlock(*rows_);
+  if (state_->readSuspended) ResumeRead();
+  state_->reader->ReadBlock(*state_->rows);
 }
 
 void Recordset::SuspendRead() {
   // Only freeing the statement makes every driver give back what it holds
   // for the cursor; the SQLite driver keeps its lock through SQL_CLOSE.
-  reader_.reset();
-  statement_.reset();
-  readSuspended_ = true;
+  state_->reader.reset();
+  state_->statement.reset();
+  state_->readSuspended = true;
 }
 
 void Recordset::ResumeRead() {
-  auto statement = std::make_unique<OdbcStatement>(connection_->odbc());
-  statement->ExecDirect(resumption_->QueryAfter(resumeAfter_));
-  reader_ = std::make_unique<ResultReader>(*statement, columns_, connection_->odbc().blockGetData());
-  statement_ = std::move(statement);
-  readSuspended_ = false;
+  OpenState& state = *state_;
+  auto statement = std::make_unique<OdbcStatement>(state.connection->odbc());
+  statement->ExecDirect(state.read->QueryAfter(state.resumeAfter));
+  state.reader = std::make_unique<ResultReader>(*statement, state.columns,
+                                                state.connection->odbc().facts().blockGetData);
+  state.statement = std::move(statement);
+  state.readSuspended = false;
 }
 
 void Recordset::ReleaseReadLock(int editedColumn) {
+  OpenState& state = *state_;
   if (allRowsFetched()) return;
-  if (!resumptionPlanned_) {
-    resumptionPlanned_ = true;
-    if (auto planned = PlanReadResumption(connection_->odbc(), source_, columns_))
-      resumption_ = std::make_unique<ReadResumption>(std::move(*planned));
-  }
-  // A write to the key itself could move an already read row behind the
-  // point the read goes on from, where it would come again; so the read is
-  // finished first then.
-  const bool resumable = resumption_ && editedColumn != resumption_->keyColumn && rows_->rowCount() > 0;
-  if (resumable && readSuspended_) return;
+  // The read goes in rowid order and can go on after the last rowid it
+  // gave; but a write to the rowid itself could move a row already read to
+  // where the read goes on, so the read is finished first then.
+  const bool resumable = state.read && state.read->identity == TableRead::Identity::SqliteRowid &&
+                         state.read->rowidColumn != editedColumn && state.rows->rowCount() > 0;
+  if (resumable && state.readSuspended) return;
   if (resumable) {
-    const CellView key = rows_->cell(rows_->rowCount() - 1, resumption_->keyColumn);
-    if (!key.isNull) {
-      resumeAfter_ = std::stoll(std::string(key.text));
+    const CellView rowid =
+        state.rows->cell(state.rows->rowCount() - 1, state.visibleColumns() + TableRead::Rowid);
+    if (!rowid.isNull) {
+      state.resumeAfter = std::stoll(std::string(rowid.text));
       SuspendRead();
       return;
     }
@@ -172,18 +209,18 @@ void Recordset::ReleaseReadLock(int editedColumn) {
 
 bool Recordset::Eof() {
   RequireOpen();
-  return !FetchUntil(position_);
+  return !FetchUntil(state_->position);
 }
 
 void Recordset::MoveNext() {
   RequireOpen();
-  if (!FetchUntil(position_)) throw Error(NoCurrentRowMessage);
-  ++position_;
+  if (!FetchUntil(state_->position)) throw Error(NoCurrentRowMessage);
+  ++state_->position;
 }
 
 int Recordset::ColumnIndex(std::string_view name) const {
-  for (std::size_t index = 0; index < columns_.size(); ++index)
-    if (SameName(columns_[index].name, name)) return static_cast<int>(index);
+  for (int index = 0; index < fieldCount(); ++index)
+    if (SameName(state_->columns[static_cast<std::size_t>(index)].name, name)) return index;
   throw Error(NoSuchFieldMessage);
 }
 
@@ -195,40 +232,47 @@ Value Recordset::FieldValue(std::string_view name) {
 Value Recordset::FieldValue(int index) {
   RequireOpen();
   if (index < 0 || index >= fieldCount()) throw Error(NoSuchFieldMessage);
-  if (!FetchUntil(position_)) throw Error(NoCurrentRowMessage);
-  const CellView view = rows_->cell(position_, index);
+  if (!FetchUntil(state_->position)) throw Error(NoCurrentRowMessage);
+  const CellView view = cell(state_->position, index);
   if (view.isNull) return Value();
-  const ColumnInfo& info = columns_[static_cast<std::size_t>(index)];
+  const ColumnInfo& info = state_->columns[static_cast<std::size_t>(index)];
   std::string text(view.text);
   if (info.isBinary()) return Value::Binary(std::move(text));
   if (IsNumeric(info.sqlType)) return Value::Number(std::move(text));
   return Value::Text(std::move(text));
 }
 
-int Recordset::fieldCount() const { return static_cast<int>(columns_.size()); }
+int Recordset::fieldCount() const { return state_ ? state_->visibleColumns() : 0; }
 
 const ColumnInfo& Recordset::column(int index) {
   if (index < 0 || index >= fieldCount()) throw Error(NoSuchFieldMessage);
   CompleteColumns();
-  return columns_[static_cast<std::size_t>(index)];
+  return state_->columns[static_cast<std::size_t>(index)];
 }
 
 const ColumnInfo& Recordset::knownColumn(int index) const {
   if (index < 0 || index >= fieldCount()) throw Error(NoSuchFieldMessage);
-  return columns_[static_cast<std::size_t>(index)];
+  return state_->columns[static_cast<std::size_t>(index)];
 }
 
 void Recordset::CompleteColumns() {
-  if (columnsComplete_) return;
-  RequireOpen();
+  OpenState& state = State();
+  if (state.columnsComplete) return;
   // The statement stays until the recordset closes; only a read suspended
   // for a write gives it up, and a write completes the columns first.
-  if (!statement_) throw Error("The columns of the result can no longer be described.");
-  std::vector<ColumnInfo> columns = DescribeColumns(*statement_);
-  for (std::size_t index = 0; index < columnNames_.size() && index < columns.size(); ++index)
-    columns[index].name = columnNames_[index];
-  columns_ = std::move(columns);
-  columnsComplete_ = true;
+  if (!state.statement) throw Error("The columns of the result can no longer be described.");
+  std::vector<ColumnInfo> columns = DescribeColumns(*state.statement);
+  for (std::size_t index = 0; index < state.givenNames.size() && index < columns.size(); ++index)
+    columns[index].name = state.givenNames[index];
+  // The types stay those of the first description: a column read as the
+  // server's text keeps its own type.
+  for (std::size_t index = 0; index < columns.size() && index < state.columns.size(); ++index) {
+    columns[index].sqlType = state.columns[index].sqlType;
+    columns[index].size = state.columns[index].size;
+    columns[index].decimalDigits = state.columns[index].decimalDigits;
+  }
+  state.columns = std::move(columns);
+  state.columnsComplete = true;
 }
 
 void Recordset::CompleteColumnsBeforeClose() {
@@ -239,55 +283,99 @@ void Recordset::CompleteColumnsBeforeClose() {
   }
 }
 
-bool Recordset::writable() const {
-  // Rows cached on our side with optimistic locking can be written back.
-  return clientCursor_ && lockType_ != adLockReadOnly;
-}
-
-RowWriter* Recordset::Writer() {
-  if (!writable()) return nullptr;
-  if (!writesPlanned_) {
+TableWriter* Recordset::Writer() {
+  OpenState& state = State();
+  if (!state.writable) return nullptr;
+  if (!state.writer) {
     CompleteColumns();
-    OdbcConnection& connection = connection_->odbc();
-    writer_ = std::make_unique<RowWriter>(connection, columns_, PlanWrites(connection, columns_, source_));
-    writesPlanned_ = true;
+    std::vector<ColumnInfo> visible(state.columns.begin(), state.columns.begin() + state.visibleColumns());
+    TableRead read = state.read ? *state.read : TableRead{};
+    if (!state.read) read.unavailable = "The rows do not come from one known table, so changes cannot be written back.";
+    ResolvePlainKey(state.connection->odbc(), read, visible);
+    state.writer = std::make_unique<TableWriter>(state.connection->odbc(), std::move(read), std::move(visible));
   }
-  return writer_.get();
+  return state.writer.get();
 }
 
 std::shared_ptr<Recordset> Recordset::DataSource() { return shared_from_this(); }
 
-std::size_t Recordset::rowCount() const { return rows_ ? rows_->rowCount() : 0; }
+std::size_t Recordset::rowCount() const { return state_ ? state_->rows->rowCount() : 0; }
 
 bool Recordset::allRowsFetched() const {
-  if (readSuspended_) return false;
-  return !reader_ || reader_->finished();
+  if (!state_) return true;
+  if (state_->readSuspended) return false;
+  return !state_->reader || state_->reader->finished();
 }
 
 std::size_t Recordset::FetchMore(std::size_t rows) {
   RequireOpen();
-  const std::size_t before = rows_->rowCount();
+  const std::size_t before = state_->rows->rowCount();
   const std::size_t wanted = rows > SIZE_MAX - before ? SIZE_MAX : before + rows;
-  while (rows_->rowCount() < wanted && !allRowsFetched()) ReadNextBlock();
-  return rows_->rowCount() - before;
+  while (state_->rows->rowCount() < wanted && !allRowsFetched()) ReadNextBlock();
+  return state_->rows->rowCount() - before;
 }
 
 CellView Recordset::cell(std::size_t row, int column) const {
-  RequireOpen();
-  return rows_->cell(row, column);
+  const OpenState& state = State();
+  const CellView view = state.rows->cell(row, column);
+  if (view.isNull || !state.read || column >= state.visibleColumns() || !state.read->hasStorageMarks()) return view;
+  const CellView marks = state.rows->cell(row, state.visibleColumns() + state.read->storageMarks());
+  if (marks.isNull || marks.text.empty()) return view;
+  const auto key = std::make_pair(row, column);
+  if (auto found = state.exactTexts.find(key); found != state.exactTexts.end()) return {false, found->second};
+  const SqliteCellStorage storage =
+      StorageOfCell(false, state.read->usualStorage[static_cast<std::size_t>(column)], marks.text, column);
+  if (!storage.exact) return view;
+  // Shown in full, so that two numbers that differ only past the fifteenth
+  // digit never look alike.
+  const std::string& text = state.exactTexts.emplace(key, ExactRealText(*storage.exact)).first->second;
+  return {false, text};
+}
+
+bool Recordset::rowDeleted(std::size_t row) const { return state_ && state_->deletedRows.contains(row); }
+
+std::optional<std::string> Recordset::EmptiedValue(int column) const {
+  const OpenState& state = State();
+  if (column < 0 || column >= fieldCount()) throw Error(NoSuchFieldMessage);
+  const auto index = static_cast<std::size_t>(column);
+  const bool holdsText = state.read && index < state.read->holdsText.size() ? state.read->holdsText[index]
+                                                                            : state.columns[index].isText();
+  if (holdsText) return std::string();
+  return std::nullopt;
 }
 
 void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std::string>& value) {
   RequireOpen();
   const std::string reason = ReadOnlyReason(column);
   if (!reason.empty()) throw Error(reason);
-  Writer()->UpdateCell(*rows_, row, column, value, [this, column] { ReleaseReadLock(column); });
+  OpenState& state = *state_;
+  if (row >= state.rows->rowCount()) throw Error("The row to change has not been read.");
+  if (state.deletedRows.contains(row)) throw Error("The row was deleted by someone else; it cannot be changed.");
+  StoredRow original;
+  for (int index = 0; index < state.rows->columnCount(); ++index) {
+    const CellView view = state.rows->cell(row, index);
+    original.push_back(view.isNull ? std::nullopt : std::optional<std::string>(std::string(view.text)));
+  }
+  auto forget = [&] { std::erase_if(state.exactTexts, [&](const auto& entry) { return entry.first.first == row; }); };
+  try {
+    const StoredRow stored = Writer()->UpdateCell(original, CellChange{column, value},
+                                                  [this, column] { ReleaseReadLock(column); });
+    state.rows->ReplaceRow(row, stored);
+    forget();
+  } catch (const WriteError& error) {
+    if (error.now().row) {
+      state.rows->ReplaceRow(row, *error.now().row);
+      forget();
+    }
+    if (error.now().deleted) state.deletedRows.insert(row);
+    throw;
+  }
 }
 
 std::string Recordset::ReadOnlyReason(int column) {
-  if (!open_) return ClosedMessage;
+  if (!state_) return ClosedMessage;
   if (column < 0 || column >= fieldCount()) return NoSuchFieldMessage;
-  RowWriter* writer = nullptr;
+  TableWriter* writer = nullptr;
   try {
     writer = Writer();
   } catch (const std::exception& failure) {
@@ -299,10 +387,10 @@ std::string Recordset::ReadOnlyReason(int column) {
 }
 
 std::string Recordset::KnownReadOnlyReason(int column) const {
-  if (!open_) return ClosedMessage;
+  if (!state_) return ClosedMessage;
   if (column < 0 || column >= fieldCount()) return NoSuchFieldMessage;
-  if (!writable()) return ReadOnlyRecordsetMessage;
-  return writer_ ? writer_->ReadOnlyReason(column) : std::string();
+  if (!state_->writable) return ReadOnlyRecordsetMessage;
+  return state_->writer ? state_->writer->ReadOnlyReason(column) : std::string();
 }
 
 }  // namespace ado

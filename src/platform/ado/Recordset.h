@@ -40,10 +40,10 @@ struct CellView {
 };
 
 class RowCache;
-class RowWriter;
+class TableWriter;
 class OdbcStatement;
 class ResultReader;
-struct ReadResumption;
+struct TableRead;
 
 // A result set over an open connection, shared-owned. It keeps its
 // connection alive. Rows are fetched in blocks and kept in a compact cache,
@@ -54,6 +54,11 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   ~Recordset();
   Recordset(const Recordset&) = delete;
   Recordset& operator=(const Recordset&) = delete;
+
+  // The table the next Open reads, by its name. A writable recordset on a
+  // known table reads, besides the table's columns, what finds each row
+  // again exactly; without one nothing can be written.
+  void setTable(const std::string& name);
 
   // Runs the query on the connection. With a client-side connection and
   // lock type optimistic, cells can be written with UpdateCell.
@@ -88,22 +93,27 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   bool allRowsFetched() const;
   std::size_t FetchMore(std::size_t rows);  // returns how many rows were added
   CellView cell(std::size_t row, int column) const;
+  // The row was found deleted by a write; it stays in the cache, marked.
+  bool rowDeleted(std::size_t row) const;
 
-  // Writes one cell of a cached row to the database: one statement that must
-  // change exactly that row, found by its identity and the cell's original
-  // value (see RowWriter). On success the cached row is replaced by what
-  // the database stored. Raises Error (and leaves the cache showing what the
-  // database holds for that row) when the write is refused or finds no row.
-  // std::nullopt writes NULL; for a binary column the value is its raw
-  // bytes (as cell() gives them).
+  // Writes one cell of a cached row to the database: exactly that row, as
+  // it was read, or nothing (see TableWriter). On success the cached row is
+  // replaced by what the database stored. Raises Error (and leaves the cache
+  // showing what the database holds for that row, where that is known) when
+  // the write is refused or finds the row changed or gone. std::nullopt
+  // writes NULL.
   void UpdateCell(std::size_t row, int column, const std::optional<std::string>& value);
 
+  // What an emptied cell of the column stores: the empty text where the
+  // column holds text, NULL everywhere else.
+  std::optional<std::string> EmptiedValue(int column) const;
+
   // Empty when the column can be edited, otherwise why not. The first call
-  // on a writable recordset works out how its rows are found again, which
-  // asks the data source about the table's keys.
+  // on a writable recordset prepares its writes, which may ask the data
+  // source about the table.
   std::string ReadOnlyReason(int column);
   // The reason known without asking the data source anything: empty also
-  // while the table's keys have not been looked at yet.
+  // while writes have not been prepared yet.
   std::string KnownReadOnlyReason(int column) const;
 
   // Takes over a statement whose result is ready (the connection's schema
@@ -112,11 +122,16 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
                   const std::vector<std::string>& names = {});
 
  private:
+  struct OpenState;
+
   void RequireOpen() const;
+  OpenState& State() const;
+  void Adopt(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
+             const std::vector<std::string>& names, int hiddenColumns);
+  std::unique_ptr<OdbcStatement> ExecuteTableRead(OdbcConnection& connection, TableRead& read);
   void CompleteColumns();
   void CompleteColumnsBeforeClose();
-  bool writable() const;
-  RowWriter* Writer();
+  TableWriter* Writer();
   int ColumnIndex(std::string_view name) const;
   bool FetchUntil(std::size_t row);
   void ReadNextBlock();
@@ -126,24 +141,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void SuspendRead();
   void ResumeRead();
 
-  ConnectionPtr connection_;
-  std::unique_ptr<OdbcStatement> statement_;
-  std::vector<ColumnInfo> columns_;
-  std::vector<std::string> columnNames_;  // given names that replace the driver's
-  bool columnsComplete_ = false;
-  bool writesPlanned_ = false;
-  std::unique_ptr<ResultReader> reader_;
-  std::unique_ptr<RowCache> rows_;
-  std::unique_ptr<RowWriter> writer_;
-  std::size_t position_ = 0;
-  bool open_ = false;
-  bool clientCursor_ = false;
-  int lockType_ = adLockReadOnly;
-  std::string source_;
-  bool readSuspended_ = false;  // closed before its end, to be resumed
-  bool resumptionPlanned_ = false;
-  std::unique_ptr<ReadResumption> resumption_;
-  long long resumeAfter_ = 0;
+  std::string table_;
+  std::unique_ptr<OpenState> state_;
 };
 
 using RecordsetPtr = std::shared_ptr<Recordset>;

@@ -43,43 +43,62 @@ bool WriteFailure::IsConnectionLost(const Error& error) {
          text.find("server closed the connection") != std::string::npos;
 }
 
-void WriteFailure::Raise(const Error& error) const {
+void WriteFailure::Raise(const Error& error, RowNow now) const {
   if (IsConnectionLost(error))
-    throw Error("The connection to the database was lost. " + Prefix() +
-                    "the change was not saved. Go back to the table list and open the table again to "
-                    "reconnect.\n" + error.what(),
-                error.sqlState());
+    throw WriteError("The connection to the database was lost. " + Prefix() +
+                         "the change was not saved. Go back to the table list and open the table again to "
+                         "reconnect.\n" + error.what(),
+                     error.sqlState(), std::move(now));
   if (IsBusy(error))
-    throw Error("The database is busy: another user or program holds a lock on this row or table. " + Prefix() +
-                    "nothing was changed. Try again later.\n" + error.what(),
-                error.sqlState());
-  throw Error(Prefix() + error.what(), error.sqlState());
+    throw WriteError("The database is busy: another user or program holds a lock on this row or table. " +
+                         Prefix() + "nothing was changed. Try again later.\n" + error.what(),
+                     error.sqlState(), std::move(now));
+  throw WriteError(Prefix() + error.what(), error.sqlState(), std::move(now));
 }
 
-void WriteFailure::RaiseOutcomeUnknown(const Error& error) const {
-  throw Error("The connection to the database was lost while the change was being committed. " + Prefix() +
-                  "it is not known whether the change was saved. Go back to the table list and open the table "
-                  "again to see what the database holds.\n" + error.what(),
-              error.sqlState());
+void WriteFailure::RaiseOutcomeUnknown(const Error& error, RowNow now) const {
+  const bool shown = now.row.has_value();
+  throw WriteError("The connection to the database was lost while the change was being saved. " + Prefix() +
+                       "it is not known whether the change was saved. " +
+                       (shown ? std::string("The row now shows what the database holds.")
+                              : std::string("Go back to the table list and open the table again to see what the "
+                                            "database holds.")) +
+                       "\n" + error.what(),
+                   error.sqlState(), std::move(now));
 }
 
-void WriteFailure::RaiseChangedOrDeleted(bool rowStillExists) const {
-  if (rowStillExists)
-    throw Error(Prefix() + "the row was changed by someone else after it was read. Nothing was changed; the row "
-                           "now shows what the database holds.");
-  throw Error(Prefix() + "the row was deleted by someone else after it was read. Nothing was changed.");
+void WriteFailure::RaiseChanged(RowNow now) const {
+  throw WriteError(Prefix() + "the row was changed by someone else after it was read. Nothing was changed; the row "
+                              "now shows what the database holds.",
+                   {}, std::move(now));
+}
+
+void WriteFailure::RaiseDeleted() const {
+  RowNow now;
+  now.deleted = true;
+  throw WriteError(Prefix() + "the row was deleted by someone else after it was read. Nothing was changed.", {},
+                   std::move(now));
+}
+
+void WriteFailure::RaiseChangedOrDeleted() const {
+  throw WriteError(Prefix() + "the row was changed or deleted by someone else after it was read; the table has no "
+                              "key by which to find it again. Nothing was changed. Go back to the table list and "
+                              "open the table again to see what the database holds.",
+                   {}, {});
 }
 
 void WriteFailure::RaiseSeveral(long rows) const {
-  throw Error(Prefix() + "the change would have changed " + std::to_string(rows) +
-              " rows, not just this one (the table has no primary key or unique index, and other rows hold the "
-              "same values). Nothing was changed.");
+  throw WriteError(Prefix() + "the change would have changed " + std::to_string(rows) +
+                       " rows, not just this one. Nothing was changed.",
+                   {}, {});
 }
 
-void WriteFailure::RaiseSeveralWithoutTransactions(long rows) const {
-  throw Error(Prefix() + std::to_string(rows) +
-              " rows hold the same values, and the data source works without transactions (NoTXN), so a change "
-              "of all of them could not be undone. Nothing was changed.");
+void WriteFailure::RaiseSeveralStored(long rows) const {
+  throw WriteError(Prefix() + "the change was stored in " + std::to_string(rows) +
+                       " rows, not just this one, and the data source works without transactions (NoTXN), so it "
+                       "could not be undone. Go back to the table list and open the table again to see what the "
+                       "database holds.",
+                   {}, {});
 }
 
 }  // namespace ado

@@ -3,30 +3,49 @@
 #include <optional>
 #include <string>
 
+#include "AdoError.h"
+#include "StoredRow.h"
+
 namespace ado {
 
-class Error;
+// A write that did not store what was asked, with what the database holds
+// for the row now where that is known.
+class WriteError : public Error {
+ public:
+  WriteError(const std::string& message, std::string sqlState, RowNow now)
+      : Error(message, std::move(sqlState)), now_(std::move(now)) {}
+  const RowNow& now() const { return now_; }
 
-// The texts of a refused cell write, naming the column and the value.
+ private:
+  RowNow now_;
+};
+
+// The messages of a failed cell write, naming the column and the value.
+// Each raises WriteError.
 class WriteFailure {
  public:
   WriteFailure(std::string column, const std::optional<std::string>& value);
 
-  // A failure reported by the database (constraints, types, locks).
-  [[noreturn]] void Raise(const Error& error) const;
-  [[noreturn]] void RaiseChangedOrDeleted(bool rowStillExists) const;
-  [[noreturn]] void RaiseSeveral(long rows) const;
-  [[noreturn]] void RaiseSeveralWithoutTransactions(long rows) const;
-  // The connection went while the change was being committed.
-  [[noreturn]] void RaiseOutcomeUnknown(const Error& error) const;
-
-  // Whether the database refused because others hold locks.
   static bool IsBusy(const Error& error);
-  // Whether the session is gone (network, server shutdown, session ended).
   static bool IsConnectionLost(const Error& error);
+
+  // The database refused the change (or the connection was lost before
+  // anything could be committed): nothing was changed.
+  [[noreturn]] void Raise(const Error& error, RowNow now = {}) const;
+  // The connection was lost while the change may have been committed.
+  [[noreturn]] void RaiseOutcomeUnknown(const Error& error, RowNow now = {}) const;
+  [[noreturn]] void RaiseChanged(RowNow now) const;
+  [[noreturn]] void RaiseDeleted() const;
+  // A table without a key: the row is gone from where it was, changed or
+  // deleted, and cannot be found again.
+  [[noreturn]] void RaiseChangedOrDeleted() const;
+  [[noreturn]] void RaiseSeveral(long rows) const;
+  // A data source without transactions changed rows that cannot be undone.
+  [[noreturn]] void RaiseSeveralStored(long rows) const;
 
  private:
   std::string Prefix() const;
+
   std::string column_;
   std::string value_;
 };

@@ -54,12 +54,14 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     case NullRole:
       return cell.isNull;
     case Qt::ForegroundRole:
-      if (cell.isNull) return QBrush(QColor(Qt::gray));
+      if (cell.isNull || recordset_->rowDeleted(row)) return QBrush(QColor(Qt::gray));
       return {};
     case Qt::FontRole:
-      if (cell.isNull) {
+      if (cell.isNull || recordset_->rowDeleted(row)) {
         QFont font;
-        font.setItalic(true);
+        font.setItalic(cell.isNull);
+        // A row found deleted by a write stays in view, struck through.
+        font.setStrikeOut(recordset_->rowDeleted(row));
         return font;
       }
       return {};
@@ -80,7 +82,9 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   // Painting asks for the flags of every cell; what is not known yet is
   // settled when an edit starts (readOnlyReason).
-  if (recordset_ && knownReadOnlyReason(index.column()).isEmpty()) flags |= Qt::ItemIsEditable;
+  if (recordset_ && knownReadOnlyReason(index.column()).isEmpty() &&
+      !recordset_->rowDeleted(static_cast<std::size_t>(index.row())))
+    flags |= Qt::ItemIsEditable;
   return flags;
 }
 
@@ -88,27 +92,22 @@ QString RecordsetModel::readOnlyReason(int column) const {
   if (!recordset_) return {};
   const std::string reason = recordset_->ReadOnlyReason(column);
   if (!reason.empty()) return QString::fromStdString(reason);
-  return columnReadOnlyReason(columnFacts(column));
+  return hexadecimalReason(recordset_->knownColumn(column));
 }
 
 QString RecordsetModel::knownReadOnlyReason(int column) const {
   if (!recordset_) return {};
   const std::string reason = recordset_->KnownReadOnlyReason(column);
   if (!reason.empty()) return QString::fromStdString(reason);
-  return columnReadOnlyReason(recordset_->knownColumn(column));
+  return hexadecimalReason(recordset_->knownColumn(column));
 }
 
-QString RecordsetModel::columnReadOnlyReason(const ado::ColumnInfo& info) {
-  const QString name = QString::fromStdString(info.name);
+QString RecordsetModel::hexadecimalReason(const ado::ColumnInfo& info) {
   // Bytes are shown as hexadecimal text, which must never go back as if it
   // were the bytes themselves.
-  if (info.isBinary())
-    return QStringLiteral("The column \"%1\" holds binary data, shown in hexadecimal; it cannot be "
-                          "edited here.").arg(name);
-  if (info.autoIncrement)
-    return QStringLiteral("The column \"%1\" is numbered by the database and cannot be edited.")
-        .arg(name);
-  return {};
+  if (!info.isBinary()) return {};
+  return QStringLiteral("The column \"%1\" holds binary data, shown in hexadecimal; it cannot be edited here.")
+      .arg(QString::fromStdString(info.name));
 }
 
 const ado::ColumnInfo& RecordsetModel::columnFacts(int column) const {
@@ -128,9 +127,7 @@ std::optional<std::string> RecordsetModel::valueToStore(const QVariant& value, i
                                                         int column) const {
   if (role == NullRole) return std::nullopt;
   const QString text = value.toString();
-  // An emptied cell means the empty text where a text can be stored and no
-  // value at all everywhere else.
-  if (text.isEmpty() && !columnIsText(column)) return std::nullopt;
+  if (text.isEmpty()) return recordset_->EmptiedValue(column);
   return text.toStdString();
 }
 

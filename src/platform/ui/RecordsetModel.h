@@ -55,8 +55,8 @@ class RecordsetModel final : public QAbstractTableModel {
   void fetchRows(std::size_t rows);
   QString displayText(const ado::CellView& cell, int column) const;
   std::optional<std::string> valueToStore(const QVariant& value, int role, int column) const;
-  static QString columnReadOnlyReason(const ado::ColumnInfo& info);
   const ado::ColumnInfo& columnFacts(int column) const;
+  static QString hexadecimalReason(const ado::ColumnInfo& info);
 
   ado::RecordsetPtr recordset_;
   std::size_t shownRows_ = 0;  // rows the views have been told of

@@ -1,0 +1,73 @@
+#include "ChangeExecutor.h"
+
+#include "OdbcConnection.h"
+#include "OdbcStatement.h"
+#include "OdbcTransaction.h"
+#include "StatementRows.h"
+
+namespace ado {
+
+std::vector<StoredRow> ChangeExecutor::Rows(OdbcStatement& statement) {
+  std::vector<StoredRow> rows;
+  while (auto row = ReadNextRow(statement, binary_)) rows.push_back(std::move(*row));
+  return rows;
+}
+
+Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
+  Execution execution;
+  if (planned.returnsRows) {
+    // One statement in autocommit: stored when it succeeds, undone by the
+    // server when it fails. Its identity lets it reach one row at most.
+    try {
+      OdbcStatement statement(writer_);
+      statement.LimitWait(waitSeconds);
+      planned.parameters.BindTo(statement);
+      if (statement.ExecDirect(planned.sql)) execution.returned = Rows(statement);
+      execution.rowsChanged = static_cast<long>(execution.returned.size());
+      execution.stored = execution.rowsChanged > 0;
+    } catch (const Error& error) {
+      execution.failure = error;
+      // The server may have committed before the answer was lost.
+      execution.failedWhileCommitting = true;
+    }
+    return execution;
+  }
+  OdbcTransaction transaction(writer_);
+  try {
+    OdbcStatement statement(writer_);
+    statement.LimitWait(waitSeconds);
+    planned.parameters.BindTo(statement);
+    execution.rowsChanged = statement.ExecDirect(planned.sql) ? statement.RowsChanged() : 0;
+  } catch (const Error& error) {
+    execution.failure = error;
+    // Without transactions the statement stood on its own and may be done.
+    execution.failedWhileCommitting = !transaction.enabled();
+    return execution;
+  }
+  if (execution.rowsChanged != planned.expectedRows && transaction.enabled()) {
+    transaction.Rollback();
+    return execution;
+  }
+  try {
+    transaction.Commit();
+    execution.stored = execution.rowsChanged > 0;
+  } catch (const Error& error) {
+    execution.failure = error;
+    execution.failedWhileCommitting = true;
+  }
+  return execution;
+}
+
+std::vector<StoredRow> ChangeExecutor::Read(PlannedStatement& planned) {
+  OdbcTransaction transaction(writer_);
+  OdbcStatement statement(writer_);
+  planned.parameters.BindTo(statement);
+  statement.ExecDirect(planned.sql);
+  std::vector<StoredRow> rows = Rows(statement);
+  statement.Release();
+  // Ends the read's transaction, which would hold a lock on some databases.
+  transaction.Commit();
+  return rows;
+}
+
+}  // namespace ado

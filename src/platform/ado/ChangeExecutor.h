@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "AdoError.h"
+#include "ChangePlanner.h"
+
+namespace ado {
+
+class OdbcConnection;
+
+// What running a planned write did.
+struct Execution {
+  long rowsChanged = 0;
+  std::vector<StoredRow> returned;  // rows handed back by RETURNING
+  bool stored = false;              // committed (or, without transactions, done)
+  std::optional<Error> failure;     // the database's refusal or a lost connection
+  bool failedWhileCommitting = false;
+};
+
+// Runs planned statements on a writer connection. A write runs in a
+// transaction of its own (unless it is one self-committing statement that
+// hands its rows back), committed only when exactly the expected rows
+// changed, rolled back otherwise.
+class ChangeExecutor {
+ public:
+  ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns)
+      : writer_(writer), binary_(std::move(binaryColumns)) {}
+
+  Execution Write(PlannedStatement& planned, int waitSeconds);
+  // The rows a planned read finds, read in a transaction of their own.
+  std::vector<StoredRow> Read(PlannedStatement& planned);
+
+ private:
+  std::vector<StoredRow> Rows(OdbcStatement& statement);
+
+  OdbcConnection& writer_;
+  std::vector<bool> binary_;
+};
+
+}  // namespace ado

@@ -1,0 +1,214 @@
+#include "ChangePlanner.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+
+#include "AdoError.h"
+#include "SqliteCellStorage.h"
+
+namespace ado {
+
+std::string ChangePlanner::ReadOnlyReason(int column) const {
+  if (!read_.unavailable.empty()) return read_.unavailable;
+  if (column < 0 || static_cast<std::size_t>(column) >= columns_.size()) return "There is no such column.";
+  const ColumnInfo& info = columns_[static_cast<std::size_t>(column)];
+  if (!info.updatable) return "The data source reports the column \"" + info.name + "\" as read-only.";
+  if (info.autoIncrement) return "The column \"" + info.name + "\" is numbered by the database and cannot be edited.";
+  const bool inKey = std::ranges::find(read_.key, column) != read_.key.end();
+  if (read_.identity == TableRead::Identity::PrimaryKey && !inKey && !ExactlyComparable(column))
+    return "The column \"" + info.name +
+           "\" holds values that cannot be compared exactly, so a change by someone else could go unnoticed; "
+           "it cannot be edited here.";
+  return {};
+}
+
+bool ChangePlanner::ExactlyComparable(int column) const {
+  const ColumnInfo& info = columns_[static_cast<std::size_t>(column)];
+  switch (info.sqlType) {
+    case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE:
+    case SQL_LONGVARCHAR: case SQL_WLONGVARCHAR: case SQL_LONGVARBINARY:
+      return false;
+    default:
+      return !info.isBinary();
+  }
+}
+
+std::string ChangePlanner::Hidden(const StoredRow& row, int position) const {
+  const auto at = columns_.size() + static_cast<std::size_t>(position);
+  if (at >= row.size() || !row[at]) throw Error("The row's identity was not read, so it cannot be changed.");
+  return *row[at];
+}
+
+std::string ChangePlanner::TupleMatch(const StoredRow& row, BoundParameters& parameters, bool withVersion) const {
+  parameters.AddText(Hidden(row, TableRead::TableOid));
+  parameters.AddText(Hidden(row, TableRead::Ctid));
+  std::string match = "tableoid = CAST(? AS oid) AND ctid = CAST(? AS tid)";
+  if (withVersion) {
+    parameters.AddText(Hidden(row, TableRead::Xmin));
+    match += " AND xmin = CAST(? AS xid)";
+  }
+  return match;
+}
+
+std::string ChangePlanner::SqliteMatch(const StoredRow& row, int column, BoundParameters& parameters) const {
+  const auto index = static_cast<std::size_t>(column);
+  const std::string& c = read_.quotedColumns[index];
+  const std::optional<std::string>& value = row[index];
+  const std::string marks = Hidden(row, read_.storageMarks());
+  const SqliteCellStorage storage = StorageOfCell(!value, read_.usualStorage[index], marks, column);
+  switch (storage.storageClass) {
+    case 'n':
+      return c + " IS NULL";
+    case 'i':
+      parameters.AddText(value);
+      return "(typeof(" + c + ") = 'integer' AND " + c + " = CAST(? AS INTEGER))";
+    case 'r':
+      if (storage.exact) {
+        parameters.AddText(storage.exact);
+        return "(typeof(" + c + ") = 'real' AND quote(" + c + ") = ?)";
+      }
+      // The text gives the stored number back exactly.
+      parameters.AddText(value);
+      return "(typeof(" + c + ") = 'real' AND " + c + " = CAST(? AS REAL))";
+    case 'b':
+      parameters.AddText(value);
+      return "(typeof(" + c + ") = 'blob' AND " + c + " = CAST(? AS BLOB))";
+    default:
+      // Byte for byte, whatever the column's collation.
+      parameters.AddText(value);
+      return "(typeof(" + c + ") = 'text' AND CAST(" + c + " AS BLOB) = CAST(? AS BLOB))";
+  }
+}
+
+std::string ChangePlanner::PlainMatch(const StoredRow& row, int column, BoundParameters& parameters) const {
+  const auto index = static_cast<std::size_t>(column);
+  const std::string& c = read_.quotedColumns[index];
+  if (!row[index]) return c + " IS NULL";
+  parameters.AddText(row[index]);
+  return c + " = ?";
+}
+
+std::string ChangePlanner::PlainMatchOf(const std::string& column, const std::optional<std::string>& value,
+                                        BoundParameters& parameters) {
+  if (!value) return column + " IS NULL";
+  parameters.AddText(value);
+  return column + " = ?";
+}
+
+std::string ChangePlanner::IdentityMatch(const StoredRow& row, const std::optional<CellChange>& change,
+                                         BoundParameters& parameters, bool forWrite) const {
+  // After a stored change of a key column the row goes by the new value.
+  auto changedKey = [&](int column) { return change && change->column == column; };
+  std::string match;
+  auto add = [&](const std::string& part) { match += (match.empty() ? "" : " AND ") + part; };
+  switch (read_.identity) {
+    case TableRead::Identity::PostgresTuple:
+      return TupleMatch(row, parameters, true);
+    case TableRead::Identity::SqliteRowid:
+      if (!read_.rowidColumn && !read_.key.empty() && !forWrite) {
+        // Found again by its declared key, which VACUUM leaves alone.
+        for (int column : read_.key)
+          add(changedKey(column) ? PlainMatchOf(read_.quotedColumns[static_cast<std::size_t>(column)], change->value,
+                                                parameters)
+                                 : SqliteMatch(row, column, parameters));
+        return match;
+      }
+      if (read_.rowidColumn && changedKey(*read_.rowidColumn)) {
+        parameters.AddText(change->value);
+        return read_.rowidName + " = CAST(? AS INTEGER)";
+      }
+      parameters.AddText(Hidden(row, TableRead::Rowid));
+      return read_.rowidName + " = CAST(? AS INTEGER)";
+    case TableRead::Identity::SqliteKey:
+    case TableRead::Identity::PrimaryKey:
+      for (int column : read_.key) {
+        if (changedKey(column)) {
+          add(PlainMatchOf(read_.quotedColumns[static_cast<std::size_t>(column)], change->value, parameters));
+        } else if (read_.identity == TableRead::Identity::SqliteKey) {
+          add(SqliteMatch(row, column, parameters));
+        } else {
+          add(PlainMatch(row, column, parameters));
+        }
+      }
+      return match;
+    case TableRead::Identity::None:
+      break;
+  }
+  throw Error(read_.unavailable.empty() ? "The rows of this table cannot be found again." : read_.unavailable);
+}
+
+PlannedStatement ChangePlanner::UpdateCell(const StoredRow& original, const CellChange& change) const {
+  const std::string reason = ReadOnlyReason(change.column);
+  if (!reason.empty()) throw Error(reason);
+  PlannedStatement planned;
+  const auto index = static_cast<std::size_t>(change.column);
+  if (columns_[index].isBinary() && change.value)
+    planned.parameters.AddBytes(*change.value);
+  else
+    planned.parameters.AddText(change.value);
+  std::string sql = "UPDATE " + read_.quotedTable + " SET " + read_.quotedColumns[index] + " = ? WHERE " +
+                    IdentityMatch(original, std::nullopt, planned.parameters, true);
+  // Without row versions, the cell must still hold what was read: a change
+  // by someone else is reported, never overwritten.
+  const bool inKey = std::ranges::find(read_.key, change.column) != read_.key.end();
+  if (read_.identity == TableRead::Identity::SqliteRowid && !read_.rowidColumn) {
+    // Without an INTEGER PRIMARY KEY, VACUUM may give the rows new rowids:
+    // the whole row must still be exactly as read.
+    for (int column = 0; column < static_cast<int>(columns_.size()); ++column)
+      if (!columns_[static_cast<std::size_t>(column)].isBinary())
+        sql += " AND " + SqliteMatch(original, column, planned.parameters);
+  } else if (read_.identity == TableRead::Identity::SqliteRowid ||
+             (read_.identity == TableRead::Identity::SqliteKey && !inKey)) {
+    sql += " AND " + SqliteMatch(original, change.column, planned.parameters);
+  }
+  else if (read_.identity == TableRead::Identity::PrimaryKey && !inKey)
+    sql += " AND " + PlainMatch(original, change.column, planned.parameters);
+  if (read_.identity == TableRead::Identity::PostgresTuple) {
+    sql += " RETURNING " + read_.SelectList();
+    planned.returnsRows = true;
+  }
+  planned.sql = std::move(sql);
+  return planned;
+}
+
+bool ChangePlanner::CanFindAgain() const {
+  // A rowid that is no key may have been handed to another row.
+  return read_.identity != TableRead::Identity::SqliteRowid || read_.rowidColumn || !read_.key.empty();
+}
+
+PlannedStatement ChangePlanner::ReadRow(const StoredRow& original, const std::optional<CellChange>& change) const {
+  PlannedStatement planned;
+  planned.sql = "SELECT " + read_.SelectList() + " FROM " + read_.quotedTable + " WHERE " +
+                IdentityMatch(original, change, planned.parameters, false);
+  planned.returnsRows = true;
+  return planned;
+}
+
+std::optional<PlannedStatement> ChangePlanner::ReadRowByKey(
+    const StoredRow& original, const std::vector<std::pair<int, std::string>>& key) const {
+  if (key.empty()) return std::nullopt;
+  PlannedStatement planned;
+  // Only the table, not the physical place: a changed row has moved.
+  std::string match = "tableoid = CAST(? AS oid)";
+  planned.parameters.AddText(Hidden(original, TableRead::TableOid));
+  for (const auto& [column, type] : key) {
+    const auto index = static_cast<std::size_t>(column);
+    if (!original[index]) return std::nullopt;
+    planned.parameters.AddText(original[index]);
+    match += " AND " + read_.quotedColumns[index] + " = CAST(? AS " + type + ")";
+  }
+  planned.sql = "SELECT " + read_.SelectList() + " FROM " + read_.quotedTable + " WHERE " + match;
+  planned.returnsRows = true;
+  return planned;
+}
+
+PlannedStatement ChangePlanner::ReadRowVersion(const StoredRow& original) const {
+  PlannedStatement planned;
+  planned.sql = "SELECT " + read_.SelectList() + " FROM " + read_.quotedTable + " WHERE " +
+                TupleMatch(original, planned.parameters, true);
+  planned.returnsRows = true;
+  return planned;
+}
+
+}  // namespace ado

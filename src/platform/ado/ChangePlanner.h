@@ -1,0 +1,68 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "BoundParameters.h"
+#include "Recordset.h"
+#include "StoredRow.h"
+#include "TableRead.h"
+
+namespace ado {
+
+// A change the user made to one read row.
+struct CellChange {
+  int column = 0;
+  std::optional<std::string> value;  // std::nullopt: NULL
+};
+
+struct PlannedStatement {
+  std::string sql;
+  BoundParameters parameters;
+  long expectedRows = 1;       // a write: anything else is undone
+  bool returnsRows = false;    // hands the changed rows back (RETURNING)
+};
+
+// Turns changes into statements that reach exactly the rows meant, found by
+// their identity in the database's own terms and, where the database has
+// no row versions, the exact stored value of the changed cell.
+class ChangePlanner {
+ public:
+  ChangePlanner(const TableRead& read, const std::vector<ColumnInfo>& columns) : read_(read), columns_(columns) {}
+
+  // Empty when cells of the column can be written, otherwise why not.
+  std::string ReadOnlyReason(int column) const;
+
+  PlannedStatement UpdateCell(const StoredRow& original, const CellChange& change) const;
+
+  // Whether a row that is no longer as read can be found again at all.
+  bool CanFindAgain() const;
+
+  // Reads the row again by its identity; `change` is one that was stored,
+  // which may have changed the identity itself.
+  PlannedStatement ReadRow(const StoredRow& original, const std::optional<CellChange>& change = {}) const;
+  // PostgreSQL: the row by its primary key, whatever its version; empty when
+  // the key is not known.
+  std::optional<PlannedStatement> ReadRowByKey(const StoredRow& original,
+                                               const std::vector<std::pair<int, std::string>>& key) const;
+  // PostgreSQL: the row only in the version that was read.
+  PlannedStatement ReadRowVersion(const StoredRow& original) const;
+
+ private:
+  std::string Hidden(const StoredRow& row, int position) const;
+  std::string TupleMatch(const StoredRow& row, BoundParameters& parameters, bool withVersion) const;
+  std::string SqliteMatch(const StoredRow& row, int column, BoundParameters& parameters) const;
+  std::string PlainMatch(const StoredRow& row, int column, BoundParameters& parameters) const;
+  static std::string PlainMatchOf(const std::string& column, const std::optional<std::string>& value,
+                                  BoundParameters& parameters);
+  // `forWrite`: the match of the write itself, rather than of a read after.
+  std::string IdentityMatch(const StoredRow& row, const std::optional<CellChange>& change,
+                            BoundParameters& parameters, bool forWrite) const;
+  bool ExactlyComparable(int column) const;
+
+  const TableRead& read_;
+  const std::vector<ColumnInfo>& columns_;
+};
+
+}  // namespace ado

@@ -1,0 +1,102 @@
+#include "ChangeVerifier.h"
+
+#include <chrono>
+#include <thread>
+
+#include "AdoError.h"
+#include "ChangeExecutor.h"
+#include "Identifier.h"
+#include "OdbcConnection.h"
+#include "OdbcStatement.h"
+#include "StatementRows.h"
+
+namespace ado {
+namespace {
+
+std::vector<TextRow> Query(OdbcConnection& connection, const std::string& sql, const std::string& parameter) {
+  OdbcStatement statement(connection);
+  BoundParameters parameters;
+  parameters.AddText(parameter);
+  parameters.BindTo(statement);
+  statement.ExecDirect(sql);
+  return ReadAllRows(statement);
+}
+
+}  // namespace
+
+const std::vector<std::pair<int, std::string>>& ChangeVerifier::PostgresKey(OdbcConnection& connection,
+                                                                            const StoredRow& row) {
+  if (postgresKey_) return *postgresKey_;
+  std::vector<std::pair<int, std::string>> key;
+  const std::size_t oid = read_.quotedColumns.size() + TableRead::TableOid;
+  if (oid < row.size() && row[oid]) {
+    // The primary key's columns in key order, with their exact types.
+    const auto rows = Query(connection,
+                            "SELECT a.attname, format_type(a.atttypid, a.atttypmod) FROM pg_index i "
+                            "JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey) "
+                            "WHERE i.indrelid = CAST(? AS oid) AND i.indisprimary "
+                            "ORDER BY array_position(i.indkey::int2[], a.attnum)",
+                            *row[oid]);
+    for (const TextRow& found : rows) {
+      if (found.size() < 2 || !found[0] || !found[1]) continue;
+      int column = -1;
+      for (std::size_t index = 0; index < read_.quotedColumns.size(); ++index)
+        if (read_.quotedColumns[index] == QuoteIdentifier(*found[0])) column = static_cast<int>(index);
+      if (column < 0) {
+        key.clear();
+        break;
+      }
+      key.emplace_back(column, *found[1]);
+    }
+  }
+  postgresKey_ = std::move(key);
+  return *postgresKey_;
+}
+
+ChangeVerifier::Found ChangeVerifier::FindAgain(OdbcConnection& connection, ChangeExecutor& executor,
+                                                const StoredRow& original, const std::optional<CellChange>& change) {
+  Found found;
+  std::optional<PlannedStatement> planned;
+  if (read_.identity == TableRead::Identity::PostgresTuple) {
+    // The version read is gone when the row changed: the key finds it.
+    planned = planner_.ReadRowByKey(original, PostgresKey(connection, original));
+    if (!planned) return found;
+  } else if (planner_.CanFindAgain()) {
+    planned = planner_.ReadRow(original, change);
+  } else {
+    return found;
+  }
+  std::vector<StoredRow> rows = executor.Read(*planned);
+  if (rows.size() == 1) {
+    found.fate = Fate::Present;
+    found.row = std::move(rows.front());
+  } else if (rows.empty()) {
+    found.fate = Fate::Deleted;
+  }
+  return found;
+}
+
+std::pair<ChangeVerifier::Settled, std::optional<StoredRow>> ChangeVerifier::SettleLostWrite(
+    OdbcConnection& connection, ChangeExecutor& executor, const std::string& oldSession, const StoredRow& original,
+    const CellChange& change) {
+  // Until the old session is gone it may still commit the write (it may be
+  // waiting for a lock), so nothing read before then would be the truth.
+  Query(connection, "SELECT pg_terminate_backend(CAST(? AS integer))", oldSession);
+  bool gone = false;
+  for (int attempt = 0; attempt < 50 && !gone; ++attempt) {
+    const auto rows = Query(connection, "SELECT count(*) FROM pg_stat_activity WHERE pid = CAST(? AS integer)",
+                            oldSession);
+    gone = !rows.empty() && rows[0][0] == std::optional<std::string>("0");
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (!gone) return {Settled::Unknown, std::nullopt};
+  PlannedStatement sameVersion = planner_.ReadRowVersion(original);
+  std::vector<StoredRow> unchanged = executor.Read(sameVersion);
+  if (unchanged.size() == 1) return {Settled::NotStored, unchanged.front()};
+  const Found now = FindAgain(connection, executor, original);
+  const auto column = static_cast<std::size_t>(change.column);
+  if (now.row && (*now.row)[column] == change.value) return {Settled::Stored, now.row};
+  return {Settled::Unknown, now.row};
+}
+
+}  // namespace ado

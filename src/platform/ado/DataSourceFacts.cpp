@@ -1,0 +1,52 @@
+#include "DataSourceFacts.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "DataSourceOptions.h"
+#include "OdbcConnection.h"
+
+namespace ado {
+namespace {
+
+std::string TextInfo(SQLHDBC connection, SQLUSMALLINT item) {
+  SQLCHAR text[256] = {};
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetInfo(connection, item, text, sizeof text, &length))) return {};
+  return reinterpret_cast<const char*>(text);
+}
+
+std::string Lower(std::string text) {
+  std::ranges::transform(text, text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+}  // namespace
+
+DataSourceFacts LearnDataSourceFacts(const OdbcConnection& connection) {
+  DataSourceFacts facts;
+  const SQLHDBC handle = connection.handle();
+  facts.dbmsName = TextInfo(handle, SQL_DBMS_NAME);
+  facts.driverName = TextInfo(handle, SQL_DRIVER_NAME);
+  const std::string dbms = Lower(facts.dbmsName);
+  if (dbms == "postgresql")
+    facts.dbms = DataSourceFacts::Dbms::PostgreSql;
+  else if (dbms.find("sqlite") != std::string::npos || Lower(facts.driverName).find("sqlite") != std::string::npos)
+    facts.dbms = DataSourceFacts::Dbms::Sqlite;
+
+  SQLUINTEGER extensions = 0;  // a 32-bit mask
+  if (SQL_SUCCEEDED(SQLGetInfo(handle, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
+    facts.blockGetData = (extensions & SQL_GD_BLOCK) != 0;
+  SQLUSMALLINT transactionSupport = SQL_TC_ALL;
+  if (SQL_SUCCEEDED(SQLGetInfo(handle, SQL_TXN_CAPABLE, &transactionSupport, sizeof transactionSupport, nullptr)) &&
+      transactionSupport == SQL_TC_NONE)
+    facts.transactions = false;
+  if (TransactionsDisabled(connection.connectionString())) facts.transactions = false;
+  facts.readerBlocksWriters = facts.isSqlite();
+  facts.returning = facts.isPostgreSql();
+  return facts;
+}
+
+}  // namespace ado

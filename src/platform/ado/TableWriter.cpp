@@ -1,0 +1,120 @@
+#include "TableWriter.h"
+
+#include <sqlext.h>
+
+#include "ChangeExecutor.h"
+#include "OdbcConnection.h"
+#include "OdbcStatement.h"
+#include "StatementRows.h"
+#include "WriteFailure.h"
+
+namespace ado {
+namespace {
+
+std::string Scalar(OdbcConnection& connection, const std::string& sql) {
+  OdbcStatement statement(connection);
+  statement.ExecDirect(sql);
+  const auto rows = ReadAllRows(statement);
+  return rows.empty() || rows[0].empty() || !rows[0][0] ? std::string() : *rows[0][0];
+}
+
+std::vector<bool> BinaryColumns(const std::vector<ColumnInfo>& columns, const TableRead& read) {
+  std::vector<bool> binary;
+  for (const ColumnInfo& column : columns) binary.push_back(column.isBinary());
+  binary.resize(columns.size() + static_cast<std::size_t>(read.hiddenCount()), false);
+  return binary;
+}
+
+}  // namespace
+
+TableWriter::TableWriter(OdbcConnection& readConnection, TableRead read, std::vector<ColumnInfo> columns)
+    : readConnection_(readConnection),
+      read_(std::move(read)),
+      columns_(std::move(columns)),
+      planner_(read_, columns_),
+      verifier_(read_, planner_) {}
+
+TableWriter::~TableWriter() = default;
+
+OdbcConnection& TableWriter::Writer() {
+  if (writer_ && writer_->isOpen() && !writerLost_) return *writer_;
+  // A connection that was lost (the server ended it) is replaced, so that
+  // a retry can succeed.
+  writer_.reset();
+  writerLost_ = false;
+  writer_ = readConnection_.OpenAnother();
+  writerSession_.clear();
+  if (read_.identity == TableRead::Identity::PostgresTuple) {
+    // Each write is one statement that commits itself.
+    writerSession_ = Scalar(*writer_, "SELECT pg_backend_pid()");
+  } else if (writer_->facts().transactions) {
+    writer_->SetAutocommit(false);
+  }
+  return *writer_;
+}
+
+StoredRow TableWriter::UpdateCell(const StoredRow& original, const CellChange& change,
+                                  const std::function<void()>& beforeWriting) {
+  const auto column = static_cast<std::size_t>(change.column);
+  const WriteFailure failure(columns_.at(column).name, change.value);
+  PlannedStatement planned = planner_.UpdateCell(original, change);
+  if (readConnection_.facts().readerBlocksWriters) beforeWriting();
+
+  OdbcConnection& writer = Writer();
+  ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
+  Execution execution = executor.Write(planned, BusyWaitSeconds);
+
+  if (execution.failure) {
+    const Error& error = *execution.failure;
+    const bool lost = WriteFailure::IsConnectionLost(error);
+    if (lost) writerLost_ = true;
+    if (!lost) failure.Raise(error);
+    if (!execution.failedWhileCommitting) failure.Raise(error);
+    if (writerSession_.empty()) failure.RaiseOutcomeUnknown(error);
+    const std::string oldSession = writerSession_;
+    std::pair<ChangeVerifier::Settled, std::optional<StoredRow>> settled{ChangeVerifier::Settled::Unknown, {}};
+    try {
+      OdbcConnection& again = Writer();
+      ChangeExecutor checker(again, BinaryColumns(columns_, read_));
+      settled = verifier_.SettleLostWrite(again, checker, oldSession, original, change);
+    } catch (const Error&) {
+      failure.RaiseOutcomeUnknown(error);
+    }
+    RowNow now{settled.second, false};
+    if (settled.first == ChangeVerifier::Settled::Stored && settled.second) return *settled.second;
+    if (settled.first == ChangeVerifier::Settled::NotStored) failure.Raise(error, now);
+    failure.RaiseOutcomeUnknown(error, now);
+  }
+
+  if (execution.rowsChanged > 1) {
+    if (execution.stored) failure.RaiseSeveralStored(execution.rowsChanged);
+    failure.RaiseSeveral(execution.rowsChanged);
+  }
+
+  if (execution.stored) {
+    if (execution.returned.size() == 1) return execution.returned.front();
+    try {
+      // Just written: the rowid still names it, whatever VACUUM may do later.
+      PlannedStatement readBack = planner_.ReadRow(original, change);
+      std::vector<StoredRow> rows = executor.Read(readBack);
+      if (rows.size() == 1) return rows.front();
+    } catch (const Error&) {
+      // The change is stored; only showing it back failed.
+    }
+    StoredRow patched = original;
+    patched[column] = change.value;
+    return patched;
+  }
+
+  // Nothing changed: the row is not as it was read.
+  ChangeVerifier::Found found;
+  try {
+    found = verifier_.FindAgain(writer, executor, original);
+  } catch (const Error&) {
+  }
+  if (found.fate == ChangeVerifier::Fate::Present) failure.RaiseChanged(RowNow{found.row, false});
+  if (found.fate == ChangeVerifier::Fate::Deleted) failure.RaiseDeleted();
+  failure.RaiseChangedOrDeleted();
+}
+
+}  // namespace ado

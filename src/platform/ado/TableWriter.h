@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ChangePlanner.h"
+#include "ChangeVerifier.h"
+#include "StoredRow.h"
+#include "TableRead.h"
+
+namespace ado {
+
+class OdbcConnection;
+
+// Writes the user's changes of a table's rows: plans each change, runs it
+// on a connection of its own (so that a commit never closes the cursor the
+// rows are read through), and verifies what became of the row. Exactly the
+// row meant changes, or nothing; the message says which, and what the
+// database holds now.
+class TableWriter {
+ public:
+  TableWriter(OdbcConnection& readConnection, TableRead read, std::vector<ColumnInfo> columns);
+  ~TableWriter();
+  TableWriter(const TableWriter&) = delete;
+  TableWriter& operator=(const TableWriter&) = delete;
+
+  const TableRead& read() const { return read_; }
+  std::string ReadOnlyReason(int column) const { return planner_.ReadOnlyReason(column); }
+
+  // Stores one cell of a read row. Returns the row as stored, or raises
+  // WriteError (carrying what the database holds now, where known).
+  // `beforeWriting` runs first: on data sources where an unfinished read
+  // blocks writers it must give that lock back.
+  StoredRow UpdateCell(const StoredRow& original, const CellChange& change,
+                       const std::function<void()>& beforeWriting);
+
+  // How long a write waits for locks held by others.
+  static constexpr int BusyWaitSeconds = 5;
+
+ private:
+  OdbcConnection& Writer();
+
+  OdbcConnection& readConnection_;
+  TableRead read_;
+  std::vector<ColumnInfo> columns_;
+  ChangePlanner planner_;
+  ChangeVerifier verifier_;
+  std::unique_ptr<OdbcConnection> writer_;
+  bool writerLost_ = false;
+  std::string writerSession_;  // PostgreSQL: the server process of the writer
+};
+
+}  // namespace ado
