@@ -35,6 +35,7 @@ bool ChangePlanner::ExactlyComparable(int column) const {
 }
 
 std::string ChangePlanner::Hidden(const StoredRow& row, int position) const {
+  if (position < 0) throw Error("The row's identity was not read, so it cannot be changed.");
   const auto at = columns_.size() + static_cast<std::size_t>(position);
   if (at >= row.size() || !row[at]) throw Error("The row's identity was not read, so it cannot be changed.");
   return *row[at];
@@ -174,7 +175,8 @@ PlannedStatement ChangePlanner::UpdateCell(const StoredRow& original, const Cell
 
 bool ChangePlanner::CanFindAgain() const {
   // A rowid that is no key may have been handed to another row.
-  return read_.identity != TableRead::Identity::SqliteRowid || read_.rowidColumn || !read_.key.empty();
+  if (read_.identity == TableRead::Identity::SqliteRowid) return read_.rowidColumn || !read_.key.empty();
+  return read_.identity != TableRead::Identity::None;
 }
 
 PlannedStatement ChangePlanner::ReadRow(const StoredRow& original, const std::optional<CellChange>& change) const {

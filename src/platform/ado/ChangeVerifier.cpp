@@ -55,24 +55,21 @@ const std::vector<std::pair<int, std::string>>& ChangeVerifier::PostgresKey(Odbc
 
 ChangeVerifier::Found ChangeVerifier::FindAgain(OdbcConnection& connection, ChangeExecutor& executor,
                                                 const StoredRow& original, const std::optional<CellChange>& change) {
+  // A row no longer as it was read is found again only by its key: a
+  // physical address (rowid without a key, ctid) may have been handed to
+  // another row meanwhile. Without a key it cannot be told whether the row
+  // was changed or deleted.
   Found found;
   std::optional<PlannedStatement> planned;
-  if (read_.identity == TableRead::Identity::PostgresTuple) {
-    // The version read is gone when the row changed: the key finds it.
+  if (read_.identity == TableRead::Identity::PostgresTuple)
     planned = planner_.ReadRowByKey(original, PostgresKey(connection, original));
-    if (!planned) return found;
-  } else if (planner_.CanFindAgain()) {
+  else if (planner_.CanFindAgain())
     planned = planner_.ReadRow(original, change);
-  } else {
-    return found;
-  }
+  if (!planned) return found;
   std::vector<StoredRow> rows = executor.Read(*planned);
-  if (rows.size() == 1) {
-    found.fate = Fate::Present;
-    found.row = std::move(rows.front());
-  } else if (rows.empty()) {
-    found.fate = Fate::Deleted;
-  }
+  if (rows.size() > 1) return found;
+  found.fate = rows.empty() ? Fate::Deleted : Fate::Present;
+  if (!rows.empty()) found.row = std::move(rows.front());
   return found;
 }
 

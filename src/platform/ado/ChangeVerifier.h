@@ -19,6 +19,8 @@ class ChangeVerifier {
  public:
   ChangeVerifier(const TableRead& read, const ChangePlanner& planner) : read_(read), planner_(planner) {}
 
+  // Deleted: no row holds the key any more (the row was deleted, or its
+  // key changed). Unknown: the table has no key to find the row by.
   enum class Fate { Present, Deleted, Unknown };
   struct Found {
     Fate fate = Fate::Unknown;

@@ -350,7 +350,9 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   if (!reason.empty()) throw Error(reason);
   OpenState& state = *state_;
   if (row >= state.rows->rowCount()) throw Error("The row to change has not been read.");
-  if (state.deletedRows.contains(row)) throw Error("The row was deleted by someone else; it cannot be changed.");
+  if (state.deletedRows.contains(row))
+    throw Error("The row is no longer as it was read: someone else changed or deleted it. Open the table again to "
+                "edit it.");
   StoredRow original;
   for (int index = 0; index < state.rows->columnCount(); ++index) {
     const CellView view = state.rows->cell(row, index);

@@ -93,7 +93,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   bool allRowsFetched() const;
   std::size_t FetchMore(std::size_t rows);  // returns how many rows were added
   CellView cell(std::size_t row, int column) const;
-  // The row was found deleted by a write; it stays in the cache, marked.
+  // A write found the row gone: deleted, its key changed, or (in a table
+  // without a key) changed beyond finding. It stays in the cache, marked.
   bool rowDeleted(std::size_t row) const;
 
   // Writes one cell of a cached row to the database: exactly that row, as

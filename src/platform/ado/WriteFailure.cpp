@@ -76,15 +76,19 @@ void WriteFailure::RaiseChanged(RowNow now) const {
 void WriteFailure::RaiseDeleted() const {
   RowNow now;
   now.deleted = true;
-  throw WriteError(Prefix() + "the row was deleted by someone else after it was read. Nothing was changed.", {},
-                   std::move(now));
+  throw WriteError(Prefix() + "no row holds its key any more: someone else deleted the row, or changed its key, after "
+                              "it was read. Nothing was changed; the row is shown struck through until the table is "
+                              "opened again.",
+                   {}, std::move(now));
 }
 
 void WriteFailure::RaiseChangedOrDeleted() const {
+  RowNow now;
+  now.deleted = true;
   throw WriteError(Prefix() + "the row was changed or deleted by someone else after it was read; the table has no "
-                              "key by which to find it again. Nothing was changed. Go back to the table list and "
-                              "open the table again to see what the database holds.",
-                   {}, {});
+                              "key by which to find it again. Nothing was changed; the row is shown struck through "
+                              "until the table is opened again.",
+                   {}, std::move(now));
 }
 
 void WriteFailure::RaiseSeveral(long rows) const {
