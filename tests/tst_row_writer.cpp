@@ -130,17 +130,13 @@ class TestRowWriter : public QObject {
     const std::size_t bob = RowOf(rows, 1, "Bob");
     QVERIFY(rows->ReadOnlyReason(1).empty());
     support::DirectSql check(source);
-    // Another column changed meanwhile: SQLite finds the row by its rowid
-    // and the edited cell, so the edit goes through; PostgreSQL sees the
-    // row's new version and refuses, showing the row as it is now.
+    // Another column changed meanwhile: the edit is refused (the row is no
+    // longer what the user saw) and the row shows what it holds now.
     check.Exec("UPDATE people SET note = 'meanwhile' WHERE id = 2");
-    QFETCH(bool, isPostgres);
-    if (isPostgres) {
-      QVERIFY(FailureOf([&] { rows->UpdateCell(bob, 1, "Renée 😀"); }).find("changed by someone else") !=
-              std::string::npos);
-      QCOMPARE(Read(rows, bob, 2), Cell{"meanwhile"});
-      QCOMPARE(check.Scalar("SELECT name FROM people WHERE id = 2"), Cell{"Bob"});
-    }
+    QVERIFY(FailureOf([&] { rows->UpdateCell(bob, 1, "Renée 😀"); }).find("changed by someone else") !=
+            std::string::npos);
+    QCOMPARE(Read(rows, bob, 2), Cell{"meanwhile"});
+    QCOMPARE(check.Scalar("SELECT name FROM people WHERE id = 2"), Cell{"Bob"});
     rows->UpdateCell(bob, 1, "Renée 😀");
     QCOMPARE(Read(rows, bob, 1), Cell{"Renée 😀"});
     QCOMPARE(Read(rows, bob, 2), Cell{"meanwhile"});

@@ -156,6 +156,11 @@ class TableRun {
       definition += (definition.empty() ? "" : ", ") + Quoted(column.name) + " " + type;
     }
     if (*spec.key) definition += std::string(", ") + spec.key;
+    for (std::size_t index = 0; index < columns_.size(); ++index)
+      if (columns_[index].type.find("PRIMARY KEY") != std::string::npos ||
+          (*spec.key && std::string(spec.key).find(" " + columns_[index].name) != std::string::npos) ||
+          (*spec.key && std::string(spec.key).find("(" + columns_[index].name) != std::string::npos))
+        key_.push_back(index);
     sql_.Exec("CREATE TABLE " + Quoted(name_) + " (" + definition + ")");
     if (!spec.rows.empty()) sql_.Exec("INSERT INTO " + Quoted(name_) + " VALUES " + spec.rows);
     if (postgres_) {  // the type a typed text is cast to, as the server names it
@@ -457,16 +462,38 @@ class TableRun {
     } else {
       ++figures_.refused;
       if (!diff.empty()) report('d', "refused, yet the table changed: " + message.left(160));
-      // "Changed or deleted" hedges; where another row took the deleted
-      // row's rowid or ctid, "changed" is what the table tells.
+      // A row no longer as read is found by its key: "changed" claims a row
+      // holds the key now (the same row, or one that took its key), "no row
+      // holds its key" the opposite. Without a key, "changed or deleted"
+      // hedges, and a claim either way is checked by the row's handle.
+      const bool hedged = message.contains("changed or deleted");
+      const bool saysKeyGone = message.contains("no row holds its key");
+      const bool saysChanged = message.contains("changed by someone else");
       const bool saysDeleted = message.contains("deleted by someone else");
-      const bool saysChanged = message.contains("changed by someone else") || message.contains("changed or deleted");
-      if (saysDeleted && !saysChanged && !target.empty())
-        report('e', "says the row was deleted, but it is there: " + message.left(160));
-      if (saysChanged && !saysDeleted && target.empty() && !before.contains(was.deleted))
-        report('e', "says the row was changed, but it was deleted: " + message.left(160));
+      const auto holdsKey = [&](const Stored& stored) {
+        return std::ranges::all_of(key_, [&](std::size_t k) { return stored.exact[k] == was.seen[k]; });
+      };
+      const bool keyHeld = !key_.empty() && !was.seen.empty() &&
+                           std::ranges::any_of(state_, [&](const auto& entry) { return holdsKey(entry.second); });
+      if (!key_.empty() && !was.seen.empty()) {
+        if (saysKeyGone && keyHeld) report('e', "says no row holds its key, but one does: " + message.left(160));
+        if (saysChanged && !keyHeld) report('e', "says the row was changed, but no row holds its key: " + message.left(160));
+      } else if (!hedged) {
+        if (saysDeleted && !target.empty())
+          report('e', "says the row was deleted, but it is there: " + message.left(160));
+        if (saysChanged && target.empty() && !before.contains(was.deleted))
+          report('e', "says the row was changed, but it was deleted: " + message.left(160));
+      }
       if (saysChanged && !target.empty() && !was.touched)
         report('e', "says the row was changed, but no one wrote it since the grid showed it: " + message.left(160));
+      // The grid now shows the row that holds the key: the grid row stands
+      // for that one from here on.
+      if (saysChanged && keyHeld)
+        for (const auto& [handle, stored] : state_)
+          if (holdsKey(stored) && Shows(row, stored)) {
+            tracked = ShownAs(handle, stored.exact);
+            now = handle;
+          }
       if (message.contains(" rows") && (message.contains("same values") || message.contains("would have changed"))) {
         const auto alike = std::ranges::count_if(before, [&](const auto& row) { return row.second.exact == was.seen; });
         if (alike < 2)
@@ -509,6 +536,7 @@ class TableRun {
   Figures& figures_;
   State state_;
   std::vector<Tracked> tracked_;
+  std::vector<std::size_t> key_;  // primary key columns; empty without one
   std::vector<int> editable_;
   ui::RecordsetModel* model_ = nullptr;
   int step_ = 0;

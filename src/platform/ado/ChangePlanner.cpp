@@ -90,6 +90,13 @@ std::string ChangePlanner::PlainMatch(const StoredRow& row, int column, BoundPar
   return c + " = ?";
 }
 
+std::string ChangePlanner::AllOf(const std::vector<std::string>& parts, std::size_t from, std::size_t to) {
+  // A balanced tree: SQLite limits the depth of an expression.
+  if (to - from == 1) return parts[from];
+  const std::size_t middle = from + (to - from) / 2;
+  return "(" + AllOf(parts, from, middle) + " AND " + AllOf(parts, middle, to) + ")";
+}
+
 std::string ChangePlanner::PlainMatchOf(const std::string& column, const std::optional<std::string>& value,
                                         BoundParameters& parameters) {
   if (!value) return column + " IS NULL";
@@ -150,21 +157,19 @@ PlannedStatement ChangePlanner::UpdateCell(const StoredRow& original, const Cell
     planned.parameters.AddText(change.value);
   std::string sql = "UPDATE " + read_.quotedTable + " SET " + read_.quotedColumns[index] + " = ? WHERE " +
                     IdentityMatch(original, std::nullopt, planned.parameters, true);
-  // Without row versions, the cell must still hold what was read: a change
-  // by someone else is reported, never overwritten.
   const bool inKey = std::ranges::find(read_.key, change.column) != read_.key.end();
-  if (read_.identity == TableRead::Identity::SqliteRowid && !read_.rowidColumn) {
-    // Without an INTEGER PRIMARY KEY, VACUUM may give the rows new rowids:
-    // the whole row must still be exactly as read.
+  // Without row versions, the row must still hold exactly what was read:
+  // a change by someone else is reported, never overwritten, and a rowid
+  // or key handed on to another row never leads there.
+  if (read_.identity == TableRead::Identity::SqliteRowid || read_.identity == TableRead::Identity::SqliteKey) {
+    std::vector<std::string> parts;
     for (int column = 0; column < static_cast<int>(columns_.size()); ++column)
       if (!columns_[static_cast<std::size_t>(column)].isBinary())
-        sql += " AND " + SqliteMatch(original, column, planned.parameters);
-  } else if (read_.identity == TableRead::Identity::SqliteRowid ||
-             (read_.identity == TableRead::Identity::SqliteKey && !inKey)) {
-    sql += " AND " + SqliteMatch(original, change.column, planned.parameters);
-  }
-  else if (read_.identity == TableRead::Identity::PrimaryKey && !inKey)
+        parts.push_back(SqliteMatch(original, column, planned.parameters));
+    if (!parts.empty()) sql += " AND " + AllOf(parts, 0, parts.size());
+  } else if (read_.identity == TableRead::Identity::PrimaryKey && !inKey) {
     sql += " AND " + PlainMatch(original, change.column, planned.parameters);
+  }
   if (read_.identity == TableRead::Identity::PostgresTuple) {
     sql += " RETURNING " + read_.SelectList();
     planned.returnsRows = true;

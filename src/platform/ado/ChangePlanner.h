@@ -54,6 +54,7 @@ class ChangePlanner {
   std::string TupleMatch(const StoredRow& row, BoundParameters& parameters, bool withVersion) const;
   std::string SqliteMatch(const StoredRow& row, int column, BoundParameters& parameters) const;
   std::string PlainMatch(const StoredRow& row, int column, BoundParameters& parameters) const;
+  static std::string AllOf(const std::vector<std::string>& parts, std::size_t from, std::size_t to);
   static std::string PlainMatchOf(const std::string& column, const std::optional<std::string>& value,
                                   BoundParameters& parameters);
   // `forWrite`: the match of the write itself, rather than of a read after.
