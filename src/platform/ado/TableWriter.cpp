@@ -2,6 +2,8 @@
 
 #include <sqlext.h>
 
+#include <algorithm>
+
 #include "ChangeExecutor.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
@@ -55,6 +57,11 @@ OdbcConnection& TableWriter::Writer() {
 
 StoredRow TableWriter::UpdateCell(const StoredRow& original, const CellChange& change,
                                   const std::function<void()>& beforeWriting) {
+  return Write(original, change, beforeWriting, 1);
+}
+
+StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change,
+                             const std::function<void()>& beforeWriting, int retriesLeft) {
   const auto column = static_cast<std::size_t>(change.column);
   const WriteFailure failure(columns_.at(column).name, change.value);
   PlannedStatement planned = planner_.UpdateCell(original, change);
@@ -112,7 +119,14 @@ StoredRow TableWriter::UpdateCell(const StoredRow& original, const CellChange& c
     found = verifier_.FindAgain(writer, executor, original);
   } catch (const Error&) {
   }
-  if (found.fate == ChangeVerifier::Fate::Present) failure.RaiseChanged(RowNow{found.row, false});
+  if (found.fate == ChangeVerifier::Fate::Present && found.row) {
+    // Written again by someone else with the very values read (a new
+    // version, nothing to see): the edit goes on from that version.
+    const bool sameValues = std::equal(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(columns_.size()),
+                                       found.row->begin());
+    if (sameValues && retriesLeft > 0) return Write(*found.row, change, beforeWriting, retriesLeft - 1);
+    failure.RaiseChanged(RowNow{found.row, false});
+  }
   if (found.fate == ChangeVerifier::Fate::Deleted) failure.RaiseDeleted();
   failure.RaiseChangedOrDeleted();
 }

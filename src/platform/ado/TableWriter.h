@@ -41,6 +41,8 @@ class TableWriter {
 
  private:
   OdbcConnection& Writer();
+  StoredRow Write(const StoredRow& original, const CellChange& change, const std::function<void()>& beforeWriting,
+                  int retriesLeft);
 
   OdbcConnection& readConnection_;
   TableRead read_;
