@@ -1,5 +1,6 @@
 #include "ChangeVerifier.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -53,6 +54,13 @@ const std::vector<std::pair<int, std::string>>& ChangeVerifier::PostgresKey(Odbc
   return *postgresKey_;
 }
 
+bool ChangeVerifier::NullInKey(const StoredRow& row) const {
+  // SQLite lets a primary key other than INTEGER PRIMARY KEY hold NULL, in
+  // any number of rows: such a key names no row.
+  if (read_.identity == TableRead::Identity::SqliteRowid && read_.rowidColumn) return false;
+  return std::ranges::any_of(read_.key, [&](int column) { return !row[static_cast<std::size_t>(column)]; });
+}
+
 ChangeVerifier::Found ChangeVerifier::FindAgain(OdbcConnection& connection, ChangeExecutor& executor,
                                                 const StoredRow& original, const std::optional<CellChange>& change) {
   // A row no longer as it was read is found again only by its key: a
@@ -63,7 +71,7 @@ ChangeVerifier::Found ChangeVerifier::FindAgain(OdbcConnection& connection, Chan
   std::optional<PlannedStatement> planned;
   if (read_.identity == TableRead::Identity::PostgresTuple)
     planned = planner_.ReadRowByKey(original, PostgresKey(connection, original));
-  else if (planner_.CanFindAgain())
+  else if (planner_.CanFindAgain() && !NullInKey(original))
     planned = planner_.ReadRow(original, change);
   if (!planned) return found;
   std::vector<StoredRow> rows = executor.Read(*planned);

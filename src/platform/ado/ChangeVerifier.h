@@ -41,6 +41,7 @@ class ChangeVerifier {
                                                                const StoredRow& original, const CellChange& change);
 
  private:
+  bool NullInKey(const StoredRow& row) const;
   const std::vector<std::pair<int, std::string>>& PostgresKey(OdbcConnection& connection, const StoredRow& row);
 
   const TableRead& read_;

@@ -120,9 +120,12 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
   } catch (const Error&) {
   }
   if (found.fate == ChangeVerifier::Fate::Present && found.row) {
-    // Written again by someone else with the very values read (a new
-    // version, nothing to see): the edit goes on from that version.
-    const bool sameValues = std::equal(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(columns_.size()),
+    // PostgreSQL: written again by someone else with the very values read
+    // (a new version, nothing to see), found by its key: the edit goes on
+    // from that version. (An SQLite row found with the values read is
+    // another row: this one would have matched.)
+    const bool sameValues = read_.identity == TableRead::Identity::PostgresTuple &&
+                            std::equal(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(columns_.size()),
                                        found.row->begin());
     if (sameValues && retriesLeft > 0) return Write(*found.row, change, beforeWriting, retriesLeft - 1);
     failure.RaiseChanged(RowNow{found.row, false});
