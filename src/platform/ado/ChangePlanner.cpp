@@ -13,7 +13,12 @@ std::string ChangePlanner::ReadOnlyReason(int column) const {
   if (!read_.unavailable.empty()) return read_.unavailable;
   if (column < 0 || static_cast<std::size_t>(column) >= columns_.size()) return "There is no such column.";
   const ColumnInfo& info = columns_[static_cast<std::size_t>(column)];
-  if (!info.updatable) return "The data source reports the column \"" + info.name + "\" as read-only.";
+  // Where the rows carry their own identity the table is known, and the
+  // database itself decides what may be written; a driver's guess about a
+  // column read as the server's text says nothing.
+  const bool ownIdentity = read_.identity != TableRead::Identity::PrimaryKey;
+  if (!info.updatable && !ownIdentity)
+    return "The data source reports the column \"" + info.name + "\" as read-only.";
   if (info.autoIncrement) return "The column \"" + info.name + "\" is numbered by the database and cannot be edited.";
   const bool inKey = std::ranges::find(read_.key, column) != read_.key.end();
   if (read_.identity == TableRead::Identity::PrimaryKey && !inKey && !ExactlyComparable(column))

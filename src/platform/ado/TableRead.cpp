@@ -168,7 +168,9 @@ void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
 bool LosesPartOfValue(const std::string& typeName) {
   // The PostgreSQL driver hands these back through a date structure of its
   // own: without the offset, with infinity as a far date, without the era.
-  static const std::set<std::string> lossy = {"timestamptz", "timestamp", "date", "time", "timetz"};
+  static const std::set<std::string> lossy = {
+      "timestamptz", "timestamp", "date", "time", "timetz", "timestamp with time zone",
+      "timestamp without time zone", "time with time zone", "time without time zone"};
   return lossy.contains(Lower(typeName));
 }
 
