@@ -69,6 +69,8 @@ struct Recordset::OpenState {
   // A read closed before its end for a write, to go on after this rowid.
   bool readSuspended = false;
   long long resumeAfter = 0;
+  std::string othersMark;  // see TableWriter::OthersCommitMark
+  std::size_t generation = 0;
 
   int visibleColumns() const { return static_cast<int>(columns.size()) - hiddenColumns; }
 };
@@ -178,8 +180,20 @@ void Recordset::SuspendRead() {
 
 void Recordset::ResumeRead() {
   OpenState& state = *state_;
+  // Going on after the last rowid shows every row once only if no other
+  // program wrote meanwhile (a row given a new rowid would come again, or
+  // never); otherwise the rows are read anew from the start.
+  const bool othersWrote = !state.writer || state.writer->OthersCommitMark() != state.othersMark;
   auto statement = std::make_unique<OdbcStatement>(state.connection->odbc());
-  statement->ExecDirect(state.read->QueryAfter(state.resumeAfter));
+  if (othersWrote) {
+    statement->ExecDirect(state.read->Query());
+    state.rows = std::make_unique<RowCache>(static_cast<int>(state.columns.size()));
+    state.deletedRows.clear();
+    state.exactTexts.clear();
+    ++state.generation;
+  } else {
+    statement->ExecDirect(state.read->QueryAfter(state.resumeAfter));
+  }
   state.reader = std::make_unique<ResultReader>(*statement, state.columns,
                                                 state.connection->odbc().facts().blockGetData);
   state.statement = std::move(statement);
@@ -201,6 +215,7 @@ void Recordset::ReleaseReadLock(int editedColumn) {
     if (!rowid.isNull) {
       state.resumeAfter = std::stoll(std::string(rowid.text));
       SuspendRead();
+      if (state.writer) state.othersMark = state.writer->OthersCommitMark();
       return;
     }
   }
@@ -331,6 +346,8 @@ CellView Recordset::cell(std::size_t row, int column) const {
   const std::string& text = state.exactTexts.emplace(key, ExactRealText(*storage.exact)).first->second;
   return {false, text};
 }
+
+std::size_t Recordset::generation() const { return state_ ? state_->generation : 0; }
 
 bool Recordset::rowDeleted(std::size_t row) const { return state_ && state_->deletedRows.contains(row); }
 

@@ -96,6 +96,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // A write found the row gone: deleted, its key changed, or (in a table
   // without a key) changed beyond finding. It stays in the cache, marked.
   bool rowDeleted(std::size_t row) const;
+  // Counts the times the rows were read anew from the start, because
+  // another program wrote while the read was paused for a write: a view
+  // shows them afresh then.
+  std::size_t generation() const;
 
   // Writes one cell of a cached row to the database: exactly that row, as
   // it was read, or nothing (see TableWriter). On success the cached row is

@@ -55,6 +55,14 @@ OdbcConnection& TableWriter::Writer() {
   return *writer_;
 }
 
+std::string TableWriter::OthersCommitMark() {
+  if (!readConnection_.facts().isSqlite()) return {};
+  OdbcConnection& writer = Writer();
+  const std::string mark = Scalar(writer, "PRAGMA data_version");
+  if (writer.facts().transactions) SQLEndTran(SQL_HANDLE_DBC, writer.handle(), SQL_COMMIT);
+  return mark;
+}
+
 StoredRow TableWriter::UpdateCell(const StoredRow& original, const CellChange& change,
                                   const std::function<void()>& beforeWriting) {
   return Write(original, change, beforeWriting, 1);

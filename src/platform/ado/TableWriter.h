@@ -36,6 +36,11 @@ class TableWriter {
   StoredRow UpdateCell(const StoredRow& original, const CellChange& change,
                        const std::function<void()>& beforeWriting);
 
+  // SQLite: a mark that changes whenever a connection other than the
+  // writer commits (PRAGMA data_version as the writer sees it); our own
+  // writes leave it. Empty elsewhere.
+  std::string OthersCommitMark();
+
   // How long a write waits for locks held by others.
   static constexpr int BusyWaitSeconds = 5;
 

@@ -23,7 +23,8 @@ QString ToQString(std::string_view text) {
 RecordsetModel::RecordsetModel(ado::RecordsetPtr recordset, QObject* parent)
     : QAbstractTableModel(parent),
       recordset_(std::move(recordset)),
-      shownRows_(recordset_ ? recordset_->rowCount() : 0) {}
+      shownRows_(recordset_ ? recordset_->rowCount() : 0),
+      generation_(recordset_ ? recordset_->generation() : 0) {}
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid() || !recordset_) return 0;
@@ -167,6 +168,15 @@ void RecordsetModel::fetchRows(std::size_t rows) {
     } catch (const std::exception& failure) {
       emit fetchFailed(QString::fromUtf8(failure.what()));
     }
+  }
+  if (recordset_->generation() != generation_) {
+    // The rows were read anew from the start (another program wrote while
+    // the read was paused): the views are shown them afresh.
+    beginResetModel();
+    generation_ = recordset_->generation();
+    shownRows_ = std::min(recordset_->rowCount(), wanted);
+    endResetModel();
+    return;
   }
   const std::size_t cached = std::min(recordset_->rowCount(), wanted);
   if (cached <= shownRows_) return;

@@ -60,6 +60,7 @@ class RecordsetModel final : public QAbstractTableModel {
 
   ado::RecordsetPtr recordset_;
   std::size_t shownRows_ = 0;  // rows the views have been told of
+  std::size_t generation_ = 0;  // of the recordset's rows the views were told of
   bool announcing_ = false;
 };
 
