@@ -5,9 +5,13 @@
 // saved that was not, and the next edit works.
 #include <QProcess>
 #include <QSignalSpy>
+
+#include <chrono>
+#include <thread>
 #include <QTest>
 
 #include "frame/Appearance.h"
+#include "support/CuttableProxy.h"
 #include "frame/Application.h"
 #include "frame/Settings.h"
 #include "pages/Form1.h"
@@ -224,6 +228,44 @@ class ReliabilityRefusalsTest : public QObject {
     QVERIFY(Commit(reopened, row, 1, "reconnected"));
     QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("reconnected"));
     QCOMPARE(boxes.boxes().size(), std::size_t(1));
+  }
+
+  // The network drops the program's connection while its write waits for
+  // another session's lock. The old server session lives on and would
+  // commit the write once the lock goes, so it is ended before the user is
+  // told: "not saved" must stay true.
+  void aWriteCutOffWhileWaitingIsEndedBeforeItIsCalledNotSaved() {
+    auto server = support::PostgresFromEnvironment();
+    if (!server) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    const QString source = sources_.Fresh(true);
+    support::DirectSql sql(source);
+    BuildGuarded(sql, true);
+    support::CuttableProxy proxy(server->port.toInt());
+    support::PostgresServer relayed = *server;
+    relayed.port = QString::number(proxy.port());
+    const QString cut = source + "Relayed";
+    support::AddPostgresDataSource(cut, relayed, sources_.database());
+    ui::DataGrid grid;
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setDataSource(OpenTable(cut, "guarded"));
+    grid.show();
+    const int row = Shown(grid, 0, 0) == "1" ? 0 : 1;
+    support::DirectSql locker(source);
+    locker.Exec("BEGIN");
+    QCOMPARE(locker.Query("SELECT id FROM guarded WHERE id = 1 FOR UPDATE").size(), std::size_t(1));
+    std::thread cutter([&proxy] {
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+      proxy.CutClients();
+    });
+    QVERIFY(!Commit(grid, row, 1, "late"));
+    cutter.join();
+    const QString message = LastMessage(failed);
+    QVERIFY2(message.contains("connection to the database was lost") && message.contains("not saved") &&
+                 !message.contains("not known"),
+             qPrintable(message));
+    locker.Exec("ROLLBACK");
+    QTest::qWait(500);
+    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("bolt"));
   }
 
   // The session ends while the change is being committed. Every write is
