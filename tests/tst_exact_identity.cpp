@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "platform/ui/RecordsetModel.h"
-#include "tools/EditingFixture.h"
+#include "support/EditingFixture.h"
 
 using namespace reliability;
 

@@ -12,7 +12,7 @@
 #include "pages/Wizard.h"
 #include "platform/ui/ProcessLauncher.h"
 #include "support/MessageBoxRecorder.h"
-#include "tools/EditingFixture.h"
+#include "support/EditingFixture.h"
 
 using namespace reliability;
 

@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QThread>
 
-#include "tools/EditingFixture.h"
+#include "support/EditingFixture.h"
 
 using namespace reliability;
 

@@ -21,7 +21,7 @@
 #include "platform/ui/ProcessLauncher.h"
 #include "platform/ui/RecordsetModel.h"
 #include "support/MessageBoxRecorder.h"
-#include "tools/EditingFixture.h"
+#include "support/EditingFixture.h"
 
 using namespace reliability;
 

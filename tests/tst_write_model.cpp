@@ -24,7 +24,7 @@
 #include <utility>
 
 #include "platform/ui/RecordsetModel.h"
-#include "tools/EditingFixture.h"
+#include "support/EditingFixture.h"
 
 using namespace reliability;
 
