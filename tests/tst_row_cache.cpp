@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include "platform/ado/AdoError.h"
-#include "platform/ado/RowCache.h"
+#include "platform/ado/detail/RowCache.h"
 
 namespace {
 

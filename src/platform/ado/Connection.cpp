@@ -8,8 +8,8 @@
 #include "AdoError.h"
 #include "ConnectionString.h"
 #include "CreationFailure.h"
-#include "OdbcConnection.h"
-#include "OdbcStatement.h"
+#include "detail/OdbcConnection.h"
+#include "detail/OdbcStatement.h"
 #include "Recordset.h"
 
 namespace ado {

@@ -9,15 +9,15 @@
 #include <set>
 
 #include "AdoError.h"
-#include "ColumnDescriber.h"
-#include "OdbcConnection.h"
-#include "OdbcStatement.h"
-#include "ResultReader.h"
-#include "RowCache.h"
-#include "SqliteCellStorage.h"
-#include "TableRead.h"
-#include "TableWriter.h"
-#include "WriteFailure.h"
+#include "detail/ColumnDescriber.h"
+#include "detail/OdbcConnection.h"
+#include "detail/OdbcStatement.h"
+#include "detail/ResultReader.h"
+#include "detail/RowCache.h"
+#include "detail/SqliteCellStorage.h"
+#include "detail/TableRead.h"
+#include "detail/TableWriter.h"
+#include "detail/WriteFailure.h"
 
 namespace ado {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "OdbcStatement.h"
-#include "Recordset.h"
+#include "platform/ado/Recordset.h"
 
 namespace ado {
 

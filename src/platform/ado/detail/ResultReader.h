@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "Recordset.h"
+#include "platform/ado/Recordset.h"
 
 namespace ado {
 

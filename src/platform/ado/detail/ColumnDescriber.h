@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "Recordset.h"
+#include "platform/ado/Recordset.h"
 
 namespace ado {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "BoundParameters.h"
-#include "Recordset.h"
+#include "platform/ado/Recordset.h"
 #include "StoredRow.h"
 #include "TableRead.h"
 

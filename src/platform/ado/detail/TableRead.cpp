@@ -6,12 +6,12 @@
 #include <cctype>
 #include <set>
 
-#include "AdoError.h"
+#include "platform/ado/AdoError.h"
 #include "CatalogQuery.h"
-#include "Identifier.h"
+#include "platform/ado/Identifier.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
-#include "Recordset.h"
+#include "platform/ado/Recordset.h"
 #include "StatementRows.h"
 
 namespace ado {

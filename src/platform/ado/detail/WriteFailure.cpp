@@ -1,6 +1,6 @@
 #include "WriteFailure.h"
 
-#include "AdoError.h"
+#include "platform/ado/AdoError.h"
 
 namespace ado {
 namespace {

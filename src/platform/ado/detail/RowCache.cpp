@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "AdoError.h"
+#include "platform/ado/AdoError.h"
 
 namespace ado {
 

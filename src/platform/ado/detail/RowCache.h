@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Recordset.h"
+#include "platform/ado/Recordset.h"
 
 namespace ado {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "AdoError.h"
+#include "platform/ado/AdoError.h"
 
 namespace ado {
 

@@ -2,7 +2,7 @@
 
 #include <sqlext.h>
 
-#include "AdoError.h"
+#include "platform/ado/AdoError.h"
 #include "DriverSetupLibrary.h"
 #include "OdbcDiagnostics.h"
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "AdoError.h"
+#include "platform/ado/AdoError.h"
 #include "ChangePlanner.h"
 
 namespace ado {

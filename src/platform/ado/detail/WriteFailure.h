@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "AdoError.h"
+#include "platform/ado/AdoError.h"
 #include "StoredRow.h"
 
 namespace ado {

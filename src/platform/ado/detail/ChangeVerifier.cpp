@@ -4,9 +4,9 @@
 #include <chrono>
 #include <thread>
 
-#include "AdoError.h"
+#include "platform/ado/AdoError.h"
 #include "ChangeExecutor.h"
-#include "Identifier.h"
+#include "platform/ado/Identifier.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
 #include "StatementRows.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "AdoError.h"
+#include "platform/ado/AdoError.h"
 #include "OdbcDiagnostics.h"
 #include "OdbcStatement.h"
 

@@ -2,7 +2,7 @@
 
 #include <sqlext.h>
 
-#include "AdoError.h"
+#include "platform/ado/AdoError.h"
 #include "OdbcConnection.h"
 #include "OdbcDiagnostics.h"
 
