@@ -13,8 +13,6 @@ using namespace reliability;
 
 namespace {
 
-QString LastMessage(const QSignalSpy& spy) { return spy.isEmpty() ? QString() : spy.last().at(0).toString(); }
-
 int RowShowing(const ui::DataGrid& grid, int column, const QString& text) {
   for (int row = 0; row < grid.model()->rowCount(); ++row)
     if (Shown(grid, row, column) == text) return row;

@@ -14,8 +14,6 @@ using namespace reliability;
 
 namespace {
 
-QString LastMessage(const QSignalSpy& spy) { return spy.isEmpty() ? QString() : spy.last().at(0).toString(); }
-
 // Runs SQL in the sqlite3 shell, a process of its own, as another program
 // working on the same file would.
 void RunSqliteShell(const QString& file, const QString& script) {

@@ -27,8 +27,6 @@ using namespace reliability;
 
 namespace {
 
-QString LastMessage(const QSignalSpy& spy) { return spy.isEmpty() ? QString() : spy.last().at(0).toString(); }
-
 void BuildGuarded(support::DirectSql& sql, bool postgres) {
   if (postgres) {
     sql.ExecScript(

@@ -12,8 +12,6 @@ using namespace reliability;
 
 namespace {
 
-QString LastMessage(const QSignalSpy& spy) { return spy.isEmpty() ? QString() : spy.last().at(0).toString(); }
-
 std::string Hex(const std::string& bytes) {
   static constexpr char Digits[] = "0123456789ABCDEF";
   std::string hex;

@@ -68,44 +68,44 @@ const Values& ValuesOf(Kind kind) {
   return values.at(kind);
 }
 
-struct ColumnSpec {
+struct ColumnDesign {
   const char* name;
   const char* sqlite;  // the declared type per driver; nullptr: no such column
   const char* postgres;
   Kind kind;
 };
 
-struct TableSpec {
+struct TableDesign {
   const char* name;
   const char* shape;
-  std::vector<ColumnSpec> columns;
-  const char* key;   // a table constraint, or ""
-  std::string rows;  // VALUES written first, or ""
+  std::vector<ColumnDesign> columns;
+  std::vector<std::string> key;  // a primary key over several columns, or none
+  std::string rows;              // VALUES written first, or ""
 };
 
-const std::vector<TableSpec>& Tables() {
-  static const std::vector<TableSpec> tables{
+const std::vector<TableDesign>& Tables() {
+  static const std::vector<TableDesign> tables{
       {"by_id", "integer key",
        {{"id", "INTEGER PRIMARY KEY", "integer PRIMARY KEY", Kind::Key}, {"name", "TEXT", "text", Kind::Text},
         {"qty", "INTEGER NOT NULL CHECK (qty >= 0)", "integer NOT NULL CHECK (qty >= 0)", Kind::Int},
         {"price", "NUMERIC(12,2)", "numeric(12,2)", Kind::Numeric}, {"ratio", "REAL", "float8", Kind::Real}},
-       "", ""},
+       {}, ""},
       {"by_real", "float key",
        {{"k", "REAL PRIMARY KEY", "float8 PRIMARY KEY", Kind::Real}, {"label", "TEXT", "text", Kind::Text},
         {"n", "REAL", "real", Kind::Real}},
-       "", "(" + Sum + ", 'sum', 1), (0.3, 'three', 2), (" + Third + ", 'third', 3)"},
+       {}, "(" + Sum + ", 'sum', 1), (0.3, 'three', 2), (" + Third + ", 'third', 3)"},
       {"by_code", "text key",
        {{"code", "TEXT PRIMARY KEY", "varchar(20) PRIMARY KEY", Kind::Code},
         {"note", "VARCHAR(20)", "varchar(20)", Kind::Text}, {"amount", "DECIMAL(10,2)", "money", Kind::Money}},
-       "", ""},
+       {}, ""},
       {"pairs", "composite key",
        {{"a", "INTEGER", "integer", Kind::Key}, {"b", "VARCHAR(5)", "varchar(5)", Kind::Code},
         {"v", "TEXT", "text", Kind::Text}, {"n", "NUMERIC", "numeric", Kind::Numeric}},
-       "PRIMARY KEY (a, b)", ""},
+       {"a", "b"}, ""},
       {"loose", "no key, twin rows",
        {{"a", "INTEGER", "integer", Kind::Int}, {"b", "TEXT", "text", Kind::Text}, {"r", "REAL", "float8", Kind::Real},
         {"d", "DATE", "date", Kind::Date}},
-       "",
+       {},
        "(1, 'x', 0.5, '2024-01-01'), (1, 'x', 0.5, '2024-01-01'), (2, NULL, NULL, NULL), (2, NULL, NULL, NULL), "
        "(3, '', 0.3, NULL), (4, 'y', " + Sum + ", NULL), (4, 'y', 0.3, NULL)"},
       {"typed", "every type, a key that is not the rowid",
@@ -117,7 +117,7 @@ const std::vector<TableSpec>& Tables() {
         {"dt", "DATE", "date", Kind::Date}, {"ts", nullptr, "timestamp", Kind::Stamp},
         {"tz", nullptr, "timestamptz", Kind::StampTz}, {"j", nullptr, "json", Kind::Json},
         {"jb", nullptr, "jsonb", Kind::Json}, {"u", "", nullptr, Kind::Any}},
-       "", ""},
+       {}, ""},
   };
   return tables;
 }
@@ -146,23 +146,24 @@ struct Figures {
 // One table: the rows it must hold, and what the grid showed of them.
 class TableRun {
  public:
-  TableRun(support::DirectSql& sql, bool postgres, const TableSpec& spec, std::mt19937& random, Figures& figures)
-      : sql_(sql), postgres_(postgres), name_(spec.name), random_(random), figures_(figures) {
+  TableRun(support::DirectSql& sql, bool postgres, const TableDesign& design, std::mt19937& random, Figures& figures)
+      : sql_(sql), postgres_(postgres), name_(design.name), random_(random), figures_(figures) {
     std::string definition;
-    for (const ColumnSpec& column : spec.columns) {
+    for (const ColumnDesign& column : design.columns) {
       const char* type = postgres ? column.postgres : column.sqlite;
       if (!type) continue;
       columns_.push_back({column.name, type, column.kind});
       definition += (definition.empty() ? "" : ", ") + Quoted(column.name) + " " + type;
     }
-    if (*spec.key) definition += std::string(", ") + spec.key;
+    std::string key;
+    for (const std::string& name : design.key) key += (key.empty() ? "" : ", ") + Quoted(name);
+    if (!key.empty()) definition += ", PRIMARY KEY (" + key + ")";
     for (std::size_t index = 0; index < columns_.size(); ++index)
       if (columns_[index].type.find("PRIMARY KEY") != std::string::npos ||
-          (*spec.key && std::string(spec.key).find(" " + columns_[index].name) != std::string::npos) ||
-          (*spec.key && std::string(spec.key).find("(" + columns_[index].name) != std::string::npos))
+          std::ranges::find(design.key, columns_[index].name) != design.key.end())
         key_.push_back(index);
     sql_.Exec("CREATE TABLE " + Quoted(name_) + " (" + definition + ")");
-    if (!spec.rows.empty()) sql_.Exec("INSERT INTO " + Quoted(name_) + " VALUES " + spec.rows);
+    if (!design.rows.empty()) sql_.Exec("INSERT INTO " + Quoted(name_) + " VALUES " + design.rows);
     if (postgres_) {  // the type a typed text is cast to, as the server names it
       for (Column& column : columns_)
         column.type = *sql_.Scalar("SELECT format_type(atttypid, atttypmod) FROM pg_attribute WHERE attrelid = " +
@@ -572,9 +573,9 @@ class WriteModelTest : public QObject {
     try {
       support::DirectSql sql(source);
       std::vector<std::unique_ptr<TableRun>> tables;
-      for (const TableSpec& spec : Tables()) {
-        tables.push_back(std::make_unique<TableRun>(sql, postgres, spec, random, figures));
-        shapes << QString("%1 (%2)").arg(spec.name, spec.shape);
+      for (const TableDesign& design : Tables()) {
+        tables.push_back(std::make_unique<TableRun>(sql, postgres, design, random, figures));
+        shapes << QString("%1 (%2)").arg(design.name, design.shape);
       }
       ui::DataGrid grid;
       QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);

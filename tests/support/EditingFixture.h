@@ -5,6 +5,7 @@
 // edits committed through the grid's own editor, and exact snapshots of a
 // table to prove that nothing else changed.
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -72,6 +73,9 @@ inline void AddDrivers() {
   QTest::newRow("sqlite") << false;
   QTest::newRow("postgres") << true;
 }
+
+// The text of the last message a signal spy caught, empty when none.
+inline QString LastMessage(const QSignalSpy& spy) { return spy.isEmpty() ? QString() : spy.last().at(0).toString(); }
 
 inline QString Shown(const ui::DataGrid& grid, int row, int column) {
   return grid.model()->index(row, column).data().toString();

@@ -88,7 +88,7 @@ Recordset::OpenState& Recordset::State() const {
 std::unique_ptr<OdbcStatement> Recordset::ExecuteTableRead(OdbcConnection& connection, TableRead& read) {
   auto statement = std::make_unique<OdbcStatement>(connection);
   statement->ExecDirect(read.Query());
-  if (connection.facts().isPostgreSql() && DescribePostgresColumns(read, *statement)) {
+  if (connection.facts().isPostgreSql() && DescribePostgresColumns(read, DescribeResultShape(*statement))) {
     statement = std::make_unique<OdbcStatement>(connection);
     statement->ExecDirect(read.Query());
   }
@@ -279,8 +279,7 @@ void Recordset::CompleteColumns() {
   std::vector<ColumnInfo> columns = DescribeColumns(*state.statement);
   for (std::size_t index = 0; index < state.givenNames.size() && index < columns.size(); ++index)
     columns[index].name = state.givenNames[index];
-  // The types stay those of the first description: a column read as the
-  // server's text keeps its own type.
+  // The type facts stay those the reader's buffers were sized by.
   for (std::size_t index = 0; index < columns.size() && index < state.columns.size(); ++index) {
     columns[index].sqlType = state.columns[index].sqlType;
     columns[index].size = state.columns[index].size;

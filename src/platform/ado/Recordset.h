@@ -19,6 +19,7 @@ enum LockType { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 
 struct ColumnInfo {
   std::string name;
   int sqlType = 0;          // SQL_* data type code
+  std::string typeName;     // the data source's own name of the type
   std::size_t size = 0;     // column size
   int decimalDigits = 0;
   bool nullable = true;     // false only when the driver says SQL_NO_NULLS

@@ -40,7 +40,6 @@ bool ChangePlanner::ExactlyComparable(int column) const {
 }
 
 std::string ChangePlanner::Hidden(const StoredRow& row, int position) const {
-  if (position < 0) throw Error("The row's identity was not read, so it cannot be changed.");
   const auto at = columns_.size() + static_cast<std::size_t>(position);
   if (at >= row.size() || !row[at]) throw Error("The row's identity was not read, so it cannot be changed.");
   return *row[at];

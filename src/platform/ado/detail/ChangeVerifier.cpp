@@ -12,19 +12,6 @@
 #include "StatementRows.h"
 
 namespace ado {
-namespace {
-
-std::vector<TextRow> Query(OdbcConnection& connection, const std::string& sql, const std::string& parameter) {
-  OdbcStatement statement(connection);
-  BoundParameters parameters;
-  parameters.AddText(parameter);
-  parameters.BindTo(statement);
-  statement.ExecDirect(sql);
-  return ReadAllRows(statement);
-}
-
-}  // namespace
-
 const std::vector<std::pair<int, std::string>>& ChangeVerifier::PostgresKey(OdbcConnection& connection,
                                                                             const StoredRow& row) {
   if (postgresKey_) return *postgresKey_;
@@ -32,12 +19,12 @@ const std::vector<std::pair<int, std::string>>& ChangeVerifier::PostgresKey(Odbc
   const std::size_t oid = read_.quotedColumns.size() + TableRead::TableOid;
   if (oid < row.size() && row[oid]) {
     // The primary key's columns in key order, with their exact types.
-    const auto rows = Query(connection,
+    const auto rows = QueryRows(connection,
                             "SELECT a.attname, format_type(a.atttypid, a.atttypmod) FROM pg_index i "
                             "JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey) "
                             "WHERE i.indrelid = CAST(? AS oid) AND i.indisprimary "
                             "ORDER BY array_position(i.indkey::int2[], a.attnum)",
-                            *row[oid]);
+                            {*row[oid]});
     for (const TextRow& found : rows) {
       if (found.size() < 2 || !found[0] || !found[1]) continue;
       int column = -1;
@@ -86,11 +73,11 @@ std::pair<ChangeVerifier::Settled, std::optional<StoredRow>> ChangeVerifier::Set
     const CellChange& change) {
   // Until the old session is gone it may still commit the write (it may be
   // waiting for a lock), so nothing read before then would be the truth.
-  Query(connection, "SELECT pg_terminate_backend(CAST(? AS integer))", oldSession);
+  QueryRows(connection, "SELECT pg_terminate_backend(CAST(? AS integer))", {oldSession});
   bool gone = false;
   for (int attempt = 0; attempt < 50 && !gone; ++attempt) {
-    const auto rows = Query(connection, "SELECT count(*) FROM pg_stat_activity WHERE pid = CAST(? AS integer)",
-                            oldSession);
+    const auto rows = QueryRows(connection, "SELECT count(*) FROM pg_stat_activity WHERE pid = CAST(? AS integer)",
+                                 {oldSession});
     gone = !rows.empty() && rows[0][0] == std::optional<std::string>("0");
     if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }

@@ -47,6 +47,7 @@ std::vector<ColumnInfo> DescribeResultShape(const OdbcStatement& statement) {
     ColumnInfo info;
     info.name = TextAttribute(handle, number, SQL_DESC_NAME);
     info.sqlType = static_cast<int>(NumberAttribute(handle, number, SQL_DESC_TYPE).value_or(SQL_VARCHAR));
+    info.typeName = TextAttribute(handle, number, SQL_DESC_TYPE_NAME);
     const SQLUSMALLINT sizeField = info.isBinary() ? SQL_DESC_OCTET_LENGTH : SQL_DESC_DISPLAY_SIZE;
     info.size = static_cast<std::size_t>(std::max<SQLLEN>(NumberAttribute(handle, number, sizeField).value_or(0), 0));
     info.decimalDigits = static_cast<int>(NumberAttribute(handle, number, SQL_DESC_SCALE).value_or(0));
@@ -75,6 +76,7 @@ std::vector<ColumnInfo> DescribeColumns(const OdbcStatement& statement) {
     ColumnInfo info;
     info.name = reinterpret_cast<const char*>(name.data());
     info.sqlType = type;
+    info.typeName = TextAttribute(handle, number, SQL_DESC_TYPE_NAME);
     info.size = static_cast<std::size_t>(size);
     info.decimalDigits = digits;
     info.nullable = nullable != SQL_NO_NULLS;

@@ -2,6 +2,7 @@
 
 #include <sqlext.h>
 
+#include "BoundParameters.h"
 #include "OdbcStatement.h"
 
 namespace ado {
@@ -46,6 +47,16 @@ std::vector<TextRow> ReadAllRows(OdbcStatement& statement) {
   std::vector<TextRow> rows;
   while (auto row = ReadNextRow(statement, binary)) rows.push_back(std::move(*row));
   return rows;
+}
+
+std::vector<TextRow> QueryRows(OdbcConnection& connection, const std::string& sql,
+                               const std::vector<std::string>& parameters) {
+  OdbcStatement statement(connection);
+  BoundParameters bound;
+  for (const std::string& parameter : parameters) bound.AddText(parameter);
+  bound.BindTo(statement);
+  statement.ExecDirect(sql);
+  return ReadAllRows(statement);
 }
 
 }  // namespace ado

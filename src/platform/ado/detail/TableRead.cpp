@@ -27,12 +27,6 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::vector<TextRow> Rows(OdbcConnection& connection, const std::string& sql) {
-  OdbcStatement statement(connection);
-  statement.ExecDirect(sql);
-  return ReadAllRows(statement);
-}
-
 std::string Join(const std::vector<std::string>& parts, const std::string& separator) {
   std::string joined;
   for (const std::string& part : parts) joined += (joined.empty() ? "" : separator) + part;
@@ -93,7 +87,7 @@ std::optional<int> RowidColumn(OdbcConnection& connection, const std::string& qu
                                const std::vector<int>& key, const std::vector<std::string>& types) {
   if (key.size() != 1 || Upper(types[static_cast<std::size_t>(key[0])]) != "INTEGER") return std::nullopt;
   // index_list: seq, name, unique, origin, partial.
-  for (const TextRow& row : Rows(connection, "PRAGMA index_list(" + quotedTable + ")"))
+  for (const TextRow& row : QueryRows(connection, "PRAGMA index_list(" + quotedTable + ")"))
     if (row.size() >= 4 && row[3] && *row[3] == "pk") return std::nullopt;
   return key[0];
 }
@@ -105,7 +99,7 @@ void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
   std::vector<std::string> names;
   std::vector<std::string> types;
   std::vector<std::pair<int, int>> keyOrder;
-  for (const TextRow& row : Rows(connection, "PRAGMA table_xinfo(" + read.quotedTable + ")")) {
+  for (const TextRow& row : QueryRows(connection, "PRAGMA table_xinfo(" + read.quotedTable + ")")) {
     if (row.size() < 7 || !row[1]) continue;
     if (row[6] && *row[6] == "1") continue;
     const int index = static_cast<int>(names.size());
@@ -117,7 +111,7 @@ void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
   // table_list: schema, name, type, ncol, wr, strict. Views and virtual
   // tables have no rows of their own to find again.
   bool plainTable = false;
-  for (const TextRow& row : Rows(connection, "PRAGMA table_list(" + read.quotedTable + ")"))
+  for (const TextRow& row : QueryRows(connection, "PRAGMA table_list(" + read.quotedTable + ")"))
     if (row.size() >= 3 && row[2] && *row[2] == "table") plainTable = true;
   std::ranges::sort(keyOrder);
   for (const auto& [order, index] : keyOrder) read.key.push_back(index);
@@ -144,7 +138,7 @@ void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
   }
   if (!read.rowidName.empty()) {
     try {
-      Rows(connection, "SELECT " + read.rowidName + " FROM " + read.quotedTable + " WHERE 0");
+      QueryRows(connection, "SELECT " + read.rowidName + " FROM " + read.quotedTable + " WHERE 0");
       rowidTable = true;
     } catch (const Error&) {
       // A WITHOUT ROWID table.
@@ -178,24 +172,6 @@ bool HoldsText(const std::string& typeName) {
   static const std::set<std::string> text = {"text", "varchar", "bpchar", "char", "name", "citext",
                                              "character varying", "character"};
   return text.contains(Lower(typeName));
-}
-
-std::string TypeName(const OdbcStatement& statement, SQLUSMALLINT column) {
-  char name[128] = {};
-  SQLSMALLINT length = 0;
-  if (!SQL_SUCCEEDED(SQLColAttribute(statement.handle(), column, SQL_DESC_TYPE_NAME, name, sizeof name, &length,
-                                     nullptr)))
-    return {};
-  return name;
-}
-
-std::string ColumnName(const OdbcStatement& statement, SQLUSMALLINT column) {
-  std::vector<char> name(1024);
-  SQLSMALLINT length = 0;
-  if (!SQL_SUCCEEDED(SQLColAttribute(statement.handle(), column, SQL_DESC_NAME, name.data(),
-                                     static_cast<SQLSMALLINT>(name.size()), &length, nullptr)))
-    throw Error("The columns of the table could not be described.");
-  return name.data();
 }
 
 }  // namespace
@@ -268,21 +244,18 @@ void ResolvePlainKey(OdbcConnection& connection, TableRead& read, const std::vec
   read.unavailable.clear();
 }
 
-bool DescribePostgresColumns(TableRead& read, const OdbcStatement& executed) {
-  SQLSMALLINT count = 0;
-  executed.Check(SQLNumResultCols(executed.handle(), &count), "Reading the columns of the result");
-  const int visible = count - read.hiddenCount();
+bool DescribePostgresColumns(TableRead& read, const std::vector<ColumnInfo>& described) {
+  const std::size_t visible = described.size() - std::min(described.size(), read.hiddenColumns.size());
   bool lossy = false;
   std::vector<std::string> list;
   read.quotedColumns.clear();
   read.holdsText.clear();
-  for (int index = 0; index < visible; ++index) {
-    const auto number = static_cast<SQLUSMALLINT>(index + 1);
-    const std::string type = TypeName(executed, number);
-    const std::string quoted = QuoteIdentifier(ColumnName(executed, number));
+  for (std::size_t index = 0; index < visible; ++index) {
+    const ColumnInfo& column = described[index];
+    const std::string quoted = QuoteIdentifier(column.name);
     read.quotedColumns.push_back(quoted);
-    read.holdsText.push_back(HoldsText(type));
-    if (LosesPartOfValue(type)) {
+    read.holdsText.push_back(HoldsText(column.typeName));
+    if (LosesPartOfValue(column.typeName)) {
       lossy = true;
       list.push_back(quoted + "::text AS " + quoted);
     } else {

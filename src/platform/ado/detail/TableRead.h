@@ -69,10 +69,10 @@ TableRead PlanTableRead(OdbcConnection& connection, const std::string& table);
 // SQLite and PostgreSQL, whose rows carry their identity.
 void ResolvePlainKey(OdbcConnection& connection, TableRead& read, const std::vector<ColumnInfo>& columns);
 
-// After the first execution of a PostgreSQL read: reads the types of
-// the visible columns and, where the driver's text of a type loses part of
+// After the first execution of a PostgreSQL read, from the description of
+// its result: learns the visible columns and, where the driver's text of a type loses part of
 // the value (time zones, infinity, eras), has those columns read as the
 // server's own text. True when the query changed and must run again.
-bool DescribePostgresColumns(TableRead& read, const OdbcStatement& executed);
+bool DescribePostgresColumns(TableRead& read, const std::vector<ColumnInfo>& described);
 
 }  // namespace ado

@@ -1,12 +1,10 @@
 #include "TableWriter.h"
 
-#include <sqlext.h>
-
 #include <algorithm>
 
 #include "ChangeExecutor.h"
 #include "OdbcConnection.h"
-#include "OdbcStatement.h"
+#include "OdbcTransaction.h"
 #include "StatementRows.h"
 #include "WriteFailure.h"
 
@@ -14,9 +12,7 @@ namespace ado {
 namespace {
 
 std::string Scalar(OdbcConnection& connection, const std::string& sql) {
-  OdbcStatement statement(connection);
-  statement.ExecDirect(sql);
-  const auto rows = ReadAllRows(statement);
+  const auto rows = QueryRows(connection, sql);
   return rows.empty() || rows[0].empty() || !rows[0][0] ? std::string() : *rows[0][0];
 }
 
@@ -58,8 +54,10 @@ OdbcConnection& TableWriter::Writer() {
 std::string TableWriter::OthersCommitMark() {
   if (!readConnection_.facts().isSqlite()) return {};
   OdbcConnection& writer = Writer();
+  // The read is ended at once: an open transaction would hold a lock.
+  OdbcTransaction transaction(writer);
   const std::string mark = Scalar(writer, "PRAGMA data_version");
-  if (writer.facts().transactions) SQLEndTran(SQL_HANDLE_DBC, writer.handle(), SQL_COMMIT);
+  transaction.Commit();
   return mark;
 }
 

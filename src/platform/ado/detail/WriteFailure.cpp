@@ -74,20 +74,19 @@ void WriteFailure::RaiseChanged(RowNow now) const {
 }
 
 void WriteFailure::RaiseDeleted() const {
-  RowNow now;
-  now.deleted = true;
-  throw WriteError(Prefix() + "no row holds its key any more: someone else deleted the row, or changed its key, after "
-                              "it was read. Nothing was changed; the row is shown struck through until the table is "
-                              "opened again.",
-                   {}, std::move(now));
+  RaiseGone("no row holds its key any more: someone else deleted the row, or changed its key, after it was read.");
 }
 
 void WriteFailure::RaiseChangedOrDeleted() const {
+  RaiseGone("the row was changed or deleted by someone else after it was read; the table has no key by which to "
+            "find it again.");
+}
+
+void WriteFailure::RaiseGone(const std::string& what) const {
   RowNow now;
   now.deleted = true;
-  throw WriteError(Prefix() + "the row was changed or deleted by someone else after it was read; the table has no "
-                              "key by which to find it again. Nothing was changed; the row is shown struck through "
-                              "until the table is opened again.",
+  throw WriteError(Prefix() + what + " Nothing was changed; the row is shown struck through until the table is opened "
+                                     "again.",
                    {}, std::move(now));
 }
 

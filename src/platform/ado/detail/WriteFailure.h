@@ -45,6 +45,8 @@ class WriteFailure {
 
  private:
   std::string Prefix() const;
+  // The row is gone from where it was read; it is shown marked.
+  [[noreturn]] void RaiseGone(const std::string& what) const;
 
   std::string column_;
   std::string value_;
