@@ -85,16 +85,6 @@ Recordset::OpenState& Recordset::State() const {
   return *state_;
 }
 
-std::unique_ptr<OdbcStatement> Recordset::ExecuteTableRead(OdbcConnection& connection, TableRead& read) {
-  auto statement = std::make_unique<OdbcStatement>(connection);
-  statement->ExecDirect(read.Query());
-  if (connection.facts().isPostgreSql() && DescribePostgresColumns(read, DescribeResultShape(*statement))) {
-    statement = std::make_unique<OdbcStatement>(connection);
-    statement->ExecDirect(read.Query());
-  }
-  return statement;
-}
-
 void Recordset::Open(const std::string& source, const ConnectionPtr& activeConnection, int cursorType,
                      int lockType) {
   if (state_) throw Error("Operation is not allowed when the object is open.");
@@ -111,11 +101,9 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
   std::unique_ptr<OdbcStatement> statement;
   if (writable && !table_.empty()) {
     read = PlanTableRead(connection, table_);
-    statement = ExecuteTableRead(connection, *read);
-  } else {
-    statement = std::make_unique<OdbcStatement>(connection);
-    statement->ExecDirect(source);
   }
+  statement = std::make_unique<OdbcStatement>(connection);
+  statement->ExecDirect(read ? read->Query() : source);
   Adopt(std::move(statement), activeConnection, {}, read ? read->hiddenCount() : 0);
   state_->writable = writable;
   state_->read = std::move(read);
@@ -211,7 +199,7 @@ void Recordset::ReleaseReadLock(int editedColumn) {
   if (resumable && state.readSuspended) return;
   if (resumable) {
     const CellView rowid =
-        state.rows->cell(state.rows->rowCount() - 1, state.visibleColumns() + TableRead::Rowid);
+        state.rows->cell(state.rows->rowCount() - 1, state.read->rowidAt);
     if (!rowid.isNull) {
       state.resumeAfter = std::stoll(std::string(rowid.text));
       SuspendRead();
@@ -333,7 +321,7 @@ CellView Recordset::cell(std::size_t row, int column) const {
   const OpenState& state = State();
   const CellView view = state.rows->cell(row, column);
   if (view.isNull || !state.read || column >= state.visibleColumns() || !state.read->hasStorageMarks()) return view;
-  const CellView marks = state.rows->cell(row, state.visibleColumns() + state.read->storageMarks());
+  const CellView marks = state.rows->cell(row, state.read->marksAt);
   if (marks.isNull || marks.text.empty()) return view;
   const auto key = std::make_pair(row, column);
   if (auto found = state.exactTexts.find(key); found != state.exactTexts.end()) return {false, found->second};

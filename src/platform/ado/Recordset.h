@@ -134,7 +134,6 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   OpenState& State() const;
   void Adopt(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
              const std::vector<std::string>& names, int hiddenColumns);
-  std::unique_ptr<OdbcStatement> ExecuteTableRead(OdbcConnection& connection, TableRead& read);
   void CompleteColumns();
   void CompleteColumnsBeforeClose();
   TableWriter* Writer();

@@ -20,7 +20,7 @@ Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
     // server when it fails. Its identity lets it reach one row at most.
     try {
       OdbcStatement statement(writer_);
-      statement.LimitWait(waitSeconds);
+      if (waitSeconds > 0) statement.LimitWait(waitSeconds);
       planned.parameters.BindTo(statement);
       if (statement.ExecDirect(planned.sql)) execution.returned = Rows(statement);
       execution.rowsChanged = static_cast<long>(execution.returned.size());
@@ -35,7 +35,7 @@ Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
   OdbcTransaction transaction(writer_);
   try {
     OdbcStatement statement(writer_);
-    statement.LimitWait(waitSeconds);
+    if (waitSeconds > 0) statement.LimitWait(waitSeconds);
     planned.parameters.BindTo(statement);
     execution.rowsChanged = statement.ExecDirect(planned.sql) ? statement.RowsChanged() : 0;
   } catch (const Error& error) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/ado/AdoError.h"
+#include "SqlText.h"
 #include "SqliteCellStorage.h"
 
 namespace ado {
@@ -45,12 +46,28 @@ std::string ChangePlanner::Hidden(const StoredRow& row, int position) const {
   return *row[at];
 }
 
+PostgresTuple ChangePlanner::Tuple(const StoredRow& row) const {
+  return PostgresTupleOf(Hidden(row, 0), read_.ownOid);
+}
+
+std::string ChangePlanner::Target(const StoredRow& row) const {
+  // A row of the table itself is reached through the table alone; a row of
+  // a table that inherits, or of a partition, by its table's oid as well.
+  if (read_.identity == TableRead::Identity::PostgresTuple && Tuple(row).inOwnTable) return "ONLY " + read_.quotedTable;
+  return read_.quotedTable;
+}
+
 std::string ChangePlanner::TupleMatch(const StoredRow& row, BoundParameters& parameters, bool withVersion) const {
-  parameters.AddText(Hidden(row, TableRead::TableOid));
-  parameters.AddText(Hidden(row, TableRead::Ctid));
-  std::string match = "tableoid = CAST(? AS oid) AND ctid = CAST(? AS tid)";
+  const PostgresTuple tuple = Tuple(row);
+  std::string match;
+  if (!tuple.inOwnTable) {
+    parameters.AddText(tuple.tableOid);
+    match = "tableoid = CAST(? AS oid) AND ";
+  }
+  parameters.AddText(tuple.ctid);
+  match += "ctid = CAST(? AS tid)";
   if (withVersion) {
-    parameters.AddText(Hidden(row, TableRead::Xmin));
+    parameters.AddText(tuple.xmin);
     match += " AND xmin = CAST(? AS xid)";
   }
   return match;
@@ -60,7 +77,8 @@ std::string ChangePlanner::SqliteMatch(const StoredRow& row, int column, BoundPa
   const auto index = static_cast<std::size_t>(column);
   const std::string& c = read_.quotedColumns[index];
   const std::optional<std::string>& value = row[index];
-  const std::string marks = Hidden(row, read_.storageMarks());
+  const auto marksAt = static_cast<std::size_t>(read_.marksAt);
+  const std::string marks = marksAt < row.size() && row[marksAt] ? *row[marksAt] : std::string();
   const SqliteCellStorage storage = StorageOfCell(!value, read_.usualStorage[index], marks, column);
   switch (storage.storageClass) {
     case 'n':
@@ -94,13 +112,6 @@ std::string ChangePlanner::PlainMatch(const StoredRow& row, int column, BoundPar
   return c + " = ?";
 }
 
-std::string ChangePlanner::AllOf(const std::vector<std::string>& parts, std::size_t from, std::size_t to) {
-  // A balanced tree: SQLite limits the depth of an expression.
-  if (to - from == 1) return parts[from];
-  const std::size_t middle = from + (to - from) / 2;
-  return "(" + AllOf(parts, from, middle) + " AND " + AllOf(parts, middle, to) + ")";
-}
-
 std::string ChangePlanner::PlainMatchOf(const std::string& column, const std::optional<std::string>& value,
                                         BoundParameters& parameters) {
   if (!value) return column + " IS NULL";
@@ -130,7 +141,9 @@ std::string ChangePlanner::IdentityMatch(const StoredRow& row, const std::option
         parameters.AddText(change->value);
         return read_.rowidName + " = CAST(? AS INTEGER)";
       }
-      parameters.AddText(Hidden(row, TableRead::Rowid));
+      if (static_cast<std::size_t>(read_.rowidAt) >= row.size() || !row[static_cast<std::size_t>(read_.rowidAt)])
+        throw Error("The row's identity was not read, so it cannot be changed.");
+      parameters.AddText(row[static_cast<std::size_t>(read_.rowidAt)]);
       return read_.rowidName + " = CAST(? AS INTEGER)";
     case TableRead::Identity::SqliteKey:
     case TableRead::Identity::PrimaryKey:
@@ -159,7 +172,7 @@ PlannedStatement ChangePlanner::UpdateCell(const StoredRow& original, const Cell
     planned.parameters.AddBytes(*change.value);
   else
     planned.parameters.AddText(change.value);
-  std::string sql = "UPDATE " + read_.quotedTable + " SET " + read_.quotedColumns[index] + " = ? WHERE " +
+  std::string sql = "UPDATE " + Target(original) + " SET " + read_.quotedColumns[index] + " = ? WHERE " +
                     IdentityMatch(original, std::nullopt, planned.parameters, true);
   const bool inKey = std::ranges::find(read_.key, change.column) != read_.key.end();
   // Without row versions, the row must still hold exactly what was read:
@@ -170,7 +183,7 @@ PlannedStatement ChangePlanner::UpdateCell(const StoredRow& original, const Cell
     for (int column = 0; column < static_cast<int>(columns_.size()); ++column)
       if (!columns_[static_cast<std::size_t>(column)].isBinary())
         parts.push_back(SqliteMatch(original, column, planned.parameters));
-    if (!parts.empty()) sql += " AND " + AllOf(parts, 0, parts.size());
+    if (!parts.empty()) sql += " AND " + Balanced(parts, "AND");
   } else if (read_.identity == TableRead::Identity::PrimaryKey && !inKey) {
     sql += " AND " + PlainMatch(original, change.column, planned.parameters);
   }
@@ -190,7 +203,7 @@ bool ChangePlanner::CanFindAgain() const {
 
 PlannedStatement ChangePlanner::ReadRow(const StoredRow& original, const std::optional<CellChange>& change) const {
   PlannedStatement planned;
-  planned.sql = "SELECT " + read_.SelectList() + " FROM " + read_.quotedTable + " WHERE " +
+  planned.sql = "SELECT " + read_.SelectList() + " FROM " + Target(original) + " WHERE " +
                 IdentityMatch(original, change, planned.parameters, false);
   planned.returnsRows = true;
   return planned;
@@ -202,7 +215,7 @@ std::optional<PlannedStatement> ChangePlanner::ReadRowByKey(
   PlannedStatement planned;
   // Only the table, not the physical place: a changed row has moved.
   std::string match = "tableoid = CAST(? AS oid)";
-  planned.parameters.AddText(Hidden(original, TableRead::TableOid));
+  planned.parameters.AddText(Tuple(original).tableOid);
   for (const auto& [column, type] : key) {
     const auto index = static_cast<std::size_t>(column);
     if (!original[index]) return std::nullopt;
@@ -216,7 +229,7 @@ std::optional<PlannedStatement> ChangePlanner::ReadRowByKey(
 
 PlannedStatement ChangePlanner::ReadRowVersion(const StoredRow& original) const {
   PlannedStatement planned;
-  planned.sql = "SELECT " + read_.SelectList() + " FROM " + read_.quotedTable + " WHERE " +
+  planned.sql = "SELECT " + read_.SelectList() + " FROM " + Target(original) + " WHERE " +
                 TupleMatch(original, planned.parameters, true);
   planned.returnsRows = true;
   return planned;

@@ -51,10 +51,12 @@ class ChangePlanner {
 
  private:
   std::string Hidden(const StoredRow& row, int position) const;
+  PostgresTuple Tuple(const StoredRow& row) const;
+  // What the statement names: the table, or only the table itself.
+  std::string Target(const StoredRow& row) const;
   std::string TupleMatch(const StoredRow& row, BoundParameters& parameters, bool withVersion) const;
   std::string SqliteMatch(const StoredRow& row, int column, BoundParameters& parameters) const;
   std::string PlainMatch(const StoredRow& row, int column, BoundParameters& parameters) const;
-  static std::string AllOf(const std::vector<std::string>& parts, std::size_t from, std::size_t to);
   static std::string PlainMatchOf(const std::string& column, const std::optional<std::string>& value,
                                   BoundParameters& parameters);
   // `forWrite`: the match of the write itself, rather than of a read after.

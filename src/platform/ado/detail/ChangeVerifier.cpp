@@ -16,15 +16,15 @@ const std::vector<std::pair<int, std::string>>& ChangeVerifier::PostgresKey(Odbc
                                                                             const StoredRow& row) {
   if (postgresKey_) return *postgresKey_;
   std::vector<std::pair<int, std::string>> key;
-  const std::size_t oid = read_.quotedColumns.size() + TableRead::TableOid;
-  if (oid < row.size() && row[oid]) {
+  const std::size_t hidden = read_.quotedColumns.size();
+  if (hidden < row.size() && row[hidden]) {
     // The primary key's columns in key order, with their exact types.
     const auto rows = QueryRows(connection,
                             "SELECT a.attname, format_type(a.atttypid, a.atttypmod) FROM pg_index i "
                             "JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey) "
                             "WHERE i.indrelid = CAST(? AS oid) AND i.indisprimary "
                             "ORDER BY array_position(i.indkey::int2[], a.attnum)",
-                            {*row[oid]});
+                            {PostgresTupleOf(*row[hidden], read_.ownOid).tableOid});
     for (const TextRow& found : rows) {
       if (found.size() < 2 || !found[0] || !found[1]) continue;
       int column = -1;

@@ -7,6 +7,7 @@
 
 #include "DataSourceOptions.h"
 #include "OdbcConnection.h"
+#include "SqlText.h"
 
 namespace ado {
 namespace {
@@ -16,11 +17,6 @@ std::string TextInfo(SQLHDBC connection, SQLUSMALLINT item) {
   SQLSMALLINT length = 0;
   if (!SQL_SUCCEEDED(SQLGetInfo(connection, item, text, sizeof text, &length))) return {};
   return reinterpret_cast<const char*>(text);
-}
-
-std::string Lower(std::string text) {
-  std::ranges::transform(text, text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 }  // namespace

@@ -14,15 +14,17 @@ struct ColumnInfo;
 // again exactly: the columns the user sees, then hidden columns that carry
 // the row's identity in the database's own terms.
 //
-// - PostgreSQL: the row's table (tableoid, for inheriting tables and
-//   partitions), its physical address (ctid) and its version (xmin). Any
-//   change of the row by anyone gives it a new version.
+// - PostgreSQL: the row's table (tableoid, only where other tables inherit
+//   from it or it has partitions), its physical address (ctid) and its
+//   version (xmin), in one text. Any change of the row by anyone gives it a
+//   new version. Views and foreign tables are read-only.
 // - SQLite, rowid tables: the rowid, read in rowid order.
 // - SQLite, WITHOUT ROWID tables: the primary key.
 // - SQLite, both: one text per row naming the cells whose storage class is
 //   not the one their column usually holds, and the exact value of REAL
 //   cells whose text form does not give the stored number back (see
-//   SqliteCellStorage).
+//   SqliteCellStorage); NULL where there is nothing to mark. A column that
+//   is the rowid itself (INTEGER PRIMARY KEY) is not read twice.
 // - Other drivers: the primary key the catalogue names.
 struct TableRead {
   enum class Identity { PostgresTuple, SqliteRowid, SqliteKey, PrimaryKey, None };
@@ -53,26 +55,32 @@ struct TableRead {
   // The rows after the given rowid, in the same order (SQLite rowid tables).
   std::string QueryAfter(long long rowid) const;
 
-  // Hidden column positions, counted from the first hidden column.
-  static constexpr int TableOid = 0, Ctid = 1, Xmin = 2;  // PostgreSQL
-  static constexpr int Rowid = 0;                          // SQLite rowid tables
-  int storageMarks() const;                                // SQLite: position of the marks text
-  bool hasStorageMarks() const { return identity == Identity::SqliteRowid || identity == Identity::SqliteKey; }
+  // PostgreSQL: the table's own oid; the row's identity is the one hidden
+  // column (see PostgresTupleOf).
+  std::string ownOid;
+  // SQLite: where in a row the rowid and the storage marks are (-1: not
+  // read). A marks cell that is NULL marks nothing.
+  int rowidAt = -1;
+  int marksAt = -1;
+  bool hasStorageMarks() const { return marksAt >= 0; }
 };
 
 // Learns how the named table is read. Raises Error when the data source
 // cannot describe it.
 TableRead PlanTableRead(OdbcConnection& connection, const std::string& table);
 
+// A PostgreSQL row's identity as read in its hidden column.
+struct PostgresTuple {
+  std::string tableOid;
+  std::string ctid;
+  std::string xmin;
+  bool inOwnTable = false;  // not in a table that inherits or a partition
+};
+PostgresTuple PostgresTupleOf(const std::string& text, const std::string& ownOid);
+
 // Other drivers, when the first write is prepared: the primary key the
 // catalogue names, matched to the result's columns. Does nothing for
 // SQLite and PostgreSQL, whose rows carry their identity.
 void ResolvePlainKey(OdbcConnection& connection, TableRead& read, const std::vector<ColumnInfo>& columns);
-
-// After the first execution of a PostgreSQL read, from the description of
-// its result: learns the visible columns and, where the driver's text of a type loses part of
-// the value (time zones, infinity, eras), has those columns read as the
-// server's own text. True when the query changed and must run again.
-bool DescribePostgresColumns(TableRead& read, const std::vector<ColumnInfo>& described);
 
 }  // namespace ado

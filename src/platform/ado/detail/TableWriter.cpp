@@ -43,8 +43,11 @@ OdbcConnection& TableWriter::Writer() {
   writer_ = readConnection_.OpenAnother();
   writerSession_.clear();
   if (read_.identity == TableRead::Identity::PostgresTuple) {
-    // Each write is one statement that commits itself.
-    writerSession_ = Scalar(*writer_, "SELECT pg_backend_pid()");
+    // Each write is one statement that commits itself. A wait for another
+    // session's lock is limited once for the session, which costs no round
+    // trip per write as a statement's own time limit would.
+    writerSession_ = Scalar(*writer_, "SELECT pg_backend_pid()::text, set_config('lock_timeout', '" +
+                                          std::to_string(BusyWaitSeconds) + "s', false)");
   } else if (writer_->facts().transactions) {
     writer_->SetAutocommit(false);
   }
@@ -75,7 +78,7 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
 
   OdbcConnection& writer = Writer();
   ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
-  Execution execution = executor.Write(planned, BusyWaitSeconds);
+  Execution execution = executor.Write(planned, writerSession_.empty() ? BusyWaitSeconds : 0);
 
   if (execution.failure) {
     const Error& error = *execution.failure;

@@ -1,0 +1,91 @@
+#include "TableReadPlans.h"
+
+#include <set>
+
+#include "platform/ado/AdoError.h"
+#include "platform/ado/Identifier.h"
+#include "SqlText.h"
+#include "StatementRows.h"
+#include "TableRead.h"
+
+namespace ado {
+namespace {
+
+bool LosesPartOfValue(const std::string& typeName) {
+  // The PostgreSQL driver hands these back through a date structure of its
+  // own: without the offset, with infinity as a far date, without the era.
+  static const std::set<std::string> lossy = {
+      "timestamptz", "timestamp", "date", "time", "timetz", "timestamp with time zone",
+      "timestamp without time zone", "time with time zone", "time without time zone"};
+  return lossy.contains(Lower(typeName));
+}
+
+bool HoldsText(const std::string& typeName) {
+  static const std::set<std::string> text = {"text", "varchar", "bpchar", "char", "name", "citext",
+                                             "character varying", "character"};
+  return text.contains(Lower(typeName));
+}
+
+}  // namespace
+
+void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
+  read.visibleList = "*";
+  // The relation, whether other tables inherit from it, and its columns
+  // with the type each holds at bottom (a domain's base type).
+  std::vector<TextRow> rows;
+  try {
+    rows = QueryRows(connection,
+                     "SELECT c.oid::text, c.relkind::text, c.relhassubclass::text, a.attname, "
+                     "(SELECT b.typname FROM pg_type b "
+                     "WHERE b.oid = CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END) "
+                     "FROM pg_class c LEFT JOIN pg_attribute a "
+                     "ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
+                     "LEFT JOIN pg_type t ON t.oid = a.atttypid "
+                     "WHERE c.oid = to_regclass(?) ORDER BY a.attnum",
+                     {read.quotedTable});
+  } catch (const Error&) {
+  }
+  if (rows.empty() || rows[0].size() < 5 || !rows[0][0] || !rows[0][1]) {
+    read.unavailable = "The table could not be found in the database's catalogue, so a row cannot be found again "
+                       "to change it.";
+    return;
+  }
+  bool lossy = false;
+  std::vector<std::string> list;
+  for (const TextRow& row : rows) {
+    if (!row[3]) continue;
+    const std::string quoted = QuoteIdentifier(*row[3]);
+    const std::string type = row[4].value_or("");
+    read.quotedColumns.push_back(quoted);
+    read.holdsText.push_back(HoldsText(type));
+    lossy = lossy || LosesPartOfValue(type);
+    list.push_back(LosesPartOfValue(type) ? quoted + "::text AS " + quoted : quoted);
+  }
+  if (lossy) read.visibleList = Join(list, ", ");
+  const std::string kind = *rows[0][1];
+  if (kind != "r" && kind != "p") {
+    read.unavailable = "The rows do not come from one plain table, so a row cannot be found again to change it.";
+    return;
+  }
+  read.identity = TableRead::Identity::PostgresTuple;
+  read.ownOid = *rows[0][0];
+  // One text per row: the table it lives in where other tables inherit,
+  // then its physical place and version, as "16385(0,1)742".
+  const bool inherited = rows[0][2] && (*rows[0][2] == "true" || *rows[0][2] == "1");
+  read.hiddenColumns = {std::string(inherited || kind == "p" ? "tableoid::text || " : "") + "ctid::text || xmin::text"};
+}
+
+PostgresTuple PostgresTupleOf(const std::string& text, const std::string& ownOid) {
+  const std::size_t open = text.find('(');
+  const std::size_t close = text.find(')', open == std::string::npos ? 0 : open);
+  if (open == std::string::npos || close == std::string::npos || close + 1 >= text.size())
+    throw Error("The row's identity was not read, so it cannot be changed.");
+  PostgresTuple tuple;
+  tuple.tableOid = open == 0 ? ownOid : text.substr(0, open);
+  tuple.ctid = text.substr(open, close + 1 - open);
+  tuple.xmin = text.substr(close + 1);
+  tuple.inOwnTable = !ownOid.empty() && tuple.tableOid == ownOid;
+  return tuple;
+}
+
+}  // namespace ado

@@ -1,0 +1,163 @@
+#include "TableReadPlans.h"
+
+#include <algorithm>
+#include <set>
+
+#include "platform/ado/AdoError.h"
+#include "platform/ado/Identifier.h"
+#include "SqlText.h"
+#include "StatementRows.h"
+#include "TableRead.h"
+
+namespace ado {
+namespace {
+
+// The storage class a column of the declared type holds unless a value
+// says otherwise, by SQLite's rules of column affinity.
+char UsualStorage(const std::string& declared) {
+  const std::string type = Upper(declared);
+  if (type.find("INT") != std::string::npos) return 'i';
+  if (type.find("CHAR") != std::string::npos || type.find("CLOB") != std::string::npos ||
+      type.find("TEXT") != std::string::npos)
+    return 't';
+  if (type.empty() || type.find("BLOB") != std::string::npos) return 't';
+  if (type.find("REAL") != std::string::npos || type.find("FLOA") != std::string::npos ||
+      type.find("DOUB") != std::string::npos)
+    return 'r';
+  return 'i';  // NUMERIC affinity: mostly integers and reals
+}
+
+bool TextAffinity(const std::string& declared) {
+  const std::string type = Upper(declared);
+  if (type.find("INT") != std::string::npos) return false;
+  return type.empty() || type.find("CHAR") != std::string::npos || type.find("CLOB") != std::string::npos ||
+         type.find("TEXT") != std::string::npos;
+}
+
+// The storage marks of one cell: empty when the cell holds what its column
+// usually holds, else "index:class;" and, for a REAL whose text form does
+// not give the stored number back, its exact value after the class.
+std::string CellMark(const std::string& c, std::size_t index, char usual) {
+  const std::string at = "'" + std::to_string(index) + ":";
+  std::string mark = "CASE typeof(" + c + ") WHEN 'null' THEN ''";
+  mark += " WHEN 'real' THEN CASE WHEN CAST(CAST(" + c + " AS TEXT) AS REAL) = " + c + " THEN " +
+          (usual == 'r' ? std::string("''") : at + "r;'") + " ELSE " + at + "r' || quote(" + c + ") || ';' END";
+  if (usual == 'i') mark += " WHEN 'integer' THEN ''";
+  if (usual == 't') mark += " WHEN 'text' THEN ''";
+  mark += " ELSE " + at + "' || substr(typeof(" + c + "), 1, 1) || ';' END";
+  return mark;
+}
+
+// True where the cell needs no mark; cheaper than the mark itself.
+std::string CellUsual(const std::string& c, char usual) {
+  if (usual == 'r')
+    return "(typeof(" + c + ") = 'null' OR (typeof(" + c + ") = 'real' AND CAST(CAST(" + c + " AS TEXT) AS REAL) = " +
+           c + "))";
+  return "typeof(" + c + ") IN ('null', '" + (usual == 'i' ? "integer" : "text") + "')";
+}
+
+// NULL for the rows whose cells all hold what their columns usually hold,
+// which is nearly every row; the marks of the other cells otherwise.
+std::string StorageMarks(const std::vector<std::string>& columns, const std::vector<char>& usual) {
+  std::vector<std::string> marks;
+  std::vector<std::string> usualCells;
+  for (std::size_t index = 0; index < columns.size(); ++index) {
+    marks.push_back(CellMark(columns[index], index, usual[index]));
+    usualCells.push_back(CellUsual(columns[index], usual[index]));
+  }
+  if (marks.empty()) return "NULL";
+  return "CASE WHEN " + Balanced(usualCells, "AND") + " THEN NULL ELSE " + Balanced(marks, "||") + " END";
+}
+
+// The INTEGER PRIMARY KEY column that is the rowid itself. Only a
+// single-column key declared exactly INTEGER is; "INTEGER PRIMARY KEY DESC"
+// keeps an index of origin "pk" instead.
+std::optional<int> RowidColumn(OdbcConnection& connection, const std::string& quotedTable,
+                               const std::vector<int>& key, const std::vector<std::string>& types) {
+  if (key.size() != 1 || Upper(types[static_cast<std::size_t>(key[0])]) != "INTEGER") return std::nullopt;
+  // index_list: seq, name, unique, origin, partial.
+  for (const TextRow& row : QueryRows(connection, "PRAGMA index_list(" + quotedTable + ")"))
+    if (row.size() >= 4 && row[3] && *row[3] == "pk") return std::nullopt;
+  return key[0];
+}
+
+}  // namespace
+
+void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
+  // table_xinfo: cid, name, type, notnull, dflt_value, pk, hidden. Hidden
+  // columns of virtual tables (1) are not part of SELECT *; generated
+  // columns (2, 3) are.
+  std::vector<std::string> names;
+  std::vector<std::string> types;
+  std::vector<std::pair<int, int>> keyOrder;
+  for (const TextRow& row : QueryRows(connection, "PRAGMA table_xinfo(" + read.quotedTable + ")")) {
+    if (row.size() < 7 || !row[1]) continue;
+    if (row[6] && *row[6] == "1") continue;
+    const int index = static_cast<int>(names.size());
+    names.push_back(*row[1]);
+    types.push_back(row[2].value_or(""));
+    if (row[5] && *row[5] != "0") keyOrder.emplace_back(std::stoi(*row[5]), index);
+  }
+  if (names.empty()) throw Error("The table " + read.quotedTable + " has no columns that can be read.");
+  // table_list: schema, name, type, ncol, wr, strict. Views and virtual
+  // tables have no rows of their own to find again.
+  bool plainTable = false;
+  for (const TextRow& row : QueryRows(connection, "PRAGMA table_list(" + read.quotedTable + ")"))
+    if (row.size() >= 3 && row[2] && *row[2] == "table") plainTable = true;
+  std::ranges::sort(keyOrder);
+  for (const auto& [order, index] : keyOrder) read.key.push_back(index);
+  for (std::size_t index = 0; index < names.size(); ++index) {
+    read.quotedColumns.push_back(QuoteIdentifier(names[index]));
+    read.usualStorage.push_back(UsualStorage(types[index]));
+    read.holdsText.push_back(TextAffinity(types[index]));
+  }
+  read.visibleList = Join(read.quotedColumns, ", ");
+
+  // The rowid goes by three names; a column may have taken any of them.
+  std::set<std::string> taken;
+  for (const std::string& name : names) taken.insert(Lower(name));
+  for (const char* alias : {"rowid", "_rowid_", "oid"})
+    if (!taken.contains(alias)) {
+      read.rowidName = alias;
+      break;
+    }
+  bool rowidTable = false;
+  if (!plainTable) {
+    read.identity = TableRead::Identity::None;
+    read.unavailable = "The rows do not come from one plain table, so a row cannot be found again to change it.";
+    return;
+  }
+  if (!read.rowidName.empty()) {
+    try {
+      QueryRows(connection, "SELECT " + read.rowidName + " FROM " + read.quotedTable + " WHERE 0");
+      rowidTable = true;
+    } catch (const Error&) {
+      // A WITHOUT ROWID table.
+    }
+  }
+  const std::string marks = StorageMarks(read.quotedColumns, read.usualStorage);
+  const int visible = static_cast<int>(names.size());
+  if (rowidTable) {
+    read.identity = TableRead::Identity::SqliteRowid;
+    read.orderBy = " ORDER BY " + read.rowidName;
+    read.rowidColumn = RowidColumn(connection, read.quotedTable, read.key, types);
+    // A column that is the rowid itself carries it already.
+    if (read.rowidColumn) {
+      read.rowidAt = *read.rowidColumn;
+    } else {
+      read.rowidAt = visible;
+      read.hiddenColumns.push_back(read.rowidName);
+    }
+    read.marksAt = visible + read.hiddenCount();
+    read.hiddenColumns.push_back(marks);
+  } else if (!read.key.empty()) {
+    read.identity = TableRead::Identity::SqliteKey;
+    read.marksAt = visible;
+    read.hiddenColumns = {marks};
+  } else {
+    read.identity = TableRead::Identity::None;
+    read.unavailable = "The table has neither a rowid nor a primary key, so a row cannot be found again to change it.";
+  }
+}
+
+}  // namespace ado
