@@ -19,7 +19,8 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "first") return RawFirstScreen(options);
     if (what == "scroll") return RawScrollToEnd(options);
     if (what == "tables") return RawTableList(options);
-    if (what == "edit-open" || what == "edit-loaded") return RawEdits(options);
+    if (what == "edit-open") return RawEdits(options, true);
+    if (what == "edit-loaded") return RawEdits(options, false);
   } else if (impl == "app") {
     if (what == "first") return AppFirstScreen(options);
     if (what == "scroll") return AppScrollToEnd(options);

@@ -20,7 +20,9 @@ using Metrics = std::vector<std::pair<std::string, double>>;
 Metrics RawFirstScreen(const Options& options);
 Metrics RawScrollToEnd(const Options& options);
 Metrics RawTableList(const Options& options);
-Metrics RawEdits(const Options& options);
+// With `readOpen`, a read of the table goes on between the edits and the
+// edits go to rows it has read, as in the program with its cursor open.
+Metrics RawEdits(const Options& options, bool readOpen);
 
 // The program's own recordset, grid model and grid.
 Metrics AppFirstScreen(const Options& options);

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include "Measure.h"
 #include "Random.h"
 #include "RawRows.h"
+#include "platform/ui/RecordsetModel.h"
 
 namespace bench {
 namespace {
@@ -76,7 +78,7 @@ Metrics RawTableList(const Options& options) {
   return {{"seconds", seconds}};
 }
 
-Metrics RawEdits(const Options& options) {
+Metrics RawEdits(const Options& options, bool readOpen) {
   RawConnection connection(options.dataSource);
   SQLLEN rowCount = 0;
   {
@@ -85,11 +87,31 @@ Metrics RawEdits(const Options& options) {
     SQLFetch(count.handle());
     SQLGetData(count.handle(), 1, SQL_C_SLONG, &rowCount, 0, nullptr);
   }
+  // SQLite lets no other connection write while a read is open, so there
+  // a plain program, like ours, would end its read first: no read is kept.
+  char dbms[64] = {};
+  SQLGetInfo(connection.handle(), SQL_DBMS_NAME, dbms, sizeof dbms, nullptr);
+  std::unique_ptr<RawConnection> readerConnection;
+  std::unique_ptr<RawStatement> reader;
+  std::unique_ptr<RawRows> read;
+  if (readOpen && std::string_view(dbms) != "SQLite") {
+    readerConnection = std::make_unique<RawConnection>(options.dataSource);
+    reader = std::make_unique<RawStatement>(*readerConnection);
+    Execute(*reader, SelectAll(options));
+    read = std::make_unique<RawRows>(*reader);
+  }
   Random random(7);
   std::vector<double> times;
   for (int edit = 0; edit < options.edits; ++edit) {
     std::string value = "raw " + std::to_string(getpid()) + " " + std::to_string(edit);
-    SQLINTEGER key = static_cast<SQLINTEGER>(random.Between(1, static_cast<long>(rowCount)));
+    if (read) {
+      // As many rows read between two edits as the program's grid reads.
+      const std::size_t wanted = static_cast<std::size_t>(edit + 1) * ui::RecordsetModel::FetchBlockRows;
+      while (read->rowCount() < wanted && read->ReadBlock() > 0) {
+      }
+    }
+    const long highest = read ? static_cast<long>(read->rowCount()) : static_cast<long>(rowCount);
+    SQLINTEGER key = static_cast<SQLINTEGER>(random.Between(1, highest));
     SQLLEN valueLength = static_cast<SQLLEN>(value.size()), keyLength = 0;
     const double start = Now();
     RawStatement statement(connection);

@@ -2,6 +2,8 @@
 
 #include <sqlext.h>
 
+#include <array>
+
 #include "BoundParameters.h"
 #include "OdbcStatement.h"
 
@@ -11,7 +13,9 @@ namespace {
 std::optional<std::string> ReadValue(OdbcStatement& statement, SQLUSMALLINT column, bool binary) {
   const SQLSMALLINT type = binary ? SQL_C_BINARY : SQL_C_CHAR;
   std::string value;
-  std::vector<char> chunk(16 * 1024);
+  // On the stack and not cleared: most values fit, and a write reads its
+  // row back value by value.
+  std::array<char, 4096> chunk;
   for (;;) {
     SQLLEN length = 0;
     const SQLRETURN rc = SQLGetData(statement.handle(), column, type, chunk.data(),
