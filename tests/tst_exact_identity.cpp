@@ -19,18 +19,6 @@ int RowShowing(const ui::DataGrid& grid, int column, const QString& text) {
   return -1;
 }
 
-struct Opened {
-  std::unique_ptr<ui::DataGrid> grid = std::make_unique<ui::DataGrid>();
-  std::unique_ptr<QSignalSpy> failed = std::make_unique<QSignalSpy>(grid.get(), &ui::DataGrid::writeFailed);
-};
-
-Opened Open(const QString& source, const std::string& table) {
-  Opened opened;
-  opened.grid->setDataSource(OpenTable(source, table));
-  opened.grid->show();
-  return opened;
-}
-
 }  // namespace
 
 class ExactIdentityTest : public QObject {
@@ -95,7 +83,7 @@ class ExactIdentityTest : public QObject {
     if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
     support::DirectSql sql(source);
     sql.ExecScript(setup.toStdString());
-    Opened opened = Open(source, table.toStdString());
+    OpenedGrid opened = OpenInGrid(source, table.toStdString());
     ui::DataGrid& grid = *opened.grid;
     const int row = RowShowing(grid, 0, shownFirst);
     QVERIFY2(row >= 0, qPrintable(Shown(grid, 0, 0) + " / " + Shown(grid, 1, 0)));
@@ -120,7 +108,7 @@ class ExactIdentityTest : public QObject {
         "CREATE VIEW base_view AS SELECT id, at FROM base;\n"
         "CREATE MATERIALIZED VIEW base_copy AS SELECT id, at FROM base");
     for (const char* name : {"base_view", "base_copy"}) {
-      Opened opened = Open(source, name);
+      OpenedGrid opened = OpenInGrid(source, name);
       ui::DataGrid& grid = *opened.grid;
       QSignalSpy refused(&grid, &ui::DataGrid::editRefused);
       QCOMPARE(Shown(grid, 0, 1), QString("infinity"));
@@ -143,7 +131,7 @@ class ExactIdentityTest : public QObject {
         "CREATE TABLE stamps (at timestamptz, j json, note text);\n"
         "INSERT INTO stamps VALUES ('2024-10-27 02:45:00+02', '{}', 'summer');\n"
         "INSERT INTO stamps VALUES ('2024-10-27 02:45:00+01', '[]', 'winter')");
-    Opened opened = Open(source, "stamps");
+    OpenedGrid opened = OpenInGrid(source, "stamps");
     ui::DataGrid& grid = *opened.grid;
     QCOMPARE(Shown(grid, 0, 0), QString("2024-10-27 02:45:00+02"));
     QCOMPARE(Shown(grid, 1, 0), QString("2024-10-27 02:45:00+01"));
@@ -172,7 +160,7 @@ class ExactIdentityTest : public QObject {
         "CREATE TABLE cells (id integer PRIMARY KEY, b boolean, t text, n text, raw text);\n"
         "INSERT INTO cells VALUES (1, true, 'x', NULL, 'ok')");
     if (!postgres) sql.Exec("UPDATE cells SET raw = CAST(X'C328' AS TEXT)");
-    Opened opened = Open(source, "cells");
+    OpenedGrid opened = OpenInGrid(source, "cells");
     ui::DataGrid& grid = *opened.grid;
     QVERIFY2(Commit(grid, 0, 1, ""), qPrintable(LastMessage(*opened.failed)));
     QVERIFY2(Commit(grid, 0, 2, ""), qPrintable(LastMessage(*opened.failed)));
@@ -211,7 +199,7 @@ class ExactIdentityTest : public QObject {
     support::DirectSql sql(source);
     sql.ExecScript("CREATE TABLE account (id integer PRIMARY KEY, balance " + type.toStdString() + ");\n"
                    "INSERT INTO account VALUES (1, 0.3)");
-    Opened opened = Open(source, "account");
+    OpenedGrid opened = OpenInGrid(source, "account");
     ui::DataGrid& grid = *opened.grid;
     sql.Exec("UPDATE account SET balance = " + theirs.toStdString() + " WHERE id = 1");
     const Rows changed = Snapshot(sql, postgres, "account");
@@ -238,7 +226,7 @@ class ExactIdentityTest : public QObject {
           "CREATE TABLE loose (a integer, b text);\n"
           "INSERT INTO loose VALUES (1, 'x');\n"
           "INSERT INTO loose VALUES (2, 'y')");
-      Opened opened = Open(source, "loose");
+      OpenedGrid opened = OpenInGrid(source, "loose");
       ui::DataGrid& grid = *opened.grid;
       sql.Exec("INSERT INTO loose VALUES (1, 'x')");
       QVERIFY2(Commit(grid, 0, 1, "mine"), qPrintable(LastMessage(*opened.failed)));

@@ -51,6 +51,7 @@ Form3::Form3() : ui::PageWindow(ui::Border::Sizable, 5895, 2775) {
   connect(DataGrid1, &ui::DataGrid::writeFailed, this, &Form3::ShowWriteFailure);
   connect(DataGrid1, &ui::DataGrid::editRefused, this,
           [](const QString& reason) { ui::MsgBox(reason.toStdString()); });
+  connect(DataGrid1, &ui::DataGrid::notice, this, [](const QString& message) { ui::MsgBox(message.toStdString()); });
 
   frame::SetPointerOnHover(*this, *PushButton1, ui::vbCustom);
   for (QWidget* surface : {static_cast<QWidget*>(this), static_cast<QWidget*>(Label1),

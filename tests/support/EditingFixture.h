@@ -77,6 +77,25 @@ inline void AddDrivers() {
 // The text of the last message a signal spy caught, empty when none.
 inline QString LastMessage(const QSignalSpy& spy) { return spy.isEmpty() ? QString() : spy.last().at(0).toString(); }
 
+// A table opened in a shown grid, its write failures caught, and its
+// yes/no questions answered with `answer` and kept.
+struct OpenedGrid {
+  std::unique_ptr<ui::DataGrid> grid = std::make_unique<ui::DataGrid>();
+  std::unique_ptr<QSignalSpy> failed = std::make_unique<QSignalSpy>(grid.get(), &ui::DataGrid::writeFailed);
+  std::shared_ptr<QStringList> questions = std::make_shared<QStringList>();
+};
+
+inline OpenedGrid OpenInGrid(const QString& source, const std::string& table, bool answer = true) {
+  OpenedGrid opened;
+  opened.grid->setDataSource(OpenTable(source, table));
+  opened.grid->setConfirmation([answer, questions = opened.questions](const QString& question) {
+    *questions << question;
+    return answer;
+  });
+  opened.grid->show();
+  return opened;
+}
+
 inline QString Shown(const ui::DataGrid& grid, int row, int column) {
   return grid.model()->index(row, column).data().toString();
 }

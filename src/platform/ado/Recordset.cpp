@@ -64,6 +64,11 @@ struct Recordset::OpenState {
   std::optional<TableRead> read;
   std::unique_ptr<TableWriter> writer;
   std::set<std::size_t> deletedRows;
+  // Rows added here that cannot be found again: why they cannot be changed.
+  std::map<std::size_t, std::string> rowReasons;
+  // SQLite: rowids of rows added here while the read was paused, which the
+  // read must not show again when it goes on.
+  std::vector<long long> insertedRowids;
   // Exact texts of SQLite REAL cells whose usual text loses digits.
   mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
   // A read closed before its end for a write, to go on after this rowid.
@@ -177,11 +182,13 @@ void Recordset::ResumeRead() {
     statement->ExecDirect(state.read->Query());
     state.rows = std::make_unique<RowCache>(static_cast<int>(state.columns.size()));
     state.deletedRows.clear();
+    state.rowReasons.clear();
     state.exactTexts.clear();
     ++state.generation;
   } else {
-    statement->ExecDirect(state.read->QueryAfter(state.resumeAfter));
+    statement->ExecDirect(state.read->QueryAfter(state.resumeAfter, state.insertedRowids));
   }
+  state.insertedRowids.clear();
   state.reader = std::make_unique<ResultReader>(*statement, state.columns,
                                                 state.connection->odbc().facts().blockGetData);
   state.statement = std::move(statement);
@@ -338,6 +345,14 @@ std::size_t Recordset::generation() const { return state_ ? state_->generation :
 
 bool Recordset::rowDeleted(std::size_t row) const { return state_ && state_->deletedRows.contains(row); }
 
+std::string Recordset::RowReadOnlyReason(std::size_t row) const {
+  if (!state_) return {};
+  if (state_->deletedRows.contains(row))
+    return "The row is no longer as it was read: someone else changed or deleted it. Open the table again to edit it.";
+  const auto found = state_->rowReasons.find(row);
+  return found == state_->rowReasons.end() ? std::string() : found->second;
+}
+
 std::optional<std::string> Recordset::EmptiedValue(int column) const {
   const OpenState& state = State();
   if (column < 0 || column >= fieldCount()) throw Error(NoSuchFieldMessage);
@@ -354,14 +369,8 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   if (!reason.empty()) throw Error(reason);
   OpenState& state = *state_;
   if (row >= state.rows->rowCount()) throw Error("The row to change has not been read.");
-  if (state.deletedRows.contains(row))
-    throw Error("The row is no longer as it was read: someone else changed or deleted it. Open the table again to "
-                "edit it.");
-  StoredRow original;
-  for (int index = 0; index < state.rows->columnCount(); ++index) {
-    const CellView view = state.rows->cell(row, index);
-    original.push_back(view.isNull ? std::nullopt : std::optional<std::string>(std::string(view.text)));
-  }
+  if (const std::string why = RowReadOnlyReason(row); !why.empty()) throw Error(why);
+  const StoredRow original = CachedRow(row);
   auto forget = [&] { std::erase_if(state.exactTexts, [&](const auto& entry) { return entry.first.first == row; }); };
   try {
     const StoredRow stored = Writer()->UpdateCell(original, CellChange{column, value},
@@ -376,6 +385,90 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
     if (error.now().deleted) state.deletedRows.insert(row);
     throw;
   }
+}
+
+StoredRow Recordset::CachedRow(std::size_t row) const {
+  StoredRow cells;
+  for (int index = 0; index < state_->rows->columnCount(); ++index) {
+    const CellView view = state_->rows->cell(row, index);
+    cells.push_back(view.isNull ? std::nullopt : std::optional<std::string>(std::string(view.text)));
+  }
+  return cells;
+}
+
+void Recordset::ShiftRows(std::size_t from, std::ptrdiff_t by) {
+  OpenState& state = *state_;
+  auto moved = [&](std::size_t row) { return row >= from ? static_cast<std::size_t>(static_cast<std::ptrdiff_t>(row) + by) : row; };
+  std::set<std::size_t> deleted;
+  for (std::size_t row : state.deletedRows) deleted.insert(moved(row));
+  state.deletedRows = std::move(deleted);
+  std::map<std::size_t, std::string> reasons;
+  for (auto& [row, reason] : state.rowReasons) reasons.emplace(moved(row), std::move(reason));
+  state.rowReasons = std::move(reasons);
+  std::map<std::pair<std::size_t, int>, std::string> exact;
+  for (auto& [cell, text] : state.exactTexts) exact.emplace(std::make_pair(moved(cell.first), cell.second), std::move(text));
+  state.exactTexts = std::move(exact);
+}
+
+void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
+  RequireOpen();
+  OpenState& state = *state_;
+  TableWriter* writer = Writer();
+  if (!writer) throw Error(ReadOnlyRecordsetMessage);
+  std::vector<StoredRow> originals;
+  std::vector<std::string> labels;
+  for (std::size_t row : rows) {
+    if (row >= state.rows->rowCount()) throw Error("The row to delete has not been read.");
+    if (const std::string why = RowReadOnlyReason(row); !why.empty())
+      throw Error("Row " + std::to_string(row + 1) + " cannot be deleted: " + why);
+    originals.push_back(CachedRow(row));
+    labels.push_back("row " + std::to_string(row + 1));
+  }
+  try {
+    writer->DeleteRows(originals, labels, [this] { ReleaseReadLock(-1); });
+  } catch (const WriteError& error) {
+    const std::size_t row = rows.at(error.failedRow());
+    if (error.now().row) state.rows->ReplaceRow(row, *error.now().row);
+    if (error.now().deleted) state.deletedRows.insert(row);
+    throw;
+  }
+}
+
+void Recordset::DropRows(std::size_t first, std::size_t count) {
+  RequireOpen();
+  OpenState& state = *state_;
+  state.rows->RemoveRows(first, count);
+  std::erase_if(state.deletedRows, [&](std::size_t row) { return row >= first && row < first + count; });
+  std::erase_if(state.rowReasons, [&](const auto& entry) { return entry.first >= first && entry.first < first + count; });
+  std::erase_if(state.exactTexts,
+                [&](const auto& entry) { return entry.first.first >= first && entry.first.first < first + count; });
+  ShiftRows(first + count, -static_cast<std::ptrdiff_t>(count));
+}
+
+std::string Recordset::InsertRow(std::size_t at, const std::vector<std::pair<int, std::optional<std::string>>>& cells) {
+  RequireOpen();
+  OpenState& state = *state_;
+  TableWriter* writer = Writer();
+  if (!writer) throw Error(ReadOnlyRecordsetMessage);
+  if (at > state.rows->rowCount()) throw Error("A row cannot be added there.");
+  std::vector<CellChange> changes;
+  for (const auto& [column, value] : cells) changes.push_back(CellChange{column, value});
+  const TableWriter::Inserted inserted = writer->InsertRow(changes, [this] { ReleaseReadLock(-1); });
+  if (state.readSuspended && state.read && state.read->rowidAt >= 0) {
+    const auto& rowid = inserted.row.at(static_cast<std::size_t>(state.read->rowidAt));
+    if (rowid) state.insertedRowids.push_back(std::stoll(*rowid));
+  }
+  ShiftRows(at, 1);
+  state.rows->InsertRow(at, inserted.row);
+  if (!inserted.unidentified.empty()) state.rowReasons.emplace(at, inserted.unidentified);
+  return inserted.unidentified;
+}
+
+std::string Recordset::TableReadOnlyReason() {
+  RequireOpen();
+  TableWriter* writer = Writer();
+  if (!writer) return ReadOnlyRecordsetMessage;
+  return writer->read().unavailable;
 }
 
 std::string Recordset::ReadOnlyReason(int column) {

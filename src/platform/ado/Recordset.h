@@ -102,6 +102,25 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // shows them afresh then.
   std::size_t generation() const;
 
+  // The table the rows come from, as set by setTable.
+  const std::string& tableName() const { return table_; }
+  // Empty when rows can be added to and deleted from the table, otherwise
+  // why not. Prepares writes like ReadOnlyReason.
+  std::string TableReadOnlyReason();
+  // Why the row cannot be changed (gone, or added here and not found
+  // again); empty when it can.
+  std::string RowReadOnlyReason(std::size_t row) const;
+  // Deletes cached rows from the database, exactly as they were read, all
+  // or none; they stay cached until DropRows. Raises WriteError (with
+  // failedRow() the index into `rows` of the row that stopped it, which
+  // then shows what the database holds) when nothing was deleted.
+  void DeleteRows(const std::vector<std::size_t>& rows);
+  void DropRows(std::size_t first, std::size_t count);
+  // Adds a row with the given cells (column, value) and the database's
+  // defaults for the rest, and puts it in the cache before row `at` as the
+  // database stored it. Returns why it cannot be changed, empty when it
+  // can. Raises WriteError when the database refused it.
+  std::string InsertRow(std::size_t at, const std::vector<std::pair<int, std::optional<std::string>>>& cells);
   // Writes one cell of a cached row to the database: exactly that row, as
   // it was read, or nothing (see TableWriter). On success the cached row is
   // replaced by what the database stored. Raises Error (and leaves the cache
@@ -144,6 +163,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // closes the read where it can be resumed exactly, else reads it to the end.
   void ReleaseReadLock(int editedColumn);
   void SuspendRead();
+  std::vector<std::optional<std::string>> CachedRow(std::size_t row) const;
+  // Moves the per-row marks of rows from `from` on by `by` rows.
+  void ShiftRows(std::size_t from, std::ptrdiff_t by);
   void ResumeRead();
 
   std::string table_;

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <algorithm>
 #include <map>
 
@@ -18,6 +19,8 @@ namespace {
 
 // Sets the current cell to NULL.
 const QKeySequence kSetNullShortcut(Qt::CTRL | Qt::Key_0);
+const QKeySequence kAddRowShortcut(Qt::CTRL | Qt::Key_Insert);
+const QKeySequence kDeleteRowsShortcut(Qt::Key_Delete);
 
 }  // namespace
 
@@ -42,6 +45,7 @@ void DataGrid::setDataSource(ado::RecordsetPtr source) {
   connect(model_.get(), &RecordsetModel::writeFailed, this, &DataGrid::writeFailed);
   connect(model_.get(), &RecordsetModel::fetchFailed, this, &DataGrid::writeFailed);
   connect(model_.get(), &RecordsetModel::writeFailed, this, [this] { lastWriteFailed_ = true; });
+  connect(model_.get(), &RecordsetModel::notice, this, &DataGrid::notice);
   setModel(model_.get());
   if (model_->canFetchMore({})) model_->fetchMore({});
 }
@@ -51,13 +55,68 @@ ado::RecordsetPtr DataGrid::dataSource() const {
 }
 
 bool DataGrid::commitPendingEdit() {
-  if (state() != QAbstractItemView::EditingState) return true;
-  QWidget* editor = indexWidget(currentIndex());
-  if (!editor) return true;
   lastWriteFailed_ = false;
-  commitData(editor);
-  closeEditor(editor, QAbstractItemDelegate::NoHint);
-  return !lastWriteFailed_;
+  if (state() == QAbstractItemView::EditingState) {
+    if (QWidget* editor = indexWidget(currentIndex())) {
+      commitData(editor);
+      closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+  }
+  if (lastWriteFailed_) return false;
+  return !model_ || model_->storeNewRow();
+}
+
+void DataGrid::addRow() {
+  if (!model_ || !commitPendingEdit()) return;
+  const int below = currentIndex().isValid() ? currentIndex().row() : model_->rowCount() - 1;
+  if (!model_->openNewRow(below)) return;
+  const int row = model_->newRowIndex();
+  setCurrentIndex(model_->index(row, std::max(0, currentIndex().column())));
+  scrollTo(currentIndex());
+}
+
+QList<int> DataGrid::selectedWholeRows() const {
+  QList<int> rows;
+  if (!selectionModel()) return rows;
+  for (const QModelIndex& index : selectionModel()->selectedRows()) rows << index.row();
+  return rows;
+}
+
+bool DataGrid::confirm(const QString& question) {
+  if (confirm_) return confirm_(question);
+  return QMessageBox::question(this, QString(), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
+void DataGrid::deleteSelectedRows() {
+  const QList<int> rows = selectedWholeRows();
+  if (!model_ || rows.isEmpty()) {
+    emit editRefused(QStringLiteral("Select whole rows (click their row headers) to delete them."));
+    return;
+  }
+  if (!commitPendingEdit()) return;
+  const QString question = rows.size() == 1
+                               ? QStringLiteral("Delete 1 row from the table \"%1\"?").arg(model_->tableName())
+                               : QStringLiteral("Delete %1 rows from the table \"%2\"?").arg(rows.size()).arg(model_->tableName());
+  if (!confirm(question)) return;
+  const int current = currentIndex().isValid() ? rows.first() : 0;
+  if (model_->deleteRows(rows)) {
+    clearSelection();
+    if (model_->rowCount() > 0)
+      setCurrentIndex(model_->index(std::min(current, model_->rowCount() - 1), std::max(0, currentIndex().column())));
+  }
+}
+
+void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTableView::currentChanged(current, previous);
+  // Leaving a new row stores it; refused, it stays new and current.
+  if (!model_ || !previous.isValid() || !model_->isNewRow(previous.row()) || current.row() == previous.row()) return;
+  const int stay = previous.row();
+  const int column = previous.column();
+  if (!model_->storeNewRow())
+    QMetaObject::invokeMethod(this, [this, stay, column] {
+      if (model_ && model_->isNewRow(stay)) setCurrentIndex(model_->index(stay, column));
+    }, Qt::QueuedConnection);
 }
 
 void DataGrid::setCurrentCellToNull() {
@@ -114,12 +173,32 @@ bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
 }
 
 void DataGrid::keyPressEvent(QKeyEvent* event) {
+  const QKeySequence pressed(event->keyCombination());
+  // Before Copy, whose keys include Ctrl+Insert on this platform.
+  if (pressed == kAddRowShortcut) {
+    addRow();
+    return;
+  }
   if (event->matches(QKeySequence::Copy)) {
     copySelection();
     return;
   }
-  if (QKeySequence(event->keyCombination()) == kSetNullShortcut) {
+  if (pressed == kSetNullShortcut) {
     setCurrentCellToNull();
+    return;
+  }
+  if (pressed == kDeleteRowsShortcut && state() != EditingState && !selectedWholeRows().isEmpty()) {
+    deleteSelectedRows();
+    return;
+  }
+  const bool onNewRow = model_ && model_->isNewRow(currentIndex().row());
+  if (onNewRow && state() != EditingState && event->key() == Qt::Key_Escape) {
+    model_->discardNewRow();
+    return;
+  }
+  if (onNewRow && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      event->modifiers() & Qt::ControlModifier) {
+    commitPendingEdit();
     return;
   }
   QTableView::keyPressEvent(event);
@@ -136,15 +215,27 @@ QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
 void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
   const QModelIndex index = indexAt(event->pos());
   if (!model_ || !index.isValid()) return;
-  setCurrentIndex(index);
+  // A click inside the selection keeps it, so that its rows can be deleted.
+  if (selectionModel()->isSelected(index))
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+  else
+    setCurrentIndex(index);
   QMenu menu(this);
   QAction* setNull = menu.addAction(QStringLiteral("Set to NULL"));
   setNull->setShortcut(kSetNullShortcut);
   QAction* copy = menu.addAction(QStringLiteral("Copy"));
   copy->setShortcut(QKeySequence::Copy);
+  menu.addSeparator();
+  QAction* add = menu.addAction(QStringLiteral("Add row"));
+  add->setShortcut(kAddRowShortcut);
+  QAction* remove = menu.addAction(QStringLiteral("Delete rows"));
+  remove->setShortcut(kDeleteRowsShortcut);
+  remove->setEnabled(!selectedWholeRows().isEmpty());
   QAction* chosen = menu.exec(event->globalPos());
   if (chosen == setNull) setCurrentCellToNull();
   if (chosen == copy) copySelection();
+  if (chosen == add) addRow();
+  if (chosen == remove) deleteSelectedRows();
 }
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTableView>
+#include <functional>
 #include <memory>
 
 #include "platform/ado/Recordset.h"
@@ -35,19 +36,34 @@ class DataGrid final : public QTableView {
   // Copies the selected cells as tab-separated text.
   void copySelection() const;
 
+  // Opens a new row below the current one; it is stored in one insert when
+  // the user leaves it (or commits pending edits).
+  void addRow();
+  // Deletes the rows selected whole, all or none, after one confirmation.
+  void deleteSelectedRows();
+  // Asks the user a yes/no question; tests answer it themselves.
+  using Confirmation = std::function<bool(const QString& question)>;
+  void setConfirmation(Confirmation confirm) { confirm_ = std::move(confirm); }
+
  signals:
   void writeFailed(const QString& message);
   void editRefused(const QString& reason);
+  void notice(const QString& message);
 
  protected:
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
   std::unique_ptr<RecordsetModel> model_;
+  QList<int> selectedWholeRows() const;
+  bool confirm(const QString& question);
+
   bool lastWriteFailed_ = false;
+  Confirmation confirm_;
 };
 
 }  // namespace ui

@@ -28,7 +28,12 @@ RecordsetModel::RecordsetModel(ado::RecordsetPtr recordset, QObject* parent)
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid() || !recordset_) return 0;
-  return static_cast<int>(shownRows_);
+  return static_cast<int>(shownRows_) + (newRow_ ? 1 : 0);
+}
+
+std::size_t RecordsetModel::cacheRow(int row) const {
+  const auto at = static_cast<std::size_t>(row);
+  return newRow_ && at > newRow_->at ? at - 1 : at;
 }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const {
@@ -44,7 +49,8 @@ QString RecordsetModel::displayText(const ado::CellView& cell, int column) const
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || !recordset_) return {};
-  const auto row = static_cast<std::size_t>(index.row());
+  if (isNewRow(index.row())) return newRowData(index.column(), role);
+  const std::size_t row = cacheRow(index.row());
   if (row >= shownRows_) return {};
   const ado::CellView cell = recordset_->cell(row, index.column());
   switch (role) {
@@ -73,7 +79,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || !recordset_) return {};
-  if (orientation == Qt::Vertical) return section + 1;
+  // A new row is marked until it is stored.
+  if (orientation == Qt::Vertical) return isNewRow(section) ? QVariant(QStringLiteral("*")) : QVariant(section + 1);
   if (section < 0 || section >= recordset_->fieldCount()) return {};
   return QString::fromStdString(recordset_->knownColumn(section).name);
 }
@@ -84,7 +91,7 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
   // Painting asks for the flags of every cell; what is not known yet is
   // settled when an edit starts (readOnlyReason).
   if (recordset_ && knownReadOnlyReason(index.column()).isEmpty() &&
-      !recordset_->rowDeleted(static_cast<std::size_t>(index.row())))
+      (isNewRow(index.row()) || recordset_->RowReadOnlyReason(cacheRow(index.row())).empty()))
     flags |= Qt::ItemIsEditable;
   return flags;
 }
@@ -134,9 +141,15 @@ std::optional<std::string> RecordsetModel::valueToStore(const QVariant& value, i
 
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!index.isValid() || !recordset_ || (role != Qt::EditRole && role != NullRole)) return false;
-  const auto row = static_cast<std::size_t>(index.row());
   const int column = index.column();
   const std::optional<std::string> newValue = valueToStore(value, role, column);
+  if (isNewRow(index.row())) {
+    // Kept until the row is left; then the whole row goes in one insert.
+    newRow_->cells[column] = newValue;
+    emit dataChanged(index, index);
+    return true;
+  }
+  const std::size_t row = cacheRow(index.row());
   const ado::CellView old = recordset_->cell(row, column);
   if (old.isNull == !newValue.has_value() && (!newValue || old.text == *newValue)) return true;
   try {
@@ -175,6 +188,7 @@ void RecordsetModel::fetchRows(std::size_t rows) {
     beginResetModel();
     generation_ = recordset_->generation();
     shownRows_ = std::min(recordset_->rowCount(), wanted);
+    if (newRow_) newRow_->at = std::min(newRow_->at, shownRows_);
     endResetModel();
     return;
   }
@@ -183,7 +197,8 @@ void RecordsetModel::fetchRows(std::size_t rows) {
   // Views may ask for more while rows are being announced; they get them on
   // their next request.
   announcing_ = true;
-  beginInsertRows({}, static_cast<int>(shownRows_), static_cast<int>(cached - 1));
+  const int after = newRow_ ? 1 : 0;  // a new row stays where it was opened
+  beginInsertRows({}, static_cast<int>(shownRows_) + after, static_cast<int>(cached - 1) + after);
   shownRows_ = cached;
   endInsertRows();
   announcing_ = false;

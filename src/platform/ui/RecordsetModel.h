@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -36,6 +37,20 @@ class RecordsetModel final : public QAbstractTableModel {
   // Reads every remaining row, as a jump to the last row needs.
   void fetchAll();
 
+  // A new row, opened below the given row (-1: at the top) and kept here
+  // until it is stored; false (with the reason announced) where rows cannot
+  // be added, or a new row already open could not be stored.
+  bool openNewRow(int below);
+  int newRowIndex() const { return newRow_ ? static_cast<int>(newRow_->at) : -1; }
+  bool isNewRow(int row) const { return newRow_ && static_cast<std::size_t>(row) == newRow_->at; }
+  // Stores the new row, if one is open, in one insert. False when the
+  // database refused it: the row stays new and editable.
+  bool storeNewRow();
+  void discardNewRow();
+  // Deletes the rows from the database, all or none, and from view.
+  bool deleteRows(QList<int> rows);
+  QString tableName() const;
+
   // Why the column cannot be edited (empty when it can). Asks the data
   // source what it has not told yet.
   QString readOnlyReason(int column) const;
@@ -50,8 +65,17 @@ class RecordsetModel final : public QAbstractTableModel {
   void writeFailed(const QString& message);
   // Reading further rows failed; the rows read so far stay.
   void fetchFailed(const QString& message);
+  // Something the user should know that is no failure.
+  void notice(const QString& message);
 
  private:
+  struct NewRow {
+    std::size_t at = 0;  // where it shows, and goes in the cache when stored
+    std::map<int, std::optional<std::string>> cells;
+    bool discarded = false;  // going: views moving off it must not store it
+  };
+  std::size_t cacheRow(int row) const;
+  QVariant newRowData(int column, int role) const;
   void fetchRows(std::size_t rows);
   QString displayText(const ado::CellView& cell, int column) const;
   std::optional<std::string> valueToStore(const QVariant& value, int role, int column) const;
@@ -62,6 +86,7 @@ class RecordsetModel final : public QAbstractTableModel {
   std::size_t shownRows_ = 0;  // rows the views have been told of
   std::size_t generation_ = 0;  // of the recordset's rows the views were told of
   bool announcing_ = false;
+  std::optional<NewRow> newRow_;
 };
 
 }  // namespace ui

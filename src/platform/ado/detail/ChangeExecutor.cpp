@@ -58,15 +58,69 @@ Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
   return execution;
 }
 
-std::vector<StoredRow> ChangeExecutor::Read(PlannedStatement& planned) {
+ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& planned, int waitSeconds,
+                                               PlannedStatement* readBack) {
+  Batch batch;
+  // A writer that commits each statement by itself holds off for the batch.
+  const bool wasAutocommit = writer_.autocommit();
+  if (wasAutocommit) writer_.SetAutocommit(false);
+  struct Restore {
+    OdbcConnection& writer;
+    bool on;
+    ~Restore() {
+      if (!on || !writer.isOpen()) return;
+      try {
+        writer.SetAutocommit(true);
+      } catch (const Error&) {
+      }
+    }
+  } restore{writer_, wasAutocommit};
   OdbcTransaction transaction(writer_);
+  std::size_t index = 0;
+  try {
+    for (; index < planned.size(); ++index) {
+      OdbcStatement statement(writer_);
+      if (waitSeconds > 0) statement.LimitWait(waitSeconds);
+      planned[index].parameters.BindTo(statement);
+      const bool any = statement.ExecDirect(planned[index].sql);
+      if (planned[index].returnsRows) {
+        if (any) batch.execution.returned = Rows(statement);
+        batch.execution.rowsChanged = static_cast<long>(batch.execution.returned.size());
+      } else {
+        batch.execution.rowsChanged = any ? statement.RowsChanged() : 0;
+      }
+      if (batch.execution.rowsChanged != planned[index].expectedRows) {
+        batch.failedAt = index;
+        return batch;  // rolled back by the guard
+      }
+    }
+    if (readBack) batch.readBack = Read(*readBack, false);
+  } catch (const Error& error) {
+    batch.execution.failure = error;
+    batch.failedAt = index < planned.size() ? std::optional<std::size_t>(index) : std::nullopt;
+    batch.execution.failedWhileCommitting = !transaction.enabled();
+    return batch;
+  }
+  try {
+    transaction.Commit();
+    batch.execution.stored = true;
+  } catch (const Error& error) {
+    batch.execution.failure = error;
+    batch.execution.failedWhileCommitting = true;
+  }
+  return batch;
+}
+
+std::vector<StoredRow> ChangeExecutor::Read(PlannedStatement& planned, bool ownTransaction) {
+  std::optional<OdbcTransaction> transaction;
+  if (ownTransaction) transaction.emplace(writer_);
   OdbcStatement statement(writer_);
   planned.parameters.BindTo(statement);
   statement.ExecDirect(planned.sql);
   std::vector<StoredRow> rows = Rows(statement);
   statement.Release();
   // Ends the read's transaction, which would hold a lock on some databases.
-  transaction.Commit();
+  if (transaction) transaction->Commit();
   return rows;
 }
 

@@ -29,8 +29,18 @@ class ChangeExecutor {
       : writer_(writer), binary_(std::move(binaryColumns)) {}
 
   Execution Write(PlannedStatement& planned, int waitSeconds);
+  // Several writes as one: all in one transaction, committed only when each
+  // changed exactly its expected rows; `readBack`, when given, is read in
+  // that transaction after them. `failedAt` names the write that was
+  // refused or changed other than expected; nothing is stored then.
+  struct Batch {
+    Execution execution;
+    std::optional<std::size_t> failedAt;
+    std::vector<StoredRow> readBack;
+  };
+  Batch WriteAll(std::vector<PlannedStatement>& planned, int waitSeconds, PlannedStatement* readBack = nullptr);
   // The rows a planned read finds, read in a transaction of their own.
-  std::vector<StoredRow> Read(PlannedStatement& planned);
+  std::vector<StoredRow> Read(PlannedStatement& planned, bool ownTransaction = true);
 
  private:
   std::vector<StoredRow> Rows(OdbcStatement& statement);

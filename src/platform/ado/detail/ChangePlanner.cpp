@@ -163,30 +163,97 @@ std::string ChangePlanner::IdentityMatch(const StoredRow& row, const std::option
   throw Error(read_.unavailable.empty() ? "The rows of this table cannot be found again." : read_.unavailable);
 }
 
+std::string ChangePlanner::StillAsRead(const StoredRow& original, int changedColumn,
+                                       BoundParameters& parameters) const {
+  // Without row versions, the row must still hold exactly what was read:
+  // a change by someone else is reported, never overwritten, and a rowid
+  // or key handed on to another row never leads there.
+  std::vector<std::string> parts;
+  if (read_.identity == TableRead::Identity::SqliteRowid || read_.identity == TableRead::Identity::SqliteKey) {
+    for (int column = 0; column < static_cast<int>(columns_.size()); ++column)
+      if (!columns_[static_cast<std::size_t>(column)].isBinary())
+        parts.push_back(SqliteMatch(original, column, parameters));
+  } else if (read_.identity == TableRead::Identity::PrimaryKey) {
+    // The changed cell, or for a whole row every cell that compares exactly.
+    for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {
+      const bool inKey = std::ranges::find(read_.key, column) != read_.key.end();
+      const bool wanted = changedColumn >= 0 ? column == changedColumn : ExactlyComparable(column);
+      if (wanted && !inKey) parts.push_back(PlainMatch(original, column, parameters));
+    }
+  }
+  return parts.empty() ? std::string() : " AND " + Balanced(parts, "AND");
+}
+
+void ChangePlanner::AddValue(int column, const std::optional<std::string>& value, BoundParameters& parameters) const {
+  if (columns_[static_cast<std::size_t>(column)].isBinary() && value)
+    parameters.AddBytes(*value);
+  else
+    parameters.AddText(value);
+}
+
+PlannedStatement ChangePlanner::DeleteRow(const StoredRow& original) const {
+  if (!read_.unavailable.empty()) throw Error(read_.unavailable);
+  PlannedStatement planned;
+  planned.sql = "DELETE FROM " + Target(original) + " WHERE " +
+                IdentityMatch(original, std::nullopt, planned.parameters, true);
+  planned.sql += StillAsRead(original, -1, planned.parameters);
+  return planned;
+}
+
+PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) const {
+  if (!read_.unavailable.empty()) throw Error(read_.unavailable);
+  PlannedStatement planned;
+  std::vector<std::string> names;
+  for (const CellChange& cell : cells) {
+    const std::string reason = ReadOnlyReason(cell.column);
+    if (!reason.empty()) throw Error(reason);
+    names.push_back(read_.quotedColumns[static_cast<std::size_t>(cell.column)]);
+    AddValue(cell.column, cell.value, planned.parameters);
+  }
+  planned.sql = "INSERT INTO " + read_.quotedTable;
+  if (names.empty()) {
+    planned.sql += " DEFAULT VALUES";
+  } else {
+    planned.sql += " (" + Join(names, ", ") + ") VALUES (" + Join(std::vector<std::string>(names.size(), "?"), ", ") + ")";
+  }
+  if (read_.identity == TableRead::Identity::PostgresTuple) {
+    planned.sql += " RETURNING " + read_.SelectList();
+    planned.returnsRows = true;
+  }
+  return planned;
+}
+
+std::optional<PlannedStatement> ChangePlanner::ReadInserted(const std::vector<CellChange>& cells) const {
+  PlannedStatement planned;
+  planned.returnsRows = true;
+  const std::string select = "SELECT " + read_.SelectList() + " FROM " + read_.quotedTable + " WHERE ";
+  if (read_.identity == TableRead::Identity::SqliteRowid) {
+    // On the writer, in the insert's own transaction.
+    planned.sql = select + read_.rowidName + " = last_insert_rowid()";
+    return planned;
+  }
+  if (read_.key.empty() || read_.identity == TableRead::Identity::PostgresTuple) return std::nullopt;
+  // By the key the user gave, which names one row at most.
+  std::vector<std::string> parts;
+  for (int column : read_.key) {
+    const auto given = std::ranges::find(cells, column, &CellChange::column);
+    if (given == cells.end() || !given->value) return std::nullopt;
+    parts.push_back(PlainMatchOf(read_.quotedColumns[static_cast<std::size_t>(column)], given->value,
+                                 planned.parameters));
+  }
+  planned.sql = select + Join(parts, " AND ");
+  return planned;
+}
+
 PlannedStatement ChangePlanner::UpdateCell(const StoredRow& original, const CellChange& change) const {
   const std::string reason = ReadOnlyReason(change.column);
   if (!reason.empty()) throw Error(reason);
   PlannedStatement planned;
   const auto index = static_cast<std::size_t>(change.column);
-  if (columns_[index].isBinary() && change.value)
-    planned.parameters.AddBytes(*change.value);
-  else
-    planned.parameters.AddText(change.value);
+  AddValue(change.column, change.value, planned.parameters);
   std::string sql = "UPDATE " + Target(original) + " SET " + read_.quotedColumns[index] + " = ? WHERE " +
                     IdentityMatch(original, std::nullopt, planned.parameters, true);
-  const bool inKey = std::ranges::find(read_.key, change.column) != read_.key.end();
-  // Without row versions, the row must still hold exactly what was read:
-  // a change by someone else is reported, never overwritten, and a rowid
-  // or key handed on to another row never leads there.
-  if (read_.identity == TableRead::Identity::SqliteRowid || read_.identity == TableRead::Identity::SqliteKey) {
-    std::vector<std::string> parts;
-    for (int column = 0; column < static_cast<int>(columns_.size()); ++column)
-      if (!columns_[static_cast<std::size_t>(column)].isBinary())
-        parts.push_back(SqliteMatch(original, column, planned.parameters));
-    if (!parts.empty()) sql += " AND " + Balanced(parts, "AND");
-  } else if (read_.identity == TableRead::Identity::PrimaryKey && !inKey) {
-    sql += " AND " + PlainMatch(original, change.column, planned.parameters);
-  }
+  sql += StillAsRead(original, change.column, planned.parameters);
   if (read_.identity == TableRead::Identity::PostgresTuple) {
     sql += " RETURNING " + read_.SelectList();
     planned.returnsRows = true;

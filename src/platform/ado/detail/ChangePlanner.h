@@ -35,6 +35,15 @@ class ChangePlanner {
   std::string ReadOnlyReason(int column) const;
 
   PlannedStatement UpdateCell(const StoredRow& original, const CellChange& change) const;
+  // Deletes exactly the row as it was read.
+  PlannedStatement DeleteRow(const StoredRow& original) const;
+  // A new row with the given cells and the database's defaults for the
+  // rest; on PostgreSQL it hands the stored row back.
+  PlannedStatement InsertRow(const std::vector<CellChange>& cells) const;
+  // Reads back the row just inserted, on the writer before it commits:
+  // SQLite by the rowid the insert gave, else by the key the user gave;
+  // empty where nothing names the new row for sure.
+  std::optional<PlannedStatement> ReadInserted(const std::vector<CellChange>& cells) const;
 
   // Whether a row that is no longer as read can be found again at all.
   bool CanFindAgain() const;
@@ -51,6 +60,10 @@ class ChangePlanner {
 
  private:
   std::string Hidden(const StoredRow& row, int position) const;
+  // " AND ..." what makes a write reach the row only while it holds what
+  // was read; `changedColumn` -1 for the whole row.
+  std::string StillAsRead(const StoredRow& original, int changedColumn, BoundParameters& parameters) const;
+  void AddValue(int column, const std::optional<std::string>& value, BoundParameters& parameters) const;
   PostgresTuple Tuple(const StoredRow& row) const;
   // What the statement names: the table, or only the table itself.
   std::string Target(const StoredRow& row) const;

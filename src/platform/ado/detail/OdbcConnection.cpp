@@ -51,6 +51,7 @@ void OdbcConnection::SetAutocommit(bool on) {
   const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
   CheckOdbc(SQLSetConnectAttr(handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), SQL_IS_UINTEGER),
             SQL_HANDLE_DBC, handle(), "Setting the transaction mode");
+  autocommit_ = on;
 }
 
 std::unique_ptr<OdbcConnection> OdbcConnection::OpenAnother() const {

@@ -37,6 +37,7 @@ class OdbcConnection {
   // Autocommit on (each statement commits by itself) or off (statements
   // run in a transaction until SQLEndTran).
   void SetAutocommit(bool on);
+  bool autocommit() const { return autocommit_; }
 
   // A second, independent connection to the same data source.
   std::unique_ptr<OdbcConnection> OpenAnother() const;
@@ -52,6 +53,7 @@ class OdbcConnection {
   std::shared_ptr<EnvironmentHandle> environment_;
   ConnectionHandle connection_;
   bool open_ = false;
+  bool autocommit_ = true;
   DataSourceFacts facts_;
   std::string connectionString_;
   std::vector<OdbcStatement*> statements_;

@@ -60,15 +60,11 @@ void RowCache::AbandonRow() {
   building_ = false;
 }
 
-void RowCache::ReplaceRow(std::size_t row, const std::vector<std::optional<std::string>>& cells) {
-  if (row >= rowCount() || cells.size() != static_cast<std::size_t>(columns_))
-    throw Error("The row to replace does not exist.");
-  // Builds the row at the end of the arena, then moves its cell ends into
-  // the old row's place.
-  const std::size_t base = row * static_cast<std::size_t>(columns_);
+std::uint64_t RowCache::AppendCells(const std::vector<std::optional<std::string>>& cells,
+                                    std::vector<std::uint32_t>& ends) {
+  if (cells.size() != static_cast<std::size_t>(columns_)) throw Error("The row has the wrong number of cells.");
   const std::uint64_t start = arena_.size();
   std::uint32_t offset = 0;
-  std::vector<std::uint32_t> ends;
   for (const auto& value : cells) {
     if (!value) {
       ends.push_back(offset | NullFlag);
@@ -79,8 +75,35 @@ void RowCache::ReplaceRow(std::size_t row, const std::vector<std::optional<std::
     offset += static_cast<std::uint32_t>(value->size());
     ends.push_back(offset);
   }
-  std::copy(ends.begin(), ends.end(), cellEnds_.begin() + static_cast<std::ptrdiff_t>(base));
+  return start;
+}
+
+void RowCache::ReplaceRow(std::size_t row, const std::vector<std::optional<std::string>>& cells) {
+  if (row >= rowCount()) throw Error("The row to replace does not exist.");
+  // Builds the row at the end of the arena, then moves its cell ends into
+  // the old row's place.
+  std::vector<std::uint32_t> ends;
+  const std::uint64_t start = AppendCells(cells, ends);
+  std::ranges::copy(ends, cellEnds_.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(columns_)));
   rowStarts_[row] = start;
+}
+
+void RowCache::InsertRow(std::size_t row, const std::vector<std::optional<std::string>>& cells) {
+  if (row > rowCount() || building_) throw Error("A row cannot be inserted there.");
+  std::vector<std::uint32_t> ends;
+  const std::uint64_t start = AppendCells(cells, ends);
+  cellEnds_.insert(cellEnds_.begin() + static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(columns_)),
+                   ends.begin(), ends.end());
+  rowStarts_.insert(rowStarts_.begin() + static_cast<std::ptrdiff_t>(row), start);
+}
+
+void RowCache::RemoveRows(std::size_t first, std::size_t count) {
+  if (first + count > rowCount() || building_) throw Error("The rows to remove do not exist.");
+  const auto columns = static_cast<std::size_t>(columns_);
+  rowStarts_.erase(rowStarts_.begin() + static_cast<std::ptrdiff_t>(first),
+                   rowStarts_.begin() + static_cast<std::ptrdiff_t>(first + count));
+  cellEnds_.erase(cellEnds_.begin() + static_cast<std::ptrdiff_t>(first * columns),
+                  cellEnds_.begin() + static_cast<std::ptrdiff_t>((first + count) * columns));
 }
 
 }  // namespace ado

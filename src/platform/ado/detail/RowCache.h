@@ -39,11 +39,19 @@ class RowCache {
   // Puts new contents in place of a row. The old bytes stay in the arena
   // unused; replacements are rare (one per edited cell).
   void ReplaceRow(std::size_t row, const std::vector<std::optional<std::string>>& cells);
+  // A row put before the given one (or after the last), and rows taken
+  // out; the rows after them move.
+  void InsertRow(std::size_t row, const std::vector<std::optional<std::string>>& cells);
+  void RemoveRows(std::size_t first, std::size_t count);
 
   std::size_t arenaBytes() const { return arena_.size(); }
 
  private:
   static constexpr std::uint32_t NullFlag = 0x80000000u;
+
+  // Puts the cells at the end of the arena; returns where they start and
+  // adds their ends.
+  std::uint64_t AppendCells(const std::vector<std::optional<std::string>>& cells, std::vector<std::uint32_t>& ends);
 
   int columns_;
   std::string arena_;

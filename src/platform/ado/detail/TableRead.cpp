@@ -24,9 +24,14 @@ std::string TableRead::SelectList() const {
 
 std::string TableRead::Query() const { return "SELECT " + SelectList() + " FROM " + quotedTable + orderBy; }
 
-std::string TableRead::QueryAfter(long long rowid) const {
-  return "SELECT " + SelectList() + " FROM " + quotedTable + " WHERE " + rowidName + " > " + std::to_string(rowid) +
-         orderBy;
+std::string TableRead::QueryAfter(long long rowid, const std::vector<long long>& skipped) const {
+  std::string where = rowidName + " > " + std::to_string(rowid);
+  if (!skipped.empty()) {
+    std::vector<std::string> numbers;
+    for (long long skip : skipped) numbers.push_back(std::to_string(skip));
+    where += " AND " + rowidName + " NOT IN (" + Join(numbers, ", ") + ")";
+  }
+  return "SELECT " + SelectList() + " FROM " + quotedTable + " WHERE " + where + orderBy;
 }
 
 TableRead PlanTableRead(OdbcConnection& connection, const std::string& table) {

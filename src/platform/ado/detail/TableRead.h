@@ -53,7 +53,8 @@ struct TableRead {
   std::string SelectList() const;
   std::string Query() const;
   // The rows after the given rowid, in the same order (SQLite rowid tables).
-  std::string QueryAfter(long long rowid) const;
+  // `skipped`: rowids of rows already shown that the read would meet again.
+  std::string QueryAfter(long long rowid, const std::vector<long long>& skipped = {}) const;
 
   // PostgreSQL: the table's own oid; the row's identity is the one hidden
   // column (see PostgresTupleOf).

@@ -78,7 +78,7 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
 
   OdbcConnection& writer = Writer();
   ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
-  Execution execution = executor.Write(planned, writerSession_.empty() ? BusyWaitSeconds : 0);
+  Execution execution = executor.Write(planned, WaitSeconds());
 
   if (execution.failure) {
     const Error& error = *execution.failure;
@@ -141,6 +141,75 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
   }
   if (found.fate == ChangeVerifier::Fate::Deleted) failure.RaiseDeleted();
   failure.RaiseChangedOrDeleted();
+}
+
+void TableWriter::RaiseBatchFailure(const ChangeExecutor::Batch& batch, const WriteFailure& failure,
+                                    OdbcConnection& writer, ChangeExecutor& executor, const StoredRow* original) {
+  if (batch.execution.failure) {
+    const Error& error = *batch.execution.failure;
+    if (WriteFailure::IsConnectionLost(error)) {
+      writerLost_ = true;
+      if (batch.execution.failedWhileCommitting) failure.RaiseOutcomeUnknown(error);
+    }
+    failure.Raise(error);
+  }
+  if (batch.execution.rowsChanged > 1 || !original) failure.RaiseSeveral(batch.execution.rowsChanged);
+  // No row was reached: the row is not as it was read.
+  ChangeVerifier::Found found;
+  try {
+    found = verifier_.FindAgain(writer, executor, *original);
+  } catch (const Error&) {
+  }
+  if (found.fate == ChangeVerifier::Fate::Present && found.row) failure.RaiseChanged(RowNow{found.row, false});
+  if (found.fate == ChangeVerifier::Fate::Deleted) failure.RaiseDeleted();
+  failure.RaiseChangedOrDeleted();
+}
+
+void TableWriter::DeleteRows(const std::vector<StoredRow>& originals, const std::vector<std::string>& labels,
+                             const std::function<void()>& beforeWriting) {
+  if (originals.empty()) return;
+  if (originals.size() > 1 && !readConnection_.facts().transactions)
+    throw WriteError("The data source works without transactions (NoTXN), so several rows cannot be deleted all or "
+                     "none. Nothing was deleted; delete one row at a time.",
+                     {}, {});
+  std::vector<PlannedStatement> planned;
+  for (const StoredRow& original : originals) planned.push_back(planner_.DeleteRow(original));
+  if (readConnection_.facts().readerBlocksWriters) beforeWriting();
+  OdbcConnection& writer = Writer();
+  ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
+  const ChangeExecutor::Batch batch = executor.WriteAll(planned, WaitSeconds());
+  if (batch.execution.stored) return;
+  const std::size_t at = batch.failedAt.value_or(0);
+  const std::string count = originals.size() == 1 ? std::string("The row") : std::to_string(originals.size()) + " rows";
+  const WriteFailure failure(count + " could not be deleted, because of " + labels.at(at) + ": ");
+  try {
+    RaiseBatchFailure(batch, failure, writer, executor, &originals[at]);
+  } catch (WriteError& error) {
+    error.setFailedRow(at);
+    throw;
+  }
+}
+
+TableWriter::Inserted TableWriter::InsertRow(const std::vector<CellChange>& cells,
+                                             const std::function<void()>& beforeWriting) {
+  std::vector<PlannedStatement> planned{planner_.InsertRow(cells)};
+  std::optional<PlannedStatement> readBack = planner_.ReadInserted(cells);
+  if (readConnection_.facts().readerBlocksWriters) beforeWriting();
+  OdbcConnection& writer = Writer();
+  ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
+  const ChangeExecutor::Batch batch = executor.WriteAll(planned, WaitSeconds(), readBack ? &*readBack : nullptr);
+  if (!batch.execution.stored)
+    RaiseBatchFailure(batch, WriteFailure("The new row could not be added: "), writer, executor, nullptr);
+  const std::vector<StoredRow>& rows = batch.execution.returned.empty() ? batch.readBack : batch.execution.returned;
+  if (rows.size() == 1) return {rows.front(), {}};
+  // Stored, but nothing names it for sure: shown as typed.
+  Inserted inserted;
+  inserted.row.assign(columns_.size() + static_cast<std::size_t>(read_.hiddenCount()), std::nullopt);
+  for (const CellChange& cell : cells) inserted.row[static_cast<std::size_t>(cell.column)] = cell.value;
+  inserted.unidentified =
+      "The new row was added, but nothing names it for sure (no key was given), so it is shown as typed and cannot be "
+      "changed until the table is opened again.";
+  return inserted;
 }
 
 }  // namespace ado

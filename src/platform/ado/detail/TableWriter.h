@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "ChangeExecutor.h"
 #include "ChangePlanner.h"
 #include "ChangeVerifier.h"
 #include "StoredRow.h"
 #include "TableRead.h"
+#include "WriteFailure.h"
 
 namespace ado {
 
@@ -36,6 +38,21 @@ class TableWriter {
   StoredRow UpdateCell(const StoredRow& original, const CellChange& change,
                        const std::function<void()>& beforeWriting);
 
+  // Deletes the rows exactly as they were read, all or none. `labels` name
+  // each row in messages ("row 12"). Raises WriteError about the first row
+  // that stopped it (failedRow(), an index into `originals`).
+  void DeleteRows(const std::vector<StoredRow>& originals, const std::vector<std::string>& labels,
+                  const std::function<void()>& beforeWriting);
+
+  // Adds a row with the given cells and the database's defaults for the
+  // rest, and reads it back as stored. Raises WriteError when it is
+  // refused; nothing is added then.
+  struct Inserted {
+    StoredRow row;
+    std::string unidentified;  // why the row cannot be found again, if so
+  };
+  Inserted InsertRow(const std::vector<CellChange>& cells, const std::function<void()>& beforeWriting);
+
   // SQLite: a mark that changes whenever a connection other than the
   // writer commits (PRAGMA data_version as the writer sees it); our own
   // writes leave it. Empty elsewhere.
@@ -46,6 +63,11 @@ class TableWriter {
 
  private:
   OdbcConnection& Writer();
+  int WaitSeconds() const { return writerSession_.empty() ? BusyWaitSeconds : 0; }
+  // Raises the message of a write of several rows or a new row that did not
+  // go through.
+  [[noreturn]] void RaiseBatchFailure(const ChangeExecutor::Batch& batch, const WriteFailure& failure,
+                                      OdbcConnection& writer, ChangeExecutor& executor, const StoredRow* original);
   StoredRow Write(const StoredRow& original, const CellChange& change, const std::function<void()>& beforeWriting,
                   int retriesLeft);
 

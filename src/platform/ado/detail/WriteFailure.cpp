@@ -18,11 +18,9 @@ std::string Shown(const std::optional<std::string>& value) {
 }  // namespace
 
 WriteFailure::WriteFailure(std::string column, const std::optional<std::string>& value)
-    : column_(std::move(column)), value_(Shown(value)) {}
+    : prefix_("The value of column \"" + column + "\" could not be set to " + Shown(value) + ": ") {}
 
-std::string WriteFailure::Prefix() const {
-  return "The value of column \"" + column_ + "\" could not be set to " + value_ + ": ";
-}
+std::string WriteFailure::Prefix() const { return prefix_; }
 
 bool WriteFailure::IsBusy(const Error& error) {
   const std::string& state = error.sqlState();

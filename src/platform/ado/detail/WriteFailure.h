@@ -15,9 +15,13 @@ class WriteError : public Error {
   WriteError(const std::string& message, std::string sqlState, RowNow now)
       : Error(message, std::move(sqlState)), now_(std::move(now)) {}
   const RowNow& now() const { return now_; }
+  // Of several rows written as one, the one this is about.
+  std::size_t failedRow() const { return failedRow_; }
+  void setFailedRow(std::size_t row) { failedRow_ = row; }
 
  private:
   RowNow now_;
+  std::size_t failedRow_ = 0;
 };
 
 // The messages of a failed cell write, naming the column and the value.
@@ -25,6 +29,8 @@ class WriteError : public Error {
 class WriteFailure {
  public:
   WriteFailure(std::string column, const std::optional<std::string>& value);
+  // Messages that begin with `prefix` ("Row 3 could not be deleted: ").
+  explicit WriteFailure(std::string prefix) : prefix_(std::move(prefix)) {}
 
   static bool IsBusy(const Error& error);
   static bool IsConnectionLost(const Error& error);
@@ -48,8 +54,7 @@ class WriteFailure {
   // The row is gone from where it was read; it is shown marked.
   [[noreturn]] void RaiseGone(const std::string& what) const;
 
-  std::string column_;
-  std::string value_;
+  std::string prefix_;
 };
 
 }  // namespace ado

@@ -1,0 +1,121 @@
+// Rows added and deleted through the model.
+#include <QBrush>
+#include <QColor>
+#include <algorithm>
+
+#include "RecordsetModel.h"
+#include "platform/ado/AdoError.h"
+
+namespace ui {
+
+QString RecordsetModel::tableName() const {
+  return recordset_ ? QString::fromStdString(recordset_->tableName()) : QString();
+}
+
+QVariant RecordsetModel::newRowData(int column, int role) const {
+  const auto found = newRow_->cells.find(column);
+  const bool given = found != newRow_->cells.end();
+  switch (role) {
+    case Qt::DisplayRole:
+      // What is not given is the database's to choose.
+      if (!given) return QString();
+      return found->second ? QString::fromStdString(*found->second) : QStringLiteral("NULL");
+    case Qt::EditRole:
+      return given && found->second ? QString::fromStdString(*found->second) : QString();
+    case NullRole:
+      return given && !found->second;
+    case Qt::ForegroundRole:
+      return given && !found->second ? QVariant(QBrush(QColor(Qt::gray))) : QVariant();
+    default:
+      return {};
+  }
+}
+
+bool RecordsetModel::openNewRow(int below) {
+  if (!recordset_ || !storeNewRow()) return false;
+  try {
+    if (const std::string reason = recordset_->TableReadOnlyReason(); !reason.empty()) {
+      emit writeFailed(QStringLiteral("No row can be added: ") + QString::fromStdString(reason));
+      return false;
+    }
+  } catch (const std::exception& failure) {
+    emit writeFailed(QString::fromUtf8(failure.what()));
+    return false;
+  }
+  const std::size_t at = below < 0 ? 0 : std::min(cacheRow(below) + 1, shownRows_);
+  beginInsertRows({}, static_cast<int>(at), static_cast<int>(at));
+  newRow_ = NewRow{at, {}};
+  endInsertRows();
+  return true;
+}
+
+bool RecordsetModel::storeNewRow() {
+  if (!newRow_ || newRow_->discarded) return true;
+  std::vector<std::pair<int, std::optional<std::string>>> cells(newRow_->cells.begin(), newRow_->cells.end());
+  std::string unidentified;
+  try {
+    unidentified = recordset_->InsertRow(newRow_->at, cells);
+  } catch (const std::exception& failure) {
+    emit writeFailed(QString::fromUtf8(failure.what()));
+    return false;
+  }
+  // The row shown is now the one the database stored, where it was opened.
+  const int row = static_cast<int>(newRow_->at);
+  newRow_.reset();
+  ++shownRows_;
+  emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+  emit headerDataChanged(Qt::Vertical, row, rowCount() - 1);
+  if (!unidentified.empty()) emit notice(QString::fromStdString(unidentified));
+  return true;
+}
+
+void RecordsetModel::discardNewRow() {
+  if (!newRow_) return;
+  const int row = static_cast<int>(newRow_->at);
+  newRow_->discarded = true;
+  beginRemoveRows({}, row, row);
+  newRow_.reset();
+  endRemoveRows();
+}
+
+bool RecordsetModel::deleteRows(QList<int> rows) {
+  if (!recordset_ || rows.isEmpty()) return true;
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  // A new row not stored yet is only let go; the others go in one delete.
+  if (newRow_ && rows.contains(static_cast<int>(newRow_->at))) {
+    rows.removeAll(static_cast<int>(newRow_->at));
+    for (int& row : rows)
+      if (row > static_cast<int>(newRow_->at)) --row;
+    discardNewRow();
+  }
+  if (rows.isEmpty()) return true;
+  if (!storeNewRow()) return false;
+  std::vector<std::size_t> cached;
+  for (int row : rows) cached.push_back(cacheRow(row));
+  try {
+    recordset_->DeleteRows(cached);
+  } catch (const std::exception& failure) {
+    // The row that stopped it shows what the database holds.
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    emit writeFailed(QString::fromUtf8(failure.what()));
+    return false;
+  }
+  // From the last run of rows to the first, so that each run's place holds.
+  for (std::size_t end = cached.size(); end > 0;) {
+    std::size_t begin = end - 1;
+    while (begin > 0 && cached[begin - 1] + 1 == cached[begin]) --begin;
+    const std::size_t first = cached[begin], count = end - begin;
+    const int shownFirst = static_cast<int>(first) + (newRow_ && first >= newRow_->at ? 1 : 0);
+    beginRemoveRows({}, shownFirst, shownFirst + static_cast<int>(count) - 1);
+    recordset_->DropRows(first, count);
+    shownRows_ -= count;
+    if (newRow_ && newRow_->at > first) newRow_->at -= std::min(count, newRow_->at - first);
+    endRemoveRows();
+    end = begin;
+  }
+  emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+  return true;
+}
+
+}  // namespace ui

@@ -1,0 +1,171 @@
+// Rows added and deleted through the grid: a new row goes in as one insert
+// when it is left and shows what the database stored; deleted rows go all
+// or none, never over a change by someone else or a refusal.
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "platform/ui/RecordsetModel.h"
+#include "support/EditingFixture.h"
+
+using namespace reliability;
+
+namespace {
+
+// Types into a cell's editor and closes it with Enter, as a user filling a
+// row does: the row itself is not left.
+void Type(ui::DataGrid& grid, int row, int column, const QString& text) {
+  const QModelIndex index = grid.model()->index(row, column);
+  grid.setCurrentIndex(index);
+  grid.edit(index);
+  auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(index));
+  QVERIFY(editor);
+  editor->setText(text);
+  QTest::keyClick(editor, Qt::Key_Return);
+  QCoreApplication::processEvents();  // the editor closes on the next turn
+}
+
+void SelectRows(ui::DataGrid& grid, std::initializer_list<int> rows) {
+  grid.clearSelection();
+  for (int row : rows)
+    grid.selectionModel()->select(grid.model()->index(row, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QString Header(const ui::DataGrid& grid, int row) {
+  return grid.model()->headerData(row, Qt::Vertical, Qt::DisplayRole).toString();
+}
+
+}  // namespace
+
+class RowOperationsTest : public QObject {
+  Q_OBJECT
+  Sources sources_{"Rows"};
+
+  QString Fresh(bool postgres, const QStringList& options = {}) {
+    const QString source = sources_.Fresh(postgres, options);
+    if (source.isEmpty()) return source;
+    support::DirectSql sql(source);
+    sql.ExecScript(postgres ? "CREATE TABLE people (id serial PRIMARY KEY, name text NOT NULL, "
+                              "city text DEFAULT 'Oslo');\n"
+                            : "CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL, "
+                              "city TEXT DEFAULT 'Oslo');\n");
+    sql.ExecScript(
+        "INSERT INTO people (name, city) VALUES ('Ada', 'Bergen');\n"
+        "INSERT INTO people (name, city) VALUES ('Bo', 'Tromso');\n"
+        "INSERT INTO people (name, city) VALUES ('Cy', 'Molde');\n"
+        "INSERT INTO people (name, city) VALUES ('Di', 'Narvik')");
+    return source;
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(sources_.valid());
+    support::UsePrivateDataSources();
+  }
+  void cleanupTestCase() { sources_.Reset(); }
+
+  // Ctrl+Insert opens a new row below the current one; leaving it stores
+  // it in one insert with the database's defaults and auto-number, and the
+  // row then shows what was stored. A refused insert keeps the row new
+  // until it is fixed; Esc lets a new row go without a trace.
+  void aNewRowGoesInWhenLeft_data() { AddDrivers(); }
+  void aNewRowGoesInWhenLeft() {
+    QFETCH(bool, postgres);
+    const QString source = Fresh(postgres);
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    support::DirectSql sql(source);
+    OpenedGrid opened = OpenInGrid(source, "people");
+    ui::DataGrid& grid = *opened.grid;
+    grid.setCurrentIndex(grid.model()->index(0, 1));
+    QTest::keySequence(&grid, QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    QCOMPARE(grid.model()->rowCount(), 5);
+    QCOMPARE(Header(grid, 1), QString("*"));
+    QCOMPARE(grid.currentIndex().row(), 1);
+
+    // Left with the NOT NULL name empty: refused, still new.
+    grid.setCurrentIndex(grid.model()->index(3, 1));
+    QVERIFY2(LastMessage(*opened.failed).contains("new row could not be added"),
+             qPrintable(LastMessage(*opened.failed)));
+    QCOMPARE(sql.Scalar("SELECT count(*) FROM people"), Cell("4"));
+    QCOMPARE(Header(grid, 1), QString("*"));
+
+    Type(grid, 1, 1, "Eve");
+    grid.setCurrentIndex(grid.model()->index(3, 1));
+    QCOMPARE(sql.Scalar("SELECT city FROM people WHERE name = 'Eve'"), Cell("Oslo"));
+    const Cell id = sql.Scalar("SELECT id FROM people WHERE name = 'Eve'");
+    QCOMPARE(Shown(grid, 1, 0).toStdString(), *id);
+    QCOMPARE(Shown(grid, 1, 2), QString("Oslo"));
+    QCOMPARE(Header(grid, 1), QString("2"));
+    // The stored row is an ordinary row now: it can be edited.
+    QVERIFY2(Commit(grid, 1, 2, "Bodo"), qPrintable(LastMessage(*opened.failed)));
+    QCOMPARE(sql.Scalar("SELECT city FROM people WHERE name = 'Eve'"), Cell("Bodo"));
+
+    QTest::keySequence(&grid, QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    Type(grid, grid.currentIndex().row(), 1, "Gone");
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    QCOMPARE(grid.model()->rowCount(), 5);
+    QCOMPARE(sql.Scalar("SELECT count(*) FROM people WHERE name = 'Gone'"), Cell("0"));
+
+    // A new row still open when the window closes is stored.
+    QTest::keySequence(&grid, QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    Type(grid, grid.currentIndex().row(), 1, "Late");
+    QVERIFY(grid.commitPendingEdit());
+    QCOMPARE(sql.Scalar("SELECT count(*) FROM people WHERE name = 'Late'"), Cell("1"));
+  }
+
+  // Selected rows go in one transaction after one confirmation naming the
+  // count and the table. A change by someone else to one of them, or a
+  // foreign key that refuses one, deletes nothing and says which row.
+  void deletedRowsGoAllOrNone_data() { AddDrivers(); }
+  void deletedRowsGoAllOrNone() {
+    QFETCH(bool, postgres);
+    const QString source = Fresh(postgres, postgres ? QStringList{} : QStringList{"FKSupport=1"});
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    support::DirectSql sql(source);
+    sql.ExecScript("CREATE TABLE visits (person integer REFERENCES people (id), at text);\n"
+                   "INSERT INTO visits VALUES (4, 'today')");
+    OpenedGrid opened = OpenInGrid(source, "people");
+    ui::DataGrid& grid = *opened.grid;
+
+    struct Attempt {
+      std::initializer_list<int> rows;
+      const char* meanwhile;  // SQL run by someone else before the delete
+      const char* because;    // what the message says, empty when it works
+    };
+    const Attempt attempts[] = {
+        {{0, 2}, "UPDATE people SET city = 'Alta' WHERE name = 'Cy'", "row 3"},
+        {{1, 3}, "", "row 4"},  // Di still has a visit
+        {{0, 1}, "", ""},
+    };
+    for (const Attempt& attempt : attempts) {
+      if (*attempt.meanwhile) sql.Exec(attempt.meanwhile);
+      const Rows expected = Snapshot(sql, postgres, "people");
+      SelectRows(grid, attempt.rows);
+      opened.failed->clear();
+      QTest::keyClick(&grid, Qt::Key_Delete);
+      QCOMPARE(opened.questions->last(), QString("Delete 2 rows from the table \"people\"?"));
+      if (*attempt.because) {
+        QVERIFY2(LastMessage(*opened.failed).contains(attempt.because), qPrintable(LastMessage(*opened.failed)));
+        QCOMPARE(Snapshot(sql, postgres, "people"), expected);
+        QCOMPARE(grid.model()->rowCount(), 4);
+      }
+    }
+    QVERIFY2(opened.failed->isEmpty(), qPrintable(LastMessage(*opened.failed)));
+    QCOMPARE(sql.Query("SELECT name, city FROM people ORDER BY id"),
+             (Rows{{Cell("Cy"), Cell("Alta")}, {Cell("Di"), Cell("Narvik")}}));
+    // The row changed meanwhile shows what the database holds.
+    QCOMPARE(grid.model()->rowCount(), 2);
+    QCOMPARE(Shown(grid, 0, 2), QString("Alta"));
+
+    // Declined: nothing happens.
+    OpenedGrid declined = OpenInGrid(source, "people", false);
+    SelectRows(*declined.grid, {0});
+    QTest::keyClick(declined.grid.get(), Qt::Key_Delete);
+    QCOMPARE(declined.questions->last(), QString("Delete 1 row from the table \"people\"?"));
+    QCOMPARE(sql.Scalar("SELECT count(*) FROM people"), Cell("2"));
+  }
+};
+
+QTEST_MAIN(RowOperationsTest)
+#include "tst_row_operations.moc"
