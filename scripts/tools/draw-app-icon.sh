@@ -6,7 +6,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-# shellcheck source=../lib/common.sh
+# shellcheck source=scripts/lib/common.sh
 source "$root/scripts/lib/common.sh"
 ensure_packages imagemagick
 out=$root/resources/icons
