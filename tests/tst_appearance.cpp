@@ -67,6 +67,16 @@ class AppearanceTest : public QObject {
     QCOMPARE(QString::fromStdString(frame::ProgramFolder()), folder_->path());
     QCOMPARE(QString::fromStdString(frame::SkinFilePath()), folder_->path() + "/x/o.cjs");
     QCOMPARE(QString::fromStdString(frame::HandCursorFilePath()), folder_->path() + "/HAND-M.CUR");
+    // An installed program (bin/) finds the cursor in share/, unless one lies beside it.
+    const QString installed = folder_->path() + "/share/quorvane-table-desk/HAND-M.CUR";
+    QVERIFY(QDir().mkpath(folder_->path() + "/bin"));
+    QVERIFY(QDir().mkpath(folder_->path() + "/share/quorvane-table-desk"));
+    QVERIFY(testing::WriteFile(installed, "x"));
+    frame::SetProgramFolder(folder_->path().toStdString() + "/bin");
+    QCOMPARE(QString::fromStdString(frame::HandCursorFilePath()),
+             folder_->path() + "/bin/../share/quorvane-table-desk/HAND-M.CUR");
+    QVERIFY(testing::WriteFile(folder_->path() + "/bin/HAND-M.CUR", "x"));
+    QCOMPARE(QString::fromStdString(frame::HandCursorFilePath()), folder_->path() + "/bin/HAND-M.CUR");
     frame::SetProgramFolder({});
     QCOMPARE(QString::fromStdString(frame::ProgramFolder()), QCoreApplication::applicationDirPath());
   }

@@ -1,6 +1,8 @@
 // The wizard end to end on a real SQLite data source: start-up, the
 // connection page, the table chooser and the editor, with the settings file
 // in a private config folder.
+#include <QCompleter>
+#include <QStringListModel>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -120,6 +122,14 @@ class PageFlowTest : public QObject {
     form1.Text1->setFocus();
     QTest::keyClicks(form1.Text1, "S");
     QCOMPARE(StoredName(), std::string("S"));
+    // The known data sources are offered; the offer changes nothing stored.
+    QCompleter* names = form1.Text1->completer();
+    QVERIFY(names != nullptr);
+    QCOMPARE(static_cast<QStringListModel*>(names->model())->stringList(),
+             QStringList({"Empty", "Other", "Shop"}));
+    QCOMPARE(names->completionCount(), 1);
+    QCOMPARE(names->currentCompletion(), QString("Shop"));
+    QCOMPARE(form1.Text1->text(), QString("S"));
     QTest::keyClicks(form1.Text1, "h");
     QCOMPARE(StoredName(), std::string("Sh"));
     QTest::keyClicks(form1.Text1, "op");

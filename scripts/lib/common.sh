@@ -5,15 +5,32 @@
 # shellcheck disable=SC2034  # used by the scripts that source this file
 QUORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-# The Debian packages that building, running and testing need.
-QUORVANE_PACKAGES=(
-  build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-odbc
-  unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql
-  postgresql-15 sqlite3
-  fonts-liberation xvfb xauth imagemagick
-  clang libclang-rt-14-dev
+# The PostgreSQL major version that the tests, the write checks and the
+# benchmark run their throwaway server with; named here only.
+QUORVANE_PG_MAJOR=15
+
+# The Debian packages each purpose needs, one list per purpose. A script
+# installs the lists of what it does and nothing more.
+#   BUILD    compile the program (and its tests)
+#   RUN      run the program and create the demo database of scripts/start
+#   TEST     the test suite: private ODBC files for SQLite and PostgreSQL, a
+#            throwaway server, python3 for the set-up checks and the port
+#            probe, isql, and a virtual display with a real window manager
+#            (openbox's title bar is as tall as its "sans" font, DejaVu Sans,
+#            which wm_editor_frame's figures assume)
+#   PACKAGE  build the .deb, check it and start it from a throwaway root
+#   FUZZ     the libFuzzer targets, built with clang
+#   BENCH    the benchmark: the server, Qt's ODBC plugin and python3 for the
+#            summary
+QUORVANE_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools unixodbc-dev libxcb1-dev)
+QUORVANE_RUN_PACKAGES=(odbcinst libsqliteodbc sqlite3 fonts-liberation)
+QUORVANE_TEST_PACKAGES=(
+  unixodbc odbc-postgresql "postgresql-$QUORVANE_PG_MAJOR" python3
+  xvfb xauth x11-utils openbox fonts-dejavu-core
 )
+QUORVANE_PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream)
+QUORVANE_FUZZ_PACKAGES=(clang libclang-rt-14-dev cmake ninja-build qt6-base-dev)
+QUORVANE_BENCH_PACKAGES=(odbc-postgresql "postgresql-$QUORVANE_PG_MAJOR" libqt6sql6-odbc python3)
 
 say() { printf '%s\n' "$*"; }
 warn() { printf '%s\n' "$*" >&2; }
@@ -44,11 +61,11 @@ missing_packages() {
 
 _quorvane_apt_updated=0
 
-# Installs whatever of QUORVANE_PACKAGES (or the given packages) is missing.
-# apt-get update runs once, and only when something has to be installed.
+# Installs whatever of the given packages is missing. apt-get update runs
+# once, and only when something has to be installed.
 ensure_packages() {
   local wanted=("$@")
-  [ ${#wanted[@]} -gt 0 ] || wanted=("${QUORVANE_PACKAGES[@]}")
+  [ ${#wanted[@]} -gt 0 ] || return 0
   if ! command -v dpkg-query >/dev/null 2>&1; then
     warn "note: not a Debian system; make sure these are installed: ${wanted[*]}"
     return 0

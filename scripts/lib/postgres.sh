@@ -5,7 +5,7 @@
 # folder.
 # shellcheck shell=bash
 
-QUORVANE_PG_BINDIR=${QUORVANE_PG_BINDIR:-/usr/lib/postgresql/15/bin}
+QUORVANE_PG_BINDIR=${QUORVANE_PG_BINDIR:-/usr/lib/postgresql/$QUORVANE_PG_MAJOR/bin}
 QUORVANE_PG_OWNER=quorvane-pg  # the cluster's owner when we run as root
 _pg_dir=
 _pg_run=()
@@ -40,7 +40,7 @@ _pg_locale_options() {
 }
 
 pg_start() {
-  [ -x "$QUORVANE_PG_BINDIR/initdb" ] || die "PostgreSQL 15 is not installed ($QUORVANE_PG_BINDIR/initdb is missing)"
+  [ -x "$QUORVANE_PG_BINDIR/initdb" ] || die "PostgreSQL $QUORVANE_PG_MAJOR is not installed ($QUORVANE_PG_BINDIR/initdb is missing)"
   _pg_prepare_owner
   local base=${TMPDIR:-/tmp}
   [ "$(id -u)" -ne 0 ] || base=/tmp  # the owner must be able to reach it

@@ -6,6 +6,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=scripts/lib/common.sh
+source "$root/scripts/lib/common.sh"
+ensure_packages imagemagick
 out=$root/resources/icons
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -16,7 +16,9 @@ std::string ProgramFolder();
 void SetProgramFolder(const std::string& folder);  // empty: the executable's folder
 
 std::string SkinFilePath();         // program folder + "/x/o.cjs"
-std::string HandCursorFilePath();   // program folder + "/HAND-M.CUR"
+// program folder + "/HAND-M.CUR", or when only an installed copy is there,
+// program folder + "/../share/quorvane-table-desk/HAND-M.CUR"
+std::string HandCursorFilePath();
 
 // True when the path's modification time can be read; never fails.
 bool FileExists(const std::string& path);

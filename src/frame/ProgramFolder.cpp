@@ -27,6 +27,12 @@ void SetProgramFolder(const std::string& folder) { FolderOverride() = WithoutTra
 
 std::string SkinFilePath() { return ProgramFolder() + "/x/o.cjs"; }
 
-std::string HandCursorFilePath() { return ProgramFolder() + "/HAND-M.CUR"; }
+std::string HandCursorFilePath() {
+  // Beside the program in a build tree; an installed program (/usr/bin) finds
+  // it among its data (/usr/share/quorvane-table-desk).
+  const std::string beside = ProgramFolder() + "/HAND-M.CUR";
+  const std::string installed = ProgramFolder() + "/../share/quorvane-table-desk/HAND-M.CUR";
+  return !FileExists(beside) && FileExists(installed) ? installed : beside;
+}
 
 }  // namespace frame

@@ -1,6 +1,8 @@
 #include "Form1.h"
 
+#include <QCompleter>
 #include <QEvent>
+#include <QStringListModel>
 #include <QTimer>
 #include <stdexcept>
 
@@ -15,6 +17,7 @@
 #include "frame/ErrorReport.h"
 #include "frame/Settings.h"
 #include "platform/ado/Connection.h"
+#include "platform/ado/DataSourceNames.h"
 #include "platform/ui/MessageBox.h"
 
 namespace pages {
@@ -66,6 +69,10 @@ Form1::Form1() : ui::PageWindow(ui::Border::FixedSingle, 8040, 2190) {
   Text1 = new QLineEdit(Frame1);
   Text1->setFont(frame::PageFont());
   ui::PlaceInTwips(*Text1, 2040, 360, 5510, 330);
+  // Offers the known data source names; choosing one only sets the text.
+  auto* names = new QCompleter(new QStringListModel(Text1), Text1);
+  names->setCaseSensitivity(Qt::CaseInsensitive);
+  Text1->setCompleter(names);
   PushButton7 = MakePushButton(Frame1, QStringLiteral("Test Connection"), 240, 840, 3600, 405);
   PushButton6 = MakePushButton(Frame1, QStringLiteral("Help"), 3960, 840, 3600, 405);
   Label1 = MakeLabel(Frame1, QStringLiteral("Data Source Name:"), 240, 405, 1695, 255);
@@ -105,6 +112,7 @@ void Form1::Form_Load() {
     frame::SetApplicationTitle();
   });
   frame::LoadHandCursor(trap, *this);
+  OfferDataSourceNames();
   trap.Step(110, [] { frame::OfferHomePage(); });
   trap.Step(128, [&] {
     Text1->setText(QString::fromStdString(
@@ -170,8 +178,21 @@ void Form1::Text1_Change() {
   }
 }
 
+void Form1::OfferDataSourceNames() {
+  // Read at the load and anew whenever the box gets the focus: data sources
+  // may have been added meanwhile.
+  QStringList offered;
+  try {
+    for (const std::string& name : ado::DataSourceNames()) offered << QString::fromStdString(name);
+  } catch (const std::exception&) {
+    // Without the driver manager there is nothing to offer; typing still works.
+  }
+  static_cast<QStringListModel*>(Text1->completer()->model())->setStringList(offered);
+}
+
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Text1 && event->type() == QEvent::FocusIn) {
+    OfferDataSourceNames();
     Text1->selectAll();
     // A click that gave the focus would otherwise place the caret over it.
     QTimer::singleShot(0, Text1, [text = Text1] { text->selectAll(); });

@@ -39,6 +39,7 @@ class Form1 final : public ui::PageWindow {
 
  private:
   void Text1_Change();
+  void OfferDataSourceNames();
   bool eventFilter(QObject* watched, QEvent* event) override;
 
   bool movedOnAtStart_ = false;

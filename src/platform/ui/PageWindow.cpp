@@ -3,8 +3,11 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <cmath>
+
+#include "platform/ui/FrameExtentsWatcher.h"
 
 namespace ui {
 
@@ -37,6 +40,10 @@ PageWindow::PageWindow(Border border, int clientWidthTwips, int clientHeightTwip
   } else {
     resize(client);
   }
+  // New frame extents change the outer size without a resize of the client.
+  connect(new FrameExtentsWatcher(this), &FrameExtentsWatcher::extentsChanged, this, [this] {
+    if (isVisible()) Form_Resize();
+  });
 }
 
 void PageWindow::Load() {
@@ -83,9 +90,19 @@ void PageWindow::setMouseIcon(const QCursor& icon) {
   if (mousePointer_ == vbCustom) setMousePointer(vbCustom);
 }
 
-double PageWindow::outerWidthTwips() const { return PixelsToTwips(frameGeometry().width()); }
+QSize PageWindow::outerSize() const {
+  // frameGeometry() keeps the frame margins of the last move or resize event,
+  // which may be the margins from before a maximize, or none at all before the
+  // window manager framed the window. The window's own margins are the ones
+  // the window manager announced last.
+  const QWindow* window = windowHandle();
+  if (window == nullptr) return frameGeometry().size();
+  return size().grownBy(window->frameMargins());
+}
 
-double PageWindow::outerHeightTwips() const { return PixelsToTwips(frameGeometry().height()); }
+double PageWindow::outerWidthTwips() const { return PixelsToTwips(outerSize().width()); }
+
+double PageWindow::outerHeightTwips() const { return PixelsToTwips(outerSize().height()); }
 
 bool PageWindow::isMinimizedNow() const { return isMinimized(); }
 

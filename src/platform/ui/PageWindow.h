@@ -40,7 +40,9 @@ class PageWindow : public QWidget {
   void setMouseIcon(const QCursor& icon);
   bool hasMouseIcon() const { return mouseIcon_.has_value(); }
 
-  // Outer size (frame and title bar included) in twips.
+  // Outer size (frame and title bar included), as the window manager last
+  // announced its frame; the resize rules run again when that frame changes.
+  QSize outerSize() const;
   double outerWidthTwips() const;
   double outerHeightTwips() const;
   bool isMinimizedNow() const;
