@@ -1,6 +1,8 @@
 // Rows added and deleted through the grid: a new row goes in as one insert
 // when it is left and shows what the database stored; deleted rows go all
 // or none, never over a change by someone else or a refusal.
+#include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -47,9 +49,9 @@ class RowOperationsTest : public QObject {
     if (source.isEmpty()) return source;
     support::DirectSql sql(source);
     sql.ExecScript(postgres ? "CREATE TABLE people (id serial PRIMARY KEY, name text NOT NULL, "
-                              "city text DEFAULT 'Oslo');\n"
+                              "city text DEFAULT 'Oslo' CHECK (city <> 'Nowhere'));\n"
                             : "CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL, "
-                              "city TEXT DEFAULT 'Oslo');\n");
+                              "city TEXT DEFAULT 'Oslo' CHECK (city <> 'Nowhere'));\n");
     sql.ExecScript(
         "INSERT INTO people (name, city) VALUES ('Ada', 'Bergen');\n"
         "INSERT INTO people (name, city) VALUES ('Bo', 'Tromso');\n"
@@ -164,6 +166,56 @@ class RowOperationsTest : public QObject {
     QTest::keyClick(declined.grid.get(), Qt::Key_Delete);
     QCOMPARE(declined.questions->last(), QString("Delete 1 row from the table \"people\"?"));
     QCOMPARE(sql.Scalar("SELECT count(*) FROM people"), Cell("2"));
+  }
+
+  // Ctrl+V writes a block as one, quoted cells with tabs and line breaks
+  // whole; a block too wide or one refused cell writes nothing, and lines
+  // past the last row become new rows once the user agrees.
+  void pastedBlocksGoAllOrNone_data() { AddDrivers(); }
+  void pastedBlocksGoAllOrNone() {
+    QFETCH(bool, postgres);
+    const QString source = Fresh(postgres);
+    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    support::DirectSql sql(source);
+    OpenedGrid opened = OpenInGrid(source, "people");
+    ui::DataGrid& grid = *opened.grid;
+    struct Paste {
+      int row;
+      int column;
+      const char* text;
+      const char* because;  // what the message says, empty when it works
+    };
+    const Paste pastes[] = {
+        {0, 1, "Ann\tKiel\nBea\t\"Line 1\n\tLine 2\"\n", ""},
+        {0, 1, "X\tY\tZ\n", "3 columns wide"},
+        {1, 1, "Cy2\tAlta\nDi2\tNowhere\n", "row 3"},
+        {3, 1, "Dan\tRoros\nNew\t\n", ""},
+    };
+    for (const Paste& paste : pastes) {
+      const Rows before = Snapshot(sql, postgres, "people");
+      QApplication::clipboard()->setText(QString::fromUtf8(paste.text));
+      grid.setCurrentIndex(grid.model()->index(paste.row, paste.column));
+      opened.failed->clear();
+      QTest::keySequence(&grid, QKeySequence::Paste);
+      if (*paste.because) {
+        QVERIFY2(LastMessage(*opened.failed).contains(paste.because), qPrintable(LastMessage(*opened.failed)));
+        QCOMPARE(Snapshot(sql, postgres, "people"), before);
+      } else {
+        QVERIFY2(opened.failed->isEmpty(), qPrintable(LastMessage(*opened.failed)));
+      }
+    }
+    QCOMPARE(opened.questions->size(), 1);
+    QCOMPARE(opened.questions->last(),
+             QString("1 of the pasted lines go past the last row of the table \"people\". Add them as new rows?"));
+    QCOMPARE(sql.Query("SELECT name, city FROM people ORDER BY id"),
+             (Rows{{Cell("Ann"), Cell("Kiel")},
+                   {Cell("Bea"), Cell("Line 1\n\tLine 2")},
+                   {Cell("Cy"), Cell("Molde")},
+                   {Cell("Dan"), Cell("Roros")},
+                   {Cell("New"), Cell("")}}));
+    QCOMPARE(grid.model()->rowCount(), 5);
+    QCOMPARE(Shown(grid, 4, 1), QString("New"));
+    QVERIFY(!Shown(grid, 4, 0).isEmpty());  // the number the database gave
   }
 };
 

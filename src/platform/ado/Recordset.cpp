@@ -445,23 +445,73 @@ void Recordset::DropRows(std::size_t first, std::size_t count) {
   ShiftRows(first + count, -static_cast<std::ptrdiff_t>(count));
 }
 
-std::string Recordset::InsertRow(std::size_t at, const std::vector<std::pair<int, std::optional<std::string>>>& cells) {
+std::string Recordset::InsertRow(std::size_t at, const CellValues& cells) {
   RequireOpen();
   OpenState& state = *state_;
   TableWriter* writer = Writer();
   if (!writer) throw Error(ReadOnlyRecordsetMessage);
   if (at > state.rows->rowCount()) throw Error("A row cannot be added there.");
-  std::vector<CellChange> changes;
-  for (const auto& [column, value] : cells) changes.push_back(CellChange{column, value});
-  const TableWriter::Inserted inserted = writer->InsertRow(changes, [this] { ReleaseReadLock(-1); });
+  const TableWriter::Inserted inserted = writer->InsertRow(Changes(cells), [this] { ReleaseReadLock(-1); });
+  PutNewRow(at, inserted.row, inserted.unidentified);
+  return inserted.unidentified;
+}
+
+void Recordset::PutNewRow(std::size_t at, const StoredRow& row, const std::string& unidentified) {
+  OpenState& state = *state_;
   if (state.readSuspended && state.read && state.read->rowidAt >= 0) {
-    const auto& rowid = inserted.row.at(static_cast<std::size_t>(state.read->rowidAt));
+    const auto& rowid = row.at(static_cast<std::size_t>(state.read->rowidAt));
     if (rowid) state.insertedRowids.push_back(std::stoll(*rowid));
   }
   ShiftRows(at, 1);
-  state.rows->InsertRow(at, inserted.row);
-  if (!inserted.unidentified.empty()) state.rowReasons.emplace(at, inserted.unidentified);
-  return inserted.unidentified;
+  state.rows->InsertRow(at, row);
+  if (!unidentified.empty()) state.rowReasons.emplace(at, unidentified);
+}
+
+void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>& rows,
+                           const std::vector<CellValues>& newRows, std::size_t newAt) {
+  RequireOpen();
+  OpenState& state = *state_;
+  TableWriter* writer = Writer();
+  if (!writer) throw Error(ReadOnlyRecordsetMessage);
+  if (newAt > state.rows->rowCount()) throw Error("Rows cannot be added there.");
+  std::vector<TableWriter::RowWrite> updates;
+  std::vector<std::vector<CellChange>> inserts;
+  std::vector<std::string> labels;
+  for (const auto& [row, cells] : rows) {
+    if (row >= state.rows->rowCount()) throw Error("The row to change has not been read.");
+    if (const std::string why = RowReadOnlyReason(row); !why.empty())
+      throw Error("Row " + std::to_string(row + 1) + " cannot be changed: " + why);
+    updates.push_back({CachedRow(row), Changes(cells)});
+    labels.push_back("row " + std::to_string(row + 1));
+  }
+  for (const CellValues& cells : newRows) {
+    inserts.push_back(Changes(cells));
+    labels.push_back("new row " + std::to_string(newAt + inserts.size()));
+  }
+  TableWriter::Written written;
+  try {
+    written = writer->WriteRows(updates, inserts, labels, [this] { ReleaseReadLock(-1); });
+  } catch (const WriteError& error) {
+    if (error.failedRow() < rows.size()) {
+      const std::size_t row = rows[error.failedRow()].first;
+      if (error.now().row) state.rows->ReplaceRow(row, *error.now().row);
+      if (error.now().deleted) state.deletedRows.insert(row);
+    }
+    throw;
+  }
+  for (std::size_t index = 0; index < rows.size(); ++index) {
+    const std::size_t row = rows[index].first;
+    state.rows->ReplaceRow(row, written.updated[index]);
+    std::erase_if(state.exactTexts, [&](const auto& entry) { return entry.first.first == row; });
+  }
+  for (std::size_t index = 0; index < written.inserted.size(); ++index)
+    PutNewRow(newAt + index, written.inserted[index].row, written.inserted[index].unidentified);
+}
+
+std::vector<CellChange> Recordset::Changes(const CellValues& cells) {
+  std::vector<CellChange> changes;
+  for (const auto& [column, value] : cells) changes.push_back(CellChange{column, value});
+  return changes;
 }
 
 std::string Recordset::TableReadOnlyReason() {

@@ -40,11 +40,15 @@ struct CellView {
   std::string_view text;
 };
 
+// Values for some columns of one row: (column, value); std::nullopt is NULL.
+using CellValues = std::vector<std::pair<int, std::optional<std::string>>>;
+
 class RowCache;
 class TableWriter;
 class OdbcStatement;
 class ResultReader;
 struct TableRead;
+struct CellChange;
 
 // A result set over an open connection, shared-owned. It keeps its
 // connection alive. Rows are fetched in blocks and kept in a compact cache,
@@ -120,7 +124,12 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // defaults for the rest, and puts it in the cache before row `at` as the
   // database stored it. Returns why it cannot be changed, empty when it
   // can. Raises WriteError when the database refused it.
-  std::string InsertRow(std::size_t at, const std::vector<std::pair<int, std::optional<std::string>>>& cells);
+  std::string InsertRow(std::size_t at, const CellValues& cells);
+  // Cells of cached rows, and new rows put in the cache from `newAt` on,
+  // written as one: all or none, each row exactly as read. Raises WriteError
+  // (failedRow() counts `rows`, then `newRows`) when nothing was written.
+  void WriteCells(const std::vector<std::pair<std::size_t, CellValues>>& rows, const std::vector<CellValues>& newRows,
+                  std::size_t newAt);
   // Writes one cell of a cached row to the database: exactly that row, as
   // it was read, or nothing (see TableWriter). On success the cached row is
   // replaced by what the database stored. Raises Error (and leaves the cache
@@ -164,6 +173,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void ReleaseReadLock(int editedColumn);
   void SuspendRead();
   std::vector<std::optional<std::string>> CachedRow(std::size_t row) const;
+  static std::vector<CellChange> Changes(const CellValues& cells);
+  void PutNewRow(std::size_t at, const std::vector<std::optional<std::string>>& row, const std::string& unidentified);
   // Moves the per-row marks of rows from `from` on by `by` rows.
   void ShiftRows(std::size_t from, std::ptrdiff_t by);
   void ResumeRead();

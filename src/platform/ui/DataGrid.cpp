@@ -12,6 +12,7 @@
 
 #include "CellEditorDelegate.h"
 #include "RecordsetModel.h"
+#include "TabSeparatedText.h"
 
 namespace ui {
 
@@ -135,6 +136,20 @@ void DataGrid::setCurrentCellToNull() {
   model_->setData(index, {}, RecordsetModel::NullRole);
 }
 
+void DataGrid::paste() {
+  if (!model_ || !commitPendingEdit() || !currentIndex().isValid()) return;
+  const QModelIndex start = currentIndex();
+  const QList<QStringList> lines = FromTabSeparated(QApplication::clipboard()->text());
+  if (lines.isEmpty()) return;
+  const int missing = model_->rowsMissingFor(start.row(), static_cast<int>(lines.size()));
+  if (missing > 0 &&
+      !confirm(QStringLiteral("%1 of the pasted lines go past the last row of the table \"%2\". Add them as new rows?")
+                   .arg(missing)
+                   .arg(model_->tableName())))
+    return;
+  model_->pasteBlock(start.row(), start.column(), lines);
+}
+
 void DataGrid::copySelection() const {
   const QModelIndexList selected = selectionModel() ? selectionModel()->selectedIndexes()
                                                     : QModelIndexList{};
@@ -147,15 +162,16 @@ void DataGrid::copySelection() const {
     firstColumn = std::min(firstColumn, index.column());
     lastColumn = std::max(lastColumn, index.column());
   }
-  QString text;
+  QList<QStringList> rows;
   for (const auto& [row, columns] : cells) {
     QStringList line;
     for (int column = firstColumn; column <= lastColumn; ++column) {
       const auto found = columns.find(column);
       line << (found == columns.end() ? QString() : found->second);
     }
-    text += line.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    rows << line;
   }
+  const QString text = ToTabSeparated(rows);
   QApplication::clipboard()->setText(text);
 }
 
@@ -181,6 +197,10 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
   }
   if (event->matches(QKeySequence::Copy)) {
     copySelection();
+    return;
+  }
+  if (event->matches(QKeySequence::Paste) && state() != EditingState) {
+    paste();
     return;
   }
   if (pressed == kSetNullShortcut) {
@@ -225,6 +245,8 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
   setNull->setShortcut(kSetNullShortcut);
   QAction* copy = menu.addAction(QStringLiteral("Copy"));
   copy->setShortcut(QKeySequence::Copy);
+  QAction* pasteHere = menu.addAction(QStringLiteral("Paste"));
+  pasteHere->setShortcut(QKeySequence::Paste);
   menu.addSeparator();
   QAction* add = menu.addAction(QStringLiteral("Add row"));
   add->setShortcut(kAddRowShortcut);
@@ -234,6 +256,7 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
   QAction* chosen = menu.exec(event->globalPos());
   if (chosen == setNull) setCurrentCellToNull();
   if (chosen == copy) copySelection();
+  if (chosen == pasteHere) paste();
   if (chosen == add) addRow();
   if (chosen == remove) deleteSelectedRows();
 }

@@ -39,6 +39,10 @@ class DataGrid final : public QTableView {
   // Opens a new row below the current one; it is stored in one insert when
   // the user leaves it (or commits pending edits).
   void addRow();
+  // Pastes tab-separated lines from the clipboard from the current cell on,
+  // all or none; lines past the last row become new rows after one
+  // confirmation.
+  void paste();
   // Deletes the rows selected whole, all or none, after one confirmation.
   void deleteSelectedRows();
   // Asks the user a yes/no question; tests answer it themselves.

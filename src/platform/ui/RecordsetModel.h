@@ -50,6 +50,13 @@ class RecordsetModel final : public QAbstractTableModel {
   // Deletes the rows from the database, all or none, and from view.
   bool deleteRows(QList<int> rows);
   QString tableName() const;
+  // How many of `lines` rows from `row` on fall past the table's last row;
+  // reads the rows they fall on first.
+  int rowsMissingFor(int row, int lines);
+  // Writes a block of texts into the cells from (row, column) on, lines past
+  // the last row as new rows, all as one: all or none. False, with the
+  // reason announced, when nothing was written.
+  bool pasteBlock(int row, int column, const QList<QStringList>& lines);
 
   // Why the column cannot be edited (empty when it can). Asks the data
   // source what it has not told yet.

@@ -118,4 +118,67 @@ bool RecordsetModel::deleteRows(QList<int> rows) {
   return true;
 }
 
+int RecordsetModel::rowsMissingFor(int row, int lines) {
+  if (!recordset_ || lines <= 0) return 0;
+  const std::size_t needed = cacheRow(row) + static_cast<std::size_t>(lines);
+  while (shownRows_ < needed && canFetchMore({})) {
+    const std::size_t before = shownRows_;
+    fetchRows(needed - shownRows_);
+    if (shownRows_ == before) break;
+  }
+  return needed > shownRows_ ? static_cast<int>(needed - shownRows_) : 0;
+}
+
+bool RecordsetModel::pasteBlock(int row, int column, const QList<QStringList>& lines) {
+  if (!recordset_ || lines.isEmpty()) return true;
+  if (!storeNewRow()) return false;
+  qsizetype width = 0;
+  for (const QStringList& line : lines) width = std::max(width, line.size());
+  const auto refuse = [this](const QString& why) {
+    emit writeFailed(QStringLiteral("Nothing was pasted: ") + why);
+    return false;
+  };
+  if (column + width > columnCount())
+    return refuse(QStringLiteral("the block is %1 columns wide, and the table has %2 columns from \"%3\" on.")
+                      .arg(width)
+                      .arg(columnCount() - column)
+                      .arg(headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()));
+  for (int offset = 0; offset < width; ++offset)
+    if (const QString reason = readOnlyReason(column + static_cast<int>(offset)); !reason.isEmpty())
+      return refuse(reason);
+  rowsMissingFor(row, static_cast<int>(lines.size()));
+  std::vector<std::pair<std::size_t, ado::CellValues>> changed;
+  std::vector<ado::CellValues> added;
+  const std::size_t first = cacheRow(row);
+  for (qsizetype line = 0; line < lines.size(); ++line) {
+    ado::CellValues cells;
+    for (qsizetype offset = 0; offset < lines[line].size(); ++offset) {
+      const int target = column + static_cast<int>(offset);
+      cells.emplace_back(target, valueToStore(lines[line][offset], Qt::EditRole, target));
+    }
+    const std::size_t at = first + static_cast<std::size_t>(line);
+    if (at < shownRows_)
+      changed.emplace_back(at, std::move(cells));
+    else
+      added.push_back(std::move(cells));
+  }
+  try {
+    recordset_->WriteCells(changed, added, shownRows_);
+  } catch (const std::exception& failure) {
+    // The row that stopped it shows what the database holds.
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    emit writeFailed(QStringLiteral("Nothing was pasted: ") + QString::fromUtf8(failure.what()));
+    return false;
+  }
+  if (!changed.empty())
+    emit dataChanged(index(row, 0), index(row + static_cast<int>(changed.size()) - 1, columnCount() - 1));
+  if (!added.empty()) {
+    const int at = static_cast<int>(shownRows_);
+    beginInsertRows({}, at, at + static_cast<int>(added.size()) - 1);
+    shownRows_ += added.size();
+    endInsertRows();
+  }
+  return true;
+}
+
 }  // namespace ui

@@ -59,7 +59,7 @@ Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
 }
 
 ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& planned, int waitSeconds,
-                                               PlannedStatement* readBack) {
+                                               std::vector<std::optional<PlannedStatement>>* readBacks) {
   Batch batch;
   // A writer that commits each statement by itself holds off for the batch.
   const bool wasAutocommit = writer_.autocommit();
@@ -83,9 +83,10 @@ ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& pl
       if (waitSeconds > 0) statement.LimitWait(waitSeconds);
       planned[index].parameters.BindTo(statement);
       const bool any = statement.ExecDirect(planned[index].sql);
+      std::vector<StoredRow> rows;
       if (planned[index].returnsRows) {
-        if (any) batch.execution.returned = Rows(statement);
-        batch.execution.rowsChanged = static_cast<long>(batch.execution.returned.size());
+        if (any) rows = Rows(statement);
+        batch.execution.rowsChanged = static_cast<long>(rows.size());
       } else {
         batch.execution.rowsChanged = any ? statement.RowsChanged() : 0;
       }
@@ -93,8 +94,10 @@ ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& pl
         batch.failedAt = index;
         return batch;  // rolled back by the guard
       }
+      statement.Release();
+      if (readBacks && index < readBacks->size() && (*readBacks)[index]) rows = Read(*(*readBacks)[index], false);
+      batch.rows.push_back(std::move(rows));
     }
-    if (readBack) batch.readBack = Read(*readBack, false);
   } catch (const Error& error) {
     batch.execution.failure = error;
     batch.failedAt = index < planned.size() ? std::optional<std::size_t>(index) : std::nullopt;

@@ -30,15 +30,18 @@ class ChangeExecutor {
 
   Execution Write(PlannedStatement& planned, int waitSeconds);
   // Several writes as one: all in one transaction, committed only when each
-  // changed exactly its expected rows; `readBack`, when given, is read in
-  // that transaction after them. `failedAt` names the write that was
-  // refused or changed other than expected; nothing is stored then.
+  // changed exactly its expected rows. `readBacks`, where given, has one
+  // entry per write, read in that transaction right after it. `failedAt`
+  // names the write that was refused or changed other than expected;
+  // nothing is stored then. `rows` has, per write, the rows it handed back
+  // or its read-back found.
   struct Batch {
     Execution execution;
     std::optional<std::size_t> failedAt;
-    std::vector<StoredRow> readBack;
+    std::vector<std::vector<StoredRow>> rows;
   };
-  Batch WriteAll(std::vector<PlannedStatement>& planned, int waitSeconds, PlannedStatement* readBack = nullptr);
+  Batch WriteAll(std::vector<PlannedStatement>& planned, int waitSeconds,
+                 std::vector<std::optional<PlannedStatement>>* readBacks = nullptr);
   // The rows a planned read finds, read in a transaction of their own.
   std::vector<StoredRow> Read(PlannedStatement& planned, bool ownTransaction = true);
 

@@ -163,7 +163,7 @@ std::string ChangePlanner::IdentityMatch(const StoredRow& row, const std::option
   throw Error(read_.unavailable.empty() ? "The rows of this table cannot be found again." : read_.unavailable);
 }
 
-std::string ChangePlanner::StillAsRead(const StoredRow& original, int changedColumn,
+std::string ChangePlanner::StillAsRead(const StoredRow& original, const std::vector<int>& changedColumns,
                                        BoundParameters& parameters) const {
   // Without row versions, the row must still hold exactly what was read:
   // a change by someone else is reported, never overwritten, and a rowid
@@ -177,7 +177,8 @@ std::string ChangePlanner::StillAsRead(const StoredRow& original, int changedCol
     // The changed cell, or for a whole row every cell that compares exactly.
     for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {
       const bool inKey = std::ranges::find(read_.key, column) != read_.key.end();
-      const bool wanted = changedColumn >= 0 ? column == changedColumn : ExactlyComparable(column);
+      const bool wanted = changedColumns.empty() ? ExactlyComparable(column)
+                                                 : std::ranges::find(changedColumns, column) != changedColumns.end();
       if (wanted && !inKey) parts.push_back(PlainMatch(original, column, parameters));
     }
   }
@@ -196,7 +197,7 @@ PlannedStatement ChangePlanner::DeleteRow(const StoredRow& original) const {
   PlannedStatement planned;
   planned.sql = "DELETE FROM " + Target(original) + " WHERE " +
                 IdentityMatch(original, std::nullopt, planned.parameters, true);
-  planned.sql += StillAsRead(original, -1, planned.parameters);
+  planned.sql += StillAsRead(original, {}, planned.parameters);
   return planned;
 }
 
@@ -246,14 +247,24 @@ std::optional<PlannedStatement> ChangePlanner::ReadInserted(const std::vector<Ce
 }
 
 PlannedStatement ChangePlanner::UpdateCell(const StoredRow& original, const CellChange& change) const {
-  const std::string reason = ReadOnlyReason(change.column);
-  if (!reason.empty()) throw Error(reason);
+  return UpdateRow(original, {change});
+}
+
+PlannedStatement ChangePlanner::UpdateRow(const StoredRow& original, const std::vector<CellChange>& changes) const {
   PlannedStatement planned;
-  const auto index = static_cast<std::size_t>(change.column);
-  AddValue(change.column, change.value, planned.parameters);
-  std::string sql = "UPDATE " + Target(original) + " SET " + read_.quotedColumns[index] + " = ? WHERE " +
+  std::vector<std::string> sets;
+  std::vector<int> changed;
+  for (const CellChange& change : changes) {
+    const std::string reason = ReadOnlyReason(change.column);
+    if (!reason.empty()) throw Error(reason);
+    sets.push_back(read_.quotedColumns[static_cast<std::size_t>(change.column)] + " = ?");
+    AddValue(change.column, change.value, planned.parameters);
+    changed.push_back(change.column);
+  }
+  if (sets.empty()) throw Error("There is nothing to change.");
+  std::string sql = "UPDATE " + Target(original) + " SET " + Join(sets, ", ") + " WHERE " +
                     IdentityMatch(original, std::nullopt, planned.parameters, true);
-  sql += StillAsRead(original, change.column, planned.parameters);
+  sql += StillAsRead(original, changed, planned.parameters);
   if (read_.identity == TableRead::Identity::PostgresTuple) {
     sql += " RETURNING " + read_.SelectList();
     planned.returnsRows = true;

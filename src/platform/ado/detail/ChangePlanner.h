@@ -35,6 +35,8 @@ class ChangePlanner {
   std::string ReadOnlyReason(int column) const;
 
   PlannedStatement UpdateCell(const StoredRow& original, const CellChange& change) const;
+  // Several cells of one row in one statement.
+  PlannedStatement UpdateRow(const StoredRow& original, const std::vector<CellChange>& changes) const;
   // Deletes exactly the row as it was read.
   PlannedStatement DeleteRow(const StoredRow& original) const;
   // A new row with the given cells and the database's defaults for the
@@ -61,8 +63,9 @@ class ChangePlanner {
  private:
   std::string Hidden(const StoredRow& row, int position) const;
   // " AND ..." what makes a write reach the row only while it holds what
-  // was read; `changedColumn` -1 for the whole row.
-  std::string StillAsRead(const StoredRow& original, int changedColumn, BoundParameters& parameters) const;
+  // was read; no changed columns: the whole row.
+  std::string StillAsRead(const StoredRow& original, const std::vector<int>& changedColumns,
+                          BoundParameters& parameters) const;
   void AddValue(int column, const std::optional<std::string>& value, BoundParameters& parameters) const;
   PostgresTuple Tuple(const StoredRow& row) const;
   // What the statement names: the table, or only the table itself.

@@ -192,16 +192,11 @@ void TableWriter::DeleteRows(const std::vector<StoredRow>& originals, const std:
 
 TableWriter::Inserted TableWriter::InsertRow(const std::vector<CellChange>& cells,
                                              const std::function<void()>& beforeWriting) {
-  std::vector<PlannedStatement> planned{planner_.InsertRow(cells)};
-  std::optional<PlannedStatement> readBack = planner_.ReadInserted(cells);
-  if (readConnection_.facts().readerBlocksWriters) beforeWriting();
-  OdbcConnection& writer = Writer();
-  ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
-  const ChangeExecutor::Batch batch = executor.WriteAll(planned, WaitSeconds(), readBack ? &*readBack : nullptr);
-  if (!batch.execution.stored)
-    RaiseBatchFailure(batch, WriteFailure("The new row could not be added: "), writer, executor, nullptr);
-  const std::vector<StoredRow>& rows = batch.execution.returned.empty() ? batch.readBack : batch.execution.returned;
-  if (rows.size() == 1) return {rows.front(), {}};
+  const std::vector<Inserted> inserted = WriteRows({}, {cells}, {"the new row"}, beforeWriting).inserted;
+  return inserted.front();
+}
+
+TableWriter::Inserted TableWriter::Unidentified(const std::vector<CellChange>& cells) const {
   // Stored, but nothing names it for sure: shown as typed.
   Inserted inserted;
   inserted.row.assign(columns_.size() + static_cast<std::size_t>(read_.hiddenCount()), std::nullopt);
@@ -210,6 +205,66 @@ TableWriter::Inserted TableWriter::InsertRow(const std::vector<CellChange>& cell
       "The new row was added, but nothing names it for sure (no key was given), so it is shown as typed and cannot be "
       "changed until the table is opened again.";
   return inserted;
+}
+
+TableWriter::Written TableWriter::WriteRows(const std::vector<RowWrite>& updates,
+                                           const std::vector<std::vector<CellChange>>& inserts,
+                                           const std::vector<std::string>& labels,
+                                           const std::function<void()>& beforeWriting) {
+  if (updates.size() + inserts.size() > 1 && !readConnection_.facts().transactions)
+    throw WriteError("The data source works without transactions (NoTXN), so several rows cannot be written all or "
+                     "none. Nothing was changed.",
+                     {}, {});
+  std::vector<PlannedStatement> planned;
+  std::vector<std::optional<PlannedStatement>> readBacks;
+  for (const RowWrite& update : updates) {
+    planned.push_back(planner_.UpdateRow(update.original, update.changes));
+    // SQLite: the row as stored, read in the write's own transaction.
+    std::optional<CellChange> keyChange;
+    for (const CellChange& change : update.changes)
+      if (change.column == read_.rowidColumn || std::ranges::find(read_.key, change.column) != read_.key.end())
+        keyChange = change;
+    readBacks.push_back(planned.back().returnsRows ? std::nullopt
+                                                   : std::optional(planner_.ReadRow(update.original, keyChange)));
+  }
+  for (const std::vector<CellChange>& cells : inserts) {
+    planned.push_back(planner_.InsertRow(cells));
+    readBacks.push_back(planner_.ReadInserted(cells));
+  }
+  if (readConnection_.facts().readerBlocksWriters) beforeWriting();
+  OdbcConnection& writer = Writer();
+  ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
+  const ChangeExecutor::Batch batch = executor.WriteAll(planned, WaitSeconds(), &readBacks);
+  if (!batch.execution.stored) {
+    const std::size_t at = batch.failedAt.value_or(0);
+    const bool update = at < updates.size();
+    std::string what = "The rows could not be saved, because of " + labels.at(at) + ": ";
+    if (planned.size() == 1) what = update ? "The row could not be saved: " : "The new row could not be added: ";
+    const WriteFailure failure(what);
+    try {
+      RaiseBatchFailure(batch, failure, writer, executor, update ? &updates[at].original : nullptr);
+    } catch (WriteError& error) {
+      error.setFailedRow(at);
+      throw;
+    }
+  }
+  Written written;
+  for (std::size_t index = 0; index < planned.size(); ++index) {
+    const std::vector<StoredRow>& rows = batch.rows.at(index);
+    if (index < updates.size()) {
+      StoredRow row = updates[index].original;
+      if (rows.size() == 1) {
+        row = rows.front();
+      } else {
+        for (const CellChange& change : updates[index].changes) row[static_cast<std::size_t>(change.column)] = change.value;
+      }
+      written.updated.push_back(std::move(row));
+    } else {
+      const auto& cells = inserts[index - updates.size()];
+      written.inserted.push_back(rows.size() == 1 ? Inserted{rows.front(), {}} : Unidentified(cells));
+    }
+  }
+  return written;
 }
 
 }  // namespace ado

@@ -53,6 +53,21 @@ class TableWriter {
   };
   Inserted InsertRow(const std::vector<CellChange>& cells, const std::function<void()>& beforeWriting);
 
+  // Changes of several read rows and new rows, written as one: all or none.
+  // Returns the rows as stored, in the order given. Raises WriteError
+  // about the write that stopped it (failedRow(): an index counting the
+  // updates, then the inserts); `labels` name them the same way.
+  struct RowWrite {
+    StoredRow original;
+    std::vector<CellChange> changes;
+  };
+  struct Written {
+    std::vector<StoredRow> updated;
+    std::vector<Inserted> inserted;
+  };
+  Written WriteRows(const std::vector<RowWrite>& updates, const std::vector<std::vector<CellChange>>& inserts,
+                    const std::vector<std::string>& labels, const std::function<void()>& beforeWriting);
+
   // SQLite: a mark that changes whenever a connection other than the
   // writer commits (PRAGMA data_version as the writer sees it); our own
   // writes leave it. Empty elsewhere.
@@ -63,6 +78,7 @@ class TableWriter {
 
  private:
   OdbcConnection& Writer();
+  Inserted Unidentified(const std::vector<CellChange>& cells) const;
   int WaitSeconds() const { return writerSession_.empty() ? BusyWaitSeconds : 0; }
   // Raises the message of a write of several rows or a new row that did not
   // go through.
