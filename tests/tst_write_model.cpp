@@ -139,6 +139,7 @@ using State = std::map<std::string, Stored>;  // by rowid or ctid
 
 struct Figures {
   int saved = 0, refused = 0, updates = 0, deletes = 0, inserts = 0, otherRefused = 0;
+  int gridDeleted = 0, gridDeleteRefused = 0;
   std::array<int, 5> found{};
   QStringList anomalies;
 };
@@ -198,8 +199,10 @@ class TableRun {
     for (int step = 0; step < steps; ++step) {
       ++step_;
       const int roll = Below(100);
-      if (roll < 60)
+      if (roll < 55)
         Edit(grid, failed);
+      else if (roll < 60)
+        GridDelete(grid, failed);
       else if (roll < 80)
         Update();
       else if (roll < 90 && state_.size() > 3)
@@ -369,6 +372,67 @@ class TableRun {
               (copy && !state_.empty() ? " SELECT * FROM " + Quoted(name_) + " WHERE " + Where(SomeRow())
                                        : " VALUES (" + values + ")"),
           figures_.inserts);
+  }
+
+  // The grid deletes one or two of the rows it shows, as selected whole:
+  // exactly those rows, only while they hold what the grid showed, or
+  // nothing at all.
+  void GridDelete(ui::DataGrid& grid, QSignalSpy& failed) {
+    std::vector<int> candidates;
+    for (int row = 0; row < static_cast<int>(tracked_.size()); ++row)
+      if (!tracked_[static_cast<std::size_t>(row)].lost &&
+          model_->recordset()->RowReadOnlyReason(static_cast<std::size_t>(row)).empty())
+        candidates.push_back(row);
+    if (candidates.empty()) return;
+    std::set<int> chosen{Pick(candidates), Pick(candidates)};
+    grid.clearSelection();
+    for (int row : chosen)
+      grid.selectionModel()->select(model_->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const State before = state_;
+    failed.clear();
+    QTest::keyClick(&grid, Qt::Key_Delete);
+    const QString message = failed.isEmpty() ? QString() : failed.last().at(0).toString();
+    state_ = Read();
+    const Diff diff = Compare(before, state_);
+    std::string rows;
+    for (int row : chosen) rows += " " + std::to_string(row + 1);
+    Trace("grid deletes rows" + rows + ": " + (message.isEmpty() ? std::string("done") : message.left(160).toStdString()));
+    const auto report = [&](char anomaly, const QString& what) {
+      ++figures_.found[static_cast<std::size_t>(anomaly - 'a')];
+      figures_.anomalies << QString("%1 step %2, grid deletes rows%3: (%4) %5")
+                                .arg(name_.c_str())
+                                .arg(step_)
+                                .arg(rows.c_str())
+                                .arg(anomaly)
+                                .arg(what);
+    };
+    bool untouched = true;  // no one wrote the chosen rows since the grid showed them
+    std::set<std::string> meant;
+    for (int row : chosen) {
+      const Tracked& tracked = tracked_[static_cast<std::size_t>(row)];
+      untouched = untouched && !tracked.touched && !tracked.handle.empty();
+      meant.insert(tracked.handle);
+    }
+    if (message.isEmpty()) {
+      ++figures_.gridDeleted;
+      for (int row : chosen) {
+        const Tracked& tracked = tracked_[static_cast<std::size_t>(row)];
+        if (tracked.handle.empty()) report('a', "deleted, but the second connection had deleted a row");
+        if (!tracked.dirty.empty()) report('c', "deleted a row the second connection changed since the grid showed it");
+      }
+      if (std::set<std::string>(diff.removed.begin(), diff.removed.end()) != meant || !diff.changed.empty() ||
+          !diff.added.empty())
+        report('b', QString("the table lost %1 and changed %2 rows").arg(diff.removed.size()).arg(diff.changed.size()));
+      for (auto row = chosen.rbegin(); row != chosen.rend(); ++row)
+        tracked_.erase(tracked_.begin() + *row);
+      return;
+    }
+    ++figures_.gridDeleteRefused;
+    if (!diff.empty()) report('d', "refused, yet the table changed: " + message.left(160));
+    if (untouched) report('e', "refused, but no one wrote those rows since the grid showed them: " + message.left(160));
+    // The grid shows the row that stopped it anew: the chosen rows are not
+    // followed any further.
+    for (int row : chosen) tracked_[static_cast<std::size_t>(row)].lost = true;
   }
 
   void Edit(ui::DataGrid& grid, QSignalSpy& failed) {
@@ -578,6 +642,7 @@ class WriteModelTest : public QObject {
         shapes << QString("%1 (%2)").arg(design.name, design.shape);
       }
       ui::DataGrid grid;
+      grid.setConfirmation([](const QString&) { return true; });
       QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
       grid.show();
       for (int done = 0; done < steps;)
@@ -589,9 +654,10 @@ class WriteModelTest : public QObject {
     } catch (const std::exception& failure) {
       QFAIL(failure.what());
     }
-    qInfo("%s: seed %d, %d steps on %s; grid edits saved %d, refused %d; second connection updates %d, deletes %d, "
-          "inserts %d, refused %d; anomalies (a) %d (b) %d (c) %d (d) %d (e) %d",
+    qInfo("%s: seed %d, %d steps on %s; grid edits saved %d, refused %d; grid deletes done %d, refused %d; second "
+          "connection updates %d, deletes %d, inserts %d, refused %d; anomalies (a) %d (b) %d (c) %d (d) %d (e) %d",
           postgres ? "postgres" : "sqlite", seed, steps, qPrintable(shapes.join(", ")), figures.saved, figures.refused,
+          figures.gridDeleted, figures.gridDeleteRefused,
           figures.updates, figures.deletes, figures.inserts, figures.otherRefused, figures.found[0], figures.found[1],
           figures.found[2], figures.found[3], figures.found[4]);
     // The test log cuts a long failure message short: more go before it.
