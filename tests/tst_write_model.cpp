@@ -395,7 +395,7 @@ class TableRun {
     state_ = Read();
     const Diff diff = Compare(before, state_);
     std::string rows;
-    for (int row : chosen) rows += " " + std::to_string(row + 1);
+    for (int row : chosen) rows += " " + std::to_string(row + 1) + " (" + tracked_[static_cast<std::size_t>(row)].handle + ")";
     Trace("grid deletes rows" + rows + ": " + (message.isEmpty() ? std::string("done") : message.left(160).toStdString()));
     const auto report = [&](char anomaly, const QString& what) {
       ++figures_.found[static_cast<std::size_t>(anomaly - 'a')];
@@ -425,6 +425,10 @@ class TableRun {
         report('b', QString("the table lost %1 and changed %2 rows").arg(diff.removed.size()).arg(diff.changed.size()));
       for (auto row = chosen.rbegin(); row != chosen.rend(); ++row)
         tracked_.erase(tracked_.begin() + *row);
+      // Grid rows that stood for a deleted row (shown twice) follow it.
+      for (Tracked& row : tracked_)
+        if (diff.removed.end() != std::ranges::find(diff.removed, row.handle))
+          row.deleted = std::exchange(row.handle, std::string());
       return;
     }
     ++figures_.gridDeleteRefused;
@@ -474,7 +478,7 @@ class TableRun {
     failed.clear();
     const bool saved = Commit(grid, row, column, QString::fromStdString(text));
     const QString message = failed.isEmpty() ? QString() : failed.last().at(0).toString();
-    Trace("grid row " + std::to_string(row + 1) + " column " + columns_[c].name + " := \"" + text +
+    Trace("grid row " + std::to_string(row + 1) + " (" + target + ") column " + columns_[c].name + " := \"" + text +
           "\": " + (saved ? std::string("saved") : message.left(160).toStdString()));
     if (!saved && message.isEmpty()) throw std::logic_error(name_ + ": the grid opened no editor");
     state_ = Read();
@@ -501,6 +505,15 @@ class TableRun {
       if (now.empty() && diff.added.size() == 1 && diff.removed.size() == 1) now = diff.added.front();
     }
     tracked.handle = now;
+    // Another grid row that shows the same database row (found again by
+    // its key) now shows an old version of it: the write is unseen there.
+    if (saved && now != target)
+      for (Tracked& other : tracked_)
+        if (&other != &tracked && other.handle == target) {
+          other.handle = now;
+          other.touched = true;
+          other.dirty.insert(column);
+        }
 
     if (saved) {
       ++figures_.saved;
@@ -519,7 +532,10 @@ class TableRun {
             report(was.dirty.contains(static_cast<int>(other)) ? 'c' : 'b',
                    QString("column \"%1\" changed too, from %2 to %3")
                        .arg(columns_[other].name.c_str(), Text(before.at(target).exact[other]), Text(stored[other])));
-        if (was.dirty.contains(column) && stored[c] != before.at(target).exact[c])
+        // (A value changed and changed back is no unseen change: without
+        // row versions nothing can tell, and nothing the user saw is lost.)
+        if (was.dirty.contains(column) && stored[c] != before.at(target).exact[c] &&
+            (was.seen.empty() || before.at(target).exact[c] != was.seen[c]))
           report('c', "saved over " + Text(before.at(target).exact[c]) +
                           ", which the second connection wrote and the grid never showed");
       }

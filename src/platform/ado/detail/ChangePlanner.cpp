@@ -279,10 +279,11 @@ bool ChangePlanner::CanFindAgain() const {
   return read_.identity != TableRead::Identity::None;
 }
 
-PlannedStatement ChangePlanner::ReadRow(const StoredRow& original, const std::optional<CellChange>& change) const {
+PlannedStatement ChangePlanner::ReadRow(const StoredRow& original, const std::optional<CellChange>& change,
+                                        bool justWritten) const {
   PlannedStatement planned;
   planned.sql = "SELECT " + read_.SelectList() + " FROM " + Target(original) + " WHERE " +
-                IdentityMatch(original, change, planned.parameters, false);
+                IdentityMatch(original, change, planned.parameters, justWritten);
   planned.returnsRows = true;
   return planned;
 }

@@ -52,7 +52,10 @@ class ChangePlanner {
 
   // Reads the row again by its identity; `change` is one that was stored,
   // which may have changed the identity itself.
-  PlannedStatement ReadRow(const StoredRow& original, const std::optional<CellChange>& change = {}) const;
+  // `justWritten`: right after our own write, when the row's physical
+  // identity (rowid) still names it, whatever its key holds.
+  PlannedStatement ReadRow(const StoredRow& original, const std::optional<CellChange>& change = {},
+                           bool justWritten = false) const;
   // PostgreSQL: the row by its primary key, whatever its version; empty when
   // the key is not known.
   std::optional<PlannedStatement> ReadRowByKey(const StoredRow& original,
@@ -75,7 +78,8 @@ class ChangePlanner {
   std::string PlainMatch(const StoredRow& row, int column, BoundParameters& parameters) const;
   static std::string PlainMatchOf(const std::string& column, const std::optional<std::string>& value,
                                   BoundParameters& parameters);
-  // `forWrite`: the match of the write itself, rather than of a read after.
+  // `forWrite`: the match of the write itself, or of a read right after it,
+  // rather than of a read some time after.
   std::string IdentityMatch(const StoredRow& row, const std::optional<CellChange>& change,
                             BoundParameters& parameters, bool forWrite) const;
   bool ExactlyComparable(int column) const;

@@ -111,7 +111,7 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
     if (execution.returned.size() == 1) return execution.returned.front();
     try {
       // Just written: the rowid still names it, whatever VACUUM may do later.
-      PlannedStatement readBack = planner_.ReadRow(original, change);
+      PlannedStatement readBack = planner_.ReadRow(original, change, true);
       std::vector<StoredRow> rows = executor.Read(readBack);
       if (rows.size() == 1) return rows.front();
     } catch (const Error&) {
@@ -225,7 +225,7 @@ TableWriter::Written TableWriter::WriteRows(const std::vector<RowWrite>& updates
       if (change.column == read_.rowidColumn || std::ranges::find(read_.key, change.column) != read_.key.end())
         keyChange = change;
     readBacks.push_back(planned.back().returnsRows ? std::nullopt
-                                                   : std::optional(planner_.ReadRow(update.original, keyChange)));
+                                                   : std::optional(planner_.ReadRow(update.original, keyChange, true)));
   }
   for (const std::vector<CellChange>& cells : inserts) {
     planned.push_back(planner_.InsertRow(cells));
