@@ -139,7 +139,7 @@ using State = std::map<std::string, Stored>;  // by rowid or ctid
 
 struct Figures {
   int saved = 0, refused = 0, updates = 0, deletes = 0, inserts = 0, otherRefused = 0;
-  int gridDeleted = 0, gridDeleteRefused = 0;
+  int gridDeleted = 0, gridDeleteRefused = 0, gridAdded = 0, gridAddRefused = 0;
   std::array<int, 5> found{};
   QStringList anomalies;
 };
@@ -203,6 +203,8 @@ class TableRun {
         Edit(grid, failed);
       else if (roll < 60)
         GridDelete(grid, failed);
+      else if (roll < 63)
+        GridAdd(grid, failed);
       else if (roll < 80)
         Update();
       else if (roll < 90 && state_.size() > 3)
@@ -374,6 +376,12 @@ class TableRun {
           figures_.inserts);
   }
 
+  void Report(char anomaly, const QString& action, const QString& what) {
+    ++figures_.found[static_cast<std::size_t>(anomaly - 'a')];
+    figures_.anomalies
+        << QString("%1 step %2, %3: (%4) %5").arg(name_.c_str()).arg(step_).arg(action).arg(anomaly).arg(what);
+  }
+
   // The grid deletes one or two of the rows it shows, as selected whole:
   // exactly those rows, only while they hold what the grid showed, or
   // nothing at all.
@@ -395,16 +403,12 @@ class TableRun {
     state_ = Read();
     const Diff diff = Compare(before, state_);
     std::string rows;
-    for (int row : chosen) rows += " " + std::to_string(row + 1) + " (" + tracked_[static_cast<std::size_t>(row)].handle + ")";
-    Trace("grid deletes rows" + rows + ": " + (message.isEmpty() ? std::string("done") : message.left(160).toStdString()));
+    for (int row : chosen)
+      rows += " " + std::to_string(row + 1) + " (" + tracked_[static_cast<std::size_t>(row)].handle + ")";
+    Trace("grid deletes rows" + rows + ": " +
+          (message.isEmpty() ? std::string("done") : message.left(160).toStdString()));
     const auto report = [&](char anomaly, const QString& what) {
-      ++figures_.found[static_cast<std::size_t>(anomaly - 'a')];
-      figures_.anomalies << QString("%1 step %2, grid deletes rows%3: (%4) %5")
-                                .arg(name_.c_str())
-                                .arg(step_)
-                                .arg(rows.c_str())
-                                .arg(anomaly)
-                                .arg(what);
+      Report(anomaly, QString("grid deletes rows%1").arg(rows.c_str()), what);
     };
     bool untouched = true;  // no one wrote the chosen rows since the grid showed them
     std::set<std::string> meant;
@@ -437,6 +441,54 @@ class TableRun {
     // The grid shows the row that stopped it anew: the chosen rows are not
     // followed any further.
     for (int row : chosen) tracked_[static_cast<std::size_t>(row)].lost = true;
+  }
+
+  // The grid adds a row with some cells typed: one insert of exactly one
+  // row when the row is stored, nothing when it is refused.
+  void GridAdd(ui::DataGrid& grid, QSignalSpy& failed) {
+    if (editable_.empty()) return;
+    if (!tracked_.empty()) grid.setCurrentIndex(model_->index(Below(static_cast<int>(tracked_.size())), 0));
+    QTest::keySequence(&grid, QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    const int row = model_->newRowIndex();
+    if (row < 0) return;
+    std::string typed;
+    for (int column : editable_) {
+      if (Below(3) == 0) continue;
+      const std::string text = Pick(ValuesOf(columns_[static_cast<std::size_t>(column)].kind).typed);
+      model_->setData(model_->index(row, column), QString::fromStdString(text), Qt::EditRole);
+      typed += " " + columns_[static_cast<std::size_t>(column)].name + "=" + text;
+    }
+    const State before = state_;
+    failed.clear();
+    const bool saved = grid.commitPendingEdit();
+    const QString message = failed.isEmpty() ? QString() : failed.last().at(0).toString();
+    state_ = Read();
+    const Diff diff = Compare(before, state_);
+    Trace("grid adds row " + std::to_string(row + 1) + typed + ": " +
+          (saved ? std::string("saved") : message.left(160).toStdString()));
+    const auto report = [&](char anomaly, const QString& what) {
+      Report(anomaly, QString("grid adds a row:%1").arg(typed.c_str()), what);
+    };
+    if (!saved) {
+      ++figures_.gridAddRefused;
+      if (!diff.empty()) report('d', "refused, yet the table changed: " + message.left(160));
+      QTest::keyClick(&grid, Qt::Key_Escape);
+      if (model_->newRowIndex() >= 0) throw std::logic_error(name_ + ": Esc left the new row");
+      return;
+    }
+    ++figures_.gridAdded;
+    if (diff.added.size() != 1 || !diff.changed.empty() || !diff.removed.empty()) {
+      report('b', QString("the table gained %1, changed %2 and lost %3 rows")
+                      .arg(diff.added.size())
+                      .arg(diff.changed.size())
+                      .arg(diff.removed.size()));
+      tracked_.insert(tracked_.begin() + row, ShownAs({}, {}));
+      tracked_[static_cast<std::size_t>(row)].lost = true;
+      return;
+    }
+    const std::string& added = diff.added.front();
+    if (!Shows(row, state_.at(added))) report('a', "the grid does not show the row as stored");
+    tracked_.insert(tracked_.begin() + row, ShownAs(added, state_.at(added).exact));
   }
 
   void Edit(ui::DataGrid& grid, QSignalSpy& failed) {
@@ -484,14 +536,8 @@ class TableRun {
     state_ = Read();
     const Diff diff = Compare(before, state_);
     const auto report = [&](char anomaly, const QString& what) {
-      ++figures_.found[static_cast<std::size_t>(anomaly - 'a')];
-      figures_.anomalies << QString("%1 step %2, grid row %3, column \"%4\" := %5: (%6) %7")
-                                .arg(name_.c_str())
-                                .arg(step_)
-                                .arg(row + 1)
-                                .arg(columns_[c].name.c_str(), Text(text))
-                                .arg(anomaly)
-                                .arg(what);
+      Report(anomaly,
+             QString("grid row %1, column \"%2\" := %3").arg(row + 1).arg(columns_[c].name.c_str(), Text(text)), what);
     };
 
     // Where the edited row is now: a new ctid, or a new rowid where the
@@ -670,10 +716,11 @@ class WriteModelTest : public QObject {
     } catch (const std::exception& failure) {
       QFAIL(failure.what());
     }
-    qInfo("%s: seed %d, %d steps on %s; grid edits saved %d, refused %d; grid deletes done %d, refused %d; second "
-          "connection updates %d, deletes %d, inserts %d, refused %d; anomalies (a) %d (b) %d (c) %d (d) %d (e) %d",
+    qInfo("%s: seed %d, %d steps on %s; grid edits saved %d, refused %d; grid deletes done %d, refused %d; grid "
+          "adds saved %d, refused %d; second connection updates %d, deletes %d, inserts %d, refused %d; anomalies "
+          "(a) %d (b) %d (c) %d (d) %d (e) %d",
           postgres ? "postgres" : "sqlite", seed, steps, qPrintable(shapes.join(", ")), figures.saved, figures.refused,
-          figures.gridDeleted, figures.gridDeleteRefused,
+          figures.gridDeleted, figures.gridDeleteRefused, figures.gridAdded, figures.gridAddRefused,
           figures.updates, figures.deletes, figures.inserts, figures.otherRefused, figures.found[0], figures.found[1],
           figures.found[2], figures.found[3], figures.found[4]);
     // The test log cuts a long failure message short: more go before it.

@@ -398,7 +398,9 @@ StoredRow Recordset::CachedRow(std::size_t row) const {
 
 void Recordset::ShiftRows(std::size_t from, std::ptrdiff_t by) {
   OpenState& state = *state_;
-  auto moved = [&](std::size_t row) { return row >= from ? static_cast<std::size_t>(static_cast<std::ptrdiff_t>(row) + by) : row; };
+  auto moved = [&](std::size_t row) {
+    return row >= from ? static_cast<std::size_t>(static_cast<std::ptrdiff_t>(row) + by) : row;
+  };
   std::set<std::size_t> deleted;
   for (std::size_t row : state.deletedRows) deleted.insert(moved(row));
   state.deletedRows = std::move(deleted);
@@ -406,7 +408,8 @@ void Recordset::ShiftRows(std::size_t from, std::ptrdiff_t by) {
   for (auto& [row, reason] : state.rowReasons) reasons.emplace(moved(row), std::move(reason));
   state.rowReasons = std::move(reasons);
   std::map<std::pair<std::size_t, int>, std::string> exact;
-  for (auto& [cell, text] : state.exactTexts) exact.emplace(std::make_pair(moved(cell.first), cell.second), std::move(text));
+  for (auto& [cell, text] : state.exactTexts)
+    exact.emplace(std::make_pair(moved(cell.first), cell.second), std::move(text));
   state.exactTexts = std::move(exact);
 }
 
@@ -439,7 +442,8 @@ void Recordset::DropRows(std::size_t first, std::size_t count) {
   OpenState& state = *state_;
   state.rows->RemoveRows(first, count);
   std::erase_if(state.deletedRows, [&](std::size_t row) { return row >= first && row < first + count; });
-  std::erase_if(state.rowReasons, [&](const auto& entry) { return entry.first >= first && entry.first < first + count; });
+  std::erase_if(state.rowReasons,
+                [&](const auto& entry) { return entry.first >= first && entry.first < first + count; });
   std::erase_if(state.exactTexts,
                 [&](const auto& entry) { return entry.first.first >= first && entry.first.first < first + count; });
   ShiftRows(first + count, -static_cast<std::ptrdiff_t>(count));

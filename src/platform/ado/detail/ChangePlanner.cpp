@@ -215,7 +215,8 @@ PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) 
   if (names.empty()) {
     planned.sql += " DEFAULT VALUES";
   } else {
-    planned.sql += " (" + Join(names, ", ") + ") VALUES (" + Join(std::vector<std::string>(names.size(), "?"), ", ") + ")";
+    planned.sql +=
+        " (" + Join(names, ", ") + ") VALUES (" + Join(std::vector<std::string>(names.size(), "?"), ", ") + ")";
   }
   if (read_.identity == TableRead::Identity::PostgresTuple) {
     planned.sql += " RETURNING " + read_.SelectList();
