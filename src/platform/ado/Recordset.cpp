@@ -371,20 +371,24 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   if (row >= state.rows->rowCount()) throw Error("The row to change has not been read.");
   if (const std::string why = RowReadOnlyReason(row); !why.empty()) throw Error(why);
   const StoredRow original = CachedRow(row);
-  auto forget = [&] { std::erase_if(state.exactTexts, [&](const auto& entry) { return entry.first.first == row; }); };
   try {
-    const StoredRow stored = Writer()->UpdateCell(original, CellChange{column, value},
-                                                  [this, column] { ReleaseReadLock(column); });
-    state.rows->ReplaceRow(row, stored);
-    forget();
+    PutStoredRow(row, Writer()->UpdateCell(original, CellChange{column, value},
+                                           [this, column] { ReleaseReadLock(column); }));
   } catch (const WriteError& error) {
-    if (error.now().row) {
-      state.rows->ReplaceRow(row, *error.now().row);
-      forget();
-    }
-    if (error.now().deleted) state.deletedRows.insert(row);
+    ShowRowNow(row, error);
     throw;
   }
+}
+
+void Recordset::PutStoredRow(std::size_t row, const StoredRow& stored) {
+  OpenState& state = *state_;
+  state.rows->ReplaceRow(row, stored);
+  std::erase_if(state.exactTexts, [&](const auto& entry) { return entry.first.first == row; });
+}
+
+void Recordset::ShowRowNow(std::size_t row, const WriteError& error) {
+  if (error.now().row) PutStoredRow(row, *error.now().row);
+  if (error.now().deleted) state_->deletedRows.insert(row);
 }
 
 StoredRow Recordset::CachedRow(std::size_t row) const {
@@ -430,9 +434,7 @@ void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
   try {
     writer->DeleteRows(originals, labels, [this] { ReleaseReadLock(-1); });
   } catch (const WriteError& error) {
-    const std::size_t row = rows.at(error.failedRow());
-    if (error.now().row) state.rows->ReplaceRow(row, *error.now().row);
-    if (error.now().deleted) state.deletedRows.insert(row);
+    ShowRowNow(rows.at(error.failedRow()), error);
     throw;
   }
 }
@@ -496,18 +498,10 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
   try {
     written = writer->WriteRows(updates, inserts, labels, [this] { ReleaseReadLock(-1); });
   } catch (const WriteError& error) {
-    if (error.failedRow() < rows.size()) {
-      const std::size_t row = rows[error.failedRow()].first;
-      if (error.now().row) state.rows->ReplaceRow(row, *error.now().row);
-      if (error.now().deleted) state.deletedRows.insert(row);
-    }
+    if (error.failedRow() < rows.size()) ShowRowNow(rows[error.failedRow()].first, error);
     throw;
   }
-  for (std::size_t index = 0; index < rows.size(); ++index) {
-    const std::size_t row = rows[index].first;
-    state.rows->ReplaceRow(row, written.updated[index]);
-    std::erase_if(state.exactTexts, [&](const auto& entry) { return entry.first.first == row; });
-  }
+  for (std::size_t index = 0; index < rows.size(); ++index) PutStoredRow(rows[index].first, written.updated[index]);
   for (std::size_t index = 0; index < written.inserted.size(); ++index)
     PutNewRow(newAt + index, written.inserted[index].row, written.inserted[index].unidentified);
 }

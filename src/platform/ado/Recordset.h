@@ -49,6 +49,7 @@ class OdbcStatement;
 class ResultReader;
 struct TableRead;
 struct CellChange;
+class WriteError;
 
 // A result set over an open connection, shared-owned. It keeps its
 // connection alive. Rows are fetched in blocks and kept in a compact cache,
@@ -173,6 +174,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void ReleaseReadLock(int editedColumn);
   void SuspendRead();
   std::vector<std::optional<std::string>> CachedRow(std::size_t row) const;
+  // The cached row replaced by what the database stored or holds now.
+  void PutStoredRow(std::size_t row, const std::vector<std::optional<std::string>>& stored);
+  // After a refused write: the row as the database holds it, or marked gone.
+  void ShowRowNow(std::size_t row, const WriteError& error);
   static std::vector<CellChange> Changes(const CellValues& cells);
   void PutNewRow(std::size_t at, const std::vector<std::optional<std::string>>& row, const std::string& unidentified);
   // Moves the per-row marks of rows from `from` on by `by` rows.

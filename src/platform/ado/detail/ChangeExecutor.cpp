@@ -13,17 +13,23 @@ std::vector<StoredRow> ChangeExecutor::Rows(OdbcStatement& statement) {
   return rows;
 }
 
+long ChangeExecutor::Run(PlannedStatement& planned, int waitSeconds, std::vector<StoredRow>& returned) {
+  OdbcStatement statement(writer_);
+  if (waitSeconds > 0) statement.LimitWait(waitSeconds);
+  planned.parameters.BindTo(statement);
+  const bool any = statement.ExecDirect(planned.sql);
+  if (!planned.returnsRows) return any ? statement.RowsChanged() : 0;
+  if (any) returned = Rows(statement);
+  return static_cast<long>(returned.size());
+}
+
 Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
   Execution execution;
   if (planned.returnsRows) {
     // One statement in autocommit: stored when it succeeds, undone by the
     // server when it fails. Its identity lets it reach one row at most.
     try {
-      OdbcStatement statement(writer_);
-      if (waitSeconds > 0) statement.LimitWait(waitSeconds);
-      planned.parameters.BindTo(statement);
-      if (statement.ExecDirect(planned.sql)) execution.returned = Rows(statement);
-      execution.rowsChanged = static_cast<long>(execution.returned.size());
+      execution.rowsChanged = Run(planned, waitSeconds, execution.returned);
       execution.stored = execution.rowsChanged > 0;
     } catch (const Error& error) {
       execution.failure = error;
@@ -34,10 +40,7 @@ Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
   }
   OdbcTransaction transaction(writer_);
   try {
-    OdbcStatement statement(writer_);
-    if (waitSeconds > 0) statement.LimitWait(waitSeconds);
-    planned.parameters.BindTo(statement);
-    execution.rowsChanged = statement.ExecDirect(planned.sql) ? statement.RowsChanged() : 0;
+    execution.rowsChanged = Run(planned, waitSeconds, execution.returned);
   } catch (const Error& error) {
     execution.failure = error;
     // Without transactions the statement stood on its own and may be done.
@@ -79,22 +82,12 @@ ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& pl
   std::size_t index = 0;
   try {
     for (; index < planned.size(); ++index) {
-      OdbcStatement statement(writer_);
-      if (waitSeconds > 0) statement.LimitWait(waitSeconds);
-      planned[index].parameters.BindTo(statement);
-      const bool any = statement.ExecDirect(planned[index].sql);
       std::vector<StoredRow> rows;
-      if (planned[index].returnsRows) {
-        if (any) rows = Rows(statement);
-        batch.execution.rowsChanged = static_cast<long>(rows.size());
-      } else {
-        batch.execution.rowsChanged = any ? statement.RowsChanged() : 0;
-      }
+      batch.execution.rowsChanged = Run(planned[index], waitSeconds, rows);
       if (batch.execution.rowsChanged != planned[index].expectedRows) {
         batch.failedAt = index;
         return batch;  // rolled back by the guard
       }
-      statement.Release();
       if (readBacks && index < readBacks->size() && (*readBacks)[index]) rows = Read(*(*readBacks)[index], false);
       batch.rows.push_back(std::move(rows));
     }

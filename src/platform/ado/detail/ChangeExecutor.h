@@ -47,6 +47,9 @@ class ChangeExecutor {
 
  private:
   std::vector<StoredRow> Rows(OdbcStatement& statement);
+  // Runs one planned statement; returns the rows it changed (those it
+  // handed back, for one that returns rows).
+  long Run(PlannedStatement& planned, int waitSeconds, std::vector<StoredRow>& returned);
 
   OdbcConnection& writer_;
   std::vector<bool> binary_;

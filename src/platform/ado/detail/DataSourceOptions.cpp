@@ -2,19 +2,14 @@
 
 #include <odbcinst.h>
 
-#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <string_view>
 
+#include "SqlText.h"
+
 namespace ado {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
 
 std::string Trimmed(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
@@ -29,7 +24,7 @@ std::optional<std::string> Keyword(const std::string& connectionString, std::str
     const auto end = rest.find(';');
     const std::string_view part = rest.substr(0, end);
     const auto equals = part.find('=');
-    if (equals != std::string_view::npos && Lower(Trimmed(part.substr(0, equals))) == Lower(keyword))
+    if (equals != std::string_view::npos && Lower(Trimmed(part.substr(0, equals))) == Lower(std::string(keyword)))
       return std::string(part.substr(equals + 1));
     if (end == std::string_view::npos) break;
     rest.remove_prefix(end + 1);

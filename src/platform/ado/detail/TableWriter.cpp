@@ -123,11 +123,7 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
   }
 
   // Nothing changed: the row is not as it was read.
-  ChangeVerifier::Found found;
-  try {
-    found = verifier_.FindAgain(writer, executor, original);
-  } catch (const Error&) {
-  }
+  const ChangeVerifier::Found found = FindAgain(writer, executor, original);
   if (found.fate == ChangeVerifier::Fate::Present && found.row) {
     // PostgreSQL: written again by someone else with the very values read
     // (a new version, nothing to see), found by its key: the edit goes on
@@ -137,8 +133,21 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
                             std::equal(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(columns_.size()),
                                        found.row->begin());
     if (sameValues && retriesLeft > 0) return Write(*found.row, change, beforeWriting, retriesLeft - 1);
-    failure.RaiseChanged(RowNow{found.row, false});
   }
+  RaiseNotAsRead(found, failure);
+}
+
+ChangeVerifier::Found TableWriter::FindAgain(OdbcConnection& writer, ChangeExecutor& executor,
+                                             const StoredRow& original) {
+  try {
+    return verifier_.FindAgain(writer, executor, original);
+  } catch (const Error&) {
+    return {};  // what became of the row is not known
+  }
+}
+
+void TableWriter::RaiseNotAsRead(const ChangeVerifier::Found& found, const WriteFailure& failure) {
+  if (found.fate == ChangeVerifier::Fate::Present && found.row) failure.RaiseChanged(RowNow{found.row, false});
   if (found.fate == ChangeVerifier::Fate::Deleted) failure.RaiseDeleted();
   failure.RaiseChangedOrDeleted();
 }
@@ -155,14 +164,7 @@ void TableWriter::RaiseBatchFailure(const ChangeExecutor::Batch& batch, const Wr
   }
   if (batch.execution.rowsChanged > 1 || !original) failure.RaiseSeveral(batch.execution.rowsChanged);
   // No row was reached: the row is not as it was read.
-  ChangeVerifier::Found found;
-  try {
-    found = verifier_.FindAgain(writer, executor, *original);
-  } catch (const Error&) {
-  }
-  if (found.fate == ChangeVerifier::Fate::Present && found.row) failure.RaiseChanged(RowNow{found.row, false});
-  if (found.fate == ChangeVerifier::Fate::Deleted) failure.RaiseDeleted();
-  failure.RaiseChangedOrDeleted();
+  RaiseNotAsRead(FindAgain(writer, executor, *original), failure);
 }
 
 void TableWriter::DeleteRows(const std::vector<StoredRow>& originals, const std::vector<std::string>& labels,

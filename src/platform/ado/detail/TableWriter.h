@@ -79,6 +79,10 @@ class TableWriter {
  private:
   OdbcConnection& Writer();
   Inserted Unidentified(const std::vector<CellChange>& cells) const;
+  // What became of a row a write did not reach (not known, when finding
+  // it fails), and the message that says so.
+  ChangeVerifier::Found FindAgain(OdbcConnection& writer, ChangeExecutor& executor, const StoredRow& original);
+  [[noreturn]] static void RaiseNotAsRead(const ChangeVerifier::Found& found, const WriteFailure& failure);
   int WaitSeconds() const { return writerSession_.empty() ? BusyWaitSeconds : 0; }
   // Raises the message of a write of several rows or a new row that did not
   // go through.
