@@ -10,6 +10,7 @@
 
 #include "AdoError.h"
 #include "detail/ColumnDescriber.h"
+#include "detail/RecordsetState.h"
 #include "detail/OdbcConnection.h"
 #include "detail/OdbcStatement.h"
 #include "detail/ResultReader.h"
@@ -48,37 +49,6 @@ const char* const NoSuchFieldMessage =
     "Item cannot be found in the collection corresponding to the requested name or ordinal.";
 
 }  // namespace
-
-// Everything one Open sets up; gone with Close.
-struct Recordset::OpenState {
-  ConnectionPtr connection;
-  std::unique_ptr<OdbcStatement> statement;
-  std::vector<ColumnInfo> columns;  // the visible columns, then the hidden ones
-  int hiddenColumns = 0;
-  std::vector<std::string> givenNames;
-  bool columnsComplete = false;
-  std::unique_ptr<ResultReader> reader;
-  std::unique_ptr<RowCache> rows;
-  std::size_t position = 0;
-  bool writable = false;  // client-side rows with optimistic locking
-  std::optional<TableRead> read;
-  std::unique_ptr<TableWriter> writer;
-  std::set<std::size_t> deletedRows;
-  // Rows added here that cannot be found again: why they cannot be changed.
-  std::map<std::size_t, std::string> rowReasons;
-  // SQLite: rowids of rows added here while the read was paused, which the
-  // read must not show again when it goes on.
-  std::vector<long long> insertedRowids;
-  // Exact texts of SQLite REAL cells whose usual text loses digits.
-  mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
-  // A read closed before its end for a write, to go on after this rowid.
-  bool readSuspended = false;
-  long long resumeAfter = 0;
-  std::string othersMark;  // see TableWriter::OthersCommitMark
-  std::size_t generation = 0;
-
-  int visibleColumns() const { return static_cast<int>(columns.size()) - hiddenColumns; }
-};
 
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
@@ -184,6 +154,7 @@ void Recordset::ResumeRead() {
     state.deletedRows.clear();
     state.rowReasons.clear();
     state.exactTexts.clear();
+    state.journal.ForgetPlaces();
     ++state.generation;
   } else {
     statement->ExecDirect(state.read->QueryAfter(state.resumeAfter, state.insertedRowids));
@@ -324,6 +295,15 @@ std::size_t Recordset::FetchMore(std::size_t rows) {
   return state_->rows->rowCount() - before;
 }
 
+std::optional<std::string> Recordset::ExactRealOf(std::string_view marks, int column) const {
+  const TableRead& read = *state_->read;
+  if (marks.empty()) return std::nullopt;
+  const SqliteCellStorage storage =
+      StorageOfCell(false, read.usualStorage[static_cast<std::size_t>(column)], marks, column);
+  if (!storage.exact) return std::nullopt;
+  return ExactRealText(*storage.exact);
+}
+
 CellView Recordset::cell(std::size_t row, int column) const {
   const OpenState& state = State();
   const CellView view = state.rows->cell(row, column);
@@ -332,13 +312,22 @@ CellView Recordset::cell(std::size_t row, int column) const {
   if (marks.isNull || marks.text.empty()) return view;
   const auto key = std::make_pair(row, column);
   if (auto found = state.exactTexts.find(key); found != state.exactTexts.end()) return {false, found->second};
-  const SqliteCellStorage storage =
-      StorageOfCell(false, state.read->usualStorage[static_cast<std::size_t>(column)], marks.text, column);
-  if (!storage.exact) return view;
+  std::optional<std::string> exact = ExactRealOf(marks.text, column);
+  if (!exact) return view;
   // Shown in full, so that two numbers that differ only past the fifteenth
   // digit never look alike.
-  const std::string& text = state.exactTexts.emplace(key, ExactRealText(*storage.exact)).first->second;
+  const std::string& text = state.exactTexts.emplace(key, std::move(*exact)).first->second;
   return {false, text};
+}
+
+std::optional<std::string> Recordset::ExactValue(const StoredRow& row, int column) const {
+  const std::optional<std::string>& value = row.at(static_cast<std::size_t>(column));
+  const TableRead* read = state_->read ? &*state_->read : nullptr;
+  if (!value || !read || !read->hasStorageMarks()) return value;
+  const std::optional<std::string>& marks = row.at(static_cast<std::size_t>(read->marksAt));
+  if (!marks) return value;
+  std::optional<std::string> exact = ExactRealOf(*marks, column);
+  return exact ? exact : value;
 }
 
 std::size_t Recordset::generation() const { return state_ ? state_->generation : 0; }
@@ -371,13 +360,15 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   if (row >= state.rows->rowCount()) throw Error("The row to change has not been read.");
   if (const std::string why = RowReadOnlyReason(row); !why.empty()) throw Error(why);
   const StoredRow original = CachedRow(row);
+  StoredRow stored;
   try {
-    PutStoredRow(row, Writer()->UpdateCell(original, CellChange{column, value},
-                                           [this, column] { ReleaseReadLock(column); }));
+    stored = Writer()->UpdateCell(original, CellChange{column, value}, [this, column] { ReleaseReadLock(column); });
   } catch (const WriteError& error) {
     ShowRowNow(row, error);
     throw;
   }
+  PutStoredRow(row, stored);
+  state.journal.Record({"cell edit", {{state.journal.Follow(row), {column}, original, stored}}});
 }
 
 void Recordset::PutStoredRow(std::size_t row, const StoredRow& stored) {
@@ -415,6 +406,7 @@ void Recordset::ShiftRows(std::size_t from, std::ptrdiff_t by) {
   for (auto& [cell, text] : state.exactTexts)
     exact.emplace(std::make_pair(moved(cell.first), cell.second), std::move(text));
   state.exactTexts = std::move(exact);
+  state.journal.Shift(from, by);
 }
 
 void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
@@ -437,6 +429,11 @@ void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
     ShowRowNow(rows.at(error.failedRow()), error);
     throw;
   }
+  ChangeJournal::Entry entry{rows.size() == 1 ? "deleting a row" : "deleting " + std::to_string(rows.size()) + " rows",
+                             {}};
+  for (std::size_t index = 0; index < rows.size(); ++index)
+    entry.steps.push_back({state.journal.Follow(rows[index]), {}, originals[index], std::nullopt});
+  state.journal.Record(std::move(entry));
 }
 
 void Recordset::DropRows(std::size_t first, std::size_t count) {
@@ -448,6 +445,7 @@ void Recordset::DropRows(std::size_t first, std::size_t count) {
                 [&](const auto& entry) { return entry.first >= first && entry.first < first + count; });
   std::erase_if(state.exactTexts,
                 [&](const auto& entry) { return entry.first.first >= first && entry.first.first < first + count; });
+  state.journal.Drop(first, count);
   ShiftRows(first + count, -static_cast<std::ptrdiff_t>(count));
 }
 
@@ -459,6 +457,9 @@ std::string Recordset::InsertRow(std::size_t at, const CellValues& cells) {
   if (at > state.rows->rowCount()) throw Error("A row cannot be added there.");
   const TableWriter::Inserted inserted = writer->InsertRow(Changes(cells), [this] { ReleaseReadLock(-1); });
   PutNewRow(at, inserted.row, inserted.unidentified);
+  // A row nothing names for sure cannot be deleted again by undo.
+  if (inserted.unidentified.empty())
+    state.journal.Record({"adding a row", {{state.journal.FollowNew(at), {}, std::nullopt, inserted.row}}});
   return inserted.unidentified;
 }
 
@@ -480,30 +481,46 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
   TableWriter* writer = Writer();
   if (!writer) throw Error(ReadOnlyRecordsetMessage);
   if (newAt > state.rows->rowCount()) throw Error("Rows cannot be added there.");
-  std::vector<TableWriter::RowWrite> updates;
-  std::vector<std::vector<CellChange>> inserts;
+  TableWriter::RowWrites writes;
   std::vector<std::string> labels;
   for (const auto& [row, cells] : rows) {
     if (row >= state.rows->rowCount()) throw Error("The row to change has not been read.");
     if (const std::string why = RowReadOnlyReason(row); !why.empty())
       throw Error("Row " + std::to_string(row + 1) + " cannot be changed: " + why);
-    updates.push_back({CachedRow(row), Changes(cells)});
+    writes.updates.push_back({CachedRow(row), Changes(cells)});
     labels.push_back("row " + std::to_string(row + 1));
   }
   for (const CellValues& cells : newRows) {
-    inserts.push_back(Changes(cells));
-    labels.push_back("new row " + std::to_string(newAt + inserts.size()));
+    writes.inserts.push_back(Changes(cells));
+    labels.push_back("new row " + std::to_string(newAt + writes.inserts.size()));
   }
   TableWriter::Written written;
   try {
-    written = writer->WriteRows(updates, inserts, labels, [this] { ReleaseReadLock(-1); });
+    written = writer->WriteRows(writes, labels, [this] { ReleaseReadLock(-1); });
   } catch (const WriteError& error) {
     if (error.failedRow() < rows.size()) ShowRowNow(rows[error.failedRow()].first, error);
     throw;
   }
-  for (std::size_t index = 0; index < rows.size(); ++index) PutStoredRow(rows[index].first, written.updated[index]);
-  for (std::size_t index = 0; index < written.inserted.size(); ++index)
-    PutNewRow(newAt + index, written.inserted[index].row, written.inserted[index].unidentified);
+  std::size_t cells = 0;
+  ChangeJournal::Entry entry;
+  for (std::size_t index = 0; index < rows.size(); ++index) {
+    PutStoredRow(rows[index].first, written.updated[index]);
+    std::vector<int> columns;
+    for (const auto& [column, value] : rows[index].second) columns.push_back(column);
+    cells += columns.size();
+    entry.steps.push_back({state.journal.Follow(rows[index].first), columns, writes.updates[index].original,
+                           written.updated[index]});
+  }
+  bool undoable = true;
+  for (std::size_t index = 0; index < written.inserted.size(); ++index) {
+    const TableWriter::Inserted& inserted = written.inserted[index];
+    PutNewRow(newAt + index, inserted.row, inserted.unidentified);
+    cells += newRows[index].size();
+    undoable = undoable && inserted.unidentified.empty();
+    entry.steps.push_back({state.journal.FollowNew(newAt + index), {}, std::nullopt, inserted.row});
+  }
+  entry.what = cells == 1 ? "paste of 1 cell" : "paste of " + std::to_string(cells) + " cells";
+  if (undoable) state.journal.Record(std::move(entry));
 }
 
 std::vector<CellChange> Recordset::Changes(const CellValues& cells) {

@@ -50,6 +50,7 @@ class ResultReader;
 struct TableRead;
 struct CellChange;
 class WriteError;
+using StoredRow = std::vector<std::optional<std::string>>;
 
 // A result set over an open connection, shared-owned. It keeps its
 // connection alive. Rows are fetched in blocks and kept in a compact cache,
@@ -139,6 +140,24 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // writes NULL.
   void UpdateCell(std::size_t row, int column, const std::optional<std::string>& value);
 
+  // The changes written through this recordset, undone and redone by
+  // inverse writes that are checked like any write: only while the rows
+  // hold what was written to them, else nothing is done and those rows show
+  // what the database holds. What Undo (Redo) would do, as a menu names it
+  // ("paste of 12 cells"); empty when nothing.
+  std::string UndoName() const;
+  std::string RedoName() const;
+  // Cached rows an undo or redo changed, added (put in the cache) and
+  // removed from the table (still cached, until DropRows); ascending.
+  struct Reverted {
+    std::vector<std::size_t> changed;
+    std::vector<std::size_t> added;
+    std::vector<std::size_t> removed;
+  };
+  // Raise WriteError when nothing was done.
+  Reverted Undo();
+  Reverted Redo();
+
   // What an emptied cell of the column stores: the empty text where the
   // column holds text, NULL everywhere else.
   std::optional<std::string> EmptiedValue(int column) const;
@@ -183,6 +202,11 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // Moves the per-row marks of rows from `from` on by `by` rows.
   void ShiftRows(std::size_t from, std::ptrdiff_t by);
   void ResumeRead();
+  Reverted Revert(bool undo);
+  // The cells a row as stored gives back to the database, exactly.
+  std::optional<std::string> ExactRealOf(std::string_view marks, int column) const;
+  std::optional<std::string> ExactValue(const StoredRow& row, int column) const;
+  std::vector<CellChange> InsertCells(const StoredRow& row, bool numbered);
 
   std::string table_;
   std::unique_ptr<OpenState> state_;

@@ -22,6 +22,9 @@ namespace {
 const QKeySequence kSetNullShortcut(Qt::CTRL | Qt::Key_0);
 const QKeySequence kAddRowShortcut(Qt::CTRL | Qt::Key_Insert);
 const QKeySequence kDeleteRowsShortcut(Qt::Key_Delete);
+const QKeySequence kUndoShortcut(Qt::CTRL | Qt::Key_Z);
+const QKeySequence kRedoShortcut(Qt::CTRL | Qt::Key_Y);
+const QKeySequence kRedoAlternativeShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
 
 }  // namespace
 
@@ -106,6 +109,18 @@ void DataGrid::deleteSelectedRows() {
     if (model_->rowCount() > 0)
       setCurrentIndex(model_->index(std::min(current, model_->rowCount() - 1), std::max(0, currentIndex().column())));
   }
+}
+
+void DataGrid::undo() {
+  if (!model_) return;
+  const int column = std::max(0, currentIndex().column());
+  if (const int row = model_->undo(); row >= 0) setCurrentIndex(model_->index(row, column));
+}
+
+void DataGrid::redo() {
+  if (!model_ || !commitPendingEdit()) return;
+  const int column = std::max(0, currentIndex().column());
+  if (const int row = model_->redo(); row >= 0) setCurrentIndex(model_->index(row, column));
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
@@ -211,6 +226,15 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     deleteSelectedRows();
     return;
   }
+  // While a cell is being edited, its editor undoes its own typing.
+  if (pressed == kUndoShortcut && state() != EditingState) {
+    undo();
+    return;
+  }
+  if ((pressed == kRedoShortcut || pressed == kRedoAlternativeShortcut) && state() != EditingState) {
+    redo();
+    return;
+  }
   const bool onNewRow = model_ && model_->isNewRow(currentIndex().row());
   if (onNewRow && state() != EditingState && event->key() == Qt::Key_Escape) {
     model_->discardNewRow();
@@ -241,6 +265,15 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
   else
     setCurrentIndex(index);
   QMenu menu(this);
+  const QString undoName = model_->newRowIndex() >= 0 ? QStringLiteral("new row") : model_->undoName();
+  QAction* undoLast = menu.addAction(undoName.isEmpty() ? QStringLiteral("Undo") : QStringLiteral("Undo ") + undoName);
+  undoLast->setShortcut(kUndoShortcut);
+  undoLast->setEnabled(!undoName.isEmpty());
+  const QString redoName = model_->redoName();
+  QAction* redoLast = menu.addAction(redoName.isEmpty() ? QStringLiteral("Redo") : QStringLiteral("Redo ") + redoName);
+  redoLast->setShortcut(kRedoShortcut);
+  redoLast->setEnabled(!redoName.isEmpty());
+  menu.addSeparator();
   QAction* setNull = menu.addAction(QStringLiteral("Set to NULL"));
   setNull->setShortcut(kSetNullShortcut);
   QAction* copy = menu.addAction(QStringLiteral("Copy"));
@@ -259,6 +292,8 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
   if (chosen == pasteHere) paste();
   if (chosen == add) addRow();
   if (chosen == remove) deleteSelectedRows();
+  if (chosen == undoLast) undo();
+  if (chosen == redoLast) redo();
 }
 
 }  // namespace ui

@@ -45,6 +45,10 @@ class DataGrid final : public QTableView {
   void paste();
   // Deletes the rows selected whole, all or none, after one confirmation.
   void deleteSelectedRows();
+  // Undoes (redoes) the last change saved in this table, by an inverse
+  // write checked like any write.
+  void undo();
+  void redo();
   // Asks the user a yes/no question; tests answer it themselves.
   using Confirmation = std::function<bool(const QString& question)>;
   void setConfirmation(Confirmation confirm) { confirm_ = std::move(confirm); }

@@ -58,6 +58,16 @@ class RecordsetModel final : public QAbstractTableModel {
   // reason announced, when nothing was written.
   bool pasteBlock(int row, int column, const QList<QStringList>& lines);
 
+  // What undo (redo) would undo (redo) of the changes saved, as a menu
+  // names it ("paste of 12 cells"); empty when nothing.
+  QString undoName() const;
+  QString redoName() const;
+  // Undoes (redoes) the last change saved, by an inverse write checked like
+  // any write. Returns the first row it changed or added (-1 when nothing
+  // was done; a refusal is announced).
+  int undo();
+  int redo();
+
   // Why the column cannot be edited (empty when it can). Asks the data
   // source what it has not told yet.
   QString readOnlyReason(int column) const;
@@ -82,6 +92,9 @@ class RecordsetModel final : public QAbstractTableModel {
     bool discarded = false;  // going: views moving off it must not store it
   };
   std::size_t cacheRow(int row) const;
+  int revert(bool undo);
+  // Takes cached rows out of the cache and the views; ascending.
+  void removeCachedRows(const std::vector<std::size_t>& cached);
   QVariant newRowData(int column, int role) const;
   void fetchRows(std::size_t rows);
   QString displayText(const ado::CellView& cell, int column) const;

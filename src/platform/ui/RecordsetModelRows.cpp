@@ -101,21 +101,27 @@ bool RecordsetModel::deleteRows(QList<int> rows) {
     emit writeFailed(QString::fromUtf8(failure.what()));
     return false;
   }
+  removeCachedRows(cached);
+  return true;
+}
+
+void RecordsetModel::removeCachedRows(const std::vector<std::size_t>& cached) {
   // From the last run of rows to the first, so that each run's place holds.
   for (std::size_t end = cached.size(); end > 0;) {
     std::size_t begin = end - 1;
     while (begin > 0 && cached[begin - 1] + 1 == cached[begin]) --begin;
     const std::size_t first = cached[begin], count = end - begin;
+    // Rows the views have not been told of yet go unannounced.
+    const std::size_t shown = first < shownRows_ ? std::min(count, shownRows_ - first) : 0;
     const int shownFirst = static_cast<int>(first) + (newRow_ && first >= newRow_->at ? 1 : 0);
-    beginRemoveRows({}, shownFirst, shownFirst + static_cast<int>(count) - 1);
+    if (shown > 0) beginRemoveRows({}, shownFirst, shownFirst + static_cast<int>(shown) - 1);
     recordset_->DropRows(first, count);
-    shownRows_ -= count;
+    shownRows_ -= shown;
     if (newRow_ && newRow_->at > first) newRow_->at -= std::min(count, newRow_->at - first);
-    endRemoveRows();
+    if (shown > 0) endRemoveRows();
     end = begin;
   }
   emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
-  return true;
 }
 
 int RecordsetModel::rowsMissingFor(int row, int lines) {

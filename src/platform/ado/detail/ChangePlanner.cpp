@@ -206,8 +206,11 @@ PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) 
   PlannedStatement planned;
   std::vector<std::string> names;
   for (const CellChange& cell : cells) {
+    // A number the database would choose may be given, as when a deleted
+    // row goes back with its key; where the database insists on its own,
+    // it refuses.
     const std::string reason = ReadOnlyReason(cell.column);
-    if (!reason.empty()) throw Error(reason);
+    if (!reason.empty() && !columns_.at(static_cast<std::size_t>(cell.column)).autoIncrement) throw Error(reason);
     names.push_back(read_.quotedColumns[static_cast<std::size_t>(cell.column)]);
     AddValue(cell.column, cell.value, planned.parameters);
   }

@@ -15,6 +15,7 @@ namespace ado {
 struct CellChange {
   int column = 0;
   std::optional<std::string> value;  // std::nullopt: NULL
+  bool operator==(const CellChange&) const = default;
 };
 
 struct PlannedStatement {

@@ -169,32 +169,17 @@ void TableWriter::RaiseBatchFailure(const ChangeExecutor::Batch& batch, const Wr
 
 void TableWriter::DeleteRows(const std::vector<StoredRow>& originals, const std::vector<std::string>& labels,
                              const std::function<void()>& beforeWriting) {
-  if (originals.empty()) return;
   if (originals.size() > 1 && !readConnection_.facts().transactions)
     throw WriteError("The data source works without transactions (NoTXN), so several rows cannot be deleted all or "
                      "none. Nothing was deleted; delete one row at a time.",
                      {}, {});
-  std::vector<PlannedStatement> planned;
-  for (const StoredRow& original : originals) planned.push_back(planner_.DeleteRow(original));
-  if (readConnection_.facts().readerBlocksWriters) beforeWriting();
-  OdbcConnection& writer = Writer();
-  ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
-  const ChangeExecutor::Batch batch = executor.WriteAll(planned, WaitSeconds());
-  if (batch.execution.stored) return;
-  const std::size_t at = batch.failedAt.value_or(0);
   const std::string count = originals.size() == 1 ? std::string("The row") : std::to_string(originals.size()) + " rows";
-  const WriteFailure failure(count + " could not be deleted, because of " + labels.at(at) + ": ");
-  try {
-    RaiseBatchFailure(batch, failure, writer, executor, &originals[at]);
-  } catch (WriteError& error) {
-    error.setFailedRow(at);
-    throw;
-  }
+  WriteRows({{}, originals, {}}, labels, beforeWriting, count + " could not be deleted, because of ");
 }
 
 TableWriter::Inserted TableWriter::InsertRow(const std::vector<CellChange>& cells,
                                              const std::function<void()>& beforeWriting) {
-  const std::vector<Inserted> inserted = WriteRows({}, {cells}, {"the new row"}, beforeWriting).inserted;
+  const std::vector<Inserted> inserted = WriteRows({{}, {}, {cells}}, {"the new row"}, beforeWriting).inserted;
   return inserted.front();
 }
 
@@ -209,17 +194,16 @@ TableWriter::Inserted TableWriter::Unidentified(const std::vector<CellChange>& c
   return inserted;
 }
 
-TableWriter::Written TableWriter::WriteRows(const std::vector<RowWrite>& updates,
-                                           const std::vector<std::vector<CellChange>>& inserts,
-                                           const std::vector<std::string>& labels,
-                                           const std::function<void()>& beforeWriting) {
-  if (updates.size() + inserts.size() > 1 && !readConnection_.facts().transactions)
+TableWriter::Written TableWriter::WriteRows(const RowWrites& writes, const std::vector<std::string>& labels,
+                                           const std::function<void()>& beforeWriting, const std::string& failing) {
+  if (writes.size() == 0) return {};
+  if (writes.size() > 1 && !readConnection_.facts().transactions)
     throw WriteError("The data source works without transactions (NoTXN), so several rows cannot be written all or "
                      "none. Nothing was changed.",
                      {}, {});
   std::vector<PlannedStatement> planned;
   std::vector<std::optional<PlannedStatement>> readBacks;
-  for (const RowWrite& update : updates) {
+  for (const RowWrite& update : writes.updates) {
     planned.push_back(planner_.UpdateRow(update.original, update.changes));
     // SQLite: the row as stored, read in the write's own transaction.
     std::optional<CellChange> keyChange;
@@ -229,7 +213,11 @@ TableWriter::Written TableWriter::WriteRows(const std::vector<RowWrite>& updates
     readBacks.push_back(planned.back().returnsRows ? std::nullopt
                                                    : std::optional(planner_.ReadRow(update.original, keyChange, true)));
   }
-  for (const std::vector<CellChange>& cells : inserts) {
+  for (const StoredRow& original : writes.deletes) {
+    planned.push_back(planner_.DeleteRow(original));
+    readBacks.emplace_back();
+  }
+  for (const std::vector<CellChange>& cells : writes.inserts) {
     planned.push_back(planner_.InsertRow(cells));
     readBacks.push_back(planner_.ReadInserted(cells));
   }
@@ -237,34 +225,39 @@ TableWriter::Written TableWriter::WriteRows(const std::vector<RowWrite>& updates
   OdbcConnection& writer = Writer();
   ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
   const ChangeExecutor::Batch batch = executor.WriteAll(planned, WaitSeconds(), &readBacks);
+  const std::size_t updates = writes.updates.size(), deletes = writes.deletes.size();
   if (!batch.execution.stored) {
     const std::size_t at = batch.failedAt.value_or(0);
-    const bool update = at < updates.size();
-    std::string what = "The rows could not be saved, because of " + labels.at(at) + ": ";
-    if (planned.size() == 1) what = update ? "The row could not be saved: " : "The new row could not be added: ";
+    const StoredRow* original = at < updates             ? &writes.updates[at].original
+                                : at < updates + deletes ? &writes.deletes[at - updates]
+                                                         : nullptr;
+    std::string what = failing.empty() ? "The rows could not be saved, because of " : failing;
+    what += labels.at(at) + ": ";
+    if (failing.empty() && planned.size() == 1)
+      what = original ? "The row could not be saved: " : "The new row could not be added: ";
     const WriteFailure failure(what);
     try {
-      RaiseBatchFailure(batch, failure, writer, executor, update ? &updates[at].original : nullptr);
+      RaiseBatchFailure(batch, failure, writer, executor, original);
     } catch (WriteError& error) {
       error.setFailedRow(at);
       throw;
     }
   }
   Written written;
-  for (std::size_t index = 0; index < planned.size(); ++index) {
+  for (std::size_t index = 0; index < updates; ++index) {
     const std::vector<StoredRow>& rows = batch.rows.at(index);
-    if (index < updates.size()) {
-      StoredRow row = updates[index].original;
-      if (rows.size() == 1) {
-        row = rows.front();
-      } else {
-        for (const CellChange& change : updates[index].changes) row[static_cast<std::size_t>(change.column)] = change.value;
-      }
-      written.updated.push_back(std::move(row));
+    StoredRow row = writes.updates[index].original;
+    if (rows.size() == 1) {
+      row = rows.front();
     } else {
-      const auto& cells = inserts[index - updates.size()];
-      written.inserted.push_back(rows.size() == 1 ? Inserted{rows.front(), {}} : Unidentified(cells));
+      for (const CellChange& change : writes.updates[index].changes)
+        row[static_cast<std::size_t>(change.column)] = change.value;
     }
+    written.updated.push_back(std::move(row));
+  }
+  for (std::size_t index = 0; index < writes.inserts.size(); ++index) {
+    const std::vector<StoredRow>& rows = batch.rows.at(updates + deletes + index);
+    written.inserted.push_back(rows.size() == 1 ? Inserted{rows.front(), {}} : Unidentified(writes.inserts[index]));
   }
   return written;
 }

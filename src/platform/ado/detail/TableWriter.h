@@ -53,20 +53,28 @@ class TableWriter {
   };
   Inserted InsertRow(const std::vector<CellChange>& cells, const std::function<void()>& beforeWriting);
 
-  // Changes of several read rows and new rows, written as one: all or none.
-  // Returns the rows as stored, in the order given. Raises WriteError
-  // about the write that stopped it (failedRow(): an index counting the
-  // updates, then the inserts); `labels` name them the same way.
+  // Changes of several read rows, rows deleted and new rows, written as
+  // one: all or none. Returns the rows as stored, in the order given.
+  // Raises WriteError about the write that stopped it (failedRow(): an index
+  // counting the updates, then the deletes, then the inserts); `labels`
+  // name them the same way. `failing` begins the message of a failure
+  // ("Nothing was undone, because of "), which then names the row.
   struct RowWrite {
     StoredRow original;
     std::vector<CellChange> changes;
+  };
+  struct RowWrites {
+    std::vector<RowWrite> updates;
+    std::vector<StoredRow> deletes;
+    std::vector<std::vector<CellChange>> inserts;
+    std::size_t size() const { return updates.size() + deletes.size() + inserts.size(); }
   };
   struct Written {
     std::vector<StoredRow> updated;
     std::vector<Inserted> inserted;
   };
-  Written WriteRows(const std::vector<RowWrite>& updates, const std::vector<std::vector<CellChange>>& inserts,
-                    const std::vector<std::string>& labels, const std::function<void()>& beforeWriting);
+  Written WriteRows(const RowWrites& writes, const std::vector<std::string>& labels,
+                    const std::function<void()>& beforeWriting, const std::string& failing = {});
 
   // SQLite: a mark that changes whenever a connection other than the
   // writer commits (PRAGMA data_version as the writer sees it); our own

@@ -1,0 +1,137 @@
+// Undo and redo of the changes written through a recordset.
+#include <algorithm>
+
+#include "AdoError.h"
+#include "Recordset.h"
+#include "detail/RecordsetState.h"
+
+namespace ado {
+
+std::string Recordset::UndoName() const {
+  const ChangeJournal::Entry* entry = state_ ? state_->journal.ToUndo() : nullptr;
+  return entry ? entry->what : std::string();
+}
+
+std::string Recordset::RedoName() const {
+  const ChangeJournal::Entry* entry = state_ ? state_->journal.ToRedo() : nullptr;
+  return entry ? entry->what : std::string();
+}
+
+Recordset::Reverted Recordset::Undo() { return Revert(true); }
+
+Recordset::Reverted Recordset::Redo() { return Revert(false); }
+
+std::vector<CellChange> Recordset::InsertCells(const StoredRow& row, bool numbered) {
+  // Every value the row held where the database lets it be given; with
+  // `numbered`, also those it numbers itself (a key, mostly), which most
+  // databases take when given. The rest is the database's to choose again.
+  std::vector<CellChange> cells;
+  TableWriter& writer = *Writer();
+  for (int column = 0; column < fieldCount(); ++column) {
+    const bool given = writer.ReadOnlyReason(column).empty() ||
+                       (numbered && writer.read().unavailable.empty() && this->column(column).autoIncrement);
+    if (given) cells.push_back({column, ExactValue(row, column)});
+  }
+  return cells;
+}
+
+Recordset::Reverted Recordset::Revert(bool undo) {
+  RequireOpen();
+  OpenState& state = *state_;
+  ChangeJournal& journal = state.journal;
+  const ChangeJournal::Entry* entry = undo ? journal.ToUndo() : journal.ToRedo();
+  if (!entry) throw Error(undo ? "There is no change to undo." : "There is no change to redo.");
+  TableWriter* writer = Writer();
+  if (!writer) throw Error("The recordset was opened read-only.");
+
+  // Each row goes from the state the change left it in to the other one:
+  // changed back, deleted again, or added again.
+  TableWriter::RowWrites writes;
+  std::vector<ChangeJournal::Handle> updated, deleted, added;
+  for (const ChangeJournal::Step& step : entry->steps) {
+    const std::optional<StoredRow>& from = undo ? step.after : step.before;
+    const std::optional<StoredRow>& to = undo ? step.before : step.after;
+    const std::optional<StoredRow>& written = journal.Written(step.row);
+    if (from && !written) throw Error("The change cannot be undone: one of its rows is no longer known.");
+    if (from && to) {
+      std::vector<CellChange> changes;
+      for (int column : step.columns) changes.push_back({column, ExactValue(*to, column)});
+      writes.updates.push_back({*written, std::move(changes)});
+      updated.push_back(step.row);
+    } else if (from) {
+      writes.deletes.push_back(*written);
+      deleted.push_back(step.row);
+    } else {
+      added.push_back(step.row);
+    }
+  }
+  // Rows added again go back where they were, the first first, so that
+  // each lands between the rows it was between.
+  std::ranges::sort(added, {}, [&](ChangeJournal::Handle row) { return journal.LastCachedAt(row); });
+  const auto addAgain = [&](bool numbered) {
+    writes.inserts.clear();
+    for (ChangeJournal::Handle row : added)
+      for (const ChangeJournal::Step& step : entry->steps)
+        if (step.row == row) writes.inserts.push_back(InsertCells(*(undo ? step.before : step.after), numbered));
+  };
+  addAgain(true);
+  std::vector<ChangeJournal::Handle> order = updated;
+  order.insert(order.end(), deleted.begin(), deleted.end());
+  order.insert(order.end(), added.begin(), added.end());
+  std::vector<std::string> labels;
+  for (ChangeJournal::Handle row : order) {
+    const std::optional<std::size_t> at = journal.CachedAt(row);
+    labels.push_back("row " + std::to_string((at ? *at : journal.LastCachedAt(row)) + 1));
+  }
+
+  const std::string failing = undo ? "Nothing was undone, because of " : "Nothing was redone, because of ";
+  const auto write = [&] { return writer->WriteRows(writes, labels, [this] { ReleaseReadLock(-1); }, failing); };
+  TableWriter::Written written;
+  try {
+    try {
+      written = write();
+    } catch (const WriteError& error) {
+      // A number the database insists on choosing itself, or one taken
+      // meanwhile: the rows go back with new numbers.
+      const bool refusedAdding = error.failedRow() >= updated.size() + deleted.size() && !error.now().row;
+      std::vector<std::vector<CellChange>> withNumbers = writes.inserts;
+      addAgain(false);
+      if (!refusedAdding || withNumbers == writes.inserts) throw;
+      written = write();
+    }
+  } catch (const WriteError& error) {
+    const ChangeJournal::Handle row = order.at(error.failedRow());
+    if (const std::optional<std::size_t> at = journal.CachedAt(row)) ShowRowNow(*at, error);
+    // Changed or deleted by someone else since: it never can be done now.
+    if (error.now().row || error.now().deleted) undo ? journal.DropUndo() : journal.DropRedo();
+    throw;
+  }
+
+  for (std::size_t index = 0; index < updated.size(); ++index) {
+    journal.SetWritten(updated[index], written.updated[index]);
+    if (const std::optional<std::size_t> at = journal.CachedAt(updated[index]))
+      PutStoredRow(*at, written.updated[index]);
+  }
+  for (ChangeJournal::Handle row : deleted) journal.SetWritten(row, std::nullopt);
+  for (std::size_t index = 0; index < added.size(); ++index) {
+    const TableWriter::Inserted& inserted = written.inserted[index];
+    const std::size_t at = std::min(journal.LastCachedAt(added[index]), state.rows->rowCount());
+    PutNewRow(at, inserted.row, inserted.unidentified);
+    journal.Place(added[index], at);
+    journal.SetWritten(added[index], inserted.row);
+  }
+  undo ? journal.Undone() : journal.Redone();
+
+  Reverted reverted;
+  const auto placed = [&](const std::vector<ChangeJournal::Handle>& rows, std::vector<std::size_t>& into) {
+    for (ChangeJournal::Handle row : rows)
+      if (const std::optional<std::size_t> at = journal.CachedAt(row)) into.push_back(*at);
+    std::ranges::sort(into);
+  };
+  placed(updated, reverted.changed);
+  placed(added, reverted.added);
+  placed(deleted, reverted.removed);
+  return reverted;
+}
+
+}  // namespace ado

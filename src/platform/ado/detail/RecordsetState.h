@@ -1,0 +1,52 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ChangeJournal.h"
+#include "OdbcStatement.h"
+#include "ResultReader.h"
+#include "RowCache.h"
+#include "TableRead.h"
+#include "TableWriter.h"
+#include "platform/ado/Recordset.h"
+
+namespace ado {
+
+// Everything one Open sets up; gone with Close.
+struct Recordset::OpenState {
+  ConnectionPtr connection;
+  std::unique_ptr<OdbcStatement> statement;
+  std::vector<ColumnInfo> columns;  // the visible columns, then the hidden ones
+  int hiddenColumns = 0;
+  std::vector<std::string> givenNames;
+  bool columnsComplete = false;
+  std::unique_ptr<ResultReader> reader;
+  std::unique_ptr<RowCache> rows;
+  std::size_t position = 0;
+  bool writable = false;  // client-side rows with optimistic locking
+  std::optional<TableRead> read;
+  std::unique_ptr<TableWriter> writer;
+  std::set<std::size_t> deletedRows;
+  // Rows added here that cannot be found again: why they cannot be changed.
+  std::map<std::size_t, std::string> rowReasons;
+  // SQLite: rowids of rows added here while the read was paused, which the
+  // read must not show again when it goes on.
+  std::vector<long long> insertedRowids;
+  // Exact texts of SQLite REAL cells whose usual text loses digits.
+  mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
+  // A read closed before its end for a write, to go on after this rowid.
+  bool readSuspended = false;
+  long long resumeAfter = 0;
+  std::string othersMark;  // see TableWriter::OthersCommitMark
+  std::size_t generation = 0;
+  ChangeJournal journal;
+
+  int visibleColumns() const { return static_cast<int>(columns.size()) - hiddenColumns; }
+};
+
+}  // namespace ado
