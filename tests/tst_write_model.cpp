@@ -1,6 +1,7 @@
 // A randomized check of the whole write path against a model of what the
 // database must hold. Random cell edits go through the grid's own editor,
-// interleaved with UPDATEs, DELETEs and INSERTs by a second connection, on
+// and rows are added, deleted, pasted over and changes undone through the
+// grid, interleaved with UPDATEs, DELETEs and INSERTs by a second connection, on
 // tables of many shapes and column types. After every step the table is read
 // back row for row, by SQLite rowid or PostgreSQL ctid, with the exact stored
 // form of every value, and every difference from the model is classed:
@@ -13,6 +14,8 @@
 //       else, several rows alike).
 // QUORVANE_MODEL_SEED and QUORVANE_MODEL_STEPS (steps per driver) choose a
 // longer run, QUORVANE_MODEL_TRACE=1 tells every step; scripts/check-writes.
+#include <QApplication>
+#include <QClipboard>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -24,6 +27,7 @@
 #include <utility>
 
 #include "platform/ui/RecordsetModel.h"
+#include "platform/ui/TabSeparatedText.h"
 #include "support/EditingFixture.h"
 
 using namespace reliability;
@@ -140,6 +144,7 @@ using State = std::map<std::string, Stored>;  // by rowid or ctid
 struct Figures {
   int saved = 0, refused = 0, updates = 0, deletes = 0, inserts = 0, otherRefused = 0;
   int gridDeleted = 0, gridDeleteRefused = 0, gridAdded = 0, gridAddRefused = 0;
+  int gridPasted = 0, gridPasteRefused = 0, gridUndone = 0, gridUndoRefused = 0;
   std::array<int, 5> found{};
   QStringList anomalies;
 };
@@ -176,10 +181,13 @@ class TableRun {
     for (int row = 0; row < 8; ++row) Insert(false);
   }
 
-  void Session(ui::DataGrid& grid, QSignalSpy& failed, const QString& source, int steps) {
+  // Returns the steps taken: a paste or an undo ends the session, as the
+  // rows it moves are followed afresh from the next one on.
+  int Session(ui::DataGrid& grid, QSignalSpy& failed, const QString& source, int steps) {
     grid.setDataSource(OpenTable(source, name_));
     model_ = grid.recordsetModel();
     tracked_.clear();
+    last_.reset();
     editable_.clear();
     // The grid lists the rows in the order of a plain scan.
     const auto rows = sql_.Query(Select() + " ORDER BY " + (postgres_ ? "ctid" : "rowid"));
@@ -196,23 +204,32 @@ class TableRun {
     }
     for (int column = 0; column < static_cast<int>(columns_.size()); ++column)
       if (model_->readOnlyReason(column).isEmpty()) editable_.push_back(column);
-    for (int step = 0; step < steps; ++step) {
+    int step = 0;
+    while (step < steps) {
       ++step_;
+      ++step;
       const int roll = Below(100);
-      if (roll < 55)
+      if (roll < 52) {
         Edit(grid, failed);
-      else if (roll < 60)
+      } else if (roll < 57) {
         GridDelete(grid, failed);
-      else if (roll < 63)
+      } else if (roll < 60) {
         GridAdd(grid, failed);
-      else if (roll < 80)
+      } else if (roll < 63) {
+        if (GridPaste(grid, failed)) break;
+      } else if (roll < 66 && last_) {
+        GridUndo(grid, failed);
+        break;
+      } else if (roll < 80) {
         Update();
-      else if (roll < 90 && state_.size() > 3)
+      } else if (roll < 90 && state_.size() > 3) {
         Delete();
-      else
+      } else {
         Insert(Below(2) == 0);
+      }
     }
     grid.setDataSource(nullptr);
+    return step;
   }
 
  private:
@@ -237,6 +254,18 @@ class TableRun {
   struct Diff {
     std::vector<std::string> changed, removed, added;
     bool empty() const { return changed.empty() && removed.empty() && added.empty(); }
+  };
+  // The last change the grid saved, as an undo must take it back.
+  struct Change {
+    QString what;  // as the grid's menu names it
+    struct RowChange {
+      std::string was;            // the handle before; empty: the change added the row
+      std::optional<Row> before;  // the exact values before
+      std::string now;            // the handle after; empty: the change deleted the row
+      std::optional<Row> after;
+    };
+    std::vector<RowChange> rows;
+    std::vector<int> columns;  // written; empty: whole rows
   };
 
   int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
@@ -419,6 +448,12 @@ class TableRun {
     }
     if (message.isEmpty()) {
       ++figures_.gridDeleted;
+      // A row shown twice is deleted once.
+      last_ = Change{meant.size() == 1 ? "deleting a row" : QString("deleting %1 rows").arg(meant.size()), {}, {}};
+      for (const std::string& handle : meant) {
+        if (!before.contains(handle)) last_.reset();
+        if (last_) last_->rows.push_back({handle, before.at(handle).exact, {}, {}});
+      }
       for (int row : chosen) {
         const Tracked& tracked = tracked_[static_cast<std::size_t>(row)];
         if (tracked.handle.empty()) report('a', "deleted, but the second connection had deleted a row");
@@ -487,8 +522,199 @@ class TableRun {
       return;
     }
     const std::string& added = diff.added.front();
+    last_ = Change{"adding a row", {{{}, {}, added, state_.at(added).exact}}, {}};
     if (!Shows(row, state_.at(added))) report('a', "the grid does not show the row as stored");
     tracked_.insert(tracked_.begin() + row, ShownAs(added, state_.at(added).exact));
+  }
+
+  // The stored forms a typed text may take; an emptied cell holds the empty
+  // text or NULL, as the column takes it. None: the column cannot hold it.
+  std::vector<Cell> FormsOf(std::size_t column, const std::string& text) {
+    std::vector<Cell> forms;
+    for (const Cell& meant : text.empty() ? std::vector<Cell>{Cell(""), Cell()} : std::vector<Cell>{Cell(text)})
+      if (const auto form = StoredForm(column, meant)) forms.push_back(*form);
+    return forms;
+  }
+
+  // The grid pastes a block of typed values over some of its rows: every
+  // cell as typed, or nothing at all. True when it ends the session.
+  bool GridPaste(ui::DataGrid& grid, QSignalSpy& failed) {
+    if (editable_.empty() || tracked_.empty()) return false;
+    const int height = 1 + Below(std::min(3, static_cast<int>(tracked_.size())));
+    const int first = Below(static_cast<int>(tracked_.size()) - height + 1);
+    const auto at = static_cast<std::size_t>(Below(static_cast<int>(editable_.size())));
+    std::vector<int> columns{editable_[at]};
+    if (at + 1 < editable_.size() && editable_[at + 1] == columns[0] + 1 && Below(2) == 0)
+      columns.push_back(columns[0] + 1);
+    for (int row = first; row < first + height; ++row)
+      if (tracked_[static_cast<std::size_t>(row)].lost ||
+          !(model_->flags(model_->index(row, columns[0])) & Qt::ItemIsEditable))
+        return false;
+    QList<QStringList> lines;
+    std::vector<std::vector<std::vector<Cell>>> forms;  // of each row, of each column
+    std::string typed;
+    for (int row = first; row < first + height; ++row) {
+      QStringList line;
+      forms.emplace_back();
+      for (int column : columns) {
+        const auto c = static_cast<std::size_t>(column);
+        const Values& values = ValuesOf(columns_[c].kind);
+        const int roll = Below(12);
+        const std::string text = roll < 1 && columns_[c].kind != Kind::Key ? std::string()
+                                 : roll < 2 && !values.invalid.empty()     ? Pick(values.invalid)
+                                                                           : Pick(values.typed);
+        line << QString::fromStdString(text);
+        forms.back().push_back(FormsOf(c, text));
+        typed += " " + columns_[c].name + "=" + text;
+      }
+      lines << line;
+    }
+    const State before = state_;
+    QApplication::clipboard()->setText(ui::ToTabSeparated(lines));
+    grid.setCurrentIndex(model_->index(first, columns[0]));
+    failed.clear();
+    QTest::keySequence(&grid, QKeySequence::Paste);
+    const QString message = failed.isEmpty() ? QString() : failed.last().at(0).toString();
+    state_ = Read();
+    const Diff diff = Compare(before, state_);
+    const QString action = QString("grid pastes from row %1:%2").arg(first + 1).arg(typed.c_str());
+    Trace(action.toStdString() + ": " + (message.isEmpty() ? std::string("done") : message.left(160).toStdString()));
+    const auto report = [&](char anomaly, const QString& what) { Report(anomaly, action, what); };
+    if (!message.isEmpty()) {
+      ++figures_.gridPasteRefused;
+      if (!diff.empty()) report('d', "refused, yet the table changed: " + message.left(160));
+      // The row that stopped it is shown anew: not followed any further.
+      for (int row = first; row < first + height; ++row) tracked_[static_cast<std::size_t>(row)].lost = true;
+      return false;
+    }
+    ++figures_.gridPasted;
+    const int cells = height * static_cast<int>(columns.size());
+    Change change{cells == 1 ? QString("paste of 1 cell") : QString("paste of %1 cells").arg(cells), {}, columns};
+    std::set<std::string> reached;
+    for (int line = 0; line < height; ++line) {
+      const Tracked& tracked = tracked_[static_cast<std::size_t>(first + line)];
+      const std::string& target = tracked.handle;
+      if (target.empty()) {
+        report('a', "pasted, but the second connection had deleted a row");
+        return true;
+      }
+      // Where the row is now (a new ctid): it holds what was pasted, and
+      // the rest as it was.
+      const auto holdsPaste = [&](const Row& stored) {
+        for (std::size_t c = 0; c < columns_.size(); ++c) {
+          const auto pasted = std::ranges::find(columns, static_cast<int>(c));
+          if (pasted == columns.end() ? stored[c] != before.at(target).exact[c]
+                                      : std::ranges::find(forms[static_cast<std::size_t>(line)]
+                                                               [static_cast<std::size_t>(pasted - columns.begin())],
+                                                          stored[c]) == forms[static_cast<std::size_t>(line)]
+                                                                           [static_cast<std::size_t>(pasted - columns.begin())]
+                                                                               .end())
+            return false;
+        }
+        return true;
+      };
+      std::string now;
+      for (const std::string& handle : state_.contains(target) ? std::vector<std::string>{target} : diff.added)
+        if (now.empty() && !reached.contains(handle) && holdsPaste(state_.at(handle).exact)) now = handle;
+      if (now.empty()) {
+        report('a', QString("pasted, but row %1 does not hold the pasted values").arg(first + line + 1));
+        return true;
+      }
+      for (int column : columns)
+        if (tracked.dirty.contains(column) && !tracked.seen.empty() &&
+            before.at(target).exact[static_cast<std::size_t>(column)] != tracked.seen[static_cast<std::size_t>(column)])
+          report('c', "pasted over a value the second connection wrote and the grid never showed");
+      reached.insert(target);
+      reached.insert(now);
+      change.rows.push_back({target, before.at(target).exact, now, state_.at(now).exact});
+    }
+    for (const auto* handles : {&diff.changed, &diff.removed, &diff.added})
+      for (const std::string& handle : *handles)
+        if (!reached.contains(handle)) report('b', QString("row %1 changed too").arg(handle.c_str()));
+    last_ = change;
+    if (Below(2) == 0) GridUndo(grid, failed);
+    return true;
+  }
+
+  // The grid undoes its last saved change: exactly its rows go back to what
+  // they held, only while they hold what the grid wrote; else nothing
+  // changes. Ends the session.
+  void GridUndo(ui::DataGrid& grid, QSignalSpy& failed) {
+    const Change change = *std::exchange(last_, std::nullopt);
+    if (model_->undoName() != change.what)
+      throw std::logic_error(name_ + ": the grid offers to undo \"" + model_->undoName().toStdString() +
+                             "\", not \"" + change.what.toStdString() + "\"");
+    const State before = state_;
+    // The rows still hold what the grid wrote, whole: in the same version,
+    // or (alike) a row holds those values.
+    const auto holds = [&](const Change::RowChange& row) {
+      return !row.after || (before.contains(row.now) && before.at(row.now).exact == *row.after);
+    };
+    const auto alike = [&](const Change::RowChange& row) {
+      return !row.after ||
+             std::ranges::any_of(before, [&](const auto& entry) { return entry.second.exact == *row.after; });
+    };
+    const bool untouched = std::ranges::all_of(change.rows, holds);
+    failed.clear();
+    QTest::keySequence(&grid, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    const QString message = failed.isEmpty() ? QString() : failed.last().at(0).toString();
+    state_ = Read();
+    const Diff diff = Compare(before, state_);
+    const QString action = "grid undoes " + change.what;
+    Trace(action.toStdString() + ": " + (message.isEmpty() ? std::string("done") : message.left(160).toStdString()));
+    const auto report = [&](char anomaly, const QString& what) { Report(anomaly, action, what); };
+    if (!message.isEmpty()) {
+      ++figures_.gridUndoRefused;
+      if (!diff.empty()) report('d', "refused, yet the table changed: " + message.left(160));
+      if (untouched && message.contains("by someone else"))
+        report('e', "says a row was changed, but the rows hold what the grid wrote: " + message.left(160));
+      return;
+    }
+    ++figures_.gridUndone;
+    if (!std::ranges::all_of(change.rows, alike)) {
+      report('c', "undone, but the rows no longer held what the grid wrote");
+      return;
+    }
+    // The rows as the change left them go; as they were before come back,
+    // with the columns it wrote as they were.
+    std::vector<Row> meantGone, meantBack, gone, back;
+    for (const Change::RowChange& row : change.rows) {
+      if (row.after) meantGone.push_back(*row.after);
+      if (!row.before) continue;
+      Row restored = *row.before;
+      if (row.after && !change.columns.empty()) {
+        restored = *row.after;
+        for (int c : change.columns) restored[static_cast<std::size_t>(c)] = (*row.before)[static_cast<std::size_t>(c)];
+      }
+      meantBack.push_back(restored);
+    }
+    for (const auto* handles : {&diff.changed, &diff.removed}) for (const auto& h : *handles) gone.push_back(before.at(h).exact);
+    for (const auto* handles : {&diff.changed, &diff.added}) for (const auto& h : *handles) back.push_back(state_.at(h).exact);
+    if (!SameChange(meantGone, meantBack, gone, back, {}) && !SameChange(meantGone, meantBack, gone, back, key_))
+      report('b', QString("%1 rows went and %2 came back, not the %3 and %4 of the change")
+                      .arg(gone.size()).arg(back.size()).arg(meantGone.size()).arg(meantBack.size()));
+  }
+
+  // Whether two changes (rows gone, rows come) are the same, rows that went
+  // and came back alike aside; `masked` columns aside too (a key the
+  // database numbered anew).
+  static bool SameChange(std::vector<Row> meantGone, std::vector<Row> meantBack, std::vector<Row> gone,
+                         std::vector<Row> back, const std::vector<std::size_t>& masked) {
+    const auto net = [&](std::vector<Row>& out, std::vector<Row>& in) {
+      for (auto* rows : {&out, &in})
+        for (Row& row : *rows)
+          for (std::size_t c : masked) row[c].reset();
+      std::ranges::sort(out);
+      std::ranges::sort(in);
+      std::vector<Row> onlyOut, onlyIn;
+      std::ranges::set_difference(out, in, std::back_inserter(onlyOut));
+      std::ranges::set_difference(in, out, std::back_inserter(onlyIn));
+      out = std::move(onlyOut);
+      in = std::move(onlyIn);
+    };
+    net(meantGone, meantBack);
+    net(gone, back);
+    return meantGone == gone && meantBack == back;
   }
 
   void Edit(ui::DataGrid& grid, QSignalSpy& failed) {
@@ -517,11 +743,7 @@ class TableRun {
                                                        : Pick(values.typed);
       if (text.empty() ? !isNull && !shown.isEmpty() : isNull || shown != QString::fromStdString(text)) break;
     }
-    // What the cell must hold if saved; an emptied cell holds the empty
-    // text or NULL, as the column takes it. None: the column cannot hold it.
-    std::vector<Cell> expected;
-    for (const Cell& meant : text.empty() ? std::vector<Cell>{Cell(""), Cell()} : std::vector<Cell>{Cell(text)})
-      if (const auto form = StoredForm(c, meant)) expected.push_back(*form);
+    const std::vector<Cell> expected = FormsOf(c, text);
     Tracked& tracked = tracked_[static_cast<std::size_t>(row)];
     const Tracked was = tracked;
     const std::string& target = was.handle;
@@ -650,6 +872,11 @@ class TableRun {
           other.touched = other.lost = true;
         }
     }
+    if (saved)
+      last_ = target.empty() || now.empty()
+                  ? std::nullopt
+                  : std::optional(Change{"cell edit", {{target, before.at(target).exact, now, state_.at(now).exact}},
+                                         {column}});
     // Once the grid shows the row as stored, whatever the second connection
     // does is measured from here.
     if (!now.empty() && Shows(row, state_.at(now))) tracked = ShownAs(now, state_.at(now).exact);
@@ -665,6 +892,7 @@ class TableRun {
   std::vector<Tracked> tracked_;
   std::vector<std::size_t> key_;  // primary key columns; empty without one
   std::vector<int> editable_;
+  std::optional<Change> last_;
   ui::RecordsetModel* model_ = nullptr;
   int step_ = 0;
 };
@@ -710,17 +938,17 @@ class WriteModelTest : public QObject {
       for (int done = 0; done < steps;)
         for (auto& table : tables) {
           const int session = std::min(SessionSteps, steps - done);
-          if (session > 0) table->Session(grid, failed, source, session);
-          done += session;
+          if (session > 0) done += table->Session(grid, failed, source, session);
         }
     } catch (const std::exception& failure) {
       QFAIL(failure.what());
     }
     qInfo("%s: seed %d, %d steps on %s; grid edits saved %d, refused %d; grid deletes done %d, refused %d; grid "
-          "adds saved %d, refused %d; second connection updates %d, deletes %d, inserts %d, refused %d; anomalies "
+          "adds saved %d, refused %d; grid pastes done %d, refused %d; undos done %d, refused %d; second connection updates %d, deletes %d, inserts %d, refused %d; anomalies "
           "(a) %d (b) %d (c) %d (d) %d (e) %d",
           postgres ? "postgres" : "sqlite", seed, steps, qPrintable(shapes.join(", ")), figures.saved, figures.refused,
-          figures.gridDeleted, figures.gridDeleteRefused, figures.gridAdded, figures.gridAddRefused,
+          figures.gridDeleted, figures.gridDeleteRefused, figures.gridAdded, figures.gridAddRefused, figures.gridPasted,
+          figures.gridPasteRefused, figures.gridUndone, figures.gridUndoRefused,
           figures.updates, figures.deletes, figures.inserts, figures.otherRefused, figures.found[0], figures.found[1],
           figures.found[2], figures.found[3], figures.found[4]);
     // The test log cuts a long failure message short: more go before it.

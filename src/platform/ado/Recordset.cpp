@@ -320,14 +320,15 @@ CellView Recordset::cell(std::size_t row, int column) const {
   return {false, text};
 }
 
-std::optional<std::string> Recordset::ExactValue(const StoredRow& row, int column) const {
+CellChange Recordset::ExactCell(const StoredRow& row, int column) const {
   const std::optional<std::string>& value = row.at(static_cast<std::size_t>(column));
   const TableRead* read = state_->read ? &*state_->read : nullptr;
-  if (!value || !read || !read->hasStorageMarks()) return value;
+  if (!read || !read->hasStorageMarks()) return {column, value};
   const std::optional<std::string>& marks = row.at(static_cast<std::size_t>(read->marksAt));
-  if (!marks) return value;
-  std::optional<std::string> exact = ExactRealOf(*marks, column);
-  return exact ? exact : value;
+  const SqliteCellStorage storage = StorageOfCell(!value, read->usualStorage[static_cast<std::size_t>(column)],
+                                                  marks ? *marks : std::string(), column);
+  std::optional<std::string> exact = value && marks ? ExactRealOf(*marks, column) : std::nullopt;
+  return {column, exact ? exact : value, storage.storageClass};
 }
 
 std::size_t Recordset::generation() const { return state_ ? state_->generation : 0; }
@@ -414,25 +415,31 @@ void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
   OpenState& state = *state_;
   TableWriter* writer = Writer();
   if (!writer) throw Error(ReadOnlyRecordsetMessage);
+  // A row the grid shows twice (found again by its key) is deleted once.
+  std::vector<std::size_t> deleting;
   std::vector<StoredRow> originals;
+  std::set<StoredRow> seen;
   std::vector<std::string> labels;
   for (std::size_t row : rows) {
     if (row >= state.rows->rowCount()) throw Error("The row to delete has not been read.");
     if (const std::string why = RowReadOnlyReason(row); !why.empty())
       throw Error("Row " + std::to_string(row + 1) + " cannot be deleted: " + why);
-    originals.push_back(CachedRow(row));
+    StoredRow original = CachedRow(row);
+    if (!seen.insert(original).second) continue;
+    deleting.push_back(row);
+    originals.push_back(std::move(original));
     labels.push_back("row " + std::to_string(row + 1));
   }
   try {
     writer->DeleteRows(originals, labels, [this] { ReleaseReadLock(-1); });
   } catch (const WriteError& error) {
-    ShowRowNow(rows.at(error.failedRow()), error);
+    ShowRowNow(deleting.at(error.failedRow()), error);
     throw;
   }
-  ChangeJournal::Entry entry{rows.size() == 1 ? "deleting a row" : "deleting " + std::to_string(rows.size()) + " rows",
-                             {}};
-  for (std::size_t index = 0; index < rows.size(); ++index)
-    entry.steps.push_back({state.journal.Follow(rows[index]), {}, originals[index], std::nullopt});
+  const std::size_t count = deleting.size();
+  ChangeJournal::Entry entry{count == 1 ? "deleting a row" : "deleting " + std::to_string(count) + " rows", {}};
+  for (std::size_t index = 0; index < count; ++index)
+    entry.steps.push_back({state.journal.Follow(deleting[index]), {}, originals[index], std::nullopt});
   state.journal.Record(std::move(entry));
 }
 

@@ -30,7 +30,7 @@ std::vector<CellChange> Recordset::InsertCells(const StoredRow& row, bool number
   for (int column = 0; column < fieldCount(); ++column) {
     const bool given = writer.ReadOnlyReason(column).empty() ||
                        (numbered && writer.read().unavailable.empty() && this->column(column).autoIncrement);
-    if (given) cells.push_back({column, ExactValue(row, column)});
+    if (given) cells.push_back(ExactCell(row, column));
   }
   return cells;
 }
@@ -55,7 +55,7 @@ Recordset::Reverted Recordset::Revert(bool undo) {
     if (from && !written) throw Error("The change cannot be undone: one of its rows is no longer known.");
     if (from && to) {
       std::vector<CellChange> changes;
-      for (int column : step.columns) changes.push_back({column, ExactValue(*to, column)});
+      for (int column : step.columns) changes.push_back(ExactCell(*to, column));
       writes.updates.push_back({*written, std::move(changes)});
       updated.push_back(step.row);
     } else if (from) {

@@ -185,6 +185,21 @@ std::string ChangePlanner::StillAsRead(const StoredRow& original, const std::vec
   return parts.empty() ? std::string() : " AND " + Balanced(parts, "AND");
 }
 
+std::string ChangePlanner::Slot(const CellChange& change) {
+  // A value put back as it was stored keeps its storage class, whatever
+  // the column's affinity would make of its text.
+  switch (change.storage) {
+    case 'i':
+      return "CAST(? AS INTEGER)";
+    case 'r':
+      return "CAST(? AS REAL)";
+    case 'b':
+      return "CAST(? AS BLOB)";
+    default:
+      return "?";
+  }
+}
+
 void ChangePlanner::AddValue(int column, const std::optional<std::string>& value, BoundParameters& parameters) const {
   if (columns_[static_cast<std::size_t>(column)].isBinary() && value)
     parameters.AddBytes(*value);
@@ -204,7 +219,7 @@ PlannedStatement ChangePlanner::DeleteRow(const StoredRow& original) const {
 PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) const {
   if (!read_.unavailable.empty()) throw Error(read_.unavailable);
   PlannedStatement planned;
-  std::vector<std::string> names;
+  std::vector<std::string> names, slots;
   for (const CellChange& cell : cells) {
     // A number the database would choose may be given, as when a deleted
     // row goes back with its key; where the database insists on its own,
@@ -212,6 +227,7 @@ PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) 
     const std::string reason = ReadOnlyReason(cell.column);
     if (!reason.empty() && !columns_.at(static_cast<std::size_t>(cell.column)).autoIncrement) throw Error(reason);
     names.push_back(read_.quotedColumns[static_cast<std::size_t>(cell.column)]);
+    slots.push_back(Slot(cell));
     AddValue(cell.column, cell.value, planned.parameters);
   }
   planned.sql = "INSERT INTO " + read_.quotedTable;
@@ -219,7 +235,7 @@ PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) 
     planned.sql += " DEFAULT VALUES";
   } else {
     planned.sql +=
-        " (" + Join(names, ", ") + ") VALUES (" + Join(std::vector<std::string>(names.size(), "?"), ", ") + ")";
+        " (" + Join(names, ", ") + ") VALUES (" + Join(slots, ", ") + ")";
   }
   if (read_.identity == TableRead::Identity::PostgresTuple) {
     planned.sql += " RETURNING " + read_.SelectList();
@@ -261,7 +277,7 @@ PlannedStatement ChangePlanner::UpdateRow(const StoredRow& original, const std::
   for (const CellChange& change : changes) {
     const std::string reason = ReadOnlyReason(change.column);
     if (!reason.empty()) throw Error(reason);
-    sets.push_back(read_.quotedColumns[static_cast<std::size_t>(change.column)] + " = ?");
+    sets.push_back(read_.quotedColumns[static_cast<std::size_t>(change.column)] + " = " + Slot(change));
     AddValue(change.column, change.value, planned.parameters);
     changed.push_back(change.column);
   }

@@ -15,6 +15,9 @@ namespace ado {
 struct CellChange {
   int column = 0;
   std::optional<std::string> value;  // std::nullopt: NULL
+  // SQLite: the storage class a value put back as it was stored goes in
+  // with ('i', 'r', 't', 'b'); 0: as the column's affinity makes it.
+  char storage = 0;
   bool operator==(const CellChange&) const = default;
 };
 
@@ -70,6 +73,8 @@ class ChangePlanner {
   // was read; no changed columns: the whole row.
   std::string StillAsRead(const StoredRow& original, const std::vector<int>& changedColumns,
                           BoundParameters& parameters) const;
+  // Where a changed value goes in the statement.
+  static std::string Slot(const CellChange& change);
   void AddValue(int column, const std::optional<std::string>& value, BoundParameters& parameters) const;
   PostgresTuple Tuple(const StoredRow& row) const;
   // What the statement names: the table, or only the table itself.

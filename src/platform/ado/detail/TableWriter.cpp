@@ -124,17 +124,19 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
 
   // Nothing changed: the row is not as it was read.
   const ChangeVerifier::Found found = FindAgain(writer, executor, original);
-  if (found.fate == ChangeVerifier::Fate::Present && found.row) {
-    // PostgreSQL: written again by someone else with the very values read
-    // (a new version, nothing to see), found by its key: the edit goes on
-    // from that version. (An SQLite row found with the values read is
-    // another row: this one would have matched.)
-    const bool sameValues = read_.identity == TableRead::Identity::PostgresTuple &&
-                            std::equal(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(columns_.size()),
-                                       found.row->begin());
-    if (sameValues && retriesLeft > 0) return Write(*found.row, change, beforeWriting, retriesLeft - 1);
-  }
+  if (RewrittenAlike(original, found) && retriesLeft > 0) return Write(*found.row, change, beforeWriting, retriesLeft - 1);
   RaiseNotAsRead(found, failure);
+}
+
+bool TableWriter::RewrittenAlike(const StoredRow& original, const ChangeVerifier::Found& found) const {
+  // PostgreSQL: written again by someone else with the very values read (a
+  // new version, nothing to see), found by its key: a write goes on from
+  // that version. (An SQLite row found with the values read is another
+  // row: this one would have matched.)
+  return read_.identity == TableRead::Identity::PostgresTuple && found.fate == ChangeVerifier::Fate::Present &&
+         found.row &&
+         std::equal(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(columns_.size()),
+                    found.row->begin());
 }
 
 ChangeVerifier::Found TableWriter::FindAgain(OdbcConnection& writer, ChangeExecutor& executor,
@@ -194,50 +196,62 @@ TableWriter::Inserted TableWriter::Unidentified(const std::vector<CellChange>& c
   return inserted;
 }
 
-TableWriter::Written TableWriter::WriteRows(const RowWrites& writes, const std::vector<std::string>& labels,
+TableWriter::Written TableWriter::WriteRows(const RowWrites& given, const std::vector<std::string>& labels,
                                            const std::function<void()>& beforeWriting, const std::string& failing) {
-  if (writes.size() == 0) return {};
-  if (writes.size() > 1 && !readConnection_.facts().transactions)
+  if (given.size() == 0) return {};
+  if (given.size() > 1 && !readConnection_.facts().transactions)
     throw WriteError("The data source works without transactions (NoTXN), so several rows cannot be written all or "
                      "none. Nothing was changed.",
                      {}, {});
-  std::vector<PlannedStatement> planned;
-  std::vector<std::optional<PlannedStatement>> readBacks;
-  for (const RowWrite& update : writes.updates) {
-    planned.push_back(planner_.UpdateRow(update.original, update.changes));
-    // SQLite: the row as stored, read in the write's own transaction.
-    std::optional<CellChange> keyChange;
-    for (const CellChange& change : update.changes)
-      if (change.column == read_.rowidColumn || std::ranges::find(read_.key, change.column) != read_.key.end())
-        keyChange = change;
-    readBacks.push_back(planned.back().returnsRows ? std::nullopt
-                                                   : std::optional(planner_.ReadRow(update.original, keyChange, true)));
-  }
-  for (const StoredRow& original : writes.deletes) {
-    planned.push_back(planner_.DeleteRow(original));
-    readBacks.emplace_back();
-  }
-  for (const std::vector<CellChange>& cells : writes.inserts) {
-    planned.push_back(planner_.InsertRow(cells));
-    readBacks.push_back(planner_.ReadInserted(cells));
-  }
   if (readConnection_.facts().readerBlocksWriters) beforeWriting();
-  OdbcConnection& writer = Writer();
-  ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
-  const ChangeExecutor::Batch batch = executor.WriteAll(planned, WaitSeconds(), &readBacks);
+  RowWrites writes = given;
   const std::size_t updates = writes.updates.size(), deletes = writes.deletes.size();
-  if (!batch.execution.stored) {
+  ChangeExecutor::Batch batch;
+  for (std::size_t retriesLeft = writes.size();; --retriesLeft) {
+    std::vector<PlannedStatement> planned;
+    std::vector<std::optional<PlannedStatement>> readBacks;
+    for (const RowWrite& update : writes.updates) {
+      planned.push_back(planner_.UpdateRow(update.original, update.changes));
+      // SQLite: the row as stored, read in the write's own transaction.
+      std::optional<CellChange> keyChange;
+      for (const CellChange& change : update.changes)
+        if (change.column == read_.rowidColumn || std::ranges::find(read_.key, change.column) != read_.key.end())
+          keyChange = change;
+      readBacks.push_back(planned.back().returnsRows ? std::nullopt
+                                                     : std::optional(planner_.ReadRow(update.original, keyChange, true)));
+    }
+    for (const StoredRow& original : writes.deletes) {
+      planned.push_back(planner_.DeleteRow(original));
+      readBacks.emplace_back();
+    }
+    for (const std::vector<CellChange>& cells : writes.inserts) {
+      planned.push_back(planner_.InsertRow(cells));
+      readBacks.push_back(planner_.ReadInserted(cells));
+    }
+    OdbcConnection& writer = Writer();
+    ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
+    batch = executor.WriteAll(planned, WaitSeconds(), &readBacks);
+    if (batch.execution.stored) break;
+
     const std::size_t at = batch.failedAt.value_or(0);
-    const StoredRow* original = at < updates             ? &writes.updates[at].original
-                                : at < updates + deletes ? &writes.deletes[at - updates]
-                                                         : nullptr;
+    StoredRow* original = at < updates             ? &writes.updates[at].original
+                          : at < updates + deletes ? &writes.deletes[at - updates]
+                                                   : nullptr;
     std::string what = failing.empty() ? "The rows could not be saved, because of " : failing;
     what += labels.at(at) + ": ";
     if (failing.empty() && planned.size() == 1)
       what = original ? "The row could not be saved: " : "The new row could not be added: ";
     const WriteFailure failure(what);
     try {
-      RaiseBatchFailure(batch, failure, writer, executor, original);
+      const bool reachedNone = original && !batch.execution.failure && batch.execution.rowsChanged == 0;
+      if (!reachedNone) RaiseBatchFailure(batch, failure, writer, executor, original);
+      // The row is not as it was read.
+      const ChangeVerifier::Found found = FindAgain(writer, executor, *original);
+      if (RewrittenAlike(*original, found) && retriesLeft > 0) {
+        *original = *found.row;
+        continue;
+      }
+      RaiseNotAsRead(found, failure);
     } catch (WriteError& error) {
       error.setFailedRow(at);
       throw;

@@ -73,7 +73,7 @@ class TableWriter {
     std::vector<StoredRow> updated;
     std::vector<Inserted> inserted;
   };
-  Written WriteRows(const RowWrites& writes, const std::vector<std::string>& labels,
+  Written WriteRows(const RowWrites& given, const std::vector<std::string>& labels,
                     const std::function<void()>& beforeWriting, const std::string& failing = {});
 
   // SQLite: a mark that changes whenever a connection other than the
@@ -90,6 +90,8 @@ class TableWriter {
   // What became of a row a write did not reach (not known, when finding
   // it fails), and the message that says so.
   ChangeVerifier::Found FindAgain(OdbcConnection& writer, ChangeExecutor& executor, const StoredRow& original);
+  // The row was written again by someone else with the very values read.
+  bool RewrittenAlike(const StoredRow& original, const ChangeVerifier::Found& found) const;
   [[noreturn]] static void RaiseNotAsRead(const ChangeVerifier::Found& found, const WriteFailure& failure);
   int WaitSeconds() const { return writerSession_.empty() ? BusyWaitSeconds : 0; }
   // Raises the message of a write of several rows or a new row that did not
