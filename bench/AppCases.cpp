@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "AppGrid.h"
 #include "Cases.h"
 #include "Measure.h"
 #include "Random.h"
@@ -16,39 +17,6 @@
 #include "platform/ui/RecordsetModel.h"
 
 namespace bench {
-namespace {
-
-constexpr int ScreenRows = 50;
-
-// What the table chooser's "Next >" does: an editing connection on the
-// client side and the table's rows with optimistic locking, bound to the grid.
-void BindTable(ui::DataGrid& grid, const Options& options) {
-  auto connection = ado::CreateConnection();
-  connection->setProvider("MSDASQL");
-  connection->Open("Data Source=" + options.dataSource);
-  connection->setCursorLocation(ado::adUseClient);
-  auto recordset = std::make_shared<ado::Recordset>();
-  recordset->setTable(options.table);
-  recordset->Open("SELECT * FROM \"" + options.table + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
-  grid.setDataSource(recordset);
-  grid.setFocus();
-}
-
-// Asks for rows until a screen is there. Painting it is left out, as the
-// baseline paints nothing either.
-void FillScreen(ui::DataGrid& grid) {
-  ui::RecordsetModel* model = grid.recordsetModel();
-  while (model->rowCount() < ScreenRows && model->canFetchMore({})) model->fetchMore({});
-  if (model->rowCount() < ScreenRows) throw std::runtime_error("the grid has fewer than 50 rows");
-}
-
-void ShowGrid(ui::DataGrid& grid) {
-  grid.resize(1000, 700);
-  grid.show();
-  QCoreApplication::processEvents();
-}
-
-}  // namespace
 
 Metrics AppFirstScreen(const Options& options) {
   ui::DataGrid grid;

@@ -1,6 +1,7 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
-// CASE: first | scroll | tables | edit-open | edit-loaded; IMPL: app | raw | qt.
+// CASE: first | scroll | tables | edit-open | edit-loaded | paste | delete | add;
+// IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
 #include <QApplication>
 #include <cstdio>
@@ -21,12 +22,18 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "tables") return RawTableList(options);
     if (what == "edit-open") return RawEdits(options, true);
     if (what == "edit-loaded") return RawEdits(options, false);
+    if (what == "paste") return RawPaste(options);
+    if (what == "delete") return RawDeleteRows(options);
+    if (what == "add") return RawAddRow(options);
   } else if (impl == "app") {
     if (what == "first") return AppFirstScreen(options);
     if (what == "scroll") return AppScrollToEnd(options);
     if (what == "tables") return AppTableList(options);
     if (what == "edit-open") return AppEdits(options, false);
     if (what == "edit-loaded") return AppEdits(options, true);
+    if (what == "paste") return AppPaste(options);
+    if (what == "delete") return AppDeleteRows(options);
+    if (what == "add") return AppAddRow(options);
   } else if (impl == "qt") {
     if (what == "first") return QtFirstScreen(options);
     if (what == "scroll") return QtScrollToEnd(options);

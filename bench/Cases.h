@@ -24,6 +24,14 @@ Metrics RawTableList(const Options& options);
 // edits go to rows it has read, as in the program with its cursor open.
 Metrics RawEdits(const Options& options, bool readOpen);
 
+// 1,000 rows pasted over (4 columns) and deleted, as one; single rows added.
+Metrics RawPaste(const Options& options);
+Metrics RawDeleteRows(const Options& options);
+Metrics RawAddRow(const Options& options);
+Metrics AppPaste(const Options& options);
+Metrics AppDeleteRows(const Options& options);
+Metrics AppAddRow(const Options& options);
+
 // The program's own recordset, grid model and grid.
 Metrics AppFirstScreen(const Options& options);
 Metrics AppScrollToEnd(const Options& options);

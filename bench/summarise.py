@@ -61,6 +61,9 @@ for driver in ("sqlite", "postgres"):
     compare(driver, "edit, cursor open: first", "edit-open", "edit_first", "s", None, raw_figure="edit_median")
     compare(driver, "edit, all loaded: median", "edit-loaded", "edit_median", "s", 2.0)
     compare(driver, "edit, all loaded: p95", "edit-loaded", "edit_p95", "s", 2.0)
+    compare(driver, "paste 1,000 x 4 cells", "paste", "seconds", "s", 2.0)
+    compare(driver, "delete 1,000 rows", "delete", "seconds", "s", 2.0)
+    compare(driver, "add a row: median", "add", "add_median", "s", 2.0)
 
 header = ["driver", "measurement", "program", "raw ODBC", "ratio", "target", "met", "QSqlQueryModel",
           "program/Qt"]

@@ -7,6 +7,25 @@
 
 namespace ado {
 
+ChangeExecutor::ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns)
+    : writer_(writer), binary_(std::move(binaryColumns)) {}
+
+ChangeExecutor::~ChangeExecutor() = default;
+
+OdbcStatement& ChangeExecutor::Prepared(PlannedStatement& planned, int waitSeconds) {
+  auto found = prepared_.find(planned.sql);
+  if (found == prepared_.end()) {
+    auto statement = std::make_unique<OdbcStatement>(writer_);
+    if (waitSeconds > 0) statement->LimitWait(waitSeconds);
+    statement->Prepare(planned.sql);
+    found = prepared_.emplace(planned.sql, std::move(statement)).first;
+  }
+  OdbcStatement& statement = *found->second;
+  statement.CloseCursor();
+  planned.parameters.BindTo(statement);
+  return statement;
+}
+
 std::vector<StoredRow> ChangeExecutor::Rows(OdbcStatement& statement) {
   std::vector<StoredRow> rows;
   while (auto row = ReadNextRow(statement, binary_)) rows.push_back(std::move(*row));
@@ -14,12 +33,11 @@ std::vector<StoredRow> ChangeExecutor::Rows(OdbcStatement& statement) {
 }
 
 long ChangeExecutor::Run(PlannedStatement& planned, int waitSeconds, std::vector<StoredRow>& returned) {
-  OdbcStatement statement(writer_);
-  if (waitSeconds > 0) statement.LimitWait(waitSeconds);
-  planned.parameters.BindTo(statement);
-  const bool any = statement.ExecDirect(planned.sql);
+  OdbcStatement& statement = Prepared(planned, waitSeconds);
+  const bool any = statement.Execute();
   if (!planned.returnsRows) return any ? statement.RowsChanged() : 0;
   if (any) returned = Rows(statement);
+  statement.CloseCursor();
   return static_cast<long>(returned.size());
 }
 
@@ -110,11 +128,10 @@ ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& pl
 std::vector<StoredRow> ChangeExecutor::Read(PlannedStatement& planned, bool ownTransaction) {
   std::optional<OdbcTransaction> transaction;
   if (ownTransaction) transaction.emplace(writer_);
-  OdbcStatement statement(writer_);
-  planned.parameters.BindTo(statement);
-  statement.ExecDirect(planned.sql);
-  std::vector<StoredRow> rows = Rows(statement);
-  statement.Release();
+  OdbcStatement& statement = Prepared(planned, 0);
+  std::vector<StoredRow> rows;
+  if (statement.Execute()) rows = Rows(statement);
+  statement.CloseCursor();
   // Ends the read's transaction, which would hold a lock on some databases.
   if (transaction) transaction->Commit();
   return rows;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <map>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/ado/AdoError.h"
@@ -9,6 +12,7 @@
 namespace ado {
 
 class OdbcConnection;
+class OdbcStatement;
 
 // What running a planned write did.
 struct Execution {
@@ -25,8 +29,10 @@ struct Execution {
 // changed, rolled back otherwise.
 class ChangeExecutor {
  public:
-  ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns)
-      : writer_(writer), binary_(std::move(binaryColumns)) {}
+  ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns);
+  ~ChangeExecutor();
+  ChangeExecutor(const ChangeExecutor&) = delete;
+  ChangeExecutor& operator=(const ChangeExecutor&) = delete;
 
   Execution Write(PlannedStatement& planned, int waitSeconds);
   // Several writes as one: all in one transaction, committed only when each
@@ -50,9 +56,14 @@ class ChangeExecutor {
   // Runs one planned statement; returns the rows it changed (those it
   // handed back, for one that returns rows).
   long Run(PlannedStatement& planned, int waitSeconds, std::vector<StoredRow>& returned);
+  // The statement for the text, parsed once for all the writes of a batch
+  // that share it, its values bound; false when a searched UPDATE or DELETE
+  // found no row.
+  OdbcStatement& Prepared(PlannedStatement& planned, int waitSeconds);
 
   OdbcConnection& writer_;
   std::vector<bool> binary_;
+  std::map<std::string, std::unique_ptr<OdbcStatement>> prepared_;
 };
 
 }  // namespace ado

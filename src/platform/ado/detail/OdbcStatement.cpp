@@ -45,6 +45,21 @@ bool OdbcStatement::ExecDirect(const std::string& sql) {
   return true;
 }
 
+void OdbcStatement::Prepare(const std::string& sql) {
+  std::string text = sql;
+  Check(SQLPrepare(handle(), reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size())),
+        "Preparing the statement");
+}
+
+bool OdbcStatement::Execute() {
+  const SQLRETURN rc = SQLExecute(handle());
+  if (rc == SQL_NO_DATA) return false;
+  Check(rc, "Running the statement");
+  return true;
+}
+
+void OdbcStatement::CloseCursor() { SQLFreeStmt(handle(), SQL_CLOSE); }
+
 void OdbcStatement::LimitWait(int seconds) {
   const auto timeout = static_cast<SQLULEN>(seconds);
   // A driver that cannot limit it waits as long as the database makes it.

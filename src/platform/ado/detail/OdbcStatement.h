@@ -28,6 +28,12 @@ class OdbcStatement {
 
   // False when a searched UPDATE or DELETE found no row (SQL_NO_DATA).
   bool ExecDirect(const std::string& sql);
+  // The same in two steps, for a statement run again and again with other
+  // values: parsed once, then run as often as needed.
+  void Prepare(const std::string& sql);
+  bool Execute();
+  // Ends the result of the last run, so that the statement can run again.
+  void CloseCursor();
   // How long the statement may wait, for locks held by others among
   // other things, before it is cancelled.
   void LimitWait(int seconds);

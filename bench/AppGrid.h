@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Cases.h"
+#include "platform/ui/DataGrid.h"
+
+namespace bench {
+
+constexpr int ScreenRows = 50;
+
+// What the table chooser's "Next >" does: an editing connection on the
+// client side and the table's rows with optimistic locking, bound to the grid.
+void BindTable(ui::DataGrid& grid, const Options& options);
+// Asks for rows until a screen is there. Painting it is left out, as the
+// baseline paints nothing either.
+void FillScreen(ui::DataGrid& grid);
+void ShowGrid(ui::DataGrid& grid);
+
+}  // namespace bench
