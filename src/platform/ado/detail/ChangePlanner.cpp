@@ -216,6 +216,26 @@ PlannedStatement ChangePlanner::DeleteRow(const StoredRow& original) const {
   return planned;
 }
 
+std::optional<PlannedStatement> ChangePlanner::DeleteTuples(const std::vector<StoredRow>& originals) const {
+  if (!read_.unavailable.empty() || read_.identity != TableRead::Identity::PostgresTuple) return std::nullopt;
+  // Found through the tuple ids at once; each must still be in the version
+  // read. The ids and versions go as two array values.
+  std::string tids, versions;
+  for (const StoredRow& original : originals) {
+    const PostgresTuple tuple = Tuple(original);
+    if (!tuple.inOwnTable) return std::nullopt;
+    tids += (tids.empty() ? "{\"" : ",\"") + tuple.ctid + "\"";
+    versions += (versions.empty() ? "{\"" : ",\"") + tuple.ctid + " " + tuple.xmin + "\"";
+  }
+  PlannedStatement planned;
+  planned.parameters.AddText(tids + "}");
+  planned.parameters.AddText(versions + "}");
+  planned.sql = "DELETE FROM ONLY " + read_.quotedTable +
+                " WHERE ctid = ANY(CAST(? AS tid[])) AND ctid::text || ' ' || xmin::text = ANY(CAST(? AS text[]))";
+  planned.expectedRows = static_cast<long>(originals.size());
+  return planned;
+}
+
 PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) const {
   if (!read_.unavailable.empty()) throw Error(read_.unavailable);
   PlannedStatement planned;

@@ -43,6 +43,9 @@ class ChangePlanner {
   PlannedStatement UpdateRow(const StoredRow& original, const std::vector<CellChange>& changes) const;
   // Deletes exactly the row as it was read.
   PlannedStatement DeleteRow(const StoredRow& original) const;
+  // PostgreSQL: deletes rows of the table itself, each in the version read,
+  // in one statement (which must reach all of them); empty elsewhere.
+  std::optional<PlannedStatement> DeleteTuples(const std::vector<StoredRow>& originals) const;
   // A new row with the given cells and the database's defaults for the
   // rest; on PostgreSQL it hands the stored row back.
   PlannedStatement InsertRow(const std::vector<CellChange>& cells) const;

@@ -196,6 +196,27 @@ TableWriter::Inserted TableWriter::Unidentified(const std::vector<CellChange>& c
   return inserted;
 }
 
+bool TableWriter::DeletedAtOnce(const std::vector<StoredRow>& originals, const std::vector<std::string>& labels,
+                                const std::string& failing) {
+  std::optional<PlannedStatement> planned = planner_.DeleteTuples(originals);
+  if (!planned) return false;
+  OdbcConnection& writer = Writer();
+  ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
+  std::vector<PlannedStatement> statements{std::move(*planned)};
+  const ChangeExecutor::Batch batch = executor.WriteAll(statements, WaitSeconds());
+  if (batch.execution.stored) return true;
+  // Not all of them, or refused: the rows one by one say which and why,
+  // unless the connection was lost while it may have been committed.
+  if (batch.execution.failure && WriteFailure::IsConnectionLost(*batch.execution.failure)) {
+    writerLost_ = true;
+    if (batch.execution.failedWhileCommitting)
+      WriteFailure((failing.empty() ? std::string("The rows could not be saved, because of ") : failing) +
+                   labels.front() + ": ")
+          .RaiseOutcomeUnknown(*batch.execution.failure);
+  }
+  return false;
+}
+
 TableWriter::Written TableWriter::WriteRows(const RowWrites& given, const std::vector<std::string>& labels,
                                            const std::function<void()>& beforeWriting, const std::string& failing) {
   if (given.size() == 0) return {};
@@ -204,6 +225,8 @@ TableWriter::Written TableWriter::WriteRows(const RowWrites& given, const std::v
                      "none. Nothing was changed.",
                      {}, {});
   if (readConnection_.facts().readerBlocksWriters) beforeWriting();
+  if (given.size() > 1 && given.size() == given.deletes.size() && DeletedAtOnce(given.deletes, labels, failing))
+    return {};
   RowWrites writes = given;
   const std::size_t updates = writes.updates.size(), deletes = writes.deletes.size();
   ChangeExecutor::Batch batch;

@@ -90,6 +90,10 @@ class TableWriter {
   // What became of a row a write did not reach (not known, when finding
   // it fails), and the message that says so.
   ChangeVerifier::Found FindAgain(OdbcConnection& writer, ChangeExecutor& executor, const StoredRow& original);
+  // PostgreSQL: rows deleted in one statement; false when that did not
+  // delete them all, and nothing was deleted.
+  bool DeletedAtOnce(const std::vector<StoredRow>& originals, const std::vector<std::string>& labels,
+                     const std::string& failing);
   // The row was written again by someone else with the very values read.
   bool RewrittenAlike(const StoredRow& original, const ChangeVerifier::Found& found) const;
   [[noreturn]] static void RaiseNotAsRead(const ChangeVerifier::Found& found, const WriteFailure& failure);
