@@ -17,6 +17,7 @@ struct Execution {
   bool stored = false;              // committed (or, without transactions, done)
   std::optional<Error> failure;     // the database's refusal or a lost connection
   bool failedWhileCommitting = false;
+  std::string warnings;             // what the database said of a stored write
 };
 
 // Runs planned statements on a writer connection. A write runs in a
@@ -39,6 +40,7 @@ class ChangeExecutor {
     Execution execution;
     std::optional<std::size_t> failedAt;
     std::vector<std::vector<StoredRow>> rows;
+    std::vector<std::string> warnings;  // per write: what the database said of it
   };
   Batch WriteAll(std::vector<PlannedStatement>& planned, int waitSeconds,
                  std::vector<std::optional<PlannedStatement>>* readBacks = nullptr);
@@ -50,6 +52,8 @@ class ChangeExecutor {
   // Runs one planned statement; returns the rows it changed (those it
   // handed back, for one that returns rows).
   long Run(PlannedStatement& planned, int waitSeconds, std::vector<StoredRow>& returned);
+
+  std::string warnings_;  // of the last Run
 
   OdbcConnection& writer_;
   std::vector<bool> binary_;

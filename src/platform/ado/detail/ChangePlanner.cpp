@@ -17,7 +17,7 @@ std::string ChangePlanner::ReadOnlyReason(int column) const {
   // Where the rows carry their own identity the table is known, and the
   // database itself decides what may be written; a driver's guess about a
   // column read as the server's text says nothing.
-  const bool ownIdentity = read_.identity != TableRead::Identity::PrimaryKey;
+  const bool ownIdentity = read_.identity != TableRead::Identity::PrimaryKey || read_.knownColumns;
   if (!info.updatable && !ownIdentity)
     return "The data source reports the column \"" + info.name + "\" as read-only.";
   if (info.autoIncrement) return "The column \"" + info.name + "\" is numbered by the database and cannot be edited.";
@@ -31,6 +31,7 @@ std::string ChangePlanner::ReadOnlyReason(int column) const {
 
 bool ChangePlanner::ExactlyComparable(int column) const {
   const ColumnInfo& info = columns_[static_cast<std::size_t>(column)];
+  if (read_.knownColumns) return !read_.exactMatch.at(static_cast<std::size_t>(column)).empty();
   switch (info.sqlType) {
     case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE:
     case SQL_LONGVARCHAR: case SQL_WLONGVARCHAR: case SQL_LONGVARBINARY:
@@ -109,7 +110,7 @@ std::string ChangePlanner::PlainMatch(const StoredRow& row, int column, BoundPar
   const std::string& c = read_.quotedColumns[index];
   if (!row[index]) return c + " IS NULL";
   parameters.AddText(row[index]);
-  return c + " = ?";
+  return read_.knownColumns && !read_.exactMatch[index].empty() ? read_.exactMatch[index] : c + " = ?";
 }
 
 std::string ChangePlanner::PlainMatchOf(const std::string& column, const std::optional<std::string>& value,
@@ -204,11 +205,12 @@ PlannedStatement ChangePlanner::DeleteRow(const StoredRow& original) const {
 PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) const {
   if (!read_.unavailable.empty()) throw Error(read_.unavailable);
   PlannedStatement planned;
-  std::vector<std::string> names;
+  std::vector<std::string> names, markers;
   for (const CellChange& cell : cells) {
     const std::string reason = ReadOnlyReason(cell.column);
     if (!reason.empty()) throw Error(reason);
     names.push_back(read_.quotedColumns[static_cast<std::size_t>(cell.column)]);
+    markers.push_back(read_.ValueMarker(cell.column));
     AddValue(cell.column, cell.value, planned.parameters);
   }
   planned.sql = "INSERT INTO " + read_.quotedTable;
@@ -216,7 +218,7 @@ PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) 
     planned.sql += " DEFAULT VALUES";
   } else {
     planned.sql +=
-        " (" + Join(names, ", ") + ") VALUES (" + Join(std::vector<std::string>(names.size(), "?"), ", ") + ")";
+        " (" + Join(names, ", ") + ") VALUES (" + Join(markers, ", ") + ")";
   }
   if (read_.identity == TableRead::Identity::PostgresTuple) {
     planned.sql += " RETURNING " + read_.SelectList();
@@ -258,7 +260,8 @@ PlannedStatement ChangePlanner::UpdateRow(const StoredRow& original, const std::
   for (const CellChange& change : changes) {
     const std::string reason = ReadOnlyReason(change.column);
     if (!reason.empty()) throw Error(reason);
-    sets.push_back(read_.quotedColumns[static_cast<std::size_t>(change.column)] + " = ?");
+    sets.push_back(read_.quotedColumns[static_cast<std::size_t>(change.column)] + " = " +
+                   read_.ValueMarker(change.column));
     AddValue(change.column, change.value, planned.parameters);
     changed.push_back(change.column);
   }

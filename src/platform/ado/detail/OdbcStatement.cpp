@@ -42,6 +42,7 @@ bool OdbcStatement::ExecDirect(const std::string& sql) {
   // A statement that changes nothing ends in SQL_NO_DATA; it is no failure.
   if (rc == SQL_NO_DATA) return false;
   Check(rc, "Running the statement");
+  warnings_ = rc == SQL_SUCCESS_WITH_INFO ? ReadDiagnostics(SQL_HANDLE_STMT, handle()).text : std::string();
   return true;
 }
 

@@ -28,6 +28,9 @@ class OdbcStatement {
 
   // False when a searched UPDATE or DELETE found no row (SQL_NO_DATA).
   bool ExecDirect(const std::string& sql);
+  // The diagnostics of the last ExecDirect that succeeded with information
+  // (a value truncated or converted, say); empty when it simply succeeded.
+  const std::string& warnings() const { return warnings_; }
   // How long the statement may wait, for locks held by others among
   // other things, before it is cancelled.
   void LimitWait(int seconds);
@@ -40,6 +43,7 @@ class OdbcStatement {
  private:
   OdbcConnection* connection_;
   StatementHandle handle_;
+  std::string warnings_;
 };
 
 }  // namespace ado
