@@ -134,7 +134,8 @@ inline std::string Quoted(const std::string& name) {
 
 // Every stored row with its physical place and the exact stored form of
 // every value (SQLite: rowid and quote() of each column, which tells the
-// storage class; PostgreSQL: ctid and the row's text), in storage order.
+// storage class; PostgreSQL: ctid and the row's text; MariaDB, which has no
+// place to show: each value's hexadecimal bytes), in storage order.
 inline Rows Snapshot(support::DirectSql& sql, bool postgres, const std::string& table) {
   if (postgres)
     return sql.Query("SELECT ctid::text, t::text FROM " + Quoted(table) + " t ORDER BY ctid");
@@ -145,6 +146,17 @@ inline Rows Snapshot(support::DirectSql& sql, bool postgres, const std::string& 
   for (const auto& row : sql.Query("SELECT name FROM pragma_table_info(" + literal + ")"))
     columns += ", quote(" + Quoted(*row[0]) + ")";
   return sql.Query("SELECT rowid" + columns + " FROM " + Quoted(table) + " ORDER BY rowid");
+}
+
+inline Rows Snapshot(support::DirectSql& sql, support::Driver driver, const std::string& table) {
+  if (driver == support::Driver::MariaDb) {
+    std::string columns;
+    for (const auto& row : sql.Query("SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+                                     "DATABASE() AND TABLE_NAME = '" + table + "' ORDER BY ORDINAL_POSITION"))
+      columns += std::string(columns.empty() ? "" : ", ") + "HEX(`" + *row[0] + "`)";
+    return sql.Query("SELECT " + columns + " FROM `" + table + "`");
+  }
+  return Snapshot(sql, driver == support::Driver::Postgres, table);
 }
 
 }  // namespace reliability
