@@ -237,6 +237,13 @@ std::optional<PlannedStatement> ChangePlanner::ReadInserted(const std::vector<Ce
     return planned;
   }
   if (read_.key.empty() || read_.identity == TableRead::Identity::PostgresTuple) return std::nullopt;
+  const int first = read_.key.front();
+  if (read_.knownColumns && read_.key.size() == 1 && columns_[static_cast<std::size_t>(first)].autoIncrement &&
+      std::ranges::find(cells, first, &CellChange::column) == cells.end()) {
+    // MariaDB: the number the insert drew, on the writer's own session.
+    planned.sql = select + read_.quotedColumns[static_cast<std::size_t>(first)] + " = LAST_INSERT_ID()";
+    return planned;
+  }
   // By the key the user gave, which names one row at most.
   std::vector<std::string> parts;
   for (int column : read_.key) {
