@@ -126,10 +126,15 @@ inline QString Shown(const ui::DataGrid& grid, int row, int column) {
   return grid.model()->index(row, column).data().toString();
 }
 
-inline std::string Quoted(const std::string& name) {
-  std::string quoted = "\"";
-  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
+inline std::string Quoted(const std::string& name, char quote = '"') {
+  std::string quoted(1, quote);
+  for (char c : name) quoted += c == quote ? std::string(2, quote) : std::string(1, c);
+  return quoted + quote;
+}
+// As the driver's SQL takes a name: MariaDB in its default mode quotes
+// with backquotes.
+inline std::string Quoted(const std::string& name, support::Driver driver) {
+  return Quoted(name, driver == support::Driver::MariaDb ? '`' : '"');
 }
 
 // Every stored row with its physical place and the exact stored form of
