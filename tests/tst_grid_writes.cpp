@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "platform/ado/AdoError.h"
 #include "platform/ui/RecordsetModel.h"
 #include "support/EditingFixture.h"
 
@@ -107,7 +108,7 @@ class GridWritesTest : public QObject {
 
   // A value the database stores other than as typed, with a warning, is
   // reported with its column and the warning, and the cell shows what the
-  // database holds.
+  // database holds. A new row, written all or none, is not stored at all.
   void aValueTheDatabaseAltersIsShownAsStored_data() {
     QTest::addColumn<QString>("options");
     QTest::addColumn<int>("column");
@@ -135,6 +136,15 @@ class GridWritesTest : public QObject {
              qPrintable(message));
     QCOMPARE(Shown(*opened.grid, 0, column), stored);
     QCOMPARE(sql.Scalar("SELECT " + name.toStdString() + " FROM shirts"), Cell(stored.toStdString()));
+
+    const ado::RecordsetPtr rows = OpenTable(source, "shirts");
+    try {
+      rows->InsertRow(0, {{0, "2"}, {column, typed.toStdString()}});
+      QFAIL("a new row the database altered was stored");
+    } catch (const ado::Error& error) {
+      QVERIFY2(QString(error.what()).contains("truncated"), error.what());
+    }
+    QCOMPARE(sql.Scalar("SELECT count(*) FROM shirts"), Cell("1"));
   }
 
   void aCompositeKeyFindsExactlyItsRow_data() { AddAllDrivers(); }

@@ -112,7 +112,9 @@ ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& pl
         batch.failedAt = index;
         return batch;  // rolled back by the guard
       }
-      batch.warnings.push_back(warnings_);
+      // Nothing tells the user which row the database altered once it is
+      // stored: all or none holds for that too.
+      if (!warnings_.empty()) throw Error(warnings_);
       if (readBacks && index < readBacks->size() && (*readBacks)[index]) rows = Read(*(*readBacks)[index], false);
       batch.rows.push_back(std::move(rows));
     }

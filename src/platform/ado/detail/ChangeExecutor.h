@@ -31,7 +31,8 @@ class ChangeExecutor {
 
   Execution Write(PlannedStatement& planned, int waitSeconds);
   // Several writes as one: all in one transaction, committed only when each
-  // changed exactly its expected rows. `readBacks`, where given, has one
+  // changed exactly its expected rows and the database stored each as given
+  // (a write it warned about fails with the warnings). `readBacks`, where given, has one
   // entry per write, read in that transaction right after it. `failedAt`
   // names the write that was refused or changed other than expected;
   // nothing is stored then. `rows` has, per write, the rows it handed back
@@ -40,7 +41,6 @@ class ChangeExecutor {
     Execution execution;
     std::optional<std::size_t> failedAt;
     std::vector<std::vector<StoredRow>> rows;
-    std::vector<std::string> warnings;  // per write: what the database said of it
   };
   Batch WriteAll(std::vector<PlannedStatement>& planned, int waitSeconds,
                  std::vector<std::optional<PlannedStatement>>* readBacks = nullptr);

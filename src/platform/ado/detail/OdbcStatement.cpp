@@ -42,7 +42,13 @@ bool OdbcStatement::ExecDirect(const std::string& sql) {
   // A statement that changes nothing ends in SQL_NO_DATA; it is no failure.
   if (rc == SQL_NO_DATA) return false;
   Check(rc, "Running the statement");
-  warnings_ = rc == SQL_SUCCESS_WITH_INFO ? ReadDiagnostics(SQL_HANDLE_STMT, handle()).text : std::string();
+  warnings_.clear();
+  if (rc == SQL_SUCCESS_WITH_INFO) {
+    // Class 01 is the warning class (a value truncated, rounded, ...); a
+    // server's notices come with other states.
+    Diagnostics diagnostics = ReadDiagnostics(SQL_HANDLE_STMT, handle());
+    if (diagnostics.firstState.starts_with("01")) warnings_ = std::move(diagnostics.text);
+  }
   return true;
 }
 

@@ -28,7 +28,7 @@ class OdbcStatement {
 
   // False when a searched UPDATE or DELETE found no row (SQL_NO_DATA).
   bool ExecDirect(const std::string& sql);
-  // The diagnostics of the last ExecDirect that succeeded with information
+  // The diagnostics of the last ExecDirect that succeeded with a warning
   // (a value truncated or converted, say); empty when it simply succeeded.
   const std::string& warnings() const { return warnings_; }
   // How long the statement may wait, for locks held by others among
