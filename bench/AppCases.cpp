@@ -10,6 +10,7 @@
 #include "Random.h"
 #include "db/DataSource.h"
 #include "db/Sybase.h"
+#include "pages/Form2.h"
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ui/DataGrid.h"
@@ -29,7 +30,8 @@ void BindTable(ui::DataGrid& grid, const Options& options) {
   connection->setCursorLocation(ado::adUseClient);
   auto recordset = std::make_shared<ado::Recordset>();
   recordset->setTable(options.table);
-  recordset->Open("SELECT * FROM \"" + options.table + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+  recordset->Open(pages::TableQueryText(options.table, connection->IdentifierQuote()), connection, ado::adOpenDynamic,
+                  ado::adLockOptimistic);
   grid.setDataSource(recordset);
   grid.setFocus();
 }
