@@ -45,6 +45,9 @@ DataSourceFacts LearnDataSourceFacts(const OdbcConnection& connection) {
   SQLUINTEGER extensions = 0;  // a 32-bit mask
   if (SQL_SUCCEEDED(SQLGetInfo(handle, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
     facts.blockGetData = (extensions & SQL_GD_BLOCK) != 0;
+  // MariaDB's driver claims SQL_GD_BLOCK, but SQLGetData on a row of a
+  // block after SQLSetPos reads something else than that row's cell.
+  if (facts.isMariaDb()) facts.blockGetData = false;
   SQLUSMALLINT transactionSupport = SQL_TC_ALL;
   if (SQL_SUCCEEDED(SQLGetInfo(handle, SQL_TXN_CAPABLE, &transactionSupport, sizeof transactionSupport, nullptr)) &&
       transactionSupport == SQL_TC_NONE)
