@@ -175,10 +175,12 @@ std::string ChangePlanner::StillAsRead(const StoredRow& original, const std::vec
       if (!columns_[static_cast<std::size_t>(column)].isBinary())
         parts.push_back(SqliteMatch(original, column, parameters));
   } else if (read_.identity == TableRead::Identity::PrimaryKey) {
-    // The changed cell, or for a whole row every cell that compares exactly.
+    // The changed cell, or for a whole row every cell that compares exactly;
+    // where the columns are known (MariaDB), every such cell always, as a
+    // row version would.
     for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {
       const bool inKey = std::ranges::find(read_.key, column) != read_.key.end();
-      const bool wanted = changedColumns.empty() ? ExactlyComparable(column)
+      const bool wanted = changedColumns.empty() || read_.knownColumns ? ExactlyComparable(column)
                                                  : std::ranges::find(changedColumns, column) != changedColumns.end();
       if (wanted && !inKey) parts.push_back(PlainMatch(original, column, parameters));
     }
