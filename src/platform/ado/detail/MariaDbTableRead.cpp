@@ -44,8 +44,9 @@ struct MariaDbColumn {
 std::string ExactMatch(const MariaDbColumn& column) {
   const std::string& c = column.quoted;
   // Byte for byte: the column's collation would take "a" for "A" and
-  // "a " for "a".
-  if (IsText(column.type)) return "CONVERT(" + c + " USING utf8mb4) COLLATE utf8mb4_nopad_bin = ?";
+  // "a " for "a". (Binary strings; MySQL knows no utf8mb4_nopad_bin.)
+  if (IsText(column.type))
+    return "CAST(CONVERT(" + c + " USING utf8mb4) AS BINARY) = CAST(CONVERT(? USING utf8mb4) AS BINARY)";
   // A number against text compares as a double, which cannot tell big
   // integers or long decimals apart.
   if (IsInteger(column.type) || column.type == "bit") {
