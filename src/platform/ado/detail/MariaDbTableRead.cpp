@@ -143,7 +143,9 @@ void PlanMariaDbRead(OdbcConnection& connection, TableRead& read) {
   }
   for (const std::string& name : RowKey(connection, read.tableName, nullable)) {
     const auto found = std::ranges::find(names, name);
-    if (found == names.end()) {
+    // A key that cannot be compared exactly (floating point) names no row
+    // for sure.
+    if (found == names.end() || read.exactMatch[static_cast<std::size_t>(found - names.begin())].empty()) {
       read.key.clear();
       break;
     }
@@ -152,8 +154,8 @@ void PlanMariaDbRead(OdbcConnection& connection, TableRead& read) {
   if (read.key.empty()) {
     // Rows alike in every value cannot be told apart, and some values
     // (floating point, raw bytes) cannot be compared exactly at all.
-    read.unavailable = "The table has no primary key and no unique key over columns that cannot be empty, so a "
-                       "changed row could not be found again exactly; it is shown read-only.";
+    read.unavailable = "The table has no primary key and no unique key over columns that cannot be empty and "
+                       "compare exactly, so a changed row could not be found again exactly; it is shown read-only.";
     return;
   }
   read.identity = TableRead::Identity::PrimaryKey;
