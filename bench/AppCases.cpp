@@ -11,6 +11,7 @@
 #include "Random.h"
 #include "db/DataSource.h"
 #include "db/Sybase.h"
+#include "pages/Form2.h"
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ui/DataGrid.h"

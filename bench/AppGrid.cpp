@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <stdexcept>
 
+#include "pages/Form2.h"
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ui/RecordsetModel.h"
@@ -16,7 +17,8 @@ void BindTable(ui::DataGrid& grid, const Options& options) {
   connection->setCursorLocation(ado::adUseClient);
   auto recordset = std::make_shared<ado::Recordset>();
   recordset->setTable(options.table);
-  recordset->Open("SELECT * FROM \"" + options.table + "\"", connection, ado::adOpenDynamic, ado::adLockOptimistic);
+  recordset->Open(pages::TableQueryText(options.table, connection->IdentifierQuote()), connection, ado::adOpenDynamic,
+                  ado::adLockOptimistic);
   grid.setDataSource(recordset);
   grid.setFocus();
 }

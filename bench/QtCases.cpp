@@ -1,4 +1,5 @@
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -30,7 +31,9 @@ class QtConnection {
 };
 
 void Bind(QSqlQueryModel& model, QTableView& view, const QtConnection& connection, const Options& options) {
-  model.setQuery(QSqlQuery(QString::fromStdString("SELECT * FROM \"" + options.table + "\""), connection.database()));
+  const QSqlDatabase database = connection.database();
+  const QString table = database.driver()->escapeIdentifier(QString::fromStdString(options.table), QSqlDriver::TableName);
+  model.setQuery(QSqlQuery("SELECT * FROM " + table, database));
   if (model.lastError().isValid()) throw std::runtime_error(model.lastError().text().toStdString());
   view.setModel(&model);
   while (model.rowCount() < 50 && model.canFetchMore()) model.fetchMore();

@@ -13,7 +13,9 @@
 namespace bench {
 namespace {
 
-std::string SelectAll(const Options& options) { return "SELECT * FROM \"" + options.table + "\""; }
+std::string SelectAll(const RawConnection& connection, const Options& options) {
+  return "SELECT * FROM " + connection.Quote(options.table);
+}
 
 void Execute(RawStatement& statement, std::string sql) {
   statement.Check(SQLExecDirect(statement.handle(), reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), "executing");
@@ -24,7 +26,10 @@ void Execute(RawStatement& statement, std::string sql) {
 std::vector<std::string> ListTables(const std::string& dataSource) {
   RawConnection connection(dataSource);
   RawStatement statement(connection);
-  statement.Check(SQLTables(statement.handle(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), "listing tables");
+  std::string catalog = connection.OwnCatalog();
+  statement.Check(SQLTables(statement.handle(), catalog.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(catalog.data()),
+                            static_cast<SQLSMALLINT>(catalog.size()), nullptr, 0, nullptr, 0, nullptr, 0),
+                  "listing tables");
   std::vector<std::string> names;
   char type[256], name[512];
   SQLLEN typeLength = 0, nameLength = 0;
@@ -46,7 +51,7 @@ Metrics RawFirstScreen(const Options& options) {
   Span span;
   RawConnection connection(options.dataSource);
   RawStatement statement(connection);
-  Execute(statement, SelectAll(options));
+  Execute(statement, SelectAll(connection, options));
   RawRows rows(statement);
   while (rows.rowCount() < 50 && rows.ReadBlock() > 0) {
   }
@@ -59,7 +64,7 @@ Metrics RawScrollToEnd(const Options& options) {
   Span span;
   RawConnection connection(options.dataSource);
   RawStatement statement(connection);
-  Execute(statement, SelectAll(options));
+  Execute(statement, SelectAll(connection, options));
   RawRows rows(statement);
   while (rows.ReadBlock() > 0) {
   }
@@ -83,7 +88,7 @@ Metrics RawEdits(const Options& options, bool readOpen) {
   SQLLEN rowCount = 0;
   {
     RawStatement count(connection);
-    Execute(count, "SELECT COUNT(*) FROM \"" + options.table + "\"");
+    Execute(count, "SELECT COUNT(*) FROM " + connection.Quote(options.table));
     SQLFetch(count.handle());
     SQLGetData(count.handle(), 1, SQL_C_SLONG, &rowCount, 0, nullptr);
   }
@@ -97,7 +102,7 @@ Metrics RawEdits(const Options& options, bool readOpen) {
   if (readOpen && std::string_view(dbms) != "SQLite") {
     readerConnection = std::make_unique<RawConnection>(options.dataSource);
     reader = std::make_unique<RawStatement>(*readerConnection);
-    Execute(*reader, SelectAll(options));
+    Execute(*reader, SelectAll(*readerConnection, options));
     read = std::make_unique<RawRows>(*reader);
   }
   Random random(7);
@@ -121,7 +126,7 @@ Metrics RawEdits(const Options& options, bool readOpen) {
     statement.Check(SQLBindParameter(statement.handle(), 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &key, 0,
                                      &keyLength),
                     "binding");
-    Execute(statement, "UPDATE \"" + options.table + "\" SET customer = ? WHERE id = ?");
+    Execute(statement, "UPDATE " + connection.Quote(options.table) + " SET customer = ? WHERE id = ?");
     SQLLEN changed = 0;
     SQLRowCount(statement.handle(), &changed);
     times.push_back(Now() - start);

@@ -25,6 +25,26 @@ RawConnection::RawConnection(const std::string& dataSourceName) {
   connected_ = true;
 }
 
+std::string RawConnection::Quote(const std::string& name) const {
+  char quote[8] = {};
+  SQLSMALLINT length = 0;
+  Check(SQLGetInfo(dbc_, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &length), SQL_HANDLE_DBC, dbc_, "quote");
+  const char q = quote[0] == ' ' || quote[0] == '\0' ? '"' : quote[0];
+  std::string quoted(1, q);
+  for (char c : name) quoted += c == q ? std::string(2, q) : std::string(1, c);
+  return quoted + q;
+}
+
+std::string RawConnection::OwnCatalog() const {
+  char text[256] = {};
+  SQLSMALLINT length = 0;
+  Check(SQLGetInfo(dbc_, SQL_DBMS_NAME, text, sizeof text, &length), SQL_HANDLE_DBC, dbc_, "database name");
+  const std::string dbms = text;
+  if (dbms != "MariaDB" && dbms != "MySQL") return {};
+  Check(SQLGetInfo(dbc_, SQL_DATABASE_NAME, text, sizeof text, &length), SQL_HANDLE_DBC, dbc_, "database");
+  return text;
+}
+
 RawConnection::~RawConnection() {
   if (connected_) SQLDisconnect(dbc_);
   SQLFreeHandle(SQL_HANDLE_DBC, dbc_);

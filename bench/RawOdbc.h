@@ -18,6 +18,11 @@ class RawConnection {
   RawConnection(const RawConnection&) = delete;
   RawConnection& operator=(const RawConnection&) = delete;
   SQLHDBC handle() const { return dbc_; }
+  // The driver's identifier quote (SQL_IDENTIFIER_QUOTE_CHAR) around a name.
+  std::string Quote(const std::string& name) const;
+  // The data source's current database where it is a MariaDB/MySQL one,
+  // whose catalogue otherwise lists every database; empty elsewhere.
+  std::string OwnCatalog() const;
 
  private:
   SQLHENV env_ = SQL_NULL_HENV;

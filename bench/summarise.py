@@ -51,7 +51,7 @@ def compare(driver, label, case, figure, unit, target, raw_case=None, raw_figure
                  qt_text, qt_ratio])
 
 
-for driver in ("sqlite", "postgres"):
+for driver in ("sqlite", "postgres", "mariadb"):
     compare(driver, "first screen", "first", "seconds", "s", 1.3, qt=True)
     compare(driver, "scroll to end", "scroll", "seconds", "s", 1.2, qt=True)
     compare(driver, "scroll peak memory", "scroll", "peak_mib", "MiB", 1.3, qt=True)

@@ -9,6 +9,7 @@
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
 #include "support/DirectSql.h"
+#include "support/ScratchMariaDb.h"
 #include "support/ScratchPostgres.h"
 #include "support/TestDataSources.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 constexpr std::size_t LongTextBytes = 1024 * 1024;
 
-// The statements that build the same sample data on both drivers.
+// The statements that build the same sample data on every driver.
 struct Dialect {
   const char* binaryType;
   const char* threeBytes;    // 00 FF 10
@@ -26,6 +27,8 @@ struct Dialect {
   const char* bigBinary;     // 100000 bytes
   const char* countTo1000;   // INSERT INTO numbers (n) ...
   const char* wordType;      // declared shorter than some values where the database allows it
+  const char* textType;      // holds LongTextBytes
+  const char* wordOfN;       // 'w' followed by n
 };
 
 const Dialect Sqlite{"BLOB",
@@ -36,7 +39,9 @@ const Dialect Sqlite{"BLOB",
                      "zeroblob(100000)",
                      "INSERT INTO numbers (n) WITH RECURSIVE c(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM c "
                      "WHERE k < 1000) SELECT k FROM c",
-                     "VARCHAR(10)"};
+                     "VARCHAR(10)",
+                     "TEXT",
+                     "'w' || n"};
 const Dialect Postgres{"BYTEA",
                        "'\\x00ff10'::bytea",
                        "''::bytea",
@@ -44,13 +49,27 @@ const Dialect Postgres{"BYTEA",
                        "repeat('y', 5000)",
                        "decode(repeat('00', 100000), 'hex')",
                        "INSERT INTO numbers (n) SELECT generate_series(1, 1000)",
-                       "VARCHAR"};
+                       "VARCHAR",
+                       "TEXT",
+                       "'w' || n"};
+// MariaDB refuses overlong values in its default (strict) mode, and its
+// TEXT holds 64 KiB.
+const Dialect MariaDb{"LONGBLOB",
+                      "X'00FF10'",
+                      "X''",
+                      "CONCAT(REPEAT('x', 1048576), 'é')",
+                      "REPEAT('y', 5000)",
+                      "REPEAT(X'00', 100000)",
+                      "INSERT INTO numbers (n) SELECT seq FROM seq_1_to_1000",
+                      "TEXT",
+                      "MEDIUMTEXT",
+                      "CONCAT('w', n)"};
 
 void BuildSampleData(const QString& source, const Dialect& dialect) {
   support::DirectSql sql(source);
   const std::string binary = dialect.binaryType;
   sql.Exec("CREATE TABLE sample (id INTEGER PRIMARY KEY, label VARCHAR(20), amount NUMERIC(10,2), born DATE, data " +
-           binary + ", note TEXT)");
+           binary + ", note " + dialect.textType + ")");
   sql.Exec(std::string("INSERT INTO sample VALUES (1, 'plain', 12.50, '2021-08-31', ") + dialect.threeBytes +
            ", NULL)");
   sql.Exec(std::string("INSERT INTO sample VALUES (2, '', NULL, NULL, ") + dialect.emptyBytes + ", '')");
@@ -61,7 +80,7 @@ void BuildSampleData(const QString& source, const Dialect& dialect) {
   sql.Exec(dialect.countTo1000);
   // Every hundredth row carries a value far longer than its column claims.
   sql.Exec(std::string("UPDATE numbers SET word = CASE WHEN n % 100 = 0 THEN ") + dialect.textOf5000 +
-           " ELSE 'w' || n END");
+           " ELSE " + dialect.wordOfN + " END");
 }
 
 ado::RecordsetPtr Query(const ado::ConnectionPtr& connection, const std::string& sql) {
@@ -77,16 +96,18 @@ class TestAdoRecordset : public QObject {
 
   QTemporaryDir folder_;
   std::unique_ptr<support::ScratchPostgres> postgres_;
+  std::unique_ptr<support::ScratchMariaDb> mariadb_;
 
   void addSources() {
     QTest::addColumn<QString>("source");
     QTest::newRow("sqlite") << "RecordsetLite";
     QTest::newRow("postgres") << "RecordsetPg";
+    QTest::newRow("mariadb") << "RecordsetMy";
   }
 
   ado::ConnectionPtr connect() {
     QFETCH(QString, source);
-    if (source == "RecordsetPg" && !postgres_) return nullptr;
+    if ((source == "RecordsetPg" && !postgres_) || (source == "RecordsetMy" && !mariadb_)) return nullptr;
     auto connection = ado::CreateConnection();
     connection->Open("Data Source=" + source.toStdString());
     return connection;
@@ -102,13 +123,20 @@ class TestAdoRecordset : public QObject {
       postgres_ = std::make_unique<support::ScratchPostgres>(*server, "RecordsetPg");
       BuildSampleData("RecordsetPg", Postgres);
     }
+    if (auto server = support::MariaDbFromEnvironment()) {
+      mariadb_ = std::make_unique<support::ScratchMariaDb>(*server, "RecordsetMy");
+      BuildSampleData("RecordsetMy", MariaDb);
+    }
   }
-  void cleanupTestCase() { postgres_.reset(); }
+  void cleanupTestCase() {
+    postgres_.reset();
+    mariadb_.reset();
+  }
 
   void valuesKeepNullEmptyTextNumbersDatesAndBytes_data() { addSources(); }
   void valuesKeepNullEmptyTextNumbersDatesAndBytes() {
     auto connection = connect();
-    if (!connection) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    if (!connection) QSKIP("database test server not configured (run scripts/test)");
     auto rows = Query(connection, "SELECT id, label, amount, born, data, note FROM sample WHERE id < 4 ORDER BY id");
     QVERIFY(!rows->Eof());
     QCOMPARE(rows->FieldValue("label"), ado::Value::Text("plain"));
@@ -140,7 +168,7 @@ class TestAdoRecordset : public QObject {
   void longValuesComeBackWhole_data() { addSources(); }
   void longValuesComeBackWhole() {
     auto connection = connect();
-    if (!connection) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    if (!connection) QSKIP("database test server not configured (run scripts/test)");
     auto rows = Query(connection, "SELECT note, data FROM sample WHERE id = 4");
     const std::string note = rows->FieldValue("note").toString();
     QCOMPARE(note.size(), LongTextBytes + 2);
@@ -154,7 +182,7 @@ class TestAdoRecordset : public QObject {
   void blocksAndOverlongCellsAcrossBoundaries_data() { addSources(); }
   void blocksAndOverlongCellsAcrossBoundaries() {
     auto connection = connect();
-    if (!connection) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    if (!connection) QSKIP("database test server not configured (run scripts/test)");
     auto rows = Query(connection, "SELECT n, word FROM numbers ORDER BY n");
     QCOMPARE(rows->rowCount(), std::size_t(0));  // nothing read before it is asked for
     const std::size_t first = rows->FetchMore(1);
@@ -180,7 +208,7 @@ class TestAdoRecordset : public QObject {
   void zeroRowsStillDescribeTheColumns_data() { addSources(); }
   void zeroRowsStillDescribeTheColumns() {
     auto connection = connect();
-    if (!connection) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    if (!connection) QSKIP("database test server not configured (run scripts/test)");
     auto rows = Query(connection, "SELECT * FROM sample WHERE id < 0");
     QVERIFY(rows->Eof());
     QCOMPARE(rows->fieldCount(), 6);

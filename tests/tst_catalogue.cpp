@@ -14,7 +14,7 @@
 #include "platform/ui/PacedListFill.h"
 #include "support/DirectSql.h"
 #include "support/MessageBoxRecorder.h"
-#include "support/ScratchPostgres.h"
+#include "support/EditingFixture.h"
 #include "support/TestDataSources.h"
 
 namespace {
@@ -72,6 +72,8 @@ class TestCatalogue : public QObject {
         "CREATE TABLE \"quo\"\"te\" (id INTEGER);\n"
         "CREATE TABLE \"Grüße\" (id INTEGER);\n"
         "CREATE TABLE Orders (id INTEGER);\n"
+        "CREATE TABLE Tickets (id INTEGER PRIMARY KEY AUTOINCREMENT);\n"
+        "INSERT INTO Tickets DEFAULT VALUES;\n"
         "CREATE VIEW customer_view AS SELECT id FROM Customers;\n");
   }
 
@@ -88,7 +90,8 @@ class TestCatalogue : public QObject {
     db::AddTablesToSybaseListbox(list);
     QCOMPARE(boxes.boxes().size(), std::size_t(0));
 
-    QStringList expected{"Customers", "with blank ", "quo\"te", "Grüße", "Orders"};
+    // Not SQLite's own sqlite_sequence, which AUTOINCREMENT made.
+    QStringList expected{"Customers", "with blank ", "quo\"te", "Grüße", "Orders", "Tickets"};
     QStringList listed = Items(list);
     QStringList sorted = listed;
     sorted.sort();
@@ -140,7 +143,7 @@ class TestCatalogue : public QObject {
     const QStringList first = Items(list);
     db::AddTablesToSybaseListbox(list);
     QCOMPARE(Items(list), first);
-    QCOMPARE(first.size(), 5);
+    QCOMPARE(first.size(), 6);
   }
 
   void databaseWithoutTablesGivesEmptyList() {
@@ -198,31 +201,63 @@ class TestCatalogue : public QObject {
     QListWidget list;
     LoopCounter counter;
     db::AddTablesToSybaseListbox(list);
-    // Eight rows of type TABLE, listed or not; the view does not count.
-    QCOMPARE(counter.runs, 8);
+    // Nine rows of type TABLE, listed or not; the view does not count.
+    QCOMPARE(counter.runs, 9);
   }
 
-  void postgresListsSameNameOfTwoSchemasTwice() {
-    QUORVANE_REQUIRE_POSTGRES(server);
-    support::ScratchPostgres scratch(server, "CataloguePg");
-    support::DirectSql sql("CataloguePg");
-    sql.ExecScript(
-        "CREATE SCHEMA north;\n"
-        "CREATE SCHEMA south;\n"
-        "CREATE TABLE north.twin (id INTEGER);\n"
-        "CREATE TABLE south.twin (id INTEGER);\n"
-        "CREATE TABLE public.solo (id INTEGER);\n"
-        "CREATE TABLE public.\"Mixed Case\" (id INTEGER);\n"
-        "CREATE TABLE public.system_notes (id INTEGER);\n"
-        "CREATE VIEW public.solo_view AS SELECT id FROM public.solo;\n");
+  // A server lists each name that an unqualified name opens, once, in the
+  // schema it opens there, and nothing of other databases or schemas, nor
+  // the server's own.
+  void serversListWhatAnUnqualifiedNameOpens_data() {
+    QTest::addColumn<support::Driver>("driver");
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("twinSchema");  // where the listed "twin" lives
+    QTest::newRow("postgres") << support::Driver::Postgres
+        << "CREATE SCHEMA north;\nCREATE SCHEMA south;\nCREATE TABLE north.twin (id INTEGER);\n"
+           "CREATE TABLE public.twin (id INTEGER);\nCREATE TABLE south.away (id INTEGER);\n"
+           "CREATE TABLE public.solo (id INTEGER);\nCREATE TABLE public.\"Mixed Case\" (id INTEGER);\n"
+           "CREATE TABLE public.system_notes (id INTEGER);\nCREATE VIEW public.solo_view AS SELECT id FROM solo;\n"
+           "CREATE TABLE north.keyed (id INTEGER);\nCREATE INDEX hidden ON north.keyed (id);\n"
+           "CREATE TABLE public.hidden (id INTEGER);\n"
+           "ALTER DATABASE @ SET search_path = north, public"
+        << QStringList{"Mixed Case", "keyed", "solo", "twin"} << "north";
+    QTest::newRow("mariadb") << support::Driver::MariaDb
+        << "CREATE TABLE twin (id INTEGER);\nCREATE TABLE solo (id INTEGER);\n"
+           "CREATE TABLE `Mixed Case` (id INTEGER);\nCREATE TABLE `back``quote` (id INTEGER);\n"
+           "CREATE TABLE system_notes (id INTEGER);\nCREATE VIEW solo_view AS SELECT id FROM solo;\n"
+           "CREATE DATABASE IF NOT EXISTS @_other;\nCREATE TABLE @_other.away (id INTEGER)"
+        << QStringList{"Mixed Case", "back`quote", "solo", "twin"} << "";
+  }
+  void serversListWhatAnUnqualifiedNameOpens() {
+    QFETCH(support::Driver, driver);
+    QFETCH(QString, setup);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, twinSchema);
+    reliability::Sources sources("Catalogue");
+    const QString source = sources.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    sql.ExecScript(setup.replace("@", sources.database()).toStdString());
     support::MessageBoxRecorder boxes;
-    UseName("CataloguePg");
+    UseName(source);
     QListWidget list;
     db::AddTablesToSybaseListbox(list);
     QVERIFY(boxes.boxes().empty());
-    QStringList listed = Items(list);
-    listed.sort();
-    QCOMPARE(listed, (QStringList{"Mixed Case", "solo", "twin", "twin"}));
+    QStringList items = Items(list);
+    items.sort();
+    QCOMPARE(items, listed);
+
+    auto connection = ado::CreateConnection();
+    connection->Open("Data Source=" + source.toStdString());
+    auto tables = connection->OpenSchema(ado::adSchemaTables);
+    for (; !tables->Eof(); tables->MoveNext())
+      if (tables->FieldValue("TABLE_NAME").toString() == "twin")
+        QCOMPARE(QString::fromStdString(tables->FieldValue("TABLE_SCHEMA").toString()), twinSchema);
+    // Every name listed opens its table.
+    for (const QString& name : listed)
+      QVERIFY2(support::OpenTable(source, name.toStdString())->isOpen(), qPrintable(name));
+    if (driver == support::Driver::MariaDb) sql.Exec("DROP DATABASE " + sources.database().toStdString() + "_other");
   }
 };
 

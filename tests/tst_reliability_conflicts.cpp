@@ -39,11 +39,11 @@ class ReliabilityConflictsTest : public QObject {
   }
   void cleanupTestCase() { sources_.Reset(); }
 
-  void rowsChangedOrDeletedByOthersAreLeftAsTheyAre_data() { AddDrivers(); }
+  void rowsChangedOrDeletedByOthersAreLeftAsTheyAre_data() { AddAllDrivers(); }
   void rowsChangedOrDeletedByOthersAreLeftAsTheyAre() {
-    QFETCH(bool, postgres);
-    const QString source = sources_.Fresh(postgres);
-    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    QFETCH(support::Driver, driver);
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
     support::DirectSql other(source);
     other.ExecScript(
         "CREATE TABLE items (id INTEGER PRIMARY KEY, name VARCHAR(20), qty INTEGER);\n"
@@ -59,21 +59,21 @@ class ReliabilityConflictsTest : public QObject {
 
     // Changed meanwhile: the other change stays, the grid shows it.
     other.Exec("UPDATE items SET name = 'NUT', qty = 20 WHERE id = 2");
-    const Rows changed = Snapshot(other, postgres, "items");
+    const Rows changed = Snapshot(other, driver, "items");
     QVERIFY(!Commit(grid, 1, 1, "mine"));
     QVERIFY2(LastMessage(failed).contains("changed by someone else") && LastMessage(failed).contains("\"name\"") &&
                  LastMessage(failed).contains("\"mine\""),
              qPrintable(LastMessage(failed)));
-    QCOMPARE(Snapshot(other, postgres, "items"), changed);
+    QCOMPARE(Snapshot(other, driver, "items"), changed);
     QCOMPARE(Shown(grid, 1, 1), QString("NUT"));
     QCOMPARE(Shown(grid, 1, 2), QString("20"));
 
     // Deleted meanwhile: nothing is written anywhere.
     other.Exec("DELETE FROM items WHERE id = 3");
-    const Rows deleted = Snapshot(other, postgres, "items");
+    const Rows deleted = Snapshot(other, driver, "items");
     QVERIFY(!Commit(grid, 2, 1, "gone"));
     QVERIFY2(LastMessage(failed).contains("someone else deleted the row, or changed its key"), qPrintable(LastMessage(failed)));
-    QCOMPARE(Snapshot(other, postgres, "items"), deleted);
+    QCOMPARE(Snapshot(other, driver, "items"), deleted);
     QCOMPARE(other.Scalar("SELECT count(*) FROM items WHERE name = 'gone'"), Cell("0"));
 
     // The other rows still take edits, one row at a time.
@@ -164,19 +164,22 @@ class ReliabilityConflictsTest : public QObject {
                    {Cell("3"), Cell("9"), Cell("nine")}}));
   }
 
-  void aRolledBackWriteLeavesTheLazyReadWhole_data() { AddDrivers(); }
+  void aRolledBackWriteLeavesTheLazyReadWhole_data() { AddAllDrivers(); }
   void aRolledBackWriteLeavesTheLazyReadWhole() {
-    QFETCH(bool, postgres);
+    QFETCH(support::Driver, driver);
+    const bool postgres = driver == support::Driver::Postgres;
     constexpr int Total = 10000;
-    const QString source = sources_.Fresh(postgres);
-    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
     {
       support::DirectSql sql(source);
       sql.Exec("CREATE TABLE big (n INTEGER PRIMARY KEY, word VARCHAR(20) NOT NULL CHECK (word <> 'bad'))");
       sql.Exec(std::string("INSERT INTO big ") +
                (postgres ? "SELECT n, 'w' || n FROM generate_series(1, 10000) n"
-                         : "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 10000) "
-                           "SELECT n, 'w' || n FROM c"));
+                : driver == support::Driver::MariaDb
+                    ? "SELECT seq, CONCAT('w', seq) FROM seq_1_to_10000"
+                    : "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 10000) "
+                      "SELECT n, 'w' || n FROM c"));
     }
     // The SQLite data source streams with StepAPI=1; psqlODBC reads through
     // a server cursor 50 rows at a time.

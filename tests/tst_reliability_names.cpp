@@ -1,7 +1,8 @@
 // Table names chosen to break whatever builds statements from them: quotes,
 // a statement separator, a dot, a blank, an underscore that a catalogue
 // pattern would take as a wildcard, and letters beyond ASCII. Each table is
-// listed once, opened, and edited through the wizard, and only it changes.
+// listed once, opened, and edited through the wizard, and only it changes,
+// on every driver (MariaDB in its default SQL mode and with ANSI_QUOTES).
 #include <QTest>
 
 #include "frame/Appearance.h"
@@ -19,7 +20,7 @@ using namespace reliability;
 namespace {
 
 const std::vector<std::string> HostileNames = {
-    "a\"b", "x; DROP TABLE victim;--", "a.b", "My Table", "Gr\xC3\xBC\xC3\x9F" "e \xE8\xA1\xA8"};
+    "a\"b", "a`b", "x; DROP TABLE victim;--", "a.b", "My Table", "Gr\xC3\xBC\xC3\x9F" "e \xE8\xA1\xA8"};
 
 }  // namespace
 
@@ -28,7 +29,7 @@ class ReliabilityNamesTest : public QObject {
   Sources sources_{"Names"};
   QTemporaryDir config_;
 
-  void Build(const QString& source) {
+  void Build(const QString& source, support::Driver driver) {
     support::DirectSql sql(source);
     sql.ExecScript(
         "CREATE TABLE victim (id INTEGER PRIMARY KEY, v VARCHAR(10));\n"
@@ -44,8 +45,8 @@ class ReliabilityNamesTest : public QObject {
         "CREATE UNIQUE INDEX tx1_code ON tx1 (code);\n"
         "INSERT INTO tx1 VALUES ('k', 'o')");
     for (const std::string& name : HostileNames) {
-      sql.Exec("CREATE TABLE " + Quoted(name) + " (id INTEGER PRIMARY KEY, v VARCHAR(40))");
-      sql.Exec("INSERT INTO " + Quoted(name) + " VALUES (1, 'in " + name.substr(0, 1) + "')");
+      sql.Exec("CREATE TABLE " + Quoted(name, driver) + " (id INTEGER PRIMARY KEY, v VARCHAR(40))");
+      sql.Exec("INSERT INTO " + Quoted(name, driver) + " VALUES (1, 'in " + name.substr(0, 1) + "')");
     }
   }
 
@@ -73,12 +74,21 @@ class ReliabilityNamesTest : public QObject {
   }
   void cleanupTestCase() { sources_.Reset(); }
 
-  void eachHostileNameOpensAndEditsItsOwnTable_data() { AddDrivers(); }
+  void eachHostileNameOpensAndEditsItsOwnTable_data() {
+    QTest::addColumn<support::Driver>("driver");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("sqlite") << support::Driver::Sqlite << QStringList{};
+    QTest::newRow("postgres") << support::Driver::Postgres << QStringList{};
+    QTest::newRow("mariadb") << support::Driver::MariaDb << QStringList{};
+    QTest::newRow("mariadb ANSI_QUOTES") << support::Driver::MariaDb
+                                         << QStringList{"InitStmt=SET SESSION sql_mode='ANSI_QUOTES'"};
+  }
   void eachHostileNameOpensAndEditsItsOwnTable() {
-    QFETCH(bool, postgres);
-    const QString source = sources_.Fresh(postgres);
-    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
-    Build(source);
+    QFETCH(support::Driver, driver);
+    QFETCH(QStringList, options);
+    const QString source = sources_.Fresh(driver, options);
+    QUORVANE_SKIP_WITHOUT(source);
+    Build(source, driver);
     support::DirectSql sql(source);
     support::MessageBoxRecorder boxes;
     frame::WriteSetting(frame::AppName, frame::ProductName, frame::DataSourceNameKey, source.toStdString());
@@ -92,18 +102,22 @@ class ReliabilityNamesTest : public QObject {
       QCOMPARE(grid.model() ? grid.model()->rowCount() : -1, 1);
       QVERIFY2(Commit(grid, 0, 1, QString::fromStdString("edited " + name)),
                boxes.boxes().empty() ? name.c_str() : boxes.boxes().back().text.c_str());
-      QCOMPARE(sql.Scalar("SELECT v FROM " + Quoted(name) + " WHERE id = 1"), Cell("edited " + name));
+      QCOMPARE(sql.Scalar("SELECT v FROM " + Quoted(name, driver) + " WHERE id = 1"), Cell("edited " + name));
       wizard.form3().PushButton1_Click();
     }
     for (const std::string& name : HostileNames)
-      QCOMPARE(sql.Scalar("SELECT count(*) FROM " + Quoted(name)), Cell("1"));
+      QCOMPARE(sql.Scalar("SELECT count(*) FROM " + Quoted(name, driver)), Cell("1"));
 
-    ui::DataGrid& t1 = Open(wizard, "t_1");
-    const int first = Shown(t1, 0, 2) == "e1" ? 0 : 1;
-    QVERIFY2(Commit(t1, first, 1, "edited"), boxes.boxes().empty() ? "" : boxes.boxes().back().text.c_str());
-    QCOMPARE(sql.Query("SELECT extra, label FROM t_1 ORDER BY extra"),
-             (Rows{{Cell("e1"), Cell("edited")}, {Cell("e2"), Cell("n")}}));
-    wizard.form3().PushButton1_Click();
+    // MariaDB has no row identity of its own for t_1's rows, which stay
+    // read-only there.
+    if (driver != support::Driver::MariaDb) {
+      ui::DataGrid& t1 = Open(wizard, "t_1");
+      const int first = Shown(t1, 0, 2) == "e1" ? 0 : 1;
+      QVERIFY2(Commit(t1, first, 1, "edited"), boxes.boxes().empty() ? "" : boxes.boxes().back().text.c_str());
+      QCOMPARE(sql.Query("SELECT extra, label FROM t_1 ORDER BY extra"),
+               (Rows{{Cell("e1"), Cell("edited")}, {Cell("e2"), Cell("n")}}));
+      wizard.form3().PushButton1_Click();
+    }
     ui::DataGrid& tx1 = Open(wizard, "tx1");
     QVERIFY(Commit(tx1, 0, 1, "changed"));
     QCOMPARE(sql.Query("SELECT code, other FROM tx1"), (Rows{{Cell("k"), Cell("changed")}}));

@@ -61,12 +61,12 @@ class ReliabilityProcessesTest : public QObject {
   }
   void cleanupTestCase() { sources_.Reset(); }
 
-  void twoCopiesEditingOneRowKeepEachOthersWork_data() { AddDrivers(); }
+  void twoCopiesEditingOneRowKeepEachOthersWork_data() { AddAllDrivers(); }
   void twoCopiesEditingOneRowKeepEachOthersWork() {
-    QFETCH(bool, postgres);
+    QFETCH(support::Driver, driver);
     constexpr int Writes = 40;
-    const QString source = sources_.Fresh(postgres);
-    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
     support::DirectSql sql(source);
     sql.ExecScript(
         "CREATE TABLE shared (id INTEGER PRIMARY KEY, body VARCHAR(100));\n"

@@ -13,6 +13,7 @@
 #include "support/EditingFixture.h"
 
 using namespace reliability;
+using support::Driver;
 
 namespace {
 
@@ -46,14 +47,15 @@ class RowOperationsTest : public QObject {
   Q_OBJECT
   Sources sources_{"Rows"};
 
-  QString Fresh(bool postgres, const QStringList& options = {}) {
-    const QString source = sources_.Fresh(postgres, options);
+  QString Fresh(Driver driver, const QStringList& options = {}) {
+    const QString source = sources_.Fresh(driver, options);
     if (source.isEmpty()) return source;
     support::DirectSql sql(source);
-    sql.ExecScript(postgres ? "CREATE TABLE people (id serial PRIMARY KEY, name text NOT NULL, "
-                              "city text DEFAULT 'Oslo' CHECK (city <> 'Nowhere'));\n"
-                            : "CREATE TABLE people (id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL, "
-                              "city TEXT DEFAULT 'Oslo' CHECK (city <> 'Nowhere'));\n");
+    const char* id = driver == Driver::Postgres ? "id serial PRIMARY KEY"
+                     : driver == Driver::MariaDb ? "id INTEGER AUTO_INCREMENT PRIMARY KEY"
+                                                 : "id INTEGER PRIMARY KEY AUTOINCREMENT";
+    sql.Exec(std::string("CREATE TABLE people (") + id + ", name VARCHAR(40) NOT NULL, "
+             "city VARCHAR(40) DEFAULT 'Oslo' CHECK (city <> 'Nowhere'))");
     sql.ExecScript(
         "INSERT INTO people (name, city) VALUES ('Ada', 'Bergen');\n"
         "INSERT INTO people (name, city) VALUES ('Bo', 'Tromso');\n"
@@ -73,11 +75,11 @@ class RowOperationsTest : public QObject {
   // it in one insert with the database's defaults and auto-number, and the
   // row then shows what was stored. A refused insert keeps the row new
   // until it is fixed; Esc lets a new row go without a trace.
-  void aNewRowGoesInWhenLeft_data() { AddDrivers(); }
+  void aNewRowGoesInWhenLeft_data() { AddAllDrivers(); }
   void aNewRowGoesInWhenLeft() {
-    QFETCH(bool, postgres);
-    const QString source = Fresh(postgres);
-    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    QFETCH(Driver, driver);
+    const QString source = Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
     support::DirectSql sql(source);
     OpenedGrid opened = OpenInGrid(source, "people");
     ui::DataGrid& grid = *opened.grid;
@@ -121,11 +123,11 @@ class RowOperationsTest : public QObject {
   // Selected rows go in one transaction after one confirmation naming the
   // count and the table. A change by someone else to one of them, or a
   // foreign key that refuses one, deletes nothing and says which row.
-  void deletedRowsGoAllOrNone_data() { AddDrivers(); }
+  void deletedRowsGoAllOrNone_data() { AddAllDrivers(); }
   void deletedRowsGoAllOrNone() {
-    QFETCH(bool, postgres);
-    const QString source = Fresh(postgres, postgres ? QStringList{} : QStringList{"FKSupport=1"});
-    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    QFETCH(Driver, driver);
+    const QString source = Fresh(driver, driver == Driver::Sqlite ? QStringList{"FKSupport=1"} : QStringList{});
+    QUORVANE_SKIP_WITHOUT(source);
     support::DirectSql sql(source);
     sql.ExecScript("CREATE TABLE visits (person integer REFERENCES people (id), at text);\n"
                    "INSERT INTO visits VALUES (4, 'today')");
@@ -144,14 +146,14 @@ class RowOperationsTest : public QObject {
     };
     for (const Attempt& attempt : attempts) {
       if (*attempt.meanwhile) sql.Exec(attempt.meanwhile);
-      const Rows expected = Snapshot(sql, postgres, "people");
+      const Rows expected = Snapshot(sql, driver, "people");
       SelectRows(grid, attempt.rows);
       opened.failed->clear();
       QTest::keyClick(&grid, Qt::Key_Delete);
       QCOMPARE(opened.questions->last(), QString("Delete 2 rows from the table \"people\"?"));
       if (*attempt.because) {
         QVERIFY2(LastMessage(*opened.failed).contains(attempt.because), qPrintable(LastMessage(*opened.failed)));
-        QCOMPARE(Snapshot(sql, postgres, "people"), expected);
+        QCOMPARE(Snapshot(sql, driver, "people"), expected);
         QCOMPARE(grid.model()->rowCount(), 4);
       }
     }
@@ -173,11 +175,11 @@ class RowOperationsTest : public QObject {
   // Ctrl+V writes a block as one, quoted cells with tabs and line breaks
   // whole; a block too wide or one refused cell writes nothing, and lines
   // past the last row become new rows once the user agrees.
-  void pastedBlocksGoAllOrNone_data() { AddDrivers(); }
+  void pastedBlocksGoAllOrNone_data() { AddAllDrivers(); }
   void pastedBlocksGoAllOrNone() {
-    QFETCH(bool, postgres);
-    const QString source = Fresh(postgres);
-    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    QFETCH(Driver, driver);
+    const QString source = Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
     support::DirectSql sql(source);
     OpenedGrid opened = OpenInGrid(source, "people");
     ui::DataGrid& grid = *opened.grid;
@@ -194,14 +196,14 @@ class RowOperationsTest : public QObject {
         {3, 1, "Dan\tRoros\nNew\t\n", ""},
     };
     for (const Paste& paste : pastes) {
-      const Rows before = Snapshot(sql, postgres, "people");
+      const Rows before = Snapshot(sql, driver, "people");
       QApplication::clipboard()->setText(QString::fromUtf8(paste.text));
       grid.setCurrentIndex(grid.model()->index(paste.row, paste.column));
       opened.failed->clear();
       QTest::keySequence(&grid, QKeySequence::Paste);
       if (*paste.because) {
         QVERIFY2(LastMessage(*opened.failed).contains(paste.because), qPrintable(LastMessage(*opened.failed)));
-        QCOMPARE(Snapshot(sql, postgres, "people"), before);
+        QCOMPARE(Snapshot(sql, driver, "people"), before);
       } else {
         QVERIFY2(opened.failed->isEmpty(), qPrintable(LastMessage(*opened.failed)));
       }
@@ -224,11 +226,11 @@ class RowOperationsTest : public QObject {
   // and Ctrl+Shift+Z redo it; rows deleted and added again keep their keys,
   // and a change undone after its rows were deleted and added again still
   // finds them. A row changed by someone else since is left alone.
-  void undoAndRedoGoBackExactly_data() { AddDrivers(); }
+  void undoAndRedoGoBackExactly_data() { AddAllDrivers(); }
   void undoAndRedoGoBackExactly() {
-    QFETCH(bool, postgres);
-    const QString source = Fresh(postgres);
-    if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    QFETCH(Driver, driver);
+    const QString source = Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
     support::DirectSql sql(source);
     OpenedGrid opened = OpenInGrid(source, "people");
     ui::DataGrid& grid = *opened.grid;

@@ -1,6 +1,7 @@
 # The benchmark's databases: a generated table of a million orders and a
 # database of 5,000 small tables, in SQLite files (made once, kept under the
-# build folder) and in the PostgreSQL server of the run (loaded each time).
+# build folder) and in the PostgreSQL and MariaDB servers of the run (loaded
+# each time).
 # shellcheck shell=bash
 
 QUORVANE_BENCH_ORDERS=${QUORVANE_BENCH_ORDERS:-1000000}
@@ -55,15 +56,36 @@ bench_pg_load() {
     die "creating the tables in PostgreSQL failed"
 }
 
+# bench_my_load GENERATOR DIR: databases bench_orders (with LOAD DATA) and
+# bench_tables on the server that mariadb_start started.
+bench_my_load() {
+  local generator=$1 dir=$2
+  local client=(mariadb --no-defaults --local-infile=1 -h "$QUORVANE_MY_HOST" -P "$QUORVANE_MY_PORT" -u "$QUORVANE_MY_USER")
+  [ -e "$dir/orders.csv" ] || "$generator" orders-csv "$QUORVANE_BENCH_ORDERS" >"$dir/orders.csv" ||
+    die "generating the orders failed"
+  say "Loading the orders and the tables into MariaDB ..."
+  "${client[@]}" -e 'CREATE DATABASE bench_orders CHARACTER SET utf8mb4; CREATE DATABASE bench_tables CHARACTER SET utf8mb4' ||
+    die "creating the MariaDB databases failed"
+  "${client[@]}" bench_orders -e "$_bench_orders_ddl
+    LOAD DATA LOCAL INFILE '$dir/orders.csv' INTO TABLE orders FIELDS TERMINATED BY ',' OPTIONALLY ENCLOSED BY '\"'
+    (id, customer, amount, created, qty, @note, status, flag) SET note = NULLIF(@note, ''); ANALYZE TABLE orders" \
+    >/dev/null || die "loading the orders into MariaDB failed"
+  # The generated script quotes names the standard way.
+  { echo "SET sql_mode = 'ANSI_QUOTES';"; "$generator" tables-sql "$QUORVANE_BENCH_TABLES"; } |
+    "${client[@]}" bench_tables || die "creating the tables in MariaDB failed"
+}
+
 # bench_odbc_files DIR FETCH: private driver and data source files for the
 # run, with the options a large table needs, and ODBCSYSINI/ODBCINI pointing
 # at them.
 bench_odbc_files() {
-  local dir=$1 fetch=$2 sqlite pg
+  local dir=$1 fetch=$2 sqlite pg my
   sqlite=$(odbc_driver_path libsqlite3odbc.so) || die "the SQLite3 ODBC driver (libsqliteodbc) is not installed"
   pg=$(odbc_driver_path psqlodbcw.so) || die "the PostgreSQL ODBC driver (odbc-postgresql) is not installed"
+  my=$(odbc_driver_path libmaodbc.so) || die "the MariaDB ODBC driver (odbc-mariadb) is not installed"
   mkdir -p "$dir"
-  printf '[SQLite3]\nDriver = %s\n\n[PostgreSQL Unicode]\nDriver = %s\n' "$sqlite" "$pg" >"$dir/odbcinst.ini"
+  printf '[SQLite3]\nDriver = %s\n\n[PostgreSQL Unicode]\nDriver = %s\n\n[MariaDB Unicode]\nDriver = %s\n' \
+    "$sqlite" "$pg" "$my" >"$dir/odbcinst.ini"
   local name database
   : >"$dir/odbc.ini"
   for name in BenchLite BenchLiteTables; do
@@ -77,6 +99,12 @@ bench_odbc_files() {
     [ "$name" = BenchPg ] || database=bench_tables
     printf '[%s]\nDriver = PostgreSQL Unicode\nServername = %s\nPort = %s\nUsername = %s\nDatabase = %s\nSSLmode = disable\nUseDeclareFetch = 1\nFetch = %s\n\n' \
       "$name" "$QUORVANE_PG_HOST" "$QUORVANE_PG_PORT" "$QUORVANE_PG_USER" "$database" "$fetch" >>"$dir/odbc.ini"
+  done
+  for name in BenchMy BenchMyTables; do
+    database=bench_orders
+    [ "$name" = BenchMy ] || database=bench_tables
+    printf '[%s]\nDriver = MariaDB Unicode\nServer = %s\nPort = %s\nUser = %s\nDatabase = %s\n\n' \
+      "$name" "$QUORVANE_MY_HOST" "$QUORVANE_MY_PORT" "$QUORVANE_MY_USER" "$database" >>"$dir/odbc.ini"
   done
   export ODBCSYSINI=$dir ODBCINI=$dir/odbc.ini
 }

@@ -13,24 +13,26 @@ QUORVANE_PG_MAJOR=15
 # installs the lists of what it does and nothing more.
 #   BUILD    compile the program (and its tests)
 #   RUN      run the program and create the demo database of scripts/start
-#   TEST     the test suite: private ODBC files for SQLite and PostgreSQL, a
-#            throwaway server, python3 for the set-up checks and the port
+#   TEST     the test suite: private ODBC files for SQLite, PostgreSQL and
+#            MariaDB, a throwaway server of each, python3 for the set-up checks and the port
 #            probe, isql, and a virtual display with a real window manager
 #            (openbox's title bar is as tall as its "sans" font, DejaVu Sans,
 #            which wm_editor_frame's figures assume)
 #   PACKAGE  build the .deb, check it and start it from a throwaway root
 #   FUZZ     the libFuzzer targets, built with clang
-#   BENCH    the benchmark: the server, Qt's ODBC plugin and python3 for the
+#   BENCH    the benchmark: the servers, Qt's ODBC plugin and python3 for the
 #            summary
 QUORVANE_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools unixodbc-dev libxcb1-dev)
 QUORVANE_RUN_PACKAGES=(odbcinst libsqliteodbc sqlite3 fonts-liberation)
 QUORVANE_TEST_PACKAGES=(
-  unixodbc odbc-postgresql "postgresql-$QUORVANE_PG_MAJOR" python3
+  unixodbc odbc-postgresql "postgresql-$QUORVANE_PG_MAJOR" odbc-mariadb mariadb-server mariadb-client python3
   xvfb xauth x11-utils openbox fonts-dejavu-core
 )
 QUORVANE_PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream)
 QUORVANE_FUZZ_PACKAGES=(clang libclang-rt-14-dev cmake ninja-build qt6-base-dev)
-QUORVANE_BENCH_PACKAGES=(odbc-postgresql "postgresql-$QUORVANE_PG_MAJOR" libqt6sql6-odbc python3)
+QUORVANE_BENCH_PACKAGES=(
+  odbc-postgresql "postgresql-$QUORVANE_PG_MAJOR" odbc-mariadb mariadb-server mariadb-client libqt6sql6-odbc python3
+)
 
 say() { printf '%s\n' "$*"; }
 warn() { printf '%s\n' "$*" >&2; }

@@ -31,8 +31,8 @@ void Require(const void* object) {
 
 }  // namespace
 
-std::string TableQueryText(const std::string& tableName) {
-  return "SELECT * FROM " + ado::QuoteIdentifier(tableName);
+std::string TableQueryText(const std::string& tableName, char quote) {
+  return "SELECT * FROM " + ado::QuoteIdentifier(tableName, quote);
 }
 
 Form2::Form2() : ui::PageWindow(ui::Border::FixedSingle, 5895, 2685) {
@@ -132,7 +132,7 @@ void Form2::PushButton3_Click() {
   trap.Step(126, [&] {
     Require(recordset.get());
     recordset->setTable(SelectedTable);
-    recordset->Open(TableQueryText(SelectedTable), connection, ado::adOpenDynamic,
+    recordset->Open(TableQueryText(SelectedTable, connection->IdentifierQuote()), connection, ado::adOpenDynamic,
                     ado::adLockOptimistic);
   });
   trap.Step(128, [&] {

@@ -29,8 +29,9 @@ class Form2 final : public ui::PageWindow {
   QLabel* Label1;
 };
 
-// The query that opens a table: every row and column, the name quoted so that
-// any name the catalogue lists stands for itself.
-std::string TableQueryText(const std::string& tableName);
+// The query that opens a table: every row and column, the name quoted the way
+// the data source quotes it (`quote`), so that any name the catalogue lists
+// stands for itself.
+std::string TableQueryText(const std::string& tableName, char quote = '"');
 
 }  // namespace pages

@@ -18,6 +18,7 @@
 #include "platform/ui/DataGrid.h"
 #include "support/DirectSql.h"
 #include "support/GridEditing.h"
+#include "support/ScratchMariaDb.h"
 #include "support/ScratchPostgres.h"
 #include "support/TestDataSources.h"
 
@@ -39,10 +40,19 @@ class Sources {
   QString folder() const { return folder_.path(); }
   QString sqliteFile(const QString& source) const { return folder_.filePath(source + ".sqlite"); }
 
-  // Empty when PostgreSQL is asked for and no test server is set up.
+  // Empty when a server is asked for and no test server of it is set up.
   QString Fresh(bool postgres, const QStringList& options = {}) {
-    const QString source = prefix_ + (postgres ? "Pg" : "Lite") + QString::number(++round_);
-    if (postgres) {
+    return Fresh(postgres ? support::Driver::Postgres : support::Driver::Sqlite, options);
+  }
+  QString Fresh(support::Driver driver, const QStringList& options = {}) {
+    const bool postgres = driver == support::Driver::Postgres;
+    const QString source = prefix_ + support::DriverName(driver) + QString::number(++round_);
+    mariadb_.reset();
+    if (driver == support::Driver::MariaDb) {
+      auto server = support::MariaDbFromEnvironment();
+      if (!server) return {};
+      mariadb_ = std::make_unique<support::ScratchMariaDb>(*server, source, options);
+    } else if (postgres) {
       auto server = support::PostgresFromEnvironment();
       if (!server) return {};
       postgres_.reset();
@@ -58,15 +68,31 @@ class Sources {
     }
     return source;
   }
-  QString database() const { return postgres_ ? postgres_->database() : QString(); }
-  void Reset() { postgres_.reset(); }
+  QString database() const {
+    return postgres_ ? postgres_->database() : mariadb_ ? mariadb_->database() : QString();
+  }
+  void Reset() {
+    postgres_.reset();
+    mariadb_.reset();
+  }
 
  private:
   QString prefix_;
   QTemporaryDir folder_;
   int round_ = 0;
   std::unique_ptr<support::ScratchPostgres> postgres_;
+  std::unique_ptr<support::ScratchMariaDb> mariadb_;
 };
+
+// The rows of a test table-driven over every driver: column "driver".
+inline void AddAllDrivers() {
+  QTest::addColumn<support::Driver>("driver");
+  for (auto driver : {support::Driver::Sqlite, support::Driver::Postgres, support::Driver::MariaDb})
+    QTest::newRow(support::DriverName(driver)) << driver;
+}
+
+#define QUORVANE_SKIP_WITHOUT(source) \
+  if ((source).isEmpty()) QSKIP("database test server not configured (run scripts/test)")
 
 inline void AddDrivers() {
   QTest::addColumn<bool>("postgres");
@@ -100,15 +126,21 @@ inline QString Shown(const ui::DataGrid& grid, int row, int column) {
   return grid.model()->index(row, column).data().toString();
 }
 
-inline std::string Quoted(const std::string& name) {
-  std::string quoted = "\"";
-  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
+inline std::string Quoted(const std::string& name, char quote = '"') {
+  std::string quoted(1, quote);
+  for (char c : name) quoted += c == quote ? std::string(2, quote) : std::string(1, c);
+  return quoted + quote;
+}
+// As the driver's SQL takes a name: MariaDB in its default mode quotes
+// with backquotes.
+inline std::string Quoted(const std::string& name, support::Driver driver) {
+  return Quoted(name, driver == support::Driver::MariaDb ? '`' : '"');
 }
 
 // Every stored row with its physical place and the exact stored form of
 // every value (SQLite: rowid and quote() of each column, which tells the
-// storage class; PostgreSQL: ctid and the row's text), in storage order.
+// storage class; PostgreSQL: ctid and the row's text; MariaDB, which has no
+// place to show: each value's hexadecimal bytes), in storage order.
 inline Rows Snapshot(support::DirectSql& sql, bool postgres, const std::string& table) {
   if (postgres)
     return sql.Query("SELECT ctid::text, t::text FROM " + Quoted(table) + " t ORDER BY ctid");
@@ -119,6 +151,17 @@ inline Rows Snapshot(support::DirectSql& sql, bool postgres, const std::string& 
   for (const auto& row : sql.Query("SELECT name FROM pragma_table_info(" + literal + ")"))
     columns += ", quote(" + Quoted(*row[0]) + ")";
   return sql.Query("SELECT rowid" + columns + " FROM " + Quoted(table) + " ORDER BY rowid");
+}
+
+inline Rows Snapshot(support::DirectSql& sql, support::Driver driver, const std::string& table) {
+  if (driver == support::Driver::MariaDb) {
+    std::string columns;
+    for (const auto& row : sql.Query("SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+                                     "DATABASE() AND TABLE_NAME = '" + table + "' ORDER BY ORDINAL_POSITION"))
+      columns += std::string(columns.empty() ? "" : ", ") + "HEX(`" + *row[0] + "`)";
+    return sql.Query("SELECT " + columns + " FROM `" + table + "`");
+  }
+  return Snapshot(sql, driver == support::Driver::Postgres, table);
 }
 
 }  // namespace reliability

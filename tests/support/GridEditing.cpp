@@ -16,7 +16,7 @@ ado::RecordsetPtr OpenTable(const QString& dataSourceName, const std::string& ta
   connection->setCursorLocation(ado::adUseClient);
   auto recordset = std::make_shared<ado::Recordset>();
   recordset->setTable(table);
-  recordset->Open(pages::TableQueryText(table), connection, ado::adOpenDynamic, ado::adLockOptimistic);
+  recordset->Open(pages::TableQueryText(table, connection->IdentifierQuote()), connection, ado::adOpenDynamic, ado::adLockOptimistic);
   return recordset;
 }
 

@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* SqliteDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 constexpr const char* PostgresDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so";
+constexpr const char* MariaDbDriver = "/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so";
 
 std::unique_ptr<QTemporaryDir>& Folder() {
   static std::unique_ptr<QTemporaryDir> folder;
@@ -61,7 +62,8 @@ void UsePrivateDataSources() {
   Folder() = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/quorvane-odbc-XXXXXX");
   if (!Folder()->isValid()) throw std::runtime_error("cannot create a private ODBC folder");
   WriteFile(PrivateOdbcFolder() + "/odbcinst.ini",
-            QString("[SQLite3]\nDriver=%1\n\n[PostgreSQL Unicode]\nDriver=%2\n").arg(SqliteDriver, PostgresDriver));
+            QString("[SQLite3]\nDriver=%1\n\n[PostgreSQL Unicode]\nDriver=%2\n\n[MariaDB Unicode]\nDriver=%3\n")
+                .arg(SqliteDriver, PostgresDriver, MariaDbDriver));
   WriteFile(OdbcIniPath(), "");
   // unixODBC takes system data sources from $ODBCSYSINI/odbc.ini and the
   // user's from $ODBCINI; both point into the private folder.
@@ -82,13 +84,17 @@ void AddSqliteDataSource(const QString& name, const QString& databaseFile, const
   WriteSection(name, lines);
 }
 
-std::optional<PostgresServer> PostgresFromEnvironment() {
-  PostgresServer server{qEnvironmentVariable("QUORVANE_PG_HOST"), qEnvironmentVariable("QUORVANE_PG_PORT"),
-                        qEnvironmentVariable("QUORVANE_PG_USER"), qEnvironmentVariable("QUORVANE_PG_DATABASE")};
+// A test server from the variables <prefix>_HOST, _PORT, _USER and
+// _DATABASE of scripts/test.
+static std::optional<DatabaseServer> ServerFromEnvironment(const QString& prefix) {
+  auto variable = [&](const char* name) { return qEnvironmentVariable(qPrintable(prefix + name)); };
+  DatabaseServer server{variable("_HOST"), variable("_PORT"), variable("_USER"), variable("_DATABASE")};
   if (server.host.isEmpty() || server.port.isEmpty() || server.user.isEmpty() || server.database.isEmpty())
     return std::nullopt;
   return server;
 }
+
+std::optional<PostgresServer> PostgresFromEnvironment() { return ServerFromEnvironment("QUORVANE_PG"); }
 
 void AddPostgresDataSource(const QString& name, const PostgresServer& server, const QString& database,
                            const QStringList& options) {
@@ -97,6 +103,25 @@ void AddPostgresDataSource(const QString& name, const PostgresServer& server, co
                     "UseDeclareFetch=1", "Fetch=100"};
   lines += options;
   WriteSection(name, lines);
+}
+
+std::optional<DatabaseServer> MariaDbFromEnvironment() { return ServerFromEnvironment("QUORVANE_MY"); }
+
+void AddMariaDbDataSource(const QString& name, const DatabaseServer& server, const QString& database,
+                          const QStringList& options) {
+  QStringList lines{"Driver=MariaDB Unicode", "Server=" + server.host, "Port=" + server.port, "User=" + server.user,
+                    "Database=" + database};
+  lines += options;
+  WriteSection(name, lines);
+}
+
+const char* DriverName(Driver driver) {
+  switch (driver) {
+    case Driver::Sqlite: return "sqlite";
+    case Driver::Postgres: return "postgres";
+    case Driver::MariaDb: return "mariadb";
+  }
+  return "?";
 }
 
 void RemoveDataSource(const QString& name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 
@@ -26,22 +27,38 @@ void AddSqliteDataSource(const QString& name, const QString& databaseFile,
 
 // The PostgreSQL test server that scripts/test starts, from the
 // QUORVANE_PG_* variables; std::nullopt when they are not set.
-struct PostgresServer {
+struct DatabaseServer {
   QString host;
   QString port;
   QString user;
   QString database;
 };
+using PostgresServer = DatabaseServer;
 std::optional<PostgresServer> PostgresFromEnvironment();
 
 // Adds a data source for a database of the test server.
 void AddPostgresDataSource(const QString& name, const PostgresServer& server, const QString& database,
                            const QStringList& options = {});
 
+// The MariaDB test server that scripts/test starts, from the QUORVANE_MY_*
+// variables; std::nullopt when they are not set.
+std::optional<DatabaseServer> MariaDbFromEnvironment();
+
+// Adds a data source for a database of the MariaDB test server.
+void AddMariaDbDataSource(const QString& name, const DatabaseServer& server, const QString& database,
+                          const QStringList& options = {});
+
+// The drivers that table-driven tests run over.
+enum class Driver { Sqlite, Postgres, MariaDb };
+// "sqlite", "postgres", "mariadb": the rows of a test's data table.
+const char* DriverName(Driver driver);
+
 // Removes a data source section.
 void RemoveDataSource(const QString& name);
 
 }  // namespace support
+
+Q_DECLARE_METATYPE(support::Driver)
 
 // Skips the current test function when no PostgreSQL test server is set up.
 #define QUORVANE_REQUIRE_POSTGRES(server)                                         \

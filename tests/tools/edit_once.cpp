@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     connection->setCursorLocation(ado::adUseClient);
     auto rows = std::make_shared<ado::Recordset>();
     rows->setTable(table);
-    rows->Open("SELECT * FROM " + ado::QuoteIdentifier(table), connection, ado::adOpenDynamic, ado::adLockOptimistic);
+    rows->Open("SELECT * FROM " + ado::QuoteIdentifier(table, connection->IdentifierQuote()), connection, ado::adOpenDynamic, ado::adLockOptimistic);
     rows->FetchMore(static_cast<std::size_t>(-1));
     std::size_t row = 0;
     while (row < rows->rowCount() && (rows->cell(row, 0).isNull || rows->cell(row, 0).text != key)) ++row;

@@ -10,6 +10,7 @@
 #include "CreationFailure.h"
 #include "detail/OdbcConnection.h"
 #include "detail/OdbcStatement.h"
+#include "detail/OwnTables.h"
 #include "Recordset.h"
 
 namespace ado {
@@ -59,11 +60,16 @@ std::shared_ptr<Recordset> Connection::OpenSchema(int schema) {
     throw Error("Object or provider is not capable of performing requested operation. (schema " +
                 std::to_string(schema) + ")");
   auto statement = std::make_unique<OdbcStatement>(*odbc_);
-  statement->AllTables();
+  ListOwnTables(*statement, odbc_->facts());
   auto recordset = std::make_shared<Recordset>();
   recordset->OpenResult(std::move(statement), shared_from_this(),
                         {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "REMARKS"});
   return recordset;
+}
+
+char Connection::IdentifierQuote() const {
+  if (!isOpen()) throw Error("Operation is not allowed when the object is closed.");
+  return odbc_->facts().identifierQuote;
 }
 
 OdbcConnection& Connection::odbc() { return *odbc_; }

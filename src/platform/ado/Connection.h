@@ -34,8 +34,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
   bool isOpen() const;
 
   // Schema 20: the tables rowset, with the columns TABLE_CATALOG,
-  // TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE and REMARKS.
+  // TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE and REMARKS: the tables that an
+  // unqualified name opens (see ListOwnTables).
   std::shared_ptr<Recordset> OpenSchema(int schema);
+
+  // What the open data source quotes identifiers with (see
+  // QuoteIdentifier).
+  char IdentifierQuote() const;
 
   // The open ODBC connection, for the recordsets of this layer.
   OdbcConnection& odbc();

@@ -5,17 +5,19 @@
 
 namespace ado {
 
-// An SQL identifier in double quotes, embedded double quotes doubled, so any
-// name stands for itself.
-inline std::string QuoteIdentifier(std::string_view name) {
+// An SQL identifier between the data source's quote characters (the
+// standard double quote unless the driver names another, such as MariaDB's
+// backquote), embedded quote characters doubled, so any name stands for
+// itself.
+inline std::string QuoteIdentifier(std::string_view name, char quote = '"') {
   std::string quoted;
   quoted.reserve(name.size() + 2);
-  quoted += '"';
+  quoted += quote;
   for (char c : name) {
-    if (c == '"') quoted += '"';
+    if (c == quote) quoted += quote;
     quoted += c;
   }
-  quoted += '"';
+  quoted += quote;
   return quoted;
 }
 

@@ -6,6 +6,20 @@
 #include "StatementRows.h"
 
 namespace ado {
+namespace {
+
+// MariaDB's driver reports a write that the server warned about (a value
+// truncated or converted) as a plain success; the server still has the
+// warnings of the session's last statement.
+std::string ServerWarnings(OdbcConnection& connection) {
+  std::string text;
+  for (const TextRow& row : QueryRows(connection, "SHOW WARNINGS"))
+    if (row.size() >= 3 && row[2])
+      text += (text.empty() ? "" : "\n") + *row[2] + " (" + row[0].value_or("") + " " + row[1].value_or("") + ")";
+  return text;
+}
+
+}  // namespace
 
 ChangeExecutor::ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns)
     : writer_(writer), binary_(std::move(binaryColumns)) {}
@@ -35,10 +49,18 @@ std::vector<StoredRow> ChangeExecutor::Rows(OdbcStatement& statement) {
 long ChangeExecutor::Run(PlannedStatement& planned, int waitSeconds, std::vector<StoredRow>& returned) {
   OdbcStatement& statement = Prepared(planned, waitSeconds);
   const bool any = statement.Execute();
-  if (!planned.returnsRows) return any ? statement.RowsChanged() : 0;
-  if (any) returned = Rows(statement);
-  statement.CloseCursor();
-  return static_cast<long>(returned.size());
+  warnings_ = statement.warnings();
+  if (planned.returnsRows) {
+    if (any) returned = Rows(statement);
+    statement.CloseCursor();
+    return static_cast<long>(returned.size());
+  }
+  const long changed = any ? statement.RowsChanged() : 0;
+  if (warnings_.empty() && writer_.facts().isMariaDb()) {
+    statement.CloseCursor();
+    warnings_ = ServerWarnings(writer_);
+  }
+  return changed;
 }
 
 Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
@@ -49,6 +71,7 @@ Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
     try {
       execution.rowsChanged = Run(planned, waitSeconds, execution.returned);
       execution.stored = execution.rowsChanged > 0;
+      execution.warnings = warnings_;
     } catch (const Error& error) {
       execution.failure = error;
       // The server may have committed before the answer was lost.
@@ -72,6 +95,7 @@ Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
   try {
     transaction.Commit();
     execution.stored = execution.rowsChanged > 0;
+    execution.warnings = warnings_;
   } catch (const Error& error) {
     execution.failure = error;
     execution.failedWhileCommitting = true;
@@ -106,6 +130,9 @@ ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& pl
         batch.failedAt = index;
         return batch;  // rolled back by the guard
       }
+      // Nothing tells the user which row the database altered once it is
+      // stored: all or none holds for that too.
+      if (!warnings_.empty()) throw Error(warnings_);
       if (readBacks && index < readBacks->size() && (*readBacks)[index]) rows = Read(*(*readBacks)[index], false);
       batch.rows.push_back(std::move(rows));
     }

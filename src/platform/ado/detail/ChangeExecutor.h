@@ -21,6 +21,7 @@ struct Execution {
   bool stored = false;              // committed (or, without transactions, done)
   std::optional<Error> failure;     // the database's refusal or a lost connection
   bool failedWhileCommitting = false;
+  std::string warnings;             // what the database said of a stored write
 };
 
 // Runs planned statements on a writer connection. A write runs in a
@@ -36,7 +37,8 @@ class ChangeExecutor {
 
   Execution Write(PlannedStatement& planned, int waitSeconds);
   // Several writes as one: all in one transaction, committed only when each
-  // changed exactly its expected rows. `readBacks`, where given, has one
+  // changed exactly its expected rows and the database stored each as given
+  // (a write it warned about fails with the warnings). `readBacks`, where given, has one
   // entry per write, read in that transaction right after it. `failedAt`
   // names the write that was refused or changed other than expected;
   // nothing is stored then. `rows` has, per write, the rows it handed back
@@ -60,6 +62,8 @@ class ChangeExecutor {
   // that share it, its values bound; false when a searched UPDATE or DELETE
   // found no row.
   OdbcStatement& Prepared(PlannedStatement& planned, int waitSeconds);
+
+  std::string warnings_;  // of the last Run
 
   OdbcConnection& writer_;
   std::vector<bool> binary_;

@@ -17,7 +17,7 @@ std::string ChangePlanner::ReadOnlyReason(int column) const {
   // Where the rows carry their own identity the table is known, and the
   // database itself decides what may be written; a driver's guess about a
   // column read as the server's text says nothing.
-  const bool ownIdentity = read_.identity != TableRead::Identity::PrimaryKey;
+  const bool ownIdentity = read_.identity != TableRead::Identity::PrimaryKey || read_.knownColumns;
   if (!info.updatable && !ownIdentity)
     return "The data source reports the column \"" + info.name + "\" as read-only.";
   if (info.autoIncrement) return "The column \"" + info.name + "\" is numbered by the database and cannot be edited.";
@@ -31,6 +31,7 @@ std::string ChangePlanner::ReadOnlyReason(int column) const {
 
 bool ChangePlanner::ExactlyComparable(int column) const {
   const ColumnInfo& info = columns_[static_cast<std::size_t>(column)];
+  if (read_.knownColumns) return !read_.exactMatch.at(static_cast<std::size_t>(column)).empty();
   switch (info.sqlType) {
     case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE:
     case SQL_LONGVARCHAR: case SQL_WLONGVARCHAR: case SQL_LONGVARBINARY:
@@ -109,7 +110,7 @@ std::string ChangePlanner::PlainMatch(const StoredRow& row, int column, BoundPar
   const std::string& c = read_.quotedColumns[index];
   if (!row[index]) return c + " IS NULL";
   parameters.AddText(row[index]);
-  return c + " = ?";
+  return read_.knownColumns && !read_.exactMatch[index].empty() ? read_.exactMatch[index] : c + " = ?";
 }
 
 std::string ChangePlanner::PlainMatchOf(const std::string& column, const std::optional<std::string>& value,
@@ -174,10 +175,12 @@ std::string ChangePlanner::StillAsRead(const StoredRow& original, const std::vec
       if (!columns_[static_cast<std::size_t>(column)].isBinary())
         parts.push_back(SqliteMatch(original, column, parameters));
   } else if (read_.identity == TableRead::Identity::PrimaryKey) {
-    // The changed cell, or for a whole row every cell that compares exactly.
+    // The changed cell, or for a whole row every cell that compares exactly;
+    // where the columns are known (MariaDB), every such cell always, as a
+    // row version would.
     for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {
       const bool inKey = std::ranges::find(read_.key, column) != read_.key.end();
-      const bool wanted = changedColumns.empty() ? ExactlyComparable(column)
+      const bool wanted = changedColumns.empty() || read_.knownColumns ? ExactlyComparable(column)
                                                  : std::ranges::find(changedColumns, column) != changedColumns.end();
       if (wanted && !inKey) parts.push_back(PlainMatch(original, column, parameters));
     }
@@ -185,7 +188,7 @@ std::string ChangePlanner::StillAsRead(const StoredRow& original, const std::vec
   return parts.empty() ? std::string() : " AND " + Balanced(parts, "AND");
 }
 
-std::string ChangePlanner::Slot(const CellChange& change) {
+std::string ChangePlanner::Slot(const CellChange& change) const {
   // A value put back as it was stored keeps its storage class, whatever
   // the column's affinity would make of its text.
   switch (change.storage) {
@@ -196,7 +199,7 @@ std::string ChangePlanner::Slot(const CellChange& change) {
     case 'b':
       return "CAST(? AS BLOB)";
     default:
-      return "?";
+      return read_.ValueMarker(change.column);
   }
 }
 
@@ -274,6 +277,13 @@ std::optional<PlannedStatement> ChangePlanner::ReadInserted(const std::vector<Ce
     return planned;
   }
   if (read_.key.empty() || read_.identity == TableRead::Identity::PostgresTuple) return std::nullopt;
+  const int first = read_.key.front();
+  if (read_.knownColumns && read_.key.size() == 1 && columns_[static_cast<std::size_t>(first)].autoIncrement &&
+      std::ranges::find(cells, first, &CellChange::column) == cells.end()) {
+    // MariaDB: the number the insert drew, on the writer's own session.
+    planned.sql = select + read_.quotedColumns[static_cast<std::size_t>(first)] + " = LAST_INSERT_ID()";
+    return planned;
+  }
   // By the key the user gave, which names one row at most.
   std::vector<std::string> parts;
   for (int column : read_.key) {

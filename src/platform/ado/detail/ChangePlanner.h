@@ -77,7 +77,7 @@ class ChangePlanner {
   std::string StillAsRead(const StoredRow& original, const std::vector<int>& changedColumns,
                           BoundParameters& parameters) const;
   // Where a changed value goes in the statement.
-  static std::string Slot(const CellChange& change);
+  std::string Slot(const CellChange& change) const;
   void AddValue(int column, const std::optional<std::string>& value, BoundParameters& parameters) const;
   PostgresTuple Tuple(const StoredRow& row) const;
   // What the statement names: the table, or only the table itself.

@@ -6,7 +6,6 @@
 
 #include "platform/ado/AdoError.h"
 #include "ChangeExecutor.h"
-#include "platform/ado/Identifier.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
 #include "StatementRows.h"
@@ -29,7 +28,7 @@ const std::vector<std::pair<int, std::string>>& ChangeVerifier::PostgresKey(Odbc
       if (found.size() < 2 || !found[0] || !found[1]) continue;
       int column = -1;
       for (std::size_t index = 0; index < read_.quotedColumns.size(); ++index)
-        if (read_.quotedColumns[index] == QuoteIdentifier(*found[0])) column = static_cast<int>(index);
+        if (read_.quotedColumns[index] == connection.facts().Quote(*found[0])) column = static_cast<int>(index);
       if (column < 0) {
         key.clear();
         break;

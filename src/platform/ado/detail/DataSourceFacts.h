@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace ado {
 
@@ -9,7 +10,7 @@ class OdbcConnection;
 // What the rest of this layer needs to know about a data source, learned
 // once when a connection opens.
 struct DataSourceFacts {
-  enum class Dbms { Sqlite, PostgreSql, Other };
+  enum class Dbms { Sqlite, PostgreSql, MariaDb, Other };
 
   Dbms dbms = Dbms::Other;
   std::string dbmsName;
@@ -24,9 +25,16 @@ struct DataSourceFacts {
   bool readerBlocksWriters = false;
   // UPDATE ... RETURNING hands the changed row back.
   bool returning = false;
+  // What identifiers are quoted with (SQL_IDENTIFIER_QUOTE_CHAR); the
+  // standard double quote where the driver names none.
+  char identifierQuote = '"';
+
+  std::string Quote(std::string_view name) const;
 
   bool isSqlite() const { return dbms == Dbms::Sqlite; }
   bool isPostgreSql() const { return dbms == Dbms::PostgreSql; }
+  // MariaDB, or MySQL through a driver that speaks to both.
+  bool isMariaDb() const { return dbms == Dbms::MariaDb; }
 };
 
 DataSourceFacts LearnDataSourceFacts(const OdbcConnection& connection);

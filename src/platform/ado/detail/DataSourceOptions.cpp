@@ -3,7 +3,6 @@
 #include <odbcinst.h>
 
 #include <cctype>
-#include <optional>
 #include <string_view>
 
 #include "SqlText.h"
@@ -39,13 +38,30 @@ bool IsOn(const std::string& value) {
 
 }  // namespace
 
-bool TransactionsDisabled(const std::string& odbcConnectionString) {
-  if (auto value = Keyword(odbcConnectionString, "NoTXN")) return IsOn(*value);
+std::optional<std::string> DataSourceOption(const std::string& odbcConnectionString, const std::string& keyword) {
+  if (auto value = Keyword(odbcConnectionString, keyword)) return value;
   const auto dataSource = Keyword(odbcConnectionString, "DSN");
-  if (!dataSource) return false;
-  char value[64] = {};
-  SQLGetPrivateProfileString(dataSource->c_str(), "NoTXN", "", value, sizeof value, "odbc.ini");
-  return IsOn(value);
+  if (!dataSource) return std::nullopt;
+  char value[256] = {};
+  // An absent key reads as the default, which no real value is.
+  constexpr const char* absent = "\x01";
+  SQLGetPrivateProfileString(dataSource->c_str(), keyword.c_str(), absent, value, sizeof value, "odbc.ini");
+  if (std::string_view(value) == absent) return std::nullopt;
+  return std::string(value);
+}
+
+bool TransactionsDisabled(const std::string& odbcConnectionString) {
+  const auto value = DataSourceOption(odbcConnectionString, "NoTXN");
+  return value && IsOn(*value);
+}
+
+std::string WithFoundRows(const std::string& odbcConnectionString) {
+  // OPTION is a set of flags (OPTIONS its other name); 2 is FOUND_ROWS.
+  if (DataSourceOption(odbcConnectionString, "OPTION") || DataSourceOption(odbcConnectionString, "OPTIONS"))
+    return odbcConnectionString;
+  std::string amended = odbcConnectionString;
+  if (!amended.empty() && amended.back() != ';') amended += ';';
+  return amended + "OPTION=2";
 }
 
 }  // namespace ado

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/ado/AdoError.h"
+#include "DataSourceOptions.h"
 #include "OdbcDiagnostics.h"
 #include "OdbcStatement.h"
 
@@ -18,8 +19,7 @@ OdbcConnection::OdbcConnection(std::shared_ptr<EnvironmentHandle> environment)
 
 OdbcConnection::~OdbcConnection() { Close(); }
 
-void OdbcConnection::Open(const std::string& odbcConnectionString) {
-  if (open_) throw Error("Operation is not allowed when the object is open.");
+void OdbcConnection::Connect(const std::string& odbcConnectionString) {
   SQLCHAR completed[1024] = {};
   SQLSMALLINT completedLength = 0;
   std::string text = odbcConnectionString;
@@ -31,6 +31,19 @@ void OdbcConnection::Open(const std::string& odbcConnectionString) {
   open_ = true;
   connectionString_ = odbcConnectionString;
   facts_ = LearnDataSourceFacts(*this);
+}
+
+void OdbcConnection::Open(const std::string& odbcConnectionString) {
+  if (open_) throw Error("Operation is not allowed when the object is open.");
+  Connect(odbcConnectionString);
+  // Which database it is shows only once connected. A MariaDB/MySQL
+  // driver counts changed rows unless told otherwise, and "0 rows" would
+  // then also mean "written over with the same value".
+  if (!facts_.isMariaDb()) return;
+  const std::string amended = WithFoundRows(odbcConnectionString);
+  if (amended == odbcConnectionString) return;
+  Close();
+  Connect(amended);
 }
 
 void OdbcConnection::Close() {

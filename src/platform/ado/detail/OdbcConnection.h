@@ -49,6 +49,7 @@ class OdbcConnection {
   explicit OdbcConnection(std::shared_ptr<EnvironmentHandle> environment);
 
  private:
+  void Connect(const std::string& odbcConnectionString);
 
   std::shared_ptr<EnvironmentHandle> environment_;
   ConnectionHandle connection_;

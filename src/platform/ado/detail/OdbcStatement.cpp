@@ -37,12 +37,7 @@ void OdbcStatement::Check(SQLRETURN rc, const char* what) const {
 
 bool OdbcStatement::ExecDirect(const std::string& sql) {
   std::string text = sql;
-  const SQLRETURN rc = SQLExecDirect(handle(), reinterpret_cast<SQLCHAR*>(text.data()),
-                                     static_cast<SQLINTEGER>(text.size()));
-  // A statement that changes nothing ends in SQL_NO_DATA; it is no failure.
-  if (rc == SQL_NO_DATA) return false;
-  Check(rc, "Running the statement");
-  return true;
+  return Ran(SQLExecDirect(handle(), reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size())));
 }
 
 void OdbcStatement::Prepare(const std::string& sql) {
@@ -51,10 +46,19 @@ void OdbcStatement::Prepare(const std::string& sql) {
         "Preparing the statement");
 }
 
-bool OdbcStatement::Execute() {
-  const SQLRETURN rc = SQLExecute(handle());
+bool OdbcStatement::Execute() { return Ran(SQLExecute(handle())); }
+
+bool OdbcStatement::Ran(SQLRETURN rc) {
+  warnings_.clear();
+  // A statement that changes nothing ends in SQL_NO_DATA; it is no failure.
   if (rc == SQL_NO_DATA) return false;
   Check(rc, "Running the statement");
+  if (rc == SQL_SUCCESS_WITH_INFO) {
+    // Class 01 is the warning class (a value truncated, rounded, ...); a
+    // server's notices come with other states.
+    Diagnostics diagnostics = ReadDiagnostics(SQL_HANDLE_STMT, handle());
+    if (diagnostics.firstState.starts_with("01")) warnings_ = std::move(diagnostics.text);
+  }
   return true;
 }
 

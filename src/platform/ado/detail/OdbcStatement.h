@@ -34,6 +34,9 @@ class OdbcStatement {
   bool Execute();
   // Ends the result of the last run, so that the statement can run again.
   void CloseCursor();
+  // The diagnostics of the last run that succeeded with a warning
+  // (a value truncated or converted, say); empty when it simply succeeded.
+  const std::string& warnings() const { return warnings_; }
   // How long the statement may wait, for locks held by others among
   // other things, before it is cancelled.
   void LimitWait(int seconds);
@@ -44,8 +47,11 @@ class OdbcStatement {
   void AllTables();
 
  private:
+  // The end of a run: false for SQL_NO_DATA, the warnings kept.
+  bool Ran(SQLRETURN rc);
   OdbcConnection* connection_;
   StatementHandle handle_;
+  std::string warnings_;
 };
 
 }  // namespace ado

@@ -3,7 +3,7 @@
 #include <set>
 
 #include "platform/ado/AdoError.h"
-#include "platform/ado/Identifier.h"
+#include "OdbcConnection.h"
 #include "SqlText.h"
 #include "StatementRows.h"
 #include "TableRead.h"
@@ -54,7 +54,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   std::vector<std::string> list;
   for (const TextRow& row : rows) {
     if (!row[3]) continue;
-    const std::string quoted = QuoteIdentifier(*row[3]);
+    const std::string quoted = connection.facts().Quote(*row[3]);
     const std::string type = row[4].value_or("");
     read.quotedColumns.push_back(quoted);
     read.holdsText.push_back(HoldsText(type));

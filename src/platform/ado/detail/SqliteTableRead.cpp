@@ -4,7 +4,7 @@
 #include <set>
 
 #include "platform/ado/AdoError.h"
-#include "platform/ado/Identifier.h"
+#include "OdbcConnection.h"
 #include "SqlText.h"
 #include "StatementRows.h"
 #include "TableRead.h"
@@ -107,7 +107,7 @@ void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
   std::ranges::sort(keyOrder);
   for (const auto& [order, index] : keyOrder) read.key.push_back(index);
   for (std::size_t index = 0; index < names.size(); ++index) {
-    read.quotedColumns.push_back(QuoteIdentifier(names[index]));
+    read.quotedColumns.push_back(connection.facts().Quote(names[index]));
     read.usualStorage.push_back(UsualStorage(types[index]));
     read.holdsText.push_back(TextAffinity(types[index]));
   }

@@ -6,7 +6,6 @@
 
 #include "platform/ado/AdoError.h"
 #include "CatalogQuery.h"
-#include "platform/ado/Identifier.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
 #include "platform/ado/Recordset.h"
@@ -34,15 +33,22 @@ std::string TableRead::QueryAfter(long long rowid, const std::vector<long long>&
   return "SELECT " + SelectList() + " FROM " + quotedTable + " WHERE " + where + orderBy;
 }
 
+std::string TableRead::ValueMarker(int column) const {
+  const auto index = static_cast<std::size_t>(column);
+  return index < valueAs.size() && !valueAs[index].empty() ? valueAs[index] : std::string("?");
+}
+
 TableRead PlanTableRead(OdbcConnection& connection, const std::string& table) {
   TableRead read;
   read.tableName = table;
-  read.quotedTable = QuoteIdentifier(table);
+  read.quotedTable = connection.facts().Quote(table);
   const DataSourceFacts& facts = connection.facts();
   if (facts.isSqlite()) {
     PlanSqliteRead(connection, read);
   } else if (facts.isPostgreSql()) {
     PlanPostgresRead(connection, read);
+  } else if (facts.isMariaDb()) {
+    PlanMariaDbRead(connection, read);
   } else {
     read.visibleList = "*";
   }
@@ -51,13 +57,13 @@ TableRead PlanTableRead(OdbcConnection& connection, const std::string& table) {
 
 void ResolvePlainKey(OdbcConnection& connection, TableRead& read, const std::vector<ColumnInfo>& columns) {
   const DataSourceFacts& facts = connection.facts();
-  if (facts.isSqlite() || facts.isPostgreSql() || read.tableName.empty()) return;
+  if (facts.isSqlite() || facts.isPostgreSql() || facts.isMariaDb() || read.tableName.empty()) return;
   read.quotedColumns.clear();
   read.holdsText.clear();
   std::vector<std::string> names;
   for (const ColumnInfo& column : columns) {
     names.push_back(column.baseColumn.empty() ? column.name : column.baseColumn);
-    read.quotedColumns.push_back(QuoteIdentifier(names.back()));
+    read.quotedColumns.push_back(facts.Quote(names.back()));
     read.holdsText.push_back(column.isText());
   }
   read.identity = TableRead::Identity::None;

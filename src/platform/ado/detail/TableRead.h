@@ -25,6 +25,9 @@ struct ColumnInfo;
 //   cells whose text form does not give the stored number back (see
 //   SqliteCellStorage); NULL where there is nothing to mark. A column that
 //   is the rowid itself (INTEGER PRIMARY KEY) is not read twice.
+// - MariaDB/MySQL: the primary key, else a unique key over columns that
+//   cannot hold NULL; without either the rows are read-only. Dates and bits
+//   are read as text, which keeps zero dates and every bit.
 // - Other drivers: the primary key the catalogue names.
 struct TableRead {
   enum class Identity { PostgresTuple, SqliteRowid, SqliteKey, PrimaryKey, None };
@@ -48,6 +51,16 @@ struct TableRead {
   std::vector<int> key;
   // Per visible column: an emptied cell stores the empty text, not NULL.
   std::vector<bool> holdsText;
+  // MariaDB: per visible column, what tells whether the column holds exactly
+  // one value bound as text ("... = ?"); empty where nothing does. The
+  // columns come from the database's catalogue, which decides what may be
+  // written.
+  std::vector<std::string> exactMatch;
+  bool knownColumns = false;
+  // Per visible column, what a value bound as text is written as, where not
+  // as itself ("?"): MariaDB takes text for a bit column as raw bytes.
+  std::vector<std::string> valueAs;
+  std::string ValueMarker(int column) const;
 
   int hiddenCount() const { return static_cast<int>(hiddenColumns.size()); }
   std::string SelectList() const;

@@ -9,5 +9,6 @@ struct TableRead;
 // with the table's name, quoted and not.
 void PlanSqliteRead(OdbcConnection& connection, TableRead& read);
 void PlanPostgresRead(OdbcConnection& connection, TableRead& read);
+void PlanMariaDbRead(OdbcConnection& connection, TableRead& read);
 
 }  // namespace ado

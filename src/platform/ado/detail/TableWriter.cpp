@@ -4,6 +4,7 @@
 
 #include "ChangeExecutor.h"
 #include "OdbcConnection.h"
+#include "OdbcStatement.h"
 #include "OdbcTransaction.h"
 #include "StatementRows.h"
 #include "WriteFailure.h"
@@ -51,6 +52,9 @@ OdbcConnection& TableWriter::Writer() {
   } else if (writer_->facts().transactions) {
     writer_->SetAutocommit(false);
   }
+  // MariaDB waits 50 seconds for another session's row lock by default.
+  if (writer_->facts().isMariaDb())
+    OdbcStatement(*writer_).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + std::to_string(BusyWaitSeconds));
   return *writer_;
 }
 
@@ -108,15 +112,18 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
   }
 
   if (execution.stored) {
-    if (execution.returned.size() == 1) return execution.returned.front();
+    std::optional<StoredRow> stored;
+    if (execution.returned.size() == 1) stored = execution.returned.front();
     try {
       // Just written: the rowid still names it, whatever VACUUM may do later.
       PlannedStatement readBack = planner_.ReadRow(original, change, true);
-      std::vector<StoredRow> rows = executor.Read(readBack);
-      if (rows.size() == 1) return rows.front();
+      std::vector<StoredRow> rows = stored ? std::vector<StoredRow>{} : executor.Read(readBack);
+      if (rows.size() == 1) stored = rows.front();
     } catch (const Error&) {
       // The change is stored; only showing it back failed.
     }
+    if (!execution.warnings.empty()) failure.RaiseStoredAltered(execution.warnings, RowNow{stored, false});
+    if (stored) return *stored;
     StoredRow patched = original;
     patched[column] = change.value;
     return patched;
@@ -125,6 +132,14 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
   // Nothing changed: the row is not as it was read.
   const ChangeVerifier::Found found = FindAgain(writer, executor, original);
   if (RewrittenAlike(original, found) && retriesLeft > 0) return Write(*found.row, change, beforeWriting, retriesLeft - 1);
+  // A driver that counts changed rather than matched rows (MariaDB told
+  // otherwise) says 0 for a value written over with what the row held: a
+  // row still as read was reached, and holds what was written.
+  const bool asRead = read_.identity == TableRead::Identity::PrimaryKey && found.fate == ChangeVerifier::Fate::Present &&
+                      found.row &&
+                      std::equal(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(columns_.size()),
+                                 found.row->begin());
+  if (asRead) return *found.row;
   RaiseNotAsRead(found, failure);
 }
 

@@ -18,7 +18,8 @@ std::string Shown(const std::optional<std::string>& value) {
 }  // namespace
 
 WriteFailure::WriteFailure(std::string column, const std::optional<std::string>& value)
-    : prefix_("The value of column \"" + column + "\" could not be set to " + Shown(value) + ": ") {}
+    : prefix_("The value of column \"" + column + "\" could not be set to " + Shown(value) + ": "),
+      stored_("The value " + Shown(value) + " of column \"" + column + "\"") {}
 
 std::string WriteFailure::Prefix() const { return prefix_; }
 
@@ -28,7 +29,8 @@ bool WriteFailure::IsBusy(const Error& error) {
   return state == "HYT00" || state == "HYT01" || state == "55P03" || state == "57014" ||
          text.find("database is locked") != std::string::npos ||
          text.find("database table is locked") != std::string::npos ||
-         text.find("database is busy") != std::string::npos;
+         text.find("database is busy") != std::string::npos ||
+         text.find("Lock wait timeout exceeded") != std::string::npos;
 }
 
 bool WriteFailure::IsConnectionLost(const Error& error) {
@@ -85,6 +87,15 @@ void WriteFailure::RaiseGone(const std::string& what) const {
   now.deleted = true;
   throw WriteError(Prefix() + what + " Nothing was changed; the row is shown struck through until the table is opened "
                                      "again.",
+                   {}, std::move(now));
+}
+
+void WriteFailure::RaiseStoredAltered(const std::string& warnings, RowNow now) const {
+  const std::string what = stored_.empty() ? prefix_ + "the change" : stored_;
+  throw WriteError(what + " was saved, but the database reported that it did not store everything as given; " +
+                       (now.row ? "the row now shows what the database holds.\n"
+                                : "open the table again to see what the database holds.\n") +
+                       warnings,
                    {}, std::move(now));
 }
 

@@ -48,6 +48,9 @@ class WriteFailure {
   [[noreturn]] void RaiseSeveral(long rows) const;
   // A data source without transactions changed rows that cannot be undone.
   [[noreturn]] void RaiseSeveralStored(long rows) const;
+  // The change was stored, but the database said it altered what was
+  // given (`warnings`, its diagnostics): the row shows what it holds.
+  [[noreturn]] void RaiseStoredAltered(const std::string& warnings, RowNow now) const;
 
  private:
   std::string Prefix() const;
@@ -55,6 +58,7 @@ class WriteFailure {
   [[noreturn]] void RaiseGone(const std::string& what) const;
 
   std::string prefix_;
+  std::string stored_;  // "The value "xl" of column "size"", where known
 };
 
 }  // namespace ado
