@@ -4,6 +4,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -104,6 +105,28 @@ class DataGridTest : public QObject {
     QCOMPARE(grid.model()->index(BigRows - 1, 1).data().toString(), QString("w%1").arg(BigRows));
   }
 
+  // Columns open as wide as their values on screen need, a long one
+  // capped at a third of the grid; rows read later leave them as they are.
+  void columnsFitTheValuesOnScreenOnce() {
+    sql_->ExecScript("CREATE TABLE widths (n INTEGER, word TEXT, story TEXT);\n"
+                     "INSERT INTO widths WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000) "
+                     "SELECT n, CASE WHEN n <= 300 THEN 'a' ELSE 'a word much longer than those on screen' END, "
+                     "CASE WHEN n = 1 THEN printf('%.400c', 'x') ELSE 'x' END FROM c");
+    ui::DataGrid grid;
+    grid.resize(900, 300);
+    grid.setDataSource(OpenTable(source_, "widths"));
+    QCOMPARE(grid.columnWidth(2), grid.horizontalHeader()->defaultSectionSize());  // not before it is shown
+    grid.show();
+    QCoreApplication::processEvents();
+    const int word = grid.columnWidth(1);
+    QCOMPARE(grid.columnWidth(2), grid.viewport()->width() / 3);
+    QVERIFY2(word >= 40 && word < grid.columnWidth(2) / 2, qPrintable(QString::number(word)));
+    grid.recordsetModel()->fetchAll();
+    QCoreApplication::processEvents();
+    QCOMPARE(grid.model()->rowCount(), 2000);
+    QCOMPARE(grid.columnWidth(1), word);
+  }
+
   void aZeroRowTableShowsItsColumns() {
     ui::DataGrid grid;
     grid.setDataSource(OpenTable(source_, "nothing_here"));
@@ -122,6 +145,10 @@ class DataGridTest : public QObject {
     QCOMPARE(model->index(2, 2).data().toString(), QString(""));
     QVERIFY(!model->index(2, 2).data(ui::RecordsetModel::NullRole).toBool());
     QCOMPARE(model->index(0, 5).data().toString(), QString("0x00FF10"));
+    // Numbers line up on the right, texts stay on the left.
+    for (const auto& [column, right] : {std::pair{3, true}, {4, true}, {1, false}, {5, false}})
+      QCOMPARE(model->index(1, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>().testFlag(Qt::AlignRight),
+               right);
   }
 
   void committedEditsReachTheDatabaseAndEscapeCancels() {

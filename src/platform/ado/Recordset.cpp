@@ -23,17 +23,6 @@
 namespace ado {
 namespace {
 
-bool IsNumeric(int sqlType) {
-  switch (sqlType) {
-    case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
-    case SQL_DECIMAL: case SQL_NUMERIC: case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE:
-    case SQL_BIT:
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool SameName(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, [](char x, char y) {
     if (x == y) return true;
@@ -219,7 +208,7 @@ Value Recordset::FieldValue(int index) {
   const ColumnInfo& info = state_->columns[static_cast<std::size_t>(index)];
   std::string text(view.text);
   if (info.isBinary()) return Value::Binary(std::move(text));
-  if (IsNumeric(info.sqlType)) return Value::Number(std::move(text));
+  if (info.isNumber()) return Value::Number(std::move(text));
   return Value::Text(std::move(text));
 }
 

@@ -31,6 +31,7 @@ struct ColumnInfo {
 
   bool isText() const;    // character data of any width
   bool isBinary() const;  // raw bytes
+  bool isNumber() const;  // integers, decimals, floating point, bits
 };
 
 // A cell of the row cache: NULL, or text (numbers and dates in the text form

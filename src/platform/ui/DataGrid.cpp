@@ -22,6 +22,8 @@ namespace {
 const QKeySequence kSetNullShortcut(Qt::CTRL | Qt::Key_0);
 const QKeySequence kAddRowShortcut(Qt::CTRL | Qt::Key_Insert);
 const QKeySequence kDeleteRowsShortcut(Qt::Key_Delete);
+// The narrowest a column is made when it is fitted to its values.
+constexpr int kMinimumColumnWidth = 40;
 const QKeySequence kUndoShortcut(Qt::CTRL | Qt::Key_Z);
 const QKeySequence kRedoShortcut(Qt::CTRL | Qt::Key_Y);
 const QKeySequence kRedoAlternativeShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
@@ -52,6 +54,32 @@ void DataGrid::setDataSource(ado::RecordsetPtr source) {
   connect(model_.get(), &RecordsetModel::notice, this, &DataGrid::notice);
   setModel(model_.get());
   if (model_->canFetchMore({})) model_->fetchMore({});
+  fitPending_ = true;
+  fitColumnsWhenShown();
+}
+
+void DataGrid::fitColumnsWhenShown() {
+  // After the layout has given the grid its size.
+  if (!fitPending_ || !isVisible()) return;
+  QMetaObject::invokeMethod(this, [this] {
+    if (fitPending_ && isVisible()) fitColumnsToValues();
+  }, Qt::QueuedConnection);
+}
+
+void DataGrid::showEvent(QShowEvent* event) {
+  QTableView::showEvent(event);
+  fitColumnsWhenShown();
+}
+
+void DataGrid::fitColumnsToValues() {
+  fitPending_ = false;
+  if (!model_) return;
+  const int widest = std::max(kMinimumColumnWidth, viewport()->width() / 3);
+  for (int column = 0; column < model_->columnCount(); ++column) {
+    // The rows on screen only: the rest may not even be read.
+    const int wanted = std::max(horizontalHeader()->sectionSizeHint(column), sizeHintForColumn(column));
+    setColumnWidth(column, std::clamp(wanted, kMinimumColumnWidth, widest));
+  }
 }
 
 ado::RecordsetPtr DataGrid::dataSource() const {

@@ -63,14 +63,21 @@ class DataGrid final : public QTableView {
   void keyPressEvent(QKeyEvent* event) override;
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
   std::unique_ptr<RecordsetModel> model_;
   QList<int> selectedWholeRows() const;
+  // Gives each column the width its heading and the values on screen need,
+  // between a minimum and a third of the grid, once the grid is on screen;
+  // rows read later leave the widths as they are.
+  void fitColumnsWhenShown();
+  void fitColumnsToValues();
   bool confirm(const QString& question);
 
   bool lastWriteFailed_ = false;
+  bool fitPending_ = false;
   Confirmation confirm_;
 };
 

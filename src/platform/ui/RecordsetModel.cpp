@@ -60,6 +60,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
       return cell.isNull ? QString() : displayText(cell, index.column());
     case NullRole:
       return cell.isNull;
+    case Qt::TextAlignmentRole:
+      return alignment(index.column());
     case Qt::ForegroundRole:
       if (cell.isNull || recordset_->rowDeleted(row)) return QBrush(QColor(Qt::gray));
       return {};
@@ -75,6 +77,12 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     default:
       return {};
   }
+}
+
+QVariant RecordsetModel::alignment(int column) const {
+  // Numbers line up on the right, as in a spreadsheet.
+  if (!recordset_->knownColumn(column).isNumber()) return {};
+  return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -96,6 +96,7 @@ class RecordsetModel final : public QAbstractTableModel {
   // Takes cached rows out of the cache and the views; ascending.
   void removeCachedRows(const std::vector<std::size_t>& cached);
   QVariant newRowData(int column, int role) const;
+  QVariant alignment(int column) const;
   void fetchRows(std::size_t rows);
   QString displayText(const ado::CellView& cell, int column) const;
   std::optional<std::string> valueToStore(const QVariant& value, int role, int column) const;

@@ -26,6 +26,8 @@ QVariant RecordsetModel::newRowData(int column, int role) const {
       return given && !found->second;
     case Qt::ForegroundRole:
       return given && !found->second ? QVariant(QBrush(QColor(Qt::gray))) : QVariant();
+    case Qt::TextAlignmentRole:
+      return alignment(column);
     default:
       return {};
   }
