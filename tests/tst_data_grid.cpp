@@ -5,10 +5,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include "frame/Appearance.h"
 #include "pages/Form3.h"
@@ -125,6 +128,37 @@ class DataGridTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(grid.model()->rowCount(), 2000);
     QCOMPARE(grid.columnWidth(1), word);
+  }
+
+  // A line break inside a value shows as a mark; a value the cell cannot
+  // show whole comes in full, or cut with its size, in a tool tip.
+  void longValuesAreReadable() {
+    sql_->ExecScript("CREATE TABLE notes (n INTEGER, body TEXT);\n"
+                     "INSERT INTO notes VALUES (1, 'short'), (2, 'first line' || char(10) || 'second'), "
+                     "(3, printf('%.5000c', 'y'))");
+    ui::DataGrid grid;
+    grid.resize(600, 300);
+    grid.setDataSource(OpenTable(source_, "notes"));
+    grid.show();
+    QCoreApplication::processEvents();
+    const QModelIndex twoLines = grid.model()->index(1, 1);
+    QCOMPARE(twoLines.data().toString(), QString("first line\nsecond"));  // the value itself, as stored
+    auto* delegate = qobject_cast<QStyledItemDelegate*>(grid.itemDelegate());
+    QCOMPARE(delegate->displayText(twoLines.data(), QLocale()), QString("first line\u21b5second"));
+    const auto tip = [&](int row) {
+      QToolTip::hideText();
+      const QPoint at = grid.visualRect(grid.model()->index(row, 1)).center();
+      QHelpEvent help(QEvent::ToolTip, at, grid.viewport()->mapToGlobal(at));
+      QCoreApplication::sendEvent(grid.viewport(), &help);
+      // Shown as plain text, its spaces kept (as no-break spaces).
+      return QToolTip::isVisible() ? QToolTip::text().replace(QChar::Nbsp, QLatin1Char(' ')) : QString();
+    };
+    QCOMPARE(tip(0), QString());
+    const QString two = tip(1);
+    QVERIFY2(two.contains("first line") && two.contains("second"), qPrintable(two));
+    const QString cut = tip(2);
+    QVERIFY2(cut.contains(QString(4000, 'y') + "... (5000 characters)") && !cut.contains(QString(4001, 'y')),
+             qPrintable(cut.right(80)));
   }
 
   void aZeroRowTableShowsItsColumns() {

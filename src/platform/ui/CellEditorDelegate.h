@@ -9,6 +9,9 @@ namespace ui {
 // what is committed back. An editor closed with the text it opened with
 // writes nothing: a NULL stays NULL, and bytes that are not valid UTF-8
 // (shown replaced) stay as they are.
+// A cell shows a line break inside its value as a mark, never as a cut-off
+// second line; a value the cell cannot show whole is shown in full (up to
+// MaximumToolTipCharacters) in a tool tip.
 class CellEditorDelegate final : public QStyledItemDelegate {
   Q_OBJECT
  public:
@@ -18,6 +21,14 @@ class CellEditorDelegate final : public QStyledItemDelegate {
                         const QModelIndex& index) const override;
   void setEditorData(QWidget* editor, const QModelIndex& index) const override;
   void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+  QString displayText(const QVariant& value, const QLocale& locale) const override;
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override;
+
+  static constexpr int MaximumToolTipCharacters = 4000;
+  // The text of a value's tool tip: the value, cut with a mark past the
+  // maximum.
+  static QString ToolTipText(const QString& value);
 };
 
 }  // namespace ui
