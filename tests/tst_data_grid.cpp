@@ -128,6 +128,10 @@ class DataGridTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(grid.model()->rowCount(), 2000);
     QCOMPARE(grid.columnWidth(1), word);
+    // A double-click on the heading's edge fits it to the values on screen.
+    grid.scrollToBottom();
+    emit grid.horizontalHeader()->sectionHandleDoubleClicked(1);
+    QVERIFY2(grid.columnWidth(1) > word, qPrintable(QString::number(grid.columnWidth(1))));
   }
 
   // A line break inside a value shows as a mark; a value the cell cannot
