@@ -41,6 +41,22 @@ die() {
   exit 1
 }
 
+# server_owner USER ARRAY: sets ARRAY to the command prefix that runs a
+# throwaway database server as USER, a system user created on first use,
+# when we run as root (the servers refuse root, or should not have it);
+# empty otherwise.
+server_owner() {
+  local owner=$1
+  local -n prefix=$2
+  prefix=()
+  [ "$(id -u)" -eq 0 ] || return 0
+  if ! id -u "$owner" >/dev/null 2>&1; then
+    useradd --system --user-group --no-create-home --home-dir /nonexistent \
+      --shell /usr/sbin/nologin "$owner" || die "could not create the user $owner"
+  fi
+  prefix=(runuser -u "$owner" --)
+}
+
 # Runs a command as root: directly when we are root, through sudo otherwise.
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then

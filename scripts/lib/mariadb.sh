@@ -11,18 +11,6 @@ _my_dir=
 _my_run=()
 _my_pid=
 
-_my_prepare_owner() {
-  if [ "$(id -u)" -ne 0 ]; then
-    _my_run=()
-    return 0
-  fi
-  if ! id -u "$QUORVANE_MY_OWNER" >/dev/null 2>&1; then
-    useradd --system --user-group --no-create-home --home-dir /nonexistent \
-      --shell /usr/sbin/nologin "$QUORVANE_MY_OWNER" || die "could not create the user $QUORVANE_MY_OWNER"
-  fi
-  _my_run=(runuser -u "$QUORVANE_MY_OWNER" --)
-}
-
 # The server's own administrator, through its socket in the data folder.
 _my_admin() {
   mariadb --no-defaults --socket="$_my_dir/server.sock" --user=root "$@"
@@ -32,7 +20,7 @@ mariadb_start() {
   command -v mariadbd >/dev/null 2>&1 || [ -x /usr/sbin/mariadbd ] || die "the MariaDB server (mariadb-server) is not installed"
   local server
   server=$(command -v mariadbd || echo /usr/sbin/mariadbd)
-  _my_prepare_owner
+  server_owner "$QUORVANE_MY_OWNER" _my_run
   local base=${TMPDIR:-/tmp}
   [ "$(id -u)" -ne 0 ] || base=/tmp  # the owner must be able to reach it
   _my_dir=$(mktemp -d "$base/quorvane-my.XXXXXX") || die "could not create a temporary folder for MariaDB"

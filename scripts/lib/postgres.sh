@@ -17,20 +17,6 @@ s.bind(("127.0.0.1", 0))
 print(s.getsockname()[1])'
 }
 
-# PostgreSQL refuses to run as root, so root hands the cluster to a system
-# user of its own.
-_pg_prepare_owner() {
-  if [ "$(id -u)" -ne 0 ]; then
-    _pg_run=()
-    return 0
-  fi
-  if ! id -u "$QUORVANE_PG_OWNER" >/dev/null 2>&1; then
-    useradd --system --user-group --no-create-home --home-dir /nonexistent \
-      --shell /usr/sbin/nologin "$QUORVANE_PG_OWNER" || die "could not create the user $QUORVANE_PG_OWNER"
-  fi
-  _pg_run=(runuser -u "$QUORVANE_PG_OWNER" --)
-}
-
 _pg_locale_options() {
   if locale -a 2>/dev/null | grep -qix 'c\.utf-\?8'; then
     printf '%s\n' --locale=C.UTF-8
@@ -41,7 +27,9 @@ _pg_locale_options() {
 
 pg_start() {
   [ -x "$QUORVANE_PG_BINDIR/initdb" ] || die "PostgreSQL $QUORVANE_PG_MAJOR is not installed ($QUORVANE_PG_BINDIR/initdb is missing)"
-  _pg_prepare_owner
+  # PostgreSQL refuses to run as root, so root hands the cluster to a system
+  # user of its own.
+  server_owner "$QUORVANE_PG_OWNER" _pg_run
   local base=${TMPDIR:-/tmp}
   [ "$(id -u)" -ne 0 ] || base=/tmp  # the owner must be able to reach it
   _pg_dir=$(mktemp -d "$base/quorvane-pg.XXXXXX") || die "could not create a temporary folder for PostgreSQL"
