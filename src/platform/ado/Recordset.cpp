@@ -284,11 +284,11 @@ std::size_t Recordset::FetchMore(std::size_t rows) {
   return state_->rows->rowCount() - before;
 }
 
-std::optional<std::string> Recordset::ExactRealOf(std::string_view marks, int column) const {
+std::optional<std::string> Recordset::ExactValueOf(std::string_view marks, int column) const {
   const TableRead& read = *state_->read;
   if (marks.empty()) return std::nullopt;
-  const SqliteCellStorage storage =
-      StorageOfCell(false, read.usualStorage[static_cast<std::size_t>(column)], marks, column);
+  SqliteCellStorage storage = StorageOfCell(false, read.usualStorage[static_cast<std::size_t>(column)], marks, column);
+  if (storage.text) return std::move(storage.text);
   if (!storage.exact) return std::nullopt;
   return ExactRealText(*storage.exact);
 }
@@ -301,10 +301,10 @@ CellView Recordset::cell(std::size_t row, int column) const {
   if (marks.isNull || marks.text.empty()) return view;
   const auto key = std::make_pair(row, column);
   if (auto found = state.exactTexts.find(key); found != state.exactTexts.end()) return {false, found->second};
-  std::optional<std::string> exact = ExactRealOf(marks.text, column);
+  std::optional<std::string> exact = ExactValueOf(marks.text, column);
   if (!exact) return view;
   // Shown in full, so that two numbers that differ only past the fifteenth
-  // digit never look alike.
+  // digit never look alike, and text with a NUL byte whole.
   const std::string& text = state.exactTexts.emplace(key, std::move(*exact)).first->second;
   return {false, text};
 }
@@ -316,7 +316,10 @@ CellChange Recordset::ExactCell(const StoredRow& row, int column) const {
   const std::optional<std::string>& marks = row.at(static_cast<std::size_t>(read->marksAt));
   const SqliteCellStorage storage = StorageOfCell(!value, read->usualStorage[static_cast<std::size_t>(column)],
                                                   marks ? *marks : std::string(), column);
-  std::optional<std::string> exact = value && marks ? ExactRealOf(*marks, column) : std::nullopt;
+  std::optional<std::string> exact = value && marks ? ExactValueOf(*marks, column) : std::nullopt;
+  // A BLOB read as text goes back as its bytes.
+  if (!exact && value && storage.storageClass == 'b' && !state_->columns[static_cast<std::size_t>(column)].isBinary())
+    exact = BlobOfDriverText(*value);
   return {column, exact ? exact : value, storage.storageClass};
 }
 

@@ -204,7 +204,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void ShiftRows(std::size_t from, std::ptrdiff_t by);
   void ResumeRead();
   Reverted Revert(bool undo);
-  std::optional<std::string> ExactRealOf(std::string_view marks, int column) const;
+  std::optional<std::string> ExactValueOf(std::string_view marks, int column) const;
   // A cell of a row as stored, to give back to the database exactly.
   CellChange ExactCell(const StoredRow& row, int column) const;
   std::vector<CellChange> InsertCells(const StoredRow& row, bool numbered);

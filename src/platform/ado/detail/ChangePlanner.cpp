@@ -96,11 +96,11 @@ std::string ChangePlanner::SqliteMatch(const StoredRow& row, int column, BoundPa
       parameters.AddText(value);
       return "(typeof(" + c + ") = 'real' AND " + c + " = CAST(? AS REAL))";
     case 'b':
-      parameters.AddText(value);
-      return "(typeof(" + c + ") = 'blob' AND " + c + " = CAST(? AS BLOB))";
+      parameters.AddBytes(columns_[index].isBinary() ? value.value_or("") : BlobOfDriverText(value.value_or("")));
+      return "(typeof(" + c + ") = 'blob' AND " + c + " = ?)";
     default:
       // Byte for byte, whatever the column's collation.
-      parameters.AddText(value);
+      parameters.AddText(storage.text ? storage.text : value);
       return "(typeof(" + c + ") = 'text' AND CAST(" + c + " AS BLOB) = CAST(? AS BLOB))";
   }
 }
@@ -203,8 +203,9 @@ std::string ChangePlanner::Slot(const CellChange& change) const {
   }
 }
 
-void ChangePlanner::AddValue(int column, const std::optional<std::string>& value, BoundParameters& parameters) const {
-  if (columns_[static_cast<std::size_t>(column)].isBinary() && value)
+void ChangePlanner::AddValue(const CellChange& change, BoundParameters& parameters) const {
+  const std::optional<std::string>& value = change.value;
+  if ((columns_[static_cast<std::size_t>(change.column)].isBinary() || change.storage == 'b') && value)
     parameters.AddBytes(*value);
   else
     parameters.AddText(value);
@@ -251,7 +252,7 @@ PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) 
     if (!reason.empty() && !columns_.at(static_cast<std::size_t>(cell.column)).autoIncrement) throw Error(reason);
     names.push_back(read_.quotedColumns[static_cast<std::size_t>(cell.column)]);
     slots.push_back(Slot(cell));
-    AddValue(cell.column, cell.value, planned.parameters);
+    AddValue(cell, planned.parameters);
   }
   planned.sql = "INSERT INTO " + read_.quotedTable;
   if (names.empty()) {
@@ -308,7 +309,7 @@ PlannedStatement ChangePlanner::UpdateRow(const StoredRow& original, const std::
     const std::string reason = ReadOnlyReason(change.column);
     if (!reason.empty()) throw Error(reason);
     sets.push_back(read_.quotedColumns[static_cast<std::size_t>(change.column)] + " = " + Slot(change));
-    AddValue(change.column, change.value, planned.parameters);
+    AddValue(change, planned.parameters);
     changed.push_back(change.column);
   }
   if (sets.empty()) throw Error("There is nothing to change.");

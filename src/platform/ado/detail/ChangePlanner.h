@@ -78,7 +78,8 @@ class ChangePlanner {
                           BoundParameters& parameters) const;
   // Where a changed value goes in the statement.
   std::string Slot(const CellChange& change) const;
-  void AddValue(int column, const std::optional<std::string>& value, BoundParameters& parameters) const;
+  // A BLOB goes as bytes, in a column of any type.
+  void AddValue(const CellChange& change, BoundParameters& parameters) const;
   PostgresTuple Tuple(const StoredRow& row) const;
   // What the statement names: the table, or only the table itself.
   std::string Target(const StoredRow& row) const;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/ado/AdoError.h"
+#include "LongValue.h"
 #include "OdbcStatement.h"
 #include "RowCache.h"
 
@@ -141,23 +142,11 @@ std::size_t ResultReader::ReadBlock(RowCache& cache) {
 
 void ResultReader::ReadWholeValue(std::size_t column, RowCache& cache) {
   const Binding& binding = bindings_[column];
-  const bool text = binding.cType == SQL_C_CHAR;
-  std::vector<char> chunk(WholeValueChunk);
-  for (;;) {
-    SQLLEN length = 0;
-    const SQLRETURN rc = SQLGetData(statement_.handle(), static_cast<SQLUSMALLINT>(column + 1),
-                                    binding.cType, chunk.data(), static_cast<SQLLEN>(chunk.size()), &length);
-    if (rc == SQL_NO_DATA) break;
-    statement_.Check(rc, "Reading a long value");
-    if (length == SQL_NULL_DATA) {
-      cache.AddNull();
-      return;
-    }
-    const std::size_t room = text ? chunk.size() - 1 : chunk.size();
-    const std::size_t piece =
-        (length == SQL_NO_TOTAL || static_cast<std::size_t>(length) > room) ? room : static_cast<std::size_t>(length);
-    cache.AppendToCell(std::string_view(chunk.data(), piece));
-    if (rc == SQL_SUCCESS) break;
+  std::vector<char> first(WholeValueChunk);
+  if (!ReadLongValue(statement_, static_cast<SQLUSMALLINT>(column + 1), binding.cType, first.data(), first.size(),
+                     [&](std::string_view piece) { cache.AppendToCell(piece); })) {
+    cache.AddNull();
+    return;
   }
   cache.EndCell();
 }

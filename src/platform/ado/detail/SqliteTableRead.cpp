@@ -36,14 +36,18 @@ bool TextAffinity(const std::string& declared) {
 
 // The storage marks of one cell: empty when the cell holds what its column
 // usually holds, else "index:class;" and, for a REAL whose text form does
-// not give the stored number back, its exact value after the class.
+// not give the stored number back, its exact value after the class; for
+// text holding a NUL byte, "X" and its bytes in hexadecimal.
 std::string CellMark(const std::string& c, std::size_t index, char usual) {
   const std::string at = "'" + std::to_string(index) + ":";
   std::string mark = "CASE typeof(" + c + ") WHEN 'null' THEN ''";
   mark += " WHEN 'real' THEN CASE WHEN CAST(CAST(" + c + " AS TEXT) AS REAL) = " + c + " THEN " +
           (usual == 'r' ? std::string("''") : at + "r;'") + " ELSE " + at + "r' || quote(" + c + ") || ';' END";
   if (usual == 'i') mark += " WHEN 'integer' THEN ''";
-  if (usual == 't') mark += " WHEN 'text' THEN ''";
+  // The driver hands text over only up to its first NUL byte; such text
+  // comes whole in the marks, in hexadecimal.
+  mark += " WHEN 'text' THEN CASE WHEN instr(CAST(" + c + " AS BLOB), x'00') > 0 THEN " + at + "tX' || hex(" + c +
+          ") || ';' ELSE " + (usual == 't' ? std::string("''") : at + "t;'") + " END";
   mark += " ELSE " + at + "' || substr(typeof(" + c + "), 1, 1) || ';' END";
   return mark;
 }
@@ -53,7 +57,9 @@ std::string CellUsual(const std::string& c, char usual) {
   if (usual == 'r')
     return "(typeof(" + c + ") = 'null' OR (typeof(" + c + ") = 'real' AND CAST(CAST(" + c + " AS TEXT) AS REAL) = " +
            c + "))";
-  return "typeof(" + c + ") IN ('null', '" + (usual == 'i' ? "integer" : "text") + "')";
+  if (usual == 't')
+    return "(typeof(" + c + ") = 'null' OR (typeof(" + c + ") = 'text' AND instr(CAST(" + c + " AS BLOB), x'00') = 0))";
+  return "typeof(" + c + ") IN ('null', 'integer')";
 }
 
 // NULL for the rows whose cells all hold what their columns usually hold,

@@ -5,30 +5,20 @@
 #include <array>
 
 #include "BoundParameters.h"
+#include "LongValue.h"
 #include "OdbcStatement.h"
 
 namespace ado {
 namespace {
 
 std::optional<std::string> ReadValue(OdbcStatement& statement, SQLUSMALLINT column, bool binary) {
-  const SQLSMALLINT type = binary ? SQL_C_BINARY : SQL_C_CHAR;
   std::string value;
   // On the stack and not cleared: most values fit, and a write reads its
   // row back value by value.
-  std::array<char, 4096> chunk;
-  for (;;) {
-    SQLLEN length = 0;
-    const SQLRETURN rc = SQLGetData(statement.handle(), column, type, chunk.data(),
-                                    static_cast<SQLLEN>(chunk.size()), &length);
-    if (rc == SQL_NO_DATA) break;
-    statement.Check(rc, "Reading a value");
-    if (length == SQL_NULL_DATA) return std::nullopt;
-    const std::size_t room = binary ? chunk.size() : chunk.size() - 1;
-    const std::size_t piece =
-        (length == SQL_NO_TOTAL || static_cast<std::size_t>(length) > room) ? room : static_cast<std::size_t>(length);
-    value.append(chunk.data(), piece);
-    if (rc == SQL_SUCCESS) break;
-  }
+  std::array<char, 4096> first;
+  if (!ReadLongValue(statement, column, binary ? SQL_C_BINARY : SQL_C_CHAR, first.data(), first.size(),
+                     [&](std::string_view piece) { value.append(piece); }))
+    return std::nullopt;
   return value;
 }
 
