@@ -1,6 +1,7 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
 // CASE: first | scroll | tables | edit-open | edit-loaded | paste | delete | add;
+// first-huge and scroll-huge measure first and scroll on the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
 #include <QApplication>
@@ -59,13 +60,15 @@ int main(int argc, char** argv) {
   const std::string what = argv[1], impl = argv[2];
   bench::Options options;
   options.dataSource = argv[3];
+  const bool huge = what.ends_with("-huge");
+  if (huge) options.table = "huge";
   for (int index = 4; index + 1 < argc; index += 2) {
     if (std::strcmp(argv[index], "--table") == 0) options.table = argv[index + 1];
     else if (std::strcmp(argv[index], "--edits") == 0) options.edits = std::stoi(argv[index + 1]);
     else if (std::strcmp(argv[index], "--expect") == 0) options.expectedTables = std::stoi(argv[index + 1]);
   }
   try {
-    const bench::Metrics metrics = Run(what, impl, options);
+    const bench::Metrics metrics = Run(huge ? what.substr(0, what.size() - 5) : what, impl, options);
     if (boxShown) throw std::runtime_error("the program reported a failure");
     for (const auto& [figure, value] : metrics)
       std::printf("RESULT %s %s %s %.6f\n", what.c_str(), impl.c_str(), figure.c_str(), value);

@@ -1,4 +1,6 @@
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -8,6 +10,7 @@
 
 #include "db/DataSource.h"
 #include "db/Sybase.h"
+#include "platform/ado/AdoError.h"
 #include "platform/ado/CreationFailure.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ui/EventLoop.h"
@@ -154,6 +157,48 @@ class TestCatalogue : public QObject {
     db::AddTablesToSybaseListbox(list);
     QCOMPARE(list.count(), 0);
     QVERIFY(boxes.boxes().empty());
+  }
+
+  // A database file that opens but cannot be read never passes for an
+  // empty one: the catalogue's report says why, as does Test Connection.
+  void unreadableDatabasesAreReported_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("random bytes") << "garbage" << "file is not a database";
+    QTest::newRow("locked by another program") << "locked" << "database is locked";
+    QTest::newRow("a folder") << "folder" << "connect failed";
+  }
+  void unreadableDatabasesAreReported() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QString file = folder_.filePath("unreadable-" + kind + ".sqlite");
+    const QString source = "Unreadable" + kind;
+    support::AddSqliteDataSource(source, file, {"Timeout=200"});
+    std::unique_ptr<support::DirectSql> holder;
+    if (kind == "garbage") {
+      QFile garbage(file);
+      QVERIFY(garbage.open(QIODevice::WriteOnly));
+      garbage.write(QByteArray(8192, '\x7f'));
+    } else if (kind == "folder") {
+      QVERIFY(QDir().mkpath(file));
+    } else {
+      holder = std::make_unique<support::DirectSql>(source);
+      holder->ExecScript("CREATE TABLE t (id INTEGER);\nBEGIN EXCLUSIVE;\nINSERT INTO t VALUES (1)");
+    }
+    support::MessageBoxRecorder boxes;
+    UseName(source);
+    QListWidget list;
+    db::AddTablesToSybaseListbox(list);
+    QCOMPARE(list.count(), 0);
+    QVERIFY(!boxes.boxes().empty());
+    const QString report = QString::fromStdString(boxes.boxes()[0].text);
+    QVERIFY2(report.contains(reason) && report.contains(Location), qPrintable(report));
+
+    auto connection = ado::CreateConnection();
+    QVERIFY_THROWS_EXCEPTION(ado::Error, {
+      connection->Open("Data Source=" + source.toStdString());
+      connection->CheckReadable();
+    });
   }
 
   void failedConnectionReportsOpenAndSchemaThenEnds() {

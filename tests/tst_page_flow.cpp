@@ -152,6 +152,21 @@ class PageFlowTest : public QObject {
     QCOMPARE(boxes_->boxes().size(), size_t(2));
     QCOMPARE(lastBox().text, std::string("Could not connect."));
     QVERIFY(form1.isVisible());
+    // A file that is no database opens like one; its first read fails.
+    QFile garbage(dbPath("garbage"));
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, '\x5a'));
+    garbage.close();
+    support::AddSqliteDataSource("Garbage", dbPath("garbage"));
+    form1.Text1->setText("Garbage");
+    form1.PushButton7_Click();
+    QCOMPARE(boxes_->boxes().size(), size_t(3));
+    QCOMPARE(lastBox().text, std::string("Could not connect."));
+    // Next opens it as the steps say, and the list's report says why it stays empty.
+    form1.PushButton3_Click();
+    QCOMPARE(wizard_->form2().List1->count(), 0);
+    QVERIFY2(boxes_->boxes().size() > 3 && QString::fromStdString(boxes_->boxes()[3].text).contains("not a database"),
+             boxes_->boxes().size() > 3 ? boxes_->boxes()[3].text.c_str() : "no report");
   }
 
   void nextWalksToTheEditorShowingEveryRowAndColumn() {

@@ -9,6 +9,19 @@ QUORVANE_BENCH_TABLES=${QUORVANE_BENCH_TABLES:-5000}
 
 _bench_orders_ddl='CREATE TABLE orders (id INTEGER PRIMARY KEY, customer TEXT NOT NULL, amount REAL, created TEXT, qty INTEGER, note TEXT, status TEXT, flag INTEGER);'
 
+# A table of a few huge values among small rows: a 50 MB text, a 100 MB
+# binary value and a 5 MB single line.
+_bench_huge_sqlite="CREATE TABLE IF NOT EXISTS huge (id INTEGER PRIMARY KEY, note, big, other);
+INSERT INTO huge SELECT * FROM (SELECT 1, replace(hex(zeroblob(25000000)), '00', 'ab'), NULL, 'a'
+  UNION ALL SELECT 2, 'small', zeroblob(100000000), 'b'
+  UNION ALL SELECT 3, replace(hex(zeroblob(2500000)), '00', 'ab'), NULL, 'c') WHERE NOT EXISTS (SELECT 1 FROM huge);
+INSERT INTO huge (note, other) SELECT 'row ' || n, 'x' FROM (WITH RECURSIVE s(n) AS (SELECT 4 UNION ALL
+  SELECT n + 1 FROM s WHERE n < 200) SELECT n FROM s) WHERE (SELECT count(*) FROM huge) < 200;"
+_bench_huge_pg="CREATE TABLE huge (id INTEGER PRIMARY KEY, note TEXT, big BYTEA, other TEXT);
+INSERT INTO huge VALUES (1, repeat('ab', 25000000), NULL, 'a'), (2, 'small', decode(repeat('c3a9', 50000000), 'hex'), 'b'),
+  (3, repeat('ab', 2500000), NULL, 'c');
+INSERT INTO huge SELECT n, 'row ' || n, NULL, 'x' FROM generate_series(4, 200) n;"
+
 # bench_sqlite_ensure GENERATOR DIR: DIR/orders.sqlite and DIR/tables.sqlite,
 # made when missing. Each is built under a temporary name and moved into
 # place at the end, so an interrupted run never leaves a half database.
@@ -35,6 +48,8 @@ SQL
       die "creating the tables in SQLite failed"
     mv -f "$tables.partial" "$tables"
   fi
+  # Added to databases made before it existed as well.
+  sqlite3 -bail "$orders" "$_bench_huge_sqlite" || die "adding the large values to SQLite failed"
   bench_sqlite_orders=$orders
   bench_sqlite_tables=$tables
 }
@@ -50,8 +65,8 @@ bench_pg_load() {
   "${psql[@]}" -d postgres -c 'CREATE DATABASE bench_orders' -c 'CREATE DATABASE bench_tables' ||
     die "creating the PostgreSQL databases failed"
   "${psql[@]}" -d bench_orders -c "$_bench_orders_ddl" \
-    -c "\\copy orders FROM '$dir/orders.csv' WITH (FORMAT csv)" -c 'VACUUM ANALYZE orders' ||
-    die "loading the orders into PostgreSQL failed"
+    -c "\\copy orders FROM '$dir/orders.csv' WITH (FORMAT csv)" -c 'VACUUM ANALYZE orders' \
+    -c "$_bench_huge_pg" || die "loading the orders into PostgreSQL failed"
   "$generator" tables-sql "$QUORVANE_BENCH_TABLES" | "${psql[@]}" -d bench_tables ||
     die "creating the tables in PostgreSQL failed"
 }

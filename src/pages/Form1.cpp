@@ -156,6 +156,9 @@ void Form1::PushButton7_Click() {
     setMousePointer(ui::vbHourglass);
     if (!connection) throw std::runtime_error("Object variable not set");
     db::OpenDataSourceConnection(*connection);
+    // A file that is no database, or one locked by another program, opens
+    // all the same: only its first read tells.
+    connection->CheckReadable();
     ui::MsgBox("Connection successful.");
     setMousePointer(ui::vbDefault);
   } catch (...) {

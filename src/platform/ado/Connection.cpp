@@ -11,6 +11,7 @@
 #include "detail/OdbcConnection.h"
 #include "detail/OdbcStatement.h"
 #include "detail/OwnTables.h"
+#include "detail/StatementRows.h"
 #include "Recordset.h"
 
 namespace ado {
@@ -53,6 +54,12 @@ void Connection::Close() {
 }
 
 bool Connection::isOpen() const { return odbc_->isOpen(); }
+
+void Connection::CheckReadable() {
+  if (!isOpen()) throw Error("Operation is not allowed when the object is closed.");
+  // A server's data source has read its database to connect at all.
+  if (odbc_->facts().isSqlite()) QueryRows(*odbc_, "SELECT count(*) FROM main.sqlite_master");
+}
 
 std::shared_ptr<Recordset> Connection::OpenSchema(int schema) {
   if (!isOpen()) throw Error("Operation is not allowed when the object is closed.");

@@ -32,6 +32,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void Open(const std::string& connectionString);
   void Close();
   bool isOpen() const;
+  // Reads from the database itself, which opening a file-based data source
+  // does not do: raises Error when the database cannot be read (not a
+  // database, locked by another program, unreadable).
+  void CheckReadable();
 
   // Schema 20: the tables rowset, with the columns TABLE_CATALOG,
   // TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE and REMARKS: the tables that an

@@ -201,7 +201,8 @@ void DataGrid::copySelection() const {
   int firstColumn = selected.first().column();
   int lastColumn = firstColumn;
   for (const QModelIndex& index : selected) {
-    cells[index.row()][index.column()] = index.data(Qt::DisplayRole).toString();
+    const QVariant whole = index.data(RecordsetModel::CopyRole);
+    cells[index.row()][index.column()] = (whole.isValid() ? whole : index.data(Qt::DisplayRole)).toString();
     firstColumn = std::min(firstColumn, index.column());
     lastColumn = std::max(lastColumn, index.column());
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/ado/AdoError.h"
+#include "ShownValue.h"
 
 namespace ui {
 
@@ -42,9 +43,14 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString RecordsetModel::displayText(const ado::CellView& cell, int column) const {
-  if (!recordset_->knownColumn(column).isBinary()) return ToQString(cell.text);
-  QByteArray bytes(cell.text.data(), static_cast<qsizetype>(cell.text.size()));
-  return QStringLiteral("0x") + QString::fromLatin1(bytes.toHex()).toUpper();
+  return ShownValue(cell.text, recordset_->knownColumn(column).isBinary());
+}
+
+QString RecordsetModel::editText(const ado::CellView& cell, int column) const {
+  // An editor gets the whole value: what it hands back is written as it is.
+  if (cell.isNull) return {};
+  if (recordset_->knownColumn(column).isBinary()) return displayText(cell, column);
+  return ToQString(cell.text);
 }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
@@ -57,9 +63,11 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       return cell.isNull ? kNullText : displayText(cell, index.column());
     case Qt::EditRole:
-      return cell.isNull ? QString() : displayText(cell, index.column());
+      return editText(cell, index.column());
     case NullRole:
       return cell.isNull;
+    case CopyRole:
+      return cell.isNull ? kNullText : editText(cell, index.column());
     case Qt::TextAlignmentRole:
       return alignment(index.column());
     case Qt::ForegroundRole:

@@ -19,6 +19,9 @@ class RecordsetModel final : public QAbstractTableModel {
  public:
   // Marks the value of setData as NULL instead of the text it carries.
   static constexpr int NullRole = Qt::UserRole + 1;
+  // The text a copy of the cell takes: the whole value, where the cell
+  // shows only its beginning.
+  static constexpr int CopyRole = Qt::UserRole + 2;
   static constexpr int FetchBlockRows = 256;
 
   explicit RecordsetModel(ado::RecordsetPtr recordset, QObject* parent = nullptr);
@@ -99,6 +102,7 @@ class RecordsetModel final : public QAbstractTableModel {
   QVariant alignment(int column) const;
   void fetchRows(std::size_t rows);
   QString displayText(const ado::CellView& cell, int column) const;
+  QString editText(const ado::CellView& cell, int column) const;
   std::optional<std::string> valueToStore(const QVariant& value, int role, int column) const;
   const ado::ColumnInfo& columnFacts(int column) const;
   static QString hexadecimalReason(const ado::ColumnInfo& info);
