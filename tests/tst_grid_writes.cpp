@@ -279,7 +279,8 @@ class GridWritesTest : public QObject {
         QTRY_VERIFY(!grid.indexWidget(grid.model()->index(row, 1)));
       }
       const std::string lineBreak = stored.find('\r') == std::string::npos ? "\n" : "\r\n";
-      QCOMPARE(sql.Scalar("SELECT body FROM notes WHERE id = " + std::to_string(at)), Cell(stored + "x" + lineBreak + "y"));
+      QCOMPARE(sql.Scalar("SELECT body FROM notes WHERE id = " + std::to_string(at)),
+               Cell(stored + "x" + lineBreak + "y"));
     }
     QCOMPARE(opened.failed->count(), 0);
   }

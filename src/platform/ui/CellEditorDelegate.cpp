@@ -37,6 +37,13 @@ QWidget* CellEditorDelegate::createEditor(QWidget* parent, const QStyleOptionVie
 void CellEditorDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
   QStyledItemDelegate::setEditorData(editor, index);
   if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setProperty(kOpenedWith, line->text());
+  if (auto* date = qobject_cast<DateCellEditor*>(editor)) date->widenForText();
+}
+
+void CellEditorDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                              const QModelIndex& index) const {
+  QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+  if (auto* date = qobject_cast<DateCellEditor*>(editor)) date->widenForText();
 }
 
 void CellEditorDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {

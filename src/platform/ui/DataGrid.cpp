@@ -191,7 +191,8 @@ void DataGrid::editInWindow() {
     return;
   }
   if (!model_->columnIsText(index.column())) {
-    emit editRefused(QStringLiteral("The column \"%1\" does not hold text; edit its value in the cell (F2).").arg(name));
+    emit editRefused(
+        QStringLiteral("The column \"%1\" does not hold text; edit its value in the cell (F2).").arg(name));
     return;
   }
   auto* dialog = new ValueEditorDialog(name, index.data(Qt::EditRole).toString(), this);

@@ -37,6 +37,11 @@ QString DateCellEditor::WithDate(const QString& text, QDate date) {
   return found.captured(1) + chosen + text.mid(found.capturedEnd(0));
 }
 
+void DateCellEditor::widenForText() {
+  const int wanted = fontMetrics().horizontalAdvance(text()) + height() + 16;
+  if (width() < wanted) resize(wanted, height());
+}
+
 void DateCellEditor::openCalendar() {
   const QRegularExpressionMatch found = LeadingDate().match(text());
   const QDate shown = found.hasMatch() ? QDate(found.captured(2).toInt(), found.captured(3).toInt(),

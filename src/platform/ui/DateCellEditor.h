@@ -19,6 +19,9 @@ class DateCellEditor final : public QLineEdit {
   void openCalendar();
   void chooseDate(QDate date);
   QCalendarWidget* calendar() const { return calendar_; }
+  // Makes the editor wide enough for its text beside the calendar's button,
+  // wider than the cell where need be.
+  void widenForText();
 
   // `text` with its leading date (year-month-day) replaced by `date`; the
   // date alone when the text starts with none.
