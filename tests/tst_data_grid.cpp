@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
+#include <utility>
 
 #include "frame/Appearance.h"
 #include "pages/Form3.h"
@@ -304,6 +305,59 @@ class DataGridTest : public QObject {
         QItemSelectionModel::ClearAndSelect);
     QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QString("pen\tblue\nink\tNULL\n"));
+  }
+
+  // Home and End stay in the row, with Ctrl they go to the table's first and
+  // last cell (reading every row for the last).
+  void keysMoveAsInASpreadsheet_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("allRead");
+    QTest::newRow("Home") << int(Qt::Key_Home) << Qt::KeyboardModifiers() << 5 << 0 << false;
+    QTest::newRow("End") << int(Qt::Key_End) << Qt::KeyboardModifiers() << 5 << 1 << false;
+    QTest::newRow("Ctrl+Home") << int(Qt::Key_Home) << Qt::KeyboardModifiers(Qt::ControlModifier) << 0 << 0 << false;
+    QTest::newRow("Ctrl+End") << int(Qt::Key_End) << Qt::KeyboardModifiers(Qt::ControlModifier) << BigRows - 1 << 1
+                              << true;
+  }
+  void keysMoveAsInASpreadsheet() {
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(bool, allRead);
+    ui::DataGrid grid;
+    grid.setDataSource(OpenTable(source_, "big"));
+    grid.show();
+    grid.setCurrentIndex(grid.model()->index(5, key == Qt::Key_Home ? 1 : 0));
+    QTest::keyClick(&grid, Qt::Key(key), modifiers);
+    QCOMPARE(grid.currentIndex(), grid.model()->index(row, column));
+    QCOMPARE(grid.model()->rowCount() == BigRows, allRead);
+  }
+
+  // Typing on a cell replaces its text, F2 edits after it; Ctrl+A selects
+  // every cell read.
+  void typingReplacesF2KeepsAndCtrlASelectsAll() {
+    ui::DataGrid grid;
+    grid.setDataSource(OpenTable(source_, "items"));
+    grid.show();
+    const QModelIndex index = grid.model()->index(0, 1);
+    for (const auto& [f2, stored] : {std::pair{false, "Qx"}, std::pair{true, "Qxx"}}) {
+      grid.setCurrentIndex(index);
+      if (f2)
+        QTest::keyClick(&grid, Qt::Key_F2);
+      else
+        QTest::keyClick(&grid, 'Q');
+      auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(index));
+      QVERIFY(editor);
+      QTest::keyClicks(editor, "x");
+      QTest::keyClick(editor, Qt::Key_Return);
+      QTRY_VERIFY(!grid.indexWidget(index));
+      QCOMPARE(Stored("SELECT name FROM items WHERE id = 1"), Cell(stored));
+    }
+    QTest::keyClick(&grid, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(grid.selectionModel()->selectedIndexes().size(), grid.model()->rowCount() * grid.model()->columnCount());
   }
 
   void anEditOpenWhenTheEditorClosesIsSaved() {

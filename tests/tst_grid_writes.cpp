@@ -2,12 +2,19 @@
 // stored (triggers, a value it altered with a warning, a value written over
 // with the same), the database's own refusal, and edits far down a table
 // bigger than several fetch blocks, before and after all rows are read.
+// The editors that fit a value write exactly what the user chose: line
+// breaks in their stored style, a boolean in the database's own spelling,
+// a date chosen on the calendar with the rest of a timestamp kept.
+#include <QCalendarWidget>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "platform/ado/AdoError.h"
+#include "platform/ui/DateCellEditor.h"
 #include "platform/ui/RecordsetModel.h"
+#include "platform/ui/ValueEditorDialog.h"
 #include "support/EditingFixture.h"
 
 using namespace reliability;
@@ -44,6 +51,38 @@ std::string Setup(Driver driver) {
          n + ") SELECT n, 'w' || n FROM c;\n" +
          "CREATE TRIGGER stock_shout AFTER UPDATE OF name ON stock BEGIN "
          "UPDATE stock SET name = upper(new.name) WHERE id = new.id; END";
+}
+
+// The text as an SQL expression: carriage returns and line feeds by their
+// codes.
+std::string WithBreakCodes(Driver driver, const std::string& text) {
+  const std::string code = driver == Driver::Postgres ? "chr" : "char";
+  std::string expression = "'";
+  for (char c : text) {
+    if (c == '\r' || c == '\n')
+      expression += "' || " + code + (c == '\r' ? "(13)" : "(10)") + " || '";
+    else
+      expression += c;
+  }
+  return expression + "'";
+}
+
+// How a line break is typed: in the cell's editor, or in the larger editor.
+enum class Way { ShiftEnter, AltEnter, Window };
+
+// Opens the current cell in the larger editor (Shift+F2).
+ui::ValueEditorDialog* EditInWindow(ui::DataGrid& grid, int row, int column) {
+  grid.setCurrentIndex(grid.model()->index(row, column));
+  QTest::keyClick(&grid, Qt::Key_F2, Qt::ShiftModifier);
+  return grid.findChild<ui::ValueEditorDialog*>();
+}
+
+// Opens the cell's own editor with F2, which keeps its text.
+QLineEdit* EditInCell(ui::DataGrid& grid, int row, int column) {
+  const QModelIndex index = grid.model()->index(row, column);
+  grid.setCurrentIndex(index);
+  QTest::keyClick(&grid, Qt::Key_F2);
+  return qobject_cast<QLineEdit*>(grid.indexWidget(index));
 }
 
 }  // namespace
@@ -197,6 +236,184 @@ class GridWritesTest : public QObject {
     QVERIFY(Commit(grid, 1, 2, "12"));
     support::DirectSql check(source);
     QCOMPARE(check.Scalar("SELECT qty FROM stock WHERE id = 2"), Cell("12"));
+  }
+
+  // "x", a line break, "y" typed after a value with LF or CR LF inside: the
+  // break is written in the value's own style and the rest stays byte for
+  // byte, typed in the cell (Shift+Enter, Alt+Enter) or in the larger editor.
+  void lineBreaksKeepTheirStyle_data() { AddDrivers(); }
+  void lineBreaksKeepTheirStyle() {
+    QFETCH(bool, postgres);
+    const Driver driver = postgres ? Driver::Postgres : Driver::Sqlite;
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    const std::vector<std::pair<std::string, Way>> cases = {
+        {"one\ntwo", Way::ShiftEnter}, {"one\r\ntwo", Way::AltEnter}, {"one\r\ntwo", Way::ShiftEnter},
+        {"one\ntwo", Way::Window},     {"one\r\ntwo", Way::Window}};
+    sql.Exec("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)");
+    for (std::size_t at = 0; at < cases.size(); ++at)
+      sql.Exec("INSERT INTO notes VALUES (" + std::to_string(at) + ", " + WithBreakCodes(driver, cases[at].first) +
+               ")");
+    OpenedGrid opened = OpenInGrid(source, "notes");
+    ui::DataGrid& grid = *opened.grid;
+    for (std::size_t at = 0; at < cases.size(); ++at) {
+      const auto& [stored, way] = cases[at];
+      const int row = static_cast<int>(at);
+      if (way == Way::Window) {
+        ui::ValueEditorDialog* dialog = EditInWindow(grid, row, 1);
+        QVERIFY(dialog);
+        dialog->textEditor()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(dialog->textEditor(), "x");
+        QTest::keyClick(dialog->textEditor(), Qt::Key_Return);
+        QTest::keyClicks(dialog->textEditor(), "y");
+        dialog->accept();
+        QTRY_VERIFY(!grid.findChild<ui::ValueEditorDialog*>());
+      } else {
+        QLineEdit* editor = EditInCell(grid, row, 1);
+        QVERIFY(editor);
+        QTest::keyClicks(editor, "x");
+        QTest::keyClick(editor, Qt::Key_Return, way == Way::ShiftEnter ? Qt::ShiftModifier : Qt::AltModifier);
+        QTest::keyClicks(editor, "y");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!grid.indexWidget(grid.model()->index(row, 1)));
+      }
+      const std::string lineBreak = stored.find('\r') == std::string::npos ? "\n" : "\r\n";
+      QCOMPARE(sql.Scalar("SELECT body FROM notes WHERE id = " + std::to_string(at)),
+               Cell(stored + "x" + lineBreak + "y"));
+    }
+    QCOMPARE(opened.failed->count(), 0);
+  }
+
+  // The larger editor writes on OK only, checked like any edit: a value
+  // changed meanwhile by someone else stays theirs. Only text is edited
+  // there.
+  void theLargerEditorWritesOnOkOnly_data() { AddDrivers(); }
+  void theLargerEditorWritesOnOkOnly() {
+    QFETCH(bool, postgres);
+    const QString source = sources_.Fresh(postgres);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    sql.ExecScript("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT, n INTEGER);\n"
+                   "INSERT INTO notes VALUES (1, 'a', 1);\nINSERT INTO notes VALUES (2, 'b', 2)");
+    OpenedGrid opened = OpenInGrid(source, "notes");
+    ui::DataGrid& grid = *opened.grid;
+    QSignalSpy refused(&grid, &ui::DataGrid::editRefused);
+    const Rows before = Snapshot(sql, postgres, "notes");
+    ui::ValueEditorDialog* dialog = EditInWindow(grid, 0, 1);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->textEditor()->toPlainText(), QString("a"));
+    dialog->textEditor()->setPlainText("cancelled");
+    dialog->reject();
+    QTRY_VERIFY(!grid.findChild<ui::ValueEditorDialog*>());
+    QCOMPARE(Snapshot(sql, postgres, "notes"), before);
+
+    dialog = EditInWindow(grid, 0, 1);
+    QVERIFY(dialog);
+    dialog->textEditor()->setPlainText("mine");
+    sql.Exec("UPDATE notes SET body = 'theirs' WHERE id = 1");
+    dialog->accept();
+    QTRY_VERIFY(!grid.findChild<ui::ValueEditorDialog*>());
+    QCOMPARE(opened.failed->count(), 1);
+    QVERIFY2(LastMessage(*opened.failed).contains("mine"), qPrintable(LastMessage(*opened.failed)));
+    QCOMPARE(sql.Query("SELECT body FROM notes ORDER BY id"), (Rows{{Cell("theirs")}, {Cell("b")}}));
+    QCOMPARE(Shown(grid, 0, 1), QString("theirs"));
+
+    QVERIFY(!EditInWindow(grid, 0, 2));
+    QCOMPARE(refused.count(), 1);
+  }
+
+  // Space cycles a boolean through false, true and, where the column
+  // accepts it, NULL; what is written is the database's own spelling.
+  void spaceCyclesABoolean_data() {
+    QTest::addColumn<Driver>("driver");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QStringList>("cycle");  // as stored after each Space
+    QTest::newRow("sqlite numbers") << Driver::Sqlite << "BOOLEAN" << "0" << QStringList{"1", "NULL", "0"};
+    QTest::newRow("sqlite letters") << Driver::Sqlite << "BOOLEAN" << "'f'" << QStringList{"'t'", "NULL", "'f'"};
+    QTest::newRow("sqlite not null") << Driver::Sqlite << "BOOLEAN NOT NULL" << "1" << QStringList{"0", "1", "0"};
+    QTest::newRow("postgres") << Driver::Postgres << "boolean" << "false" << QStringList{"true", "NULL", "false"};
+    QTest::newRow("postgres not null") << Driver::Postgres << "boolean NOT NULL" << "true"
+                                       << QStringList{"false", "true", "false"};
+  }
+  void spaceCyclesABoolean() {
+    QFETCH(Driver, driver);
+    QFETCH(QString, type);
+    QFETCH(QString, first);
+    QFETCH(QStringList, cycle);
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    sql.ExecScript("CREATE TABLE flags (id INTEGER PRIMARY KEY, b " + type.toStdString() + ");\n" +
+                   "INSERT INTO flags VALUES (1, " + first.toStdString() + ");\nINSERT INTO flags VALUES (2, " +
+                   first.toStdString() + ")");
+    const std::string stored = driver == Driver::Sqlite ? "quote(b)" : "coalesce(b::text, 'NULL')";
+    OpenedGrid opened = OpenInGrid(source, "flags");
+    ui::DataGrid& grid = *opened.grid;
+    const QModelIndex cell = grid.model()->index(0, 1);
+    grid.setCurrentIndex(cell);
+    for (const QString& expected : cycle) {
+      QTest::keyClick(&grid, Qt::Key_Space);
+      QVERIFY2(opened.failed->isEmpty(), qPrintable(LastMessage(*opened.failed)));
+      QCOMPARE(sql.Scalar("SELECT " + stored + " FROM flags WHERE id = 1"), Cell(expected.toStdString()));
+      const auto state = expected == "NULL"                              ? Qt::PartiallyChecked
+                          : QStringList{"1", "'t'", "true"}.contains(expected) ? Qt::Checked
+                                                                            : Qt::Unchecked;
+      QCOMPARE(cell.data(Qt::CheckStateRole).toInt(), static_cast<int>(state));
+    }
+    QVERIFY(!grid.indexWidget(cell));
+    QCOMPARE(sql.Scalar("SELECT " + stored + " FROM flags WHERE id = 2"), Cell(first.toStdString()));
+    QCOMPARE(opened.failed->count(), 0);
+  }
+
+  // A date chosen on the date editor's calendar replaces the date alone:
+  // fractions of a second and the offset stay exactly as they were.
+  void theCalendarReplacesOnlyTheDate_data() {
+    QTest::addColumn<Driver>("driver");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("sqlite timestamp") << Driver::Sqlite << "TIMESTAMP" << "2024-03-01 12:34:56.123456+05:30"
+                                      << "2024-02-29 12:34:56.123456+05:30";
+    QTest::newRow("sqlite date") << Driver::Sqlite << "DATE" << "2024-03-01" << "2024-02-29";
+    QTest::newRow("postgres timestamp") << Driver::Postgres << "timestamp(6)" << "2024-03-01 12:34:56.123456"
+                                        << "2024-02-29 12:34:56.123456";
+    QTest::newRow("postgres timestamptz") << Driver::Postgres << "timestamptz" << "2024-03-01 12:34:56.123456+05:30"
+                                          << "2024-02-29 12:34:56.123456+05:30";
+    QTest::newRow("postgres date") << Driver::Postgres << "date" << "2024-03-01" << "2024-02-29";
+  }
+  void theCalendarReplacesOnlyTheDate() {
+    QFETCH(Driver, driver);
+    QFETCH(QString, type);
+    QFETCH(QString, stored);
+    QFETCH(QString, chosen);
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    if (driver == Driver::Postgres)  // the server shows an instant in this zone
+      sql.Exec("ALTER DATABASE \"" + sources_.database().toStdString() + "\" SET timezone TO 'Asia/Kolkata'");
+    sql.ExecScript("CREATE TABLE days (id INTEGER PRIMARY KEY, at " + type.toStdString() + ");\n" +
+                   "INSERT INTO days VALUES (1, '" + stored.toStdString() + "')");
+    OpenedGrid opened = OpenInGrid(source, "days");
+    ui::DataGrid& grid = *opened.grid;
+    QCOMPARE(Shown(grid, 0, 1), stored);
+    auto* editor = qobject_cast<ui::DateCellEditor*>(EditInCell(grid, 0, 1));
+    QVERIFY(editor);
+    QTest::keyClick(editor, Qt::Key_F4);
+    QTRY_VERIFY(editor->calendar()->isVisible());
+    QCOMPARE(editor->calendar()->selectedDate(), QDate(2024, 3, 1));
+    QTest::keyClick(editor->calendar()->focusWidget(), Qt::Key_Left);
+    QTest::keyClick(editor->calendar()->focusWidget(), Qt::Key_Return);
+    QVERIFY(!editor->calendar()->isVisible());
+    QCOMPARE(editor->text(), chosen);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(!grid.indexWidget(grid.model()->index(0, 1)));
+    const std::string asText = driver == Driver::Postgres ? "at::text" : "at";
+    // A session of its own, in the database's zone.
+    QCOMPARE(support::DirectSql(source).Scalar("SELECT " + asText + " FROM days"), Cell(chosen.toStdString()));
+    QCOMPARE(Shown(grid, 0, 1), chosen);
+    QCOMPARE(opened.failed->count(), 0);
   }
 
   void editsFarDownBeforeAndAfterEveryRowIsRead_data() { AddAllDrivers(); }

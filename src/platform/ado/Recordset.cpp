@@ -37,6 +37,17 @@ const char* const ReadOnlyRecordsetMessage = "The recordset was opened read-only
 const char* const NoSuchFieldMessage =
     "Item cannot be found in the collection corresponding to the requested name or ordinal.";
 
+// What the table's catalogue tells beyond the driver: the own type of a
+// column read as text to keep its value whole, and NOT NULL.
+void AddCatalogueFacts(std::vector<ColumnInfo>& columns, const std::optional<TableRead>& read) {
+  if (!read) return;
+  for (std::size_t index = 0; index < columns.size(); ++index) {
+    if (index < read->typesReadAsText.size() && !read->typesReadAsText[index].empty())
+      columns[index].typeName = read->typesReadAsText[index];
+    if (index < read->notNull.size() && read->notNull[index]) columns[index].nullable = false;
+  }
+}
+
 }  // namespace
 
 Recordset::Recordset() = default;
@@ -71,6 +82,7 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
   Adopt(std::move(statement), activeConnection, {}, read ? read->hiddenCount() : 0);
   state_->writable = writable;
   state_->read = std::move(read);
+  AddCatalogueFacts(state_->columns, state_->read);
 }
 
 void Recordset::OpenResult(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
@@ -240,6 +252,7 @@ void Recordset::CompleteColumns() {
     columns[index].size = state.columns[index].size;
     columns[index].decimalDigits = state.columns[index].decimalDigits;
   }
+  AddCatalogueFacts(columns, state.read);
   state.columns = std::move(columns);
   state.columnsComplete = true;
 }

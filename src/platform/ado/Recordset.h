@@ -32,6 +32,14 @@ struct ColumnInfo {
   bool isText() const;    // character data of any width
   bool isBinary() const;  // raw bytes
   bool isNumber() const;  // integers, decimals, floating point, bits
+  // True and false: a one-bit SQL_BIT, or a type the data source names bool
+  // or boolean (PostgreSQL's bool read as text, SQLite's declared BOOLEAN).
+  // MariaDB's BOOLEAN is a TINYINT(1) that may hold any small number: a
+  // number, not this.
+  bool isBoolean() const;
+  // Dates and timestamps, with or without an offset (not times of day),
+  // also where the data source hands them over as text.
+  bool holdsDate() const;
 };
 
 // A cell of the row cache: NULL, or text (numbers and dates in the text form

@@ -1,10 +1,17 @@
 #include "platform/ui/CellEditorDelegate.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QToolTip>
 #include <limits>
+
+#include "DateCellEditor.h"
+#include "LineBreaks.h"
+#include "RecordsetModel.h"
 
 namespace ui {
 
@@ -18,7 +25,10 @@ const QString kLineBreakMark = QStringLiteral("\u21b5");
 
 QWidget* CellEditorDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                           const QModelIndex& index) const {
-  QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+  const auto* records = qobject_cast<const RecordsetModel*>(index.model());
+  QWidget* editor = records && records->columnHoldsDate(index.column())
+                        ? new DateCellEditor(parent)
+                        : QStyledItemDelegate::createEditor(parent, option, index);
   if (auto* line = qobject_cast<QLineEdit*>(editor))
     line->setMaxLength(std::numeric_limits<int>::max());
   return editor;
@@ -27,6 +37,13 @@ QWidget* CellEditorDelegate::createEditor(QWidget* parent, const QStyleOptionVie
 void CellEditorDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
   QStyledItemDelegate::setEditorData(editor, index);
   if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setProperty(kOpenedWith, line->text());
+  if (auto* date = qobject_cast<DateCellEditor*>(editor)) date->widenForText();
+}
+
+void CellEditorDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                              const QModelIndex& index) const {
+  QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+  if (auto* date = qobject_cast<DateCellEditor*>(editor)) date->widenForText();
 }
 
 void CellEditorDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
@@ -35,6 +52,73 @@ void CellEditorDelegate::setModelData(QWidget* editor, QAbstractItemModel* model
     if (openedWith.isValid() && openedWith.toString() == line->text()) return;
   }
   QStyledItemDelegate::setModelData(editor, model, index);
+}
+
+bool CellEditorDelegate::eventFilter(QObject* object, QEvent* event) {
+  auto* line = qobject_cast<QLineEdit*>(object);
+  if (line && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (enter && key->modifiers() & (Qt::ShiftModifier | Qt::AltModifier)) {
+      // Enter alone still commits.
+      line->insert(LineBreakOf(line->property(kOpenedWith).toString()));
+      return true;
+    }
+  }
+  return QStyledItemDelegate::eventFilter(object, event);
+}
+
+Qt::CheckState CellEditorDelegate::NextCheckState(Qt::CheckState state, bool withNull) {
+  if (state == Qt::Unchecked) return Qt::Checked;
+  if (state == Qt::Checked && withNull) return Qt::PartiallyChecked;
+  return Qt::Unchecked;
+}
+
+bool CellEditorDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                                     const QModelIndex& index) {
+  const QVariant state = index.data(Qt::CheckStateRole);
+  const Qt::ItemFlags flags = index.flags();
+  // A new row's boolean not given yet has a check box to come.
+  if (!(flags & Qt::ItemIsUserCheckable))
+    return QStyledItemDelegate::editorEvent(event, model, option, index);
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier) return false;
+      break;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+      QStyleOptionViewItem item(option);
+      initStyleOption(&item, index);
+      const QWidget* widget = option.widget;
+      const QStyle* style = widget ? widget->style() : QApplication::style();
+      const QRect box = style->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &item, widget);
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() != Qt::LeftButton || !box.contains(mouse->position().toPoint())) return false;
+      // The press and a double click on the box only select the cell.
+      if (event->type() != QEvent::MouseButtonRelease) return event->type() == QEvent::MouseButtonDblClick;
+      break;
+    }
+    default:
+      return false;
+  }
+  // Whether the column takes NULL is settled only now, as for Ctrl+0.
+  const auto* records = qobject_cast<const RecordsetModel*>(model);
+  const bool withNull = records ? records->columnIsNullable(index.column()) : bool(flags & Qt::ItemIsUserTristate);
+  const auto current = state.isValid() ? static_cast<Qt::CheckState>(state.toInt()) : Qt::Unchecked;
+  const auto next = NextCheckState(current, withNull);
+  return model->setData(index, next, Qt::CheckStateRole);
+}
+
+void CellEditorDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+  QStyledItemDelegate::initStyleOption(option, index);
+  // A boolean shows as its check box alone.
+  if (option->features & QStyleOptionViewItem::HasCheckIndicator) {
+    option->text.clear();
+    option->features &= ~QStyleOptionViewItem::HasDisplay;
+  }
 }
 
 QString CellEditorDelegate::displayText(const QVariant& value, const QLocale& locale) const {

@@ -12,6 +12,10 @@ namespace ui {
 // A cell shows a line break inside its value as a mark, never as a cut-off
 // second line; a value the cell cannot show whole is shown in full (up to
 // MaximumToolTipCharacters) in a tool tip.
+// Shift+Enter and Alt+Enter type a line break, in the style the value
+// already uses (CR LF stays CR LF). Dates and timestamps get an editor with
+// a calendar; a boolean cell shows a check box that Space and a click cycle
+// through false, true and, where the column accepts it, NULL.
 class CellEditorDelegate final : public QStyledItemDelegate {
   Q_OBJECT
  public:
@@ -21,7 +25,11 @@ class CellEditorDelegate final : public QStyledItemDelegate {
                         const QModelIndex& index) const override;
   void setEditorData(QWidget* editor, const QModelIndex& index) const override;
   void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+  void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const override;
   QString displayText(const QVariant& value, const QLocale& locale) const override;
+  bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
   bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                  const QModelIndex& index) override;
 
@@ -29,6 +37,13 @@ class CellEditorDelegate final : public QStyledItemDelegate {
   // The text of a value's tool tip: the value, cut with a mark past the
   // maximum.
   static QString ToolTipText(const QString& value);
+  // The state a check box goes to from `state`: false, true, then NULL
+  // (partly checked) where `withNull`, then false again.
+  static Qt::CheckState NextCheckState(Qt::CheckState state, bool withNull);
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override;
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 }  // namespace ui

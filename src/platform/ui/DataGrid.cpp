@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "CellEditorDelegate.h"
 #include "RecordsetModel.h"
 #include "TabSeparatedText.h"
+#include "ValueEditorDialog.h"
 
 namespace ui {
 
@@ -27,6 +29,7 @@ constexpr int kMinimumColumnWidth = 40;
 const QKeySequence kUndoShortcut(Qt::CTRL | Qt::Key_Z);
 const QKeySequence kRedoShortcut(Qt::CTRL | Qt::Key_Y);
 const QKeySequence kRedoAlternativeShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+const QKeySequence kEditInWindowShortcut(Qt::SHIFT | Qt::Key_F2);
 
 }  // namespace
 
@@ -179,6 +182,30 @@ void DataGrid::setCurrentCellToNull() {
   model_->setData(index, {}, RecordsetModel::NullRole);
 }
 
+void DataGrid::editInWindow() {
+  if (!model_ || !currentIndex().isValid() || !commitPendingEdit()) return;
+  const QModelIndex index = currentIndex();
+  const QString name = model_->headerData(index.column(), Qt::Horizontal, Qt::DisplayRole).toString();
+  if (const QString reason = model_->readOnlyReason(index.column()); !reason.isEmpty()) {
+    emit editRefused(reason);
+    return;
+  }
+  if (!model_->columnIsText(index.column())) {
+    emit editRefused(
+        QStringLiteral("The column \"%1\" does not hold text; edit its value in the cell (F2).").arg(name));
+    return;
+  }
+  auto* dialog = new ValueEditorDialog(name, index.data(Qt::EditRole).toString(), this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setFont(font());
+  const QPersistentModelIndex cell(index);
+  connect(dialog, &QDialog::accepted, this, [this, dialog, cell] {
+    // Through the same checked write as an edit in the cell.
+    if (model_ && cell.isValid() && dialog->changed()) model_->setData(cell, dialog->value(), Qt::EditRole);
+  });
+  dialog->open();
+}
+
 void DataGrid::paste() {
   if (!model_ || !commitPendingEdit() || !currentIndex().isValid()) return;
   const QModelIndex start = currentIndex();
@@ -229,7 +256,13 @@ bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
       return false;
     }
   }
-  return QTableView::edit(index, trigger, event);
+  if (!QTableView::edit(index, trigger, event)) return false;
+  // F2 and a double click edit the text as it is, the cursor at its end;
+  // typing on the cell replaces it (the editor opens with it selected).
+  if (trigger == EditKeyPressed || trigger == DoubleClicked) {
+    if (auto* line = qobject_cast<QLineEdit*>(indexWidget(index))) line->end(false);
+  }
+  return true;
 }
 
 void DataGrid::keyPressEvent(QKeyEvent* event) {
@@ -245,6 +278,10 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
   }
   if (event->matches(QKeySequence::Paste) && state() != EditingState) {
     paste();
+    return;
+  }
+  if (pressed == kEditInWindowShortcut) {
+    editInWindow();
     return;
   }
   if (pressed == kSetNullShortcut) {
@@ -279,8 +316,8 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
 
 QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
   // A jump to the end means the last row of the table, not of the rows read
-  // so far.
-  if (model_ && (action == MoveEnd || (action == MovePageDown && modifiers & Qt::ControlModifier)))
+  // so far; End alone stays in the row.
+  if (model_ && (action == MoveEnd || action == MovePageDown) && modifiers & Qt::ControlModifier)
     model_->fetchAll();
   return QTableView::moveCursor(action, modifiers);
 }
@@ -303,6 +340,9 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
   redoLast->setShortcut(kRedoShortcut);
   redoLast->setEnabled(!redoName.isEmpty());
   menu.addSeparator();
+  QAction* inWindow = menu.addAction(QStringLiteral("Edit in a window..."));
+  inWindow->setShortcut(kEditInWindowShortcut);
+  inWindow->setEnabled(model_->columnIsText(index.column()));
   QAction* setNull = menu.addAction(QStringLiteral("Set to NULL"));
   setNull->setShortcut(kSetNullShortcut);
   QAction* copy = menu.addAction(QStringLiteral("Copy"));
@@ -316,6 +356,7 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
   remove->setShortcut(kDeleteRowsShortcut);
   remove->setEnabled(!selectedWholeRows().isEmpty());
   QAction* chosen = menu.exec(event->globalPos());
+  if (chosen == inWindow) editInWindow();
   if (chosen == setNull) setCurrentCellToNull();
   if (chosen == copy) copySelection();
   if (chosen == pasteHere) paste();

@@ -31,6 +31,9 @@ class DataGrid final : public QTableView {
   // database refused it (the refusal has been announced by writeFailed).
   bool commitPendingEdit();
 
+  // Opens the current text cell's value in a window of its own, with its
+  // line breaks; OK writes it like any edit, Cancel writes nothing.
+  void editInWindow();
   // Sets the current cell to NULL where the column allows it.
   void setCurrentCellToNull();
   // Copies the selected cells as tab-separated text.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "BooleanText.h"
 #include "platform/ado/AdoError.h"
 #include "ShownValue.h"
 
@@ -70,6 +71,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
       return cell.isNull ? kNullText : editText(cell, index.column());
     case Qt::TextAlignmentRole:
       return alignment(index.column());
+    case Qt::CheckStateRole:
+      return checkState(cell.isNull, ToQString(cell.text), index.column());
     case Qt::ForegroundRole:
       if (cell.isNull || recordset_->rowDeleted(row)) return QBrush(QColor(Qt::gray));
       return {};
@@ -93,6 +96,23 @@ QVariant RecordsetModel::alignment(int column) const {
   return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
 }
 
+QVariant RecordsetModel::checkState(bool isNull, const QString& text, int column) const {
+  if (!recordset_->knownColumn(column).isBoolean()) return {};
+  if (isNull) return static_cast<int>(Qt::PartiallyChecked);
+  const std::optional<bool> value = BooleanValue(text);
+  if (!value) return {};
+  return static_cast<int>(*value ? Qt::Checked : Qt::Unchecked);
+}
+
+QString RecordsetModel::booleanSample(const QModelIndex& index) const {
+  if (const QString own = index.data(Qt::EditRole).toString(); BooleanValue(own)) return own;
+  for (std::size_t row = 0; row < shownRows_; ++row) {
+    const ado::CellView cell = recordset_->cell(row, index.column());
+    if (const QString text = ToQString(cell.text); !cell.isNull && BooleanValue(text)) return text;
+  }
+  return {};
+}
+
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole || !recordset_) return {};
   // A new row is marked until it is stored.
@@ -109,6 +129,10 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
   if (recordset_ && knownReadOnlyReason(index.column()).isEmpty() &&
       (isNewRow(index.row()) || recordset_->RowReadOnlyReason(cacheRow(index.row())).empty()))
     flags |= Qt::ItemIsEditable;
+  // A boolean's check box, once it shows one (in a new row from the start).
+  if (flags & Qt::ItemIsEditable && recordset_->knownColumn(index.column()).isBoolean() &&
+      (isNewRow(index.row()) || data(index, Qt::CheckStateRole).isValid()))
+    flags |= Qt::ItemIsUserCheckable;
   return flags;
 }
 
@@ -143,7 +167,13 @@ const ado::ColumnInfo& RecordsetModel::columnFacts(int column) const {
   }
 }
 
-bool RecordsetModel::columnIsText(int column) const { return recordset_ && columnFacts(column).isText(); }
+bool RecordsetModel::columnIsText(int column) const {
+  if (!recordset_) return false;
+  const ado::ColumnInfo& facts = columnFacts(column);
+  return facts.isText() && !facts.holdsDate() && !facts.isBoolean();
+}
+
+bool RecordsetModel::columnHoldsDate(int column) const { return recordset_ && columnFacts(column).holdsDate(); }
 
 bool RecordsetModel::columnIsNullable(int column) const { return recordset_ && columnFacts(column).nullable; }
 
@@ -156,6 +186,12 @@ std::optional<std::string> RecordsetModel::valueToStore(const QVariant& value, i
 }
 
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role == Qt::CheckStateRole && index.isValid() && recordset_) {
+    // The database's own spelling of true and false, as read.
+    const auto state = static_cast<Qt::CheckState>(value.toInt());
+    if (state == Qt::PartiallyChecked) return setData(index, {}, NullRole);
+    return setData(index, BooleanText(state == Qt::Checked, booleanSample(index)), Qt::EditRole);
+  }
   if (!index.isValid() || !recordset_ || (role != Qt::EditRole && role != NullRole)) return false;
   const int column = index.column();
   const std::optional<std::string> newValue = valueToStore(value, role, column);

@@ -76,7 +76,10 @@ class RecordsetModel final : public QAbstractTableModel {
   QString readOnlyReason(int column) const;
   // The same from what is known so far; empty also when not known yet.
   QString knownReadOnlyReason(int column) const;
+  // Text that is no date or boolean the driver hands over as text.
   bool columnIsText(int column) const;
+  // Dates and timestamps, which get an editor with a calendar.
+  bool columnHoldsDate(int column) const;
   bool columnIsNullable(int column) const;
 
  signals:
@@ -100,6 +103,11 @@ class RecordsetModel final : public QAbstractTableModel {
   void removeCachedRows(const std::vector<std::size_t>& cached);
   QVariant newRowData(int column, int role) const;
   QVariant alignment(int column) const;
+  // A boolean's check box: partly checked for NULL; none for other columns
+  // and for text that is no boolean.
+  QVariant checkState(bool isNull, const QString& text, int column) const;
+  // A value of the column that shows how it spells true and false.
+  QString booleanSample(const QModelIndex& index) const;
   void fetchRows(std::size_t rows);
   QString displayText(const ado::CellView& cell, int column) const;
   QString editText(const ado::CellView& cell, int column) const;

@@ -28,6 +28,9 @@ QVariant RecordsetModel::newRowData(int column, int role) const {
       return given && !found->second ? QVariant(QBrush(QColor(Qt::gray))) : QVariant();
     case Qt::TextAlignmentRole:
       return alignment(column);
+    case Qt::CheckStateRole:
+      if (!given) return {};
+      return checkState(!found->second, QString::fromStdString(found->second.value_or(std::string())), column);
     default:
       return {};
   }

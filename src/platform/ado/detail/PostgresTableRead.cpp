@@ -59,6 +59,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
     read.quotedColumns.push_back(quoted);
     read.holdsText.push_back(HoldsText(type));
     lossy = lossy || LosesPartOfValue(type);
+    read.typesReadAsText.push_back(LosesPartOfValue(type) ? type : std::string());
     list.push_back(LosesPartOfValue(type) ? quoted + "::text AS " + quoted : quoted);
   }
   if (lossy) read.visibleList = Join(list, ", ");

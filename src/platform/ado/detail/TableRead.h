@@ -51,6 +51,12 @@ struct TableRead {
   std::vector<int> key;
   // Per visible column: an emptied cell stores the empty text, not NULL.
   std::vector<bool> holdsText;
+  // PostgreSQL: per visible column that is read as text to keep its value
+  // whole, the table's own name of its type (empty for the others).
+  std::vector<std::string> typesReadAsText;
+  // SQLite: per visible column, whether it is declared NOT NULL (the driver
+  // does not say).
+  std::vector<bool> notNull;
   // MariaDB: per visible column, what tells whether the column holds exactly
   // one value bound as text ("... = ?"); empty where nothing does. The
   // columns come from the database's catalogue, which decides what may be

@@ -1,0 +1,55 @@
+#include "ValueEditorDialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include "LineBreaks.h"
+
+namespace ui {
+
+ValueEditorDialog::ValueEditorDialog(const QString& columnName, const QString& value, QWidget* parent)
+    : QDialog(parent), original_(value), text_(new QPlainTextEdit(this)), lineBreaks_(new QComboBox(this)) {
+  setWindowTitle(QStringLiteral("Edit \"%1\"").arg(columnName));
+  text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  text_->setPlainText(value);
+  openedText_ = editedText();
+  openedBreak_ = LineBreakOf(value);
+  lineBreaks_->addItem(QStringLiteral("LF"), QStringLiteral("\n"));
+  lineBreaks_->addItem(QStringLiteral("CR LF"), QStringLiteral("\r\n"));
+  lineBreaks_->addItem(QStringLiteral("CR"), QStringLiteral("\r"));
+  lineBreaks_->setCurrentIndex(lineBreaks_->findData(openedBreak_));
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* label = new QLabel(QStringLiteral("Line breaks:"), this);
+  label->setBuddy(lineBreaks_);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(label);
+  bottom->addWidget(lineBreaks_);
+  bottom->addStretch();
+  bottom->addWidget(buttons);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(text_);
+  layout->addLayout(bottom);
+  resize(640, 420);
+}
+
+QString ValueEditorDialog::editedText() const {
+  // The raw text keeps non-breaking spaces, which the plain text turns into
+  // blanks; its paragraphs are the lines.
+  return text_->document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+}
+
+QString ValueEditorDialog::value() const {
+  const QString lineBreak = lineBreaks_->currentData().toString();
+  const QString edited = editedText();
+  if (edited == openedText_ && lineBreak == openedBreak_) return original_;
+  return WithLineBreaks(edited, lineBreak);
+}
+
+}  // namespace ui

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+class QPlainTextEdit;
+
+namespace ui {
+
+// The larger editor of a text cell: the whole value with its line breaks,
+// and the style of those breaks (LF, CR LF, CR), kept as stored unless the
+// user picks another. The dialog writes nothing itself: whoever opened it
+// writes value() when it is accepted and changed.
+class ValueEditorDialog final : public QDialog {
+  Q_OBJECT
+ public:
+  ValueEditorDialog(const QString& columnName, const QString& value, QWidget* parent = nullptr);
+
+  QPlainTextEdit* textEditor() const { return text_; }
+  // The text as edited, its line breaks in the chosen style; the value given
+  // exactly when the user changed nothing.
+  QString value() const;
+  bool changed() const { return value() != original_; }
+
+ private:
+  QString editedText() const;
+
+  QString original_;
+  QString openedText_;  // the editor's own reading of the value as opened
+  QString openedBreak_;
+  QPlainTextEdit* text_;
+  QComboBox* lineBreaks_;
+};
+
+}  // namespace ui
