@@ -6,6 +6,7 @@
 # programs are installed and exports QUORVANE_PG_POOL_PORT and
 # QUORVANE_PG_STANDBY_PORT; pg_stop stops them first.
 # shellcheck shell=bash
+# shellcheck disable=SC2154  # _pg_dir and _pg_run are postgres.sh's
 
 
 # _pg_pool_start PORT: a pool in front of the server on PORT, for every

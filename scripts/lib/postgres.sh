@@ -5,7 +5,7 @@
 # folder. With them come a connection pooler and a standby
 # (postgres-replicas.sh).
 # shellcheck shell=bash
-# shellcheck source=postgres-replicas.sh
+# shellcheck source=scripts/lib/postgres-replicas.sh
 source "$(dirname "${BASH_SOURCE[0]}")/postgres-replicas.sh"
 
 QUORVANE_PG_BINDIR=${QUORVANE_PG_BINDIR:-/usr/lib/postgresql/$QUORVANE_PG_MAJOR/bin}

@@ -4,7 +4,9 @@
 
 QUORVANE_TEST_PG_DSN=QuorvaneTestPg
 QUORVANE_TEST_MY_DSN=QuorvaneTestMy
+# shellcheck disable=SC2034  # read by name in write_test_odbc_files
 QUORVANE_TEST_PG_POOL_DSN=QuorvaneTestPgPool
+# shellcheck disable=SC2034
 QUORVANE_TEST_PG_STANDBY_DSN=QuorvaneTestPgStandby
 
 # write_test_odbc_files DIR: writes DIR/odbcinst.ini and DIR/odbc.ini and
