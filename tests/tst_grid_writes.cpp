@@ -30,6 +30,7 @@ std::string Setup(Driver driver) {
       "INSERT INTO pairs VALUES (2, 'x', 'three');\n";
   switch (driver) {
     case Driver::Postgres:
+    case Driver::PostgresPool:
       return script + "INSERT INTO counted SELECT n, 'w' || n FROM generate_series(1, " + n + ") n;\n" +
              "CREATE FUNCTION shout() RETURNS trigger AS $$ BEGIN NEW.name := upper(NEW.name); "
              "RETURN NEW; END $$ LANGUAGE plpgsql;\n"

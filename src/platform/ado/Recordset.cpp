@@ -404,6 +404,8 @@ void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
   OpenState& state = *state_;
   TableWriter* writer = Writer();
   if (!writer) throw Error(ReadOnlyRecordsetMessage);
+  if (const std::string why = writer->DeletingReadOnlyReason(); !why.empty())
+    throw Error("No row can be deleted: " + why);
   // A row the grid shows twice (found again by its key) is deleted once.
   std::vector<std::size_t> deleting;
   std::vector<StoredRow> originals;
@@ -529,7 +531,7 @@ std::string Recordset::TableReadOnlyReason() {
   RequireOpen();
   TableWriter* writer = Writer();
   if (!writer) return ReadOnlyRecordsetMessage;
-  return writer->read().unavailable;
+  return writer->AddingReadOnlyReason();
 }
 
 std::string Recordset::ReadOnlyReason(int column) {
