@@ -109,13 +109,6 @@ class PgDeploymentTest : public QObject {
       grid.setDataSource(rows);
       grid.show();
       const int first = RowOf(grid, "1");
-      // Known before typing, on an edit attempt and in the heading.
-      const QString amount = EditAttempt(grid, first, 2);
-      QVERIFY2(amount.contains("\"amount\"") && amount.contains("UPDATE right"), qPrintable(amount));
-      QCOMPARE(grid.model()->headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString(), amount);
-      QVERIFY(grid.model()->headerData(1, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty());
-      const QString adding = QString::fromStdString(rows->TableReadOnlyReason());
-      QVERIFY2(adding.contains("INSERT right"), qPrintable(adding));
       // A row the policy keeps from the role: said so, not blamed on others.
       QVERIFY(!Commit(grid, first, 1, "screw"));
       const QString kept = LastMessage(failed);
@@ -128,6 +121,13 @@ class PgDeploymentTest : public QObject {
       } catch (const ado::Error& error) {
         QVERIFY2(QString(error.what()).contains("row security"), error.what());
       }
+      // Known before typing, on an edit attempt and in the heading.
+      const QString amount = EditAttempt(grid, first, 2);
+      QVERIFY2(amount.contains("\"amount\"") && amount.contains("UPDATE right"), qPrintable(amount));
+      QCOMPARE(grid.model()->headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString(), amount);
+      QVERIFY(grid.model()->headerData(1, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty());
+      const QString adding = QString::fromStdString(rows->TableReadOnlyReason());
+      QVERIFY2(adding.contains("INSERT right"), qPrintable(adding));
       QCOMPARE(Snapshot(sql, true, "stock"), before);
       // A row the policy lets through.
       QVERIFY2(Commit(grid, RowOf(grid, "2"), 1, "nut"), qPrintable(LastMessage(failed)));
@@ -180,16 +180,26 @@ class PgDeploymentTest : public QObject {
   }
 
   // The server ended every session of the program, the read's among them,
-  // before the first edit: that edit opens sessions of its own.
+  // before the first edit, and reading on failed: that edit opens sessions
+  // of its own.
   void afterTheSessionsWereEndedTheNextEditOpensFreshOnes() {
     const QString source = sources_.Fresh(support::Driver::Postgres);
     QUORVANE_SKIP_WITHOUT(source);
     support::DirectSql sql(source);
     BuildStock(sql);
-    OpenedGrid opened = OpenInGrid(source, "stock");
+    auto rows = OpenTable(source, "stock");
+    ui::DataGrid grid;
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setDataSource(rows);
+    grid.show();
     sql.Exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() "
              "AND pid <> pg_backend_pid()");
-    QVERIFY2(Commit(*opened.grid, 0, 1, "fresh"), qPrintable(LastMessage(*opened.failed)));
+    try {
+      rows->FetchMore(1000);
+    } catch (const ado::Error&) {
+      // What the grid shows of a read cut short is not this test's matter.
+    }
+    QVERIFY2(Commit(grid, 0, 1, "fresh"), qPrintable(LastMessage(failed)));
     QCOMPARE(sql.Scalar("SELECT count(*) FROM stock WHERE name = 'fresh'"), Cell("1"));
   }
 };

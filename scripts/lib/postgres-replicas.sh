@@ -40,6 +40,9 @@ max_client_conn = 200
 ignore_startup_parameters = extra_float_digits
 logfile = $dir/pgbouncer.log
 pidfile = $dir/pgbouncer.pid
+; Each transaction takes the session idle longest: a client's next
+; transaction rarely finds the server session of its last one.
+server_round_robin = 1
 INI
     if "${_pg_run[@]}" "$pooler" -d -q "$dir/pgbouncer.ini" && _pg_answers "$port"; then
       export QUORVANE_PG_POOL_PORT=$port

@@ -256,7 +256,14 @@ TableWriter* Recordset::Writer() {
   OpenState& state = State();
   if (!state.writable) return nullptr;
   if (!state.writer) {
-    CompleteColumns();
+    try {
+      CompleteColumns();
+    } catch (const Error&) {
+      // The read's connection may be gone (the server ended it). A table
+      // read by its catalogue's terms is written on a connection of the
+      // writer's own, with the columns as the result first described them.
+      if (!state.read || !state.read->unavailable.empty()) throw;
+    }
     std::vector<ColumnInfo> visible(state.columns.begin(), state.columns.begin() + state.visibleColumns());
     TableRead read = state.read ? *state.read : TableRead{};
     if (!state.read) read.unavailable = "The rows do not come from one known table, so changes cannot be written back.";
