@@ -66,7 +66,7 @@ class GridWritesTest : public QObject {
   }
   void cleanupTestCase() { sources_.Reset(); }
 
-  void theGridShowsWhatTheDatabaseStored_data() { AddAllDrivers(); }
+  void theGridShowsWhatTheDatabaseStored_data() { AddAllDriversAndPool(); }
   void theGridShowsWhatTheDatabaseStored() {
     QFETCH(Driver, driver);
     const QString source = freshSource(driver);
@@ -148,7 +148,7 @@ class GridWritesTest : public QObject {
     QCOMPARE(sql.Scalar("SELECT count(*) FROM shirts"), Cell("1"));
   }
 
-  void aCompositeKeyFindsExactlyItsRow_data() { AddAllDrivers(); }
+  void aCompositeKeyFindsExactlyItsRow_data() { AddAllDriversAndPool(); }
   void aCompositeKeyFindsExactlyItsRow() {
     QFETCH(Driver, driver);
     const QString source = freshSource(driver);
@@ -200,7 +200,7 @@ class GridWritesTest : public QObject {
     QCOMPARE(check.Scalar("SELECT qty FROM stock WHERE id = 2"), Cell("12"));
   }
 
-  void editsFarDownBeforeAndAfterEveryRowIsRead_data() { AddAllDrivers(); }
+  void editsFarDownBeforeAndAfterEveryRowIsRead_data() { AddAllDriversAndPool(); }
   void editsFarDownBeforeAndAfterEveryRowIsRead() {
     QFETCH(Driver, driver);
     const QString source = freshSource(driver);
