@@ -38,7 +38,8 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
     rows = QueryRows(connection,
                      "SELECT c.oid::text, c.relkind::text, c.relhassubclass::text, a.attname, "
                      "(SELECT b.typname FROM pg_type b "
-                     "WHERE b.oid = CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END), c.relrowsecurity::text "
+                     "WHERE b.oid = CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END), "
+                     "c.relrowsecurity::text "
                      "FROM pg_class c LEFT JOIN pg_attribute a "
                      "ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
                      "LEFT JOIN pg_type t ON t.oid = a.atttypid "
