@@ -37,6 +37,7 @@ std::string Setup(Driver driver) {
       "INSERT INTO pairs VALUES (2, 'x', 'three');\n";
   switch (driver) {
     case Driver::Postgres:
+    case Driver::PostgresPool:
       return script + "INSERT INTO counted SELECT n, 'w' || n FROM generate_series(1, " + n + ") n;\n" +
              "CREATE FUNCTION shout() RETURNS trigger AS $$ BEGIN NEW.name := upper(NEW.name); "
              "RETURN NEW; END $$ LANGUAGE plpgsql;\n"
@@ -104,7 +105,7 @@ class GridWritesTest : public QObject {
   }
   void cleanupTestCase() { sources_.Reset(); }
 
-  void theGridShowsWhatTheDatabaseStored_data() { AddAllDrivers(); }
+  void theGridShowsWhatTheDatabaseStored_data() { AddAllDriversAndPool(); }
   void theGridShowsWhatTheDatabaseStored() {
     QFETCH(Driver, driver);
     const QString source = freshSource(driver);
@@ -186,7 +187,7 @@ class GridWritesTest : public QObject {
     QCOMPARE(sql.Scalar("SELECT count(*) FROM shirts"), Cell("1"));
   }
 
-  void aCompositeKeyFindsExactlyItsRow_data() { AddAllDrivers(); }
+  void aCompositeKeyFindsExactlyItsRow_data() { AddAllDriversAndPool(); }
   void aCompositeKeyFindsExactlyItsRow() {
     QFETCH(Driver, driver);
     const QString source = freshSource(driver);
@@ -416,7 +417,7 @@ class GridWritesTest : public QObject {
     QCOMPARE(opened.failed->count(), 0);
   }
 
-  void editsFarDownBeforeAndAfterEveryRowIsRead_data() { AddAllDrivers(); }
+  void editsFarDownBeforeAndAfterEveryRowIsRead_data() { AddAllDriversAndPool(); }
   void editsFarDownBeforeAndAfterEveryRowIsRead() {
     QFETCH(Driver, driver);
     const QString source = freshSource(driver);

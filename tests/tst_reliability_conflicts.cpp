@@ -39,7 +39,7 @@ class ReliabilityConflictsTest : public QObject {
   }
   void cleanupTestCase() { sources_.Reset(); }
 
-  void rowsChangedOrDeletedByOthersAreLeftAsTheyAre_data() { AddAllDrivers(); }
+  void rowsChangedOrDeletedByOthersAreLeftAsTheyAre_data() { AddAllDriversAndPool(); }
   void rowsChangedOrDeletedByOthersAreLeftAsTheyAre() {
     QFETCH(support::Driver, driver);
     const QString source = sources_.Fresh(driver);

@@ -276,9 +276,9 @@ class ReliabilityRefusalsTest : public QObject {
     QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("bolt"));
   }
 
-  // The session ends while the change is being committed. Every write is
-  // one statement in autocommit; once the old session is certainly gone, a
-  // new session reads the row and the user is told what it holds.
+  // The session ends while the change is being committed. Once the old
+  // transaction is certainly over, a new session reads the row and the
+  // user is told what it holds.
   void aSessionLostDuringTheCommitNeverClaimsAFalseOutcome_data() {
     QTest::addColumn<bool>("keyed");
     QTest::newRow("primary key") << true;

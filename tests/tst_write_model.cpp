@@ -914,10 +914,15 @@ class WriteModelTest : public QObject {
   }
   void cleanupTestCase() { sources_.Reset(); }
 
-  void randomEditsAmongOtherWritersKeepTheModel_data() { AddDrivers(); }
+  void randomEditsAmongOtherWritersKeepTheModel_data() {
+    QTest::addColumn<support::Driver>("driver");
+    for (auto driver : {support::Driver::Sqlite, support::Driver::Postgres, support::Driver::PostgresPool})
+      QTest::newRow(support::DriverName(driver)) << driver;
+  }
   void randomEditsAmongOtherWritersKeepTheModel() {
-    QFETCH(bool, postgres);
-    const QString source = sources_.Fresh(postgres);
+    QFETCH(support::Driver, driver);
+    const bool postgres = support::IsPostgres(driver);
+    const QString source = sources_.Fresh(driver);
     if (source.isEmpty()) QSKIP("PostgreSQL test server not configured (run scripts/test)");
     const int seed = Setting("QUORVANE_MODEL_SEED", 20240611);
     const int steps = Setting("QUORVANE_MODEL_STEPS", 720);
@@ -946,7 +951,7 @@ class WriteModelTest : public QObject {
     qInfo("%s: seed %d, %d steps on %s; grid edits saved %d, refused %d; grid deletes done %d, refused %d; grid "
           "adds saved %d, refused %d; grid pastes done %d, refused %d; undos done %d, refused %d; second connection updates %d, deletes %d, inserts %d, refused %d; anomalies "
           "(a) %d (b) %d (c) %d (d) %d (e) %d",
-          postgres ? "postgres" : "sqlite", seed, steps, qPrintable(shapes.join(", ")), figures.saved, figures.refused,
+          support::DriverName(driver), seed, steps, qPrintable(shapes.join(", ")), figures.saved, figures.refused,
           figures.gridDeleted, figures.gridDeleteRefused, figures.gridAdded, figures.gridAddRefused, figures.gridPasted,
           figures.gridPasteRefused, figures.gridUndone, figures.gridUndoRefused,
           figures.updates, figures.deletes, figures.inserts, figures.otherRefused, figures.found[0], figures.found[1],

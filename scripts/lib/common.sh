@@ -13,7 +13,8 @@ QUORVANE_PG_MAJOR=15
 # installs the lists of what it does and nothing more.
 #   BUILD    compile the program (and its tests)
 #   RUN      run the program and create the demo database of scripts/start
-#   TEST     the test suite: private ODBC files for SQLite, PostgreSQL and
+#   TEST     the test suite: private ODBC files for SQLite, PostgreSQL (with
+#            a pgbouncer pool and a standby in front of and beside it) and
 #            MariaDB, a throwaway server of each, python3 for the set-up checks and the port
 #            probe, isql, and a virtual display with a real window manager
 #            (openbox's title bar is as tall as its "sans" font, DejaVu Sans,
@@ -25,7 +26,7 @@ QUORVANE_PG_MAJOR=15
 QUORVANE_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools unixodbc-dev libxcb1-dev)
 QUORVANE_RUN_PACKAGES=(odbcinst libsqliteodbc sqlite3 fonts-liberation)
 QUORVANE_TEST_PACKAGES=(
-  unixodbc odbc-postgresql "postgresql-$QUORVANE_PG_MAJOR" odbc-mariadb mariadb-server mariadb-client python3
+  unixodbc odbc-postgresql "postgresql-$QUORVANE_PG_MAJOR" pgbouncer odbc-mariadb mariadb-server mariadb-client python3
   xvfb xauth x11-utils openbox fonts-dejavu-core
 )
 QUORVANE_PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream)

@@ -2,8 +2,11 @@
 # folder, reachable on 127.0.0.1 only, on a free port, trusting every local
 # connection. pg_start exports QUORVANE_PG_HOST, QUORVANE_PG_PORT,
 # QUORVANE_PG_USER and QUORVANE_PG_DATABASE; pg_stop stops it and removes the
-# folder.
+# folder. With them come a connection pooler and a standby
+# (postgres-replicas.sh).
 # shellcheck shell=bash
+# shellcheck source=scripts/lib/postgres-replicas.sh
+source "$(dirname "${BASH_SOURCE[0]}")/postgres-replicas.sh"
 
 QUORVANE_PG_BINDIR=${QUORVANE_PG_BINDIR:-/usr/lib/postgresql/$QUORVANE_PG_MAJOR/bin}
 QUORVANE_PG_OWNER=quorvane-pg  # the cluster's owner when we run as root
@@ -60,12 +63,7 @@ pg_start() {
     die "the PostgreSQL test server could not start"
   fi
 
-  local tries=0
-  until "$QUORVANE_PG_BINDIR/pg_isready" -q -h 127.0.0.1 -p "$port" -U postgres; do
-    tries=$((tries + 1))
-    [ "$tries" -lt 60 ] || die "the PostgreSQL test server does not answer on port $port"
-    sleep 0.5
-  done
+  _pg_answers "$port" || die "the PostgreSQL test server does not answer on port $port"
 
   "$QUORVANE_PG_BINDIR/createdb" -h 127.0.0.1 -p "$port" -U postgres -E UTF8 quorvane_test ||
     die "could not create the database quorvane_test"
@@ -75,20 +73,40 @@ pg_start() {
   export QUORVANE_PG_USER=postgres
   export QUORVANE_PG_DATABASE=quorvane_test
   say "PostgreSQL test server ready on 127.0.0.1:$port (database quorvane_test, user postgres)"
+  _pg_standby_start "$port"
+  _pg_pool_start "$port"
+}
+
+# _pg_answers PORT: whether a server (or the pooler) answers there within
+# 30 seconds.
+_pg_answers() {
+  local tries=0
+  until "$QUORVANE_PG_BINDIR/pg_isready" -q -h 127.0.0.1 -p "$1" -U postgres -d postgres; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 60 ] || return 1
+    sleep 0.5
+  done
+}
+
+# _pg_cluster_stop DATA: stops the server of the data folder, if running.
+_pg_cluster_stop() {
+  local data=$1
+  [ -f "$data/postmaster.pid" ] || return 0
+  if ! "${_pg_run[@]}" "$QUORVANE_PG_BINDIR/pg_ctl" -D "$data" -m fast -w -t 30 stop >/dev/null 2>&1; then
+    local pid
+    pid=$(head -n 1 "$data/postmaster.pid" 2>/dev/null || true)
+    [ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null || true
+    warn "PostgreSQL did not stop in time; killed its server process $pid"
+  fi
 }
 
 # Stops the server that pg_start started and removes its folder; harmless when
 # nothing was started.
 pg_stop() {
   [ -n "$_pg_dir" ] || return 0
-  if [ -f "$_pg_dir/data/postmaster.pid" ]; then
-    if ! "${_pg_run[@]}" "$QUORVANE_PG_BINDIR/pg_ctl" -D "$_pg_dir/data" -m fast -w -t 30 stop >/dev/null 2>&1; then
-      local pid
-      pid=$(head -n 1 "$_pg_dir/data/postmaster.pid" 2>/dev/null || true)
-      [ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null || true
-      warn "PostgreSQL did not stop in time; killed its server process $pid"
-    fi
-  fi
+  _pg_pool_stop
+  _pg_standby_stop
+  _pg_cluster_stop "$_pg_dir/data"
   rm -rf "$_pg_dir"
   _pg_dir=
   unset QUORVANE_PG_HOST QUORVANE_PG_PORT QUORVANE_PG_USER QUORVANE_PG_DATABASE

@@ -45,7 +45,7 @@ class Sources {
     return Fresh(postgres ? support::Driver::Postgres : support::Driver::Sqlite, options);
   }
   QString Fresh(support::Driver driver, const QStringList& options = {}) {
-    const bool postgres = driver == support::Driver::Postgres;
+    const bool postgres = support::IsPostgres(driver);
     const QString source = prefix_ + support::DriverName(driver) + QString::number(++round_);
     mariadb_.reset();
     if (driver == support::Driver::MariaDb) {
@@ -57,6 +57,14 @@ class Sources {
       if (!server) return {};
       postgres_.reset();
       postgres_ = std::make_unique<support::ScratchPostgres>(*server, source);
+      if (driver == support::Driver::PostgresPool) {
+        // Made and dropped on the server itself; used through the pool.
+        auto pool = support::PostgresRouteFromEnvironment(support::PostgresRoute::Pool);
+        if (!pool) return {};
+        const QString pooled = source + "Pooled";
+        support::AddPostgresDataSource(pooled, *pool, postgres_->database(), options);
+        return pooled;
+      }
       if (!options.isEmpty()) {
         // Same database, further driver options, under a second name.
         const QString tuned = source + "Tuned";
@@ -89,6 +97,13 @@ inline void AddAllDrivers() {
   QTest::addColumn<support::Driver>("driver");
   for (auto driver : {support::Driver::Sqlite, support::Driver::Postgres, support::Driver::MariaDb})
     QTest::newRow(support::DriverName(driver)) << driver;
+}
+
+// The same with a row for PostgreSQL behind a connection pooler, for the
+// tests of writing.
+inline void AddAllDriversAndPool() {
+  AddAllDrivers();
+  QTest::newRow(support::DriverName(support::Driver::PostgresPool)) << support::Driver::PostgresPool;
 }
 
 #define QUORVANE_SKIP_WITHOUT(source) \
@@ -161,7 +176,7 @@ inline Rows Snapshot(support::DirectSql& sql, support::Driver driver, const std:
       columns += std::string(columns.empty() ? "" : ", ") + "HEX(`" + *row[0] + "`)";
     return sql.Query("SELECT " + columns + " FROM `" + table + "`");
   }
-  return Snapshot(sql, driver == support::Driver::Postgres, table);
+  return Snapshot(sql, support::IsPostgres(driver), table);
 }
 
 }  // namespace reliability

@@ -96,6 +96,15 @@ static std::optional<DatabaseServer> ServerFromEnvironment(const QString& prefix
 
 std::optional<PostgresServer> PostgresFromEnvironment() { return ServerFromEnvironment("QUORVANE_PG"); }
 
+std::optional<PostgresServer> PostgresRouteFromEnvironment(PostgresRoute route) {
+  auto server = PostgresFromEnvironment();
+  const QString port =
+      qEnvironmentVariable(route == PostgresRoute::Pool ? "QUORVANE_PG_POOL_PORT" : "QUORVANE_PG_STANDBY_PORT");
+  if (!server || port.isEmpty()) return std::nullopt;
+  server->port = port;
+  return server;
+}
+
 void AddPostgresDataSource(const QString& name, const PostgresServer& server, const QString& database,
                            const QStringList& options) {
   QStringList lines{"Driver=PostgreSQL Unicode", "Servername=" + server.host, "Port=" + server.port,
@@ -120,6 +129,7 @@ const char* DriverName(Driver driver) {
     case Driver::Sqlite: return "sqlite";
     case Driver::Postgres: return "postgres";
     case Driver::MariaDb: return "mariadb";
+    case Driver::PostgresPool: return "postgres-pool";
   }
   return "?";
 }

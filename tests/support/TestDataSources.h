@@ -36,6 +36,13 @@ struct DatabaseServer {
 using PostgresServer = DatabaseServer;
 std::optional<PostgresServer> PostgresFromEnvironment();
 
+// The same server through the connection pooler in transaction pooling,
+// or its streaming standby, that scripts/test starts beside it (from
+// QUORVANE_PG_POOL_PORT, QUORVANE_PG_STANDBY_PORT); std::nullopt when
+// there is none.
+enum class PostgresRoute { Pool, Standby };
+std::optional<PostgresServer> PostgresRouteFromEnvironment(PostgresRoute route);
+
 // Adds a data source for a database of the test server.
 void AddPostgresDataSource(const QString& name, const PostgresServer& server, const QString& database,
                            const QStringList& options = {});
@@ -48,10 +55,13 @@ std::optional<DatabaseServer> MariaDbFromEnvironment();
 void AddMariaDbDataSource(const QString& name, const DatabaseServer& server, const QString& database,
                           const QStringList& options = {});
 
-// The drivers that table-driven tests run over.
-enum class Driver { Sqlite, Postgres, MariaDb };
-// "sqlite", "postgres", "mariadb": the rows of a test's data table.
+// The drivers that table-driven tests run over; PostgresPool is the
+// PostgreSQL server through the connection pooler.
+enum class Driver { Sqlite, Postgres, MariaDb, PostgresPool };
+// "sqlite", "postgres", "mariadb", "postgres-pool": the rows of a test's
+// data table.
 const char* DriverName(Driver driver);
+inline bool IsPostgres(Driver driver) { return driver == Driver::Postgres || driver == Driver::PostgresPool; }
 
 // Removes a data source section.
 void RemoveDataSource(const QString& name);

@@ -269,7 +269,14 @@ TableWriter* Recordset::Writer() {
   OpenState& state = State();
   if (!state.writable) return nullptr;
   if (!state.writer) {
-    CompleteColumns();
+    try {
+      CompleteColumns();
+    } catch (const Error&) {
+      // The read's connection may be gone (the server ended it). A table
+      // read by its catalogue's terms is written on a connection of the
+      // writer's own, with the columns as the result first described them.
+      if (!state.read || !state.read->unavailable.empty()) throw;
+    }
     std::vector<ColumnInfo> visible(state.columns.begin(), state.columns.begin() + state.visibleColumns());
     TableRead read = state.read ? *state.read : TableRead{};
     if (!state.read) read.unavailable = "The rows do not come from one known table, so changes cannot be written back.";
@@ -420,6 +427,8 @@ void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
   OpenState& state = *state_;
   TableWriter* writer = Writer();
   if (!writer) throw Error(ReadOnlyRecordsetMessage);
+  if (const std::string why = writer->DeletingReadOnlyReason(); !why.empty())
+    throw Error("No row can be deleted: " + why);
   // A row the grid shows twice (found again by its key) is deleted once.
   std::vector<std::size_t> deleting;
   std::vector<StoredRow> originals;
@@ -545,7 +554,7 @@ std::string Recordset::TableReadOnlyReason() {
   RequireOpen();
   TableWriter* writer = Writer();
   if (!writer) return ReadOnlyRecordsetMessage;
-  return writer->read().unavailable;
+  return writer->AddingReadOnlyReason();
 }
 
 std::string Recordset::ReadOnlyReason(int column) {

@@ -114,6 +114,12 @@ QString RecordsetModel::booleanSample(const QModelIndex& index) const {
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  // A column's heading tells why its cells cannot be changed, if so.
+  if (role == Qt::ToolTipRole && orientation == Qt::Horizontal && recordset_ && section >= 0 &&
+      section < recordset_->fieldCount()) {
+    const QString reason = readOnlyReason(section);
+    return reason.isEmpty() ? QVariant() : QVariant(reason);
+  }
   if (role != Qt::DisplayRole || !recordset_) return {};
   // A new row is marked until it is stored.
   if (orientation == Qt::Vertical) return isNewRow(section) ? QVariant(QStringLiteral("*")) : QVariant(section + 1);

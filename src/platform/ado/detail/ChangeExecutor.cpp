@@ -21,10 +21,17 @@ std::string ServerWarnings(OdbcConnection& connection) {
 
 }  // namespace
 
-ChangeExecutor::ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns)
-    : writer_(writer), binary_(std::move(binaryColumns)) {}
+ChangeExecutor::ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings)
+    : writer_(writer), binary_(std::move(binaryColumns)), settings_(std::move(settings)) {}
 
 ChangeExecutor::~ChangeExecutor() = default;
+
+void ChangeExecutor::Begin() {
+  session_.clear();
+  if (settings_.empty()) return;
+  const std::vector<TextRow> rows = QueryRows(writer_, settings_);
+  if (!rows.empty() && !rows.front().empty()) session_ = rows.front().front().value_or("");
+}
 
 OdbcStatement& ChangeExecutor::Prepared(PlannedStatement& planned, int waitSeconds) {
   auto found = prepared_.find(planned.sql);
@@ -65,7 +72,7 @@ long ChangeExecutor::Run(PlannedStatement& planned, int waitSeconds, std::vector
 
 Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
   Execution execution;
-  if (planned.returnsRows) {
+  if (planned.returnsRows && writer_.autocommit()) {
     // One statement in autocommit: stored when it succeeds, undone by the
     // server when it fails. Its identity lets it reach one row at most.
     try {
@@ -81,6 +88,7 @@ Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
   }
   OdbcTransaction transaction(writer_);
   try {
+    Begin();
     execution.rowsChanged = Run(planned, waitSeconds, execution.returned);
   } catch (const Error& error) {
     execution.failure = error;
@@ -123,6 +131,7 @@ ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& pl
   OdbcTransaction transaction(writer_);
   std::size_t index = 0;
   try {
+    Begin();
     for (; index < planned.size(); ++index) {
       std::vector<StoredRow> rows;
       batch.execution.rowsChanged = Run(planned[index], waitSeconds, rows);

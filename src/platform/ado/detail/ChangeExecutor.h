@@ -26,11 +26,14 @@ struct Execution {
 
 // Runs planned statements on a writer connection. A write runs in a
 // transaction of its own (unless it is one self-committing statement that
-// hands its rows back), committed only when exactly the expected rows
-// changed, rolled back otherwise.
+// hands its rows back, on a writer in autocommit), committed only when
+// exactly the expected rows changed, rolled back otherwise.
 class ChangeExecutor {
  public:
-  ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns);
+  // `settings`, where given, is a query run first in each write's
+  // transaction: it sets what the write needs for that transaction alone
+  // and answers with what names the transaction (see session()).
+  ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings = {});
   ~ChangeExecutor();
   ChangeExecutor(const ChangeExecutor&) = delete;
   ChangeExecutor& operator=(const ChangeExecutor&) = delete;
@@ -52,8 +55,13 @@ class ChangeExecutor {
                  std::vector<std::optional<PlannedStatement>>* readBacks = nullptr);
   // The rows a planned read finds, read in a transaction of their own.
   std::vector<StoredRow> Read(PlannedStatement& planned, bool ownTransaction = true);
+  // What the settings query of the last write answered in its first
+  // column; empty without one.
+  const std::string& session() const { return session_; }
 
  private:
+  // Runs the settings query at the start of a write's transaction.
+  void Begin();
   std::vector<StoredRow> Rows(OdbcStatement& statement);
   // Runs one planned statement; returns the rows it changed (those it
   // handed back, for one that returns rows).
@@ -67,6 +75,8 @@ class ChangeExecutor {
 
   OdbcConnection& writer_;
   std::vector<bool> binary_;
+  std::string settings_;
+  std::string session_;
   std::map<std::string, std::unique_ptr<OdbcStatement>> prepared_;
 };
 

@@ -67,16 +67,28 @@ ChangeVerifier::Found ChangeVerifier::FindAgain(OdbcConnection& connection, Chan
   return found;
 }
 
+bool ChangeVerifier::StillAsRead(ChangeExecutor& executor, const StoredRow& original) const {
+  if (read_.identity != TableRead::Identity::PostgresTuple) return false;
+  PlannedStatement sameVersion = planner_.ReadRowVersion(original);
+  return executor.Read(sameVersion).size() == 1;
+}
+
 std::pair<ChangeVerifier::Settled, std::optional<StoredRow>> ChangeVerifier::SettleLostWrite(
     OdbcConnection& connection, ChangeExecutor& executor, const std::string& oldSession, const StoredRow& original,
     const CellChange& change) {
-  // Until the old session is gone it may still commit the write (it may be
-  // waiting for a lock), so nothing read before then would be the truth.
-  QueryRows(connection, "SELECT pg_terminate_backend(CAST(? AS integer))", {oldSession});
+  // Until the old transaction is over it may still commit the write (it
+  // may be waiting for a lock), so nothing read before then would be the
+  // truth. It is named by its server process and its start: behind a
+  // connection pooler the process serves other clients once the
+  // transaction is over, and is then left alone.
+  const std::size_t space = oldSession.find(' ');
+  if (space == std::string::npos) return {Settled::Unknown, std::nullopt};
+  const std::vector<std::string> transaction{oldSession.substr(0, space), oldSession.substr(space + 1)};
+  const std::string same = "pid = CAST(? AS integer) AND extract(epoch FROM xact_start) = CAST(? AS numeric)";
+  QueryRows(connection, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE " + same, transaction);
   bool gone = false;
   for (int attempt = 0; attempt < 50 && !gone; ++attempt) {
-    const auto rows = QueryRows(connection, "SELECT count(*) FROM pg_stat_activity WHERE pid = CAST(? AS integer)",
-                                 {oldSession});
+    const auto rows = QueryRows(connection, "SELECT count(*) FROM pg_stat_activity WHERE " + same, transaction);
     gone = !rows.empty() && rows[0][0] == std::optional<std::string>("0");
     if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }

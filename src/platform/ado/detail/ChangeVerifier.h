@@ -32,10 +32,15 @@ class ChangeVerifier {
   Found FindAgain(OdbcConnection& connection, ChangeExecutor& executor, const StoredRow& original,
                   const std::optional<CellChange>& change = {});
 
+  // PostgreSQL: the row is still the very version that was read: nobody
+  // wrote it since. False elsewhere.
+  bool StillAsRead(ChangeExecutor& executor, const StoredRow& original) const;
+
   enum class Settled { Stored, NotStored, Unknown };
   // After the connection was lost while a PostgreSQL write was under way:
-  // ends the old server session for good (`oldSession`, its process id),
-  // then tells from the row whether the write was stored.
+  // ends the old transaction for good (`oldSession`, its server process id
+  // and its start time, as ChangeExecutor::session() names it), then tells
+  // from the row whether the write was stored.
   std::pair<Settled, std::optional<StoredRow>> SettleLostWrite(OdbcConnection& connection, ChangeExecutor& executor,
                                                                const std::string& oldSession,
                                                                const StoredRow& original, const CellChange& change);

@@ -30,14 +30,16 @@ bool HoldsText(const std::string& typeName) {
 
 void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   read.visibleList = "*";
-  // The relation, whether other tables inherit from it, and its columns
-  // with the type each holds at bottom (a domain's base type).
+  // The relation, whether other tables inherit from it, whether it has row
+  // security, and its columns with the type each holds at bottom (a
+  // domain's base type).
   std::vector<TextRow> rows;
   try {
     rows = QueryRows(connection,
                      "SELECT c.oid::text, c.relkind::text, c.relhassubclass::text, a.attname, "
                      "(SELECT b.typname FROM pg_type b "
-                     "WHERE b.oid = CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END) "
+                     "WHERE b.oid = CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END), "
+                     "c.relrowsecurity::text "
                      "FROM pg_class c LEFT JOIN pg_attribute a "
                      "ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
                      "LEFT JOIN pg_type t ON t.oid = a.atttypid "
@@ -45,7 +47,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
                      {read.quotedTable});
   } catch (const Error&) {
   }
-  if (rows.empty() || rows[0].size() < 5 || !rows[0][0] || !rows[0][1]) {
+  if (rows.empty() || rows[0].size() < 6 || !rows[0][0] || !rows[0][1]) {
     read.unavailable = "The table could not be found in the database's catalogue, so a row cannot be found again "
                        "to change it.";
     return;
@@ -73,6 +75,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   // One text per row: the table it lives in where other tables inherit,
   // then its physical place and version, as "16385(0,1)742".
   const bool inherited = rows[0][2] && (*rows[0][2] == "true" || *rows[0][2] == "1");
+  read.rowSecurity = rows[0][5] && (*rows[0][5] == "true" || *rows[0][5] == "1");
   read.hiddenColumns = {std::string(inherited || kind == "p" ? "tableoid::text || " : "") + "ctid::text || xmin::text"};
 }
 

@@ -40,6 +40,7 @@ struct TableRead {
   std::vector<std::string> hiddenColumns;  // read after the visible ones
   std::string orderBy;
   std::string unavailable;                 // why rows cannot be written, if so
+  bool rowSecurity = false;                // PostgreSQL: policies may keep rows from a write
 
   // SQLite: the name the rowid is read by, the column that is the rowid
   // itself (INTEGER PRIMARY KEY), and the storage class each column holds

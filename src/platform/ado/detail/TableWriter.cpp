@@ -31,9 +31,34 @@ TableWriter::TableWriter(OdbcConnection& readConnection, TableRead read, std::ve
       read_(std::move(read)),
       columns_(std::move(columns)),
       planner_(read_, columns_),
-      verifier_(read_, planner_) {}
+      verifier_(read_, planner_) {
+  if (!read_.unavailable.empty()) return;
+  OdbcConnection& writer = Writer();
+  // The questions end their transaction at once: a pooled server session
+  // goes back to the pool.
+  OdbcTransaction transaction(writer);
+  permissions_ = WritePermissions::Ask(writer, read_, columns_);
+  transaction.Commit();
+}
 
 TableWriter::~TableWriter() = default;
+
+std::string TableWriter::ReadOnlyReason(int column) const {
+  if (!permissions_.everything.empty()) return permissions_.everything;
+  if (std::string reason = planner_.ReadOnlyReason(column); !reason.empty()) return reason;
+  const auto found = permissions_.columns.find(column);
+  return found == permissions_.columns.end() ? std::string() : found->second;
+}
+
+std::string TableWriter::AddingReadOnlyReason() const {
+  if (!read_.unavailable.empty()) return read_.unavailable;
+  return permissions_.everything.empty() ? permissions_.adding : permissions_.everything;
+}
+
+std::string TableWriter::DeletingReadOnlyReason() const {
+  if (!read_.unavailable.empty()) return read_.unavailable;
+  return permissions_.everything.empty() ? permissions_.deleting : permissions_.everything;
+}
 
 OdbcConnection& TableWriter::Writer() {
   if (writer_ && writer_->isOpen() && !writerLost_) return *writer_;
@@ -42,21 +67,28 @@ OdbcConnection& TableWriter::Writer() {
   writer_.reset();
   writerLost_ = false;
   writer_ = readConnection_.OpenAnother();
-  writerSession_.clear();
-  if (read_.identity == TableRead::Identity::PostgresTuple) {
-    // Each write is one statement that commits itself. A wait for another
-    // session's lock is limited once for the session, which costs no round
-    // trip per write as a statement's own time limit would.
-    writerSession_ = Scalar(*writer_, "SELECT pg_backend_pid()::text, set_config('lock_timeout', '" +
-                                          std::to_string(BusyWaitSeconds) + "s', false)");
-  } else if (writer_->facts().transactions) {
-    writer_->SetAutocommit(false);
-  }
+  if (writer_->facts().transactions) writer_->SetAutocommit(false);
   // MariaDB waits 50 seconds for another session's row lock by default.
   if (writer_->facts().isMariaDb())
     OdbcStatement(*writer_).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + std::to_string(BusyWaitSeconds));
   return *writer_;
 }
+
+ChangeExecutor TableWriter::Executor(OdbcConnection& writer) const {
+  std::string settings;
+  if (writer.facts().isPostgreSql() && writer.facts().transactions) {
+    // Behind a connection pooler in transaction pooling, only a transaction
+    // keeps one server session: the wait for another session's lock is
+    // limited for each write's transaction alone, and leaves nothing behind
+    // for the pool's next client. The transaction is named by its server
+    // process and its start, for a write whose connection is lost.
+    settings = "SELECT pg_backend_pid()::text || ' ' || extract(epoch FROM now())::text, "
+               "set_config('lock_timeout', '" + std::to_string(BusyWaitSeconds) + "s', true)";
+  }
+  return ChangeExecutor(writer, BinaryColumns(columns_, read_), std::move(settings));
+}
+
+int TableWriter::WaitSeconds() const { return readConnection_.facts().isPostgreSql() ? 0 : BusyWaitSeconds; }
 
 std::string TableWriter::OthersCommitMark() {
   if (!readConnection_.facts().isSqlite()) return {};
@@ -81,7 +113,7 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
   if (readConnection_.facts().readerBlocksWriters) beforeWriting();
 
   OdbcConnection& writer = Writer();
-  ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
+  ChangeExecutor executor = Executor(writer);
   Execution execution = executor.Write(planned, WaitSeconds());
 
   if (execution.failure) {
@@ -90,12 +122,12 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
     if (lost) writerLost_ = true;
     if (!lost) failure.Raise(error);
     if (!execution.failedWhileCommitting) failure.Raise(error);
-    if (writerSession_.empty()) failure.RaiseOutcomeUnknown(error);
-    const std::string oldSession = writerSession_;
+    const std::string oldSession = executor.session();
+    if (oldSession.empty()) failure.RaiseOutcomeUnknown(error);
     std::pair<ChangeVerifier::Settled, std::optional<StoredRow>> settled{ChangeVerifier::Settled::Unknown, {}};
     try {
       OdbcConnection& again = Writer();
-      ChangeExecutor checker(again, BinaryColumns(columns_, read_));
+      ChangeExecutor checker = Executor(again);
       settled = verifier_.SettleLostWrite(again, checker, oldSession, original, change);
     } catch (const Error&) {
       failure.RaiseOutcomeUnknown(error);
@@ -129,7 +161,9 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
     return patched;
   }
 
-  // Nothing changed: the row is not as it was read.
+  // Nothing changed: the row is not as it was read, or a policy hides it
+  // from the write.
+  if (RefusedByRowSecurity(executor, original)) failure.RaiseRowSecurity();
   const ChangeVerifier::Found found = FindAgain(writer, executor, original);
   if (RewrittenAlike(original, found) && retriesLeft > 0) return Write(*found.row, change, beforeWriting, retriesLeft - 1);
   // A driver that counts changed rather than matched rows (MariaDB told
@@ -141,6 +175,15 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
                                  found.row->begin());
   if (asRead) return *found.row;
   RaiseNotAsRead(found, failure);
+}
+
+bool TableWriter::RefusedByRowSecurity(ChangeExecutor& executor, const StoredRow& original) {
+  if (!read_.rowSecurity) return false;
+  try {
+    return verifier_.StillAsRead(executor, original);
+  } catch (const Error&) {
+    return false;  // not known: what the row holds now tells more
+  }
 }
 
 bool TableWriter::RewrittenAlike(const StoredRow& original, const ChangeVerifier::Found& found) const {
@@ -216,7 +259,7 @@ bool TableWriter::DeletedAtOnce(const std::vector<StoredRow>& originals, const s
   std::optional<PlannedStatement> planned = planner_.DeleteTuples(originals);
   if (!planned) return false;
   OdbcConnection& writer = Writer();
-  ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
+  ChangeExecutor executor = Executor(writer);
   std::vector<PlannedStatement> statements{std::move(*planned)};
   const ChangeExecutor::Batch batch = executor.WriteAll(statements, WaitSeconds());
   if (batch.execution.stored) return true;
@@ -267,7 +310,7 @@ TableWriter::Written TableWriter::WriteRows(const RowWrites& given, const std::v
       readBacks.push_back(planner_.ReadInserted(cells));
     }
     OdbcConnection& writer = Writer();
-    ChangeExecutor executor(writer, BinaryColumns(columns_, read_));
+    ChangeExecutor executor = Executor(writer);
     batch = executor.WriteAll(planned, WaitSeconds(), &readBacks);
     if (batch.execution.stored) break;
 
@@ -283,6 +326,7 @@ TableWriter::Written TableWriter::WriteRows(const RowWrites& given, const std::v
     try {
       const bool reachedNone = original && !batch.execution.failure && batch.execution.rowsChanged == 0;
       if (!reachedNone) RaiseBatchFailure(batch, failure, writer, executor, original);
+      if (RefusedByRowSecurity(executor, *original)) failure.RaiseRowSecurity();
       // The row is not as it was read.
       const ChangeVerifier::Found found = FindAgain(writer, executor, *original);
       if (RewrittenAlike(*original, found) && retriesLeft > 0) {

@@ -8,6 +8,7 @@
 #include "ChangeExecutor.h"
 #include "ChangePlanner.h"
 #include "ChangeVerifier.h"
+#include "WritePermissions.h"
 #include "StoredRow.h"
 #include "TableRead.h"
 #include "WriteFailure.h"
@@ -23,13 +24,19 @@ class OdbcConnection;
 // database holds now.
 class TableWriter {
  public:
+  // Opens the writer's own connection and asks it what the user may not
+  // write (the read's connection may have been lost meanwhile).
   TableWriter(OdbcConnection& readConnection, TableRead read, std::vector<ColumnInfo> columns);
   ~TableWriter();
   TableWriter(const TableWriter&) = delete;
   TableWriter& operator=(const TableWriter&) = delete;
 
   const TableRead& read() const { return read_; }
-  std::string ReadOnlyReason(int column) const { return planner_.ReadOnlyReason(column); }
+  // Empty when cells of the column can be changed, otherwise why not.
+  std::string ReadOnlyReason(int column) const;
+  // Empty when rows can be added (deleted), otherwise why not.
+  std::string AddingReadOnlyReason() const;
+  std::string DeletingReadOnlyReason() const;
 
   // Stores one cell of a read row. Returns the row as stored, or raises
   // WriteError (carrying what the database holds now, where known).
@@ -86,6 +93,11 @@ class TableWriter {
 
  private:
   OdbcConnection& Writer();
+  ChangeExecutor Executor(OdbcConnection& writer) const;
+  int WaitSeconds() const;
+  // A write reached no row that is still the very version read: the
+  // table's row security keeps the row from the write.
+  bool RefusedByRowSecurity(ChangeExecutor& executor, const StoredRow& original);
   Inserted Unidentified(const std::vector<CellChange>& cells) const;
   // What became of a row a write did not reach (not known, when finding
   // it fails), and the message that says so.
@@ -97,7 +109,6 @@ class TableWriter {
   // The row was written again by someone else with the very values read.
   bool RewrittenAlike(const StoredRow& original, const ChangeVerifier::Found& found) const;
   [[noreturn]] static void RaiseNotAsRead(const ChangeVerifier::Found& found, const WriteFailure& failure);
-  int WaitSeconds() const { return writerSession_.empty() ? BusyWaitSeconds : 0; }
   // Raises the message of a write of several rows or a new row that did not
   // go through.
   [[noreturn]] void RaiseBatchFailure(const ChangeExecutor::Batch& batch, const WriteFailure& failure,
@@ -112,7 +123,7 @@ class TableWriter {
   ChangeVerifier verifier_;
   std::unique_ptr<OdbcConnection> writer_;
   bool writerLost_ = false;
-  std::string writerSession_;  // PostgreSQL: the server process of the writer
+  WritePermissions permissions_;
 };
 
 }  // namespace ado

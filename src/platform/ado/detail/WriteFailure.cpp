@@ -73,6 +73,11 @@ void WriteFailure::RaiseChanged(RowNow now) const {
                    {}, std::move(now));
 }
 
+void WriteFailure::RaiseRowSecurity() const {
+  throw WriteError(Prefix() + "the database's row security does not let you change this row. Nothing was changed.",
+                   {}, {});
+}
+
 void WriteFailure::RaiseDeleted() const {
   RaiseGone("no row holds its key any more: someone else deleted the row, or changed its key, after it was read.");
 }

@@ -41,6 +41,9 @@ class WriteFailure {
   // The connection was lost while the change may have been committed.
   [[noreturn]] void RaiseOutcomeUnknown(const Error& error, RowNow now = {}) const;
   [[noreturn]] void RaiseChanged(RowNow now) const;
+  // The row is there as it was read, but a policy of the table keeps the
+  // user from changing it.
+  [[noreturn]] void RaiseRowSecurity() const;
   [[noreturn]] void RaiseDeleted() const;
   // A table without a key: the row is gone from where it was, changed or
   // deleted, and cannot be found again.
