@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "platform/ui/RecordsetModel.h"
+#include "platform/ui/ValueEditorDialog.h"
 #include "support/EditingFixture.h"
 
 using namespace reliability;
@@ -229,6 +230,22 @@ class ReliabilityValuesTest : public QObject {
     QVERIFY2(PeakMemoryKb() - peakRead < 64 * 1024, qPrintable(QString::number(PeakMemoryKb() - peakRead)));
     for (int row = 0; row < 4; ++row)
       QVERIFY2(Commit(grid, row, 3, "edited"), qPrintable(LastMessage(failed)));
+    // A long text opens in the larger editor; past 10 MB only when the user agrees.
+    QStringList asked;
+    grid.setConfirmation([&](const QString& question) {
+      asked << question;
+      return false;
+    });
+    grid.setCurrentIndex(model->index(2, 1));
+    QTest::keyClick(&grid, Qt::Key_F2);
+    auto* dialog = grid.findChild<ui::ValueEditorDialog*>();
+    QVERIFY(dialog && !grid.indexWidget(model->index(2, 1)));
+    dialog->reject();
+    QTRY_VERIFY(!grid.findChild<ui::ValueEditorDialog*>());
+    grid.setCurrentIndex(model->index(0, 1));
+    QTest::keyClick(&grid, Qt::Key_F2);
+    QVERIFY(asked.size() == 1 && asked[0].contains("50.0 MB"));
+    QVERIFY(!grid.findChild<ui::ValueEditorDialog*>());
     QCOMPARE(sql.Query("SELECT id, other FROM h ORDER BY id"),
              (Rows{{Cell("1"), Cell("edited")}, {Cell("2"), Cell("edited")}, {Cell("3"), Cell("edited")},
                    {Cell("4"), Cell("edited")}}));

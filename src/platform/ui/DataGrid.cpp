@@ -14,6 +14,7 @@
 #include "CellEditorDelegate.h"
 #include "RecordsetModel.h"
 #include "TabSeparatedText.h"
+#include "ShownValue.h"
 #include "ValueEditorDialog.h"
 
 namespace ui {
@@ -195,6 +196,12 @@ void DataGrid::editInWindow() {
         QStringLiteral("The column \"%1\" does not hold text; edit its value in the cell (F2).").arg(name));
     return;
   }
+  if (const std::size_t bytes = model_->valueBytes(index);
+      bytes > WarnedEditBytes &&
+      !confirm(QStringLiteral("The value of \"%1\" holds %2. The editor may take a while to open it and to show "
+                              "your changes. Open it anyway?")
+                   .arg(name, SizeText(bytes))))
+    return;
   auto* dialog = new ValueEditorDialog(name, index.data(Qt::EditRole).toString(), this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setFont(font());
@@ -253,6 +260,13 @@ bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
     // Settles what the flags did not know yet, before an editor opens.
     if (const QString reason = model_->readOnlyReason(index.column()); !reason.isEmpty()) {
       emit editRefused(reason);
+      return false;
+    }
+    // A cell's one-line editor stalls on a long text: it opens in the
+    // larger editor instead.
+    if (model_->valueBytes(index) > InCellEditBytes && model_->columnIsText(index.column())) {
+      setCurrentIndex(index);
+      editInWindow();
       return false;
     }
   }

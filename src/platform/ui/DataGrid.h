@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTableView>
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -20,6 +21,11 @@ class DataGrid final : public QTableView {
   explicit DataGrid(QWidget* parent = nullptr);
   ~DataGrid() override;
   using QTableView::edit;
+
+  // Text longer than this is edited in the larger editor, not in its cell;
+  // past the second limit the user is asked first.
+  static constexpr std::size_t InCellEditBytes = 100 * 1000;
+  static constexpr std::size_t WarnedEditBytes = 10 * 1000 * 1000;
 
   // Binds the grid to a recordset's data source; nullptr clears the binding
   // and releases the recordset.

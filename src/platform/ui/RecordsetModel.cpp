@@ -173,6 +173,12 @@ const ado::ColumnInfo& RecordsetModel::columnFacts(int column) const {
   }
 }
 
+std::size_t RecordsetModel::valueBytes(const QModelIndex& index) const {
+  if (!recordset_ || !index.isValid() || isNewRow(index.row())) return 0;
+  const std::size_t row = cacheRow(index.row());
+  return row < shownRows_ ? recordset_->cell(row, index.column()).text.size() : 0;
+}
+
 bool RecordsetModel::columnIsText(int column) const {
   if (!recordset_) return false;
   const ado::ColumnInfo& facts = columnFacts(column);

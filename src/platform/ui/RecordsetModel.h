@@ -78,6 +78,8 @@ class RecordsetModel final : public QAbstractTableModel {
   QString knownReadOnlyReason(int column) const;
   // Text that is no date or boolean the driver hands over as text.
   bool columnIsText(int column) const;
+  // How many bytes the cell's value holds as read (0 for NULL).
+  std::size_t valueBytes(const QModelIndex& index) const;
   // Dates and timestamps, which get an editor with a calendar.
   bool columnHoldsDate(int column) const;
   bool columnIsNullable(int column) const;
