@@ -6,15 +6,36 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "LineBreaks.h"
 
 namespace ui {
+namespace {
+
+constexpr qsizetype LongestWrappedLine = 20000;
+
+qsizetype LongestLine(const QString& text) {
+  qsizetype longest = 0;
+  qsizetype start = 0;
+  for (qsizetype at = 0; at <= text.size(); ++at) {
+    if (at < text.size() && text[at] != u'\n' && text[at] != u'\r') continue;
+    longest = std::max(longest, at - start);
+    start = at + 1;
+  }
+  return longest;
+}
+
+}  // namespace
 
 ValueEditorDialog::ValueEditorDialog(const QString& columnName, const QString& value, QWidget* parent)
     : QDialog(parent), original_(value), text_(new QPlainTextEdit(this)), lineBreaks_(new QComboBox(this)) {
   setWindowTitle(QStringLiteral("Edit \"%1\"").arg(columnName));
-  text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Wrapping costs time that grows with the square of a line's length (a
+  // line of a million characters takes minutes to lay out); long lines
+  // scroll sideways instead.
+  text_->setLineWrapMode(LongestLine(value) > LongestWrappedLine ? QPlainTextEdit::NoWrap
+                                                                 : QPlainTextEdit::WidgetWidth);
   text_->setPlainText(value);
   openedText_ = editedText();
   openedBreak_ = LineBreakOf(value);
