@@ -1,6 +1,6 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
-// CASE: first | scroll | tables | edit-open | edit-loaded | paste | delete | add;
+// CASE: first | scroll | tables | edit-open | edit-loaded | paste | delete | add | find | sort;
 // first-huge and scroll-huge measure first and scroll on the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
@@ -26,6 +26,8 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "paste") return RawPaste(options);
     if (what == "delete") return RawDeleteRows(options);
     if (what == "add") return RawAddRow(options);
+    if (what == "find") return RawFind(options);
+    if (what == "sort") return RawSort(options);
   } else if (impl == "app") {
     if (what == "first") return AppFirstScreen(options);
     if (what == "scroll") return AppScrollToEnd(options);
@@ -35,6 +37,8 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "paste") return AppPaste(options);
     if (what == "delete") return AppDeleteRows(options);
     if (what == "add") return AppAddRow(options);
+    if (what == "find") return AppFind(options);
+    if (what == "sort") return AppSort(options);
   } else if (impl == "qt") {
     if (what == "first") return QtFirstScreen(options);
     if (what == "scroll") return QtScrollToEnd(options);

@@ -38,6 +38,14 @@ Metrics AppScrollToEnd(const Options& options);
 Metrics AppTableList(const Options& options);
 Metrics AppEdits(const Options& options, bool allRowsLoaded);
 
+// A screen of the rows that hold a text (one order in a thousand), and of
+// the rows sorted by an unindexed column; the program's from its table
+// already open.
+Metrics RawFind(const Options& options);
+Metrics RawSort(const Options& options);
+Metrics AppFind(const Options& options);
+Metrics AppSort(const Options& options);
+
 // QSqlQueryModel over Qt's ODBC driver.
 Metrics QtFirstScreen(const Options& options);
 Metrics QtScrollToEnd(const Options& options);

@@ -18,6 +18,7 @@
 #include "detail/SqliteCellStorage.h"
 #include "detail/TableRead.h"
 #include "detail/TableWriter.h"
+#include "detail/ViewQuery.h"
 #include "detail/WriteFailure.h"
 
 namespace ado {
@@ -78,10 +79,20 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
     read = PlanTableRead(connection, table_);
   }
   statement = std::make_unique<OdbcStatement>(connection);
-  statement->ExecDirect(read ? read->Query() : source);
+  if (read) {
+    ViewQuery query = BuildViewQuery(*read, view_, connection.facts());
+    query.parameters.BindTo(*statement);
+    statement->ExecDirect(query.sql);
+  } else {
+    statement->ExecDirect(source);
+  }
+  source_ = source;
+  cursorType_ = cursorType;
+  lockType_ = lockType;
   Adopt(std::move(statement), activeConnection, {}, read ? read->hiddenCount() : 0);
   state_->writable = writable;
   state_->read = std::move(read);
+  state_->view = view_;
   AddCatalogueFacts(state_->columns, state_->read);
 }
 
@@ -119,6 +130,60 @@ void Recordset::Close() {
 }
 
 bool Recordset::isOpen() const { return state_ != nullptr; }
+
+void Recordset::Requery() {
+  const ConnectionPtr connection = State().connection;
+  Close();
+  Open(source_, connection, cursorType_, lockType_);
+}
+
+RowView::ValueFilter Recordset::ValueFilterOf(std::size_t row, int column, bool keep) const {
+  const OpenState& state = State();
+  if (row >= state.rows->rowCount() || column < 0 || column >= fieldCount()) throw Error(NoSuchFieldMessage);
+  const CellChange exact = ExactCell(CachedRow(row), column);
+  return {column, exact.value, exact.storage, keep};
+}
+
+std::string Recordset::RowIdentity(std::size_t row) const {
+  const OpenState& state = State();
+  if (!state.read || row >= state.rows->rowCount()) return {};
+  std::vector<int> cells;
+  switch (state.read->identity) {
+    case TableRead::Identity::SqliteRowid:
+      cells = {state.read->rowidAt};
+      break;
+    case TableRead::Identity::PostgresTuple:
+      cells = {state.visibleColumns()};
+      break;
+    case TableRead::Identity::SqliteKey:
+    case TableRead::Identity::PrimaryKey:
+      cells = state.read->key;
+      break;
+    case TableRead::Identity::None:
+      return {};
+  }
+  std::string identity;
+  for (int column : cells) {
+    const CellView view = state.rows->cell(row, column);
+    // A length before each value keeps "a|b" + "c" apart from "a" + "b|c".
+    identity += view.isNull ? std::string("N;") : std::to_string(view.text.size()) + ":" + std::string(view.text);
+  }
+  return identity;
+}
+
+bool Recordset::NullsSortFirst() const {
+  // PostgreSQL takes NULL for larger than any value; SQLite and MariaDB
+  // for smaller.
+  return !State().connection->odbc().facts().isPostgreSql();
+}
+
+std::optional<std::size_t> Recordset::FindRow(const std::string& identity, std::size_t limit) {
+  RequireOpen();
+  if (identity.empty()) return std::nullopt;
+  for (std::size_t row = 0; row < limit && FetchUntil(row); ++row)
+    if (RowIdentity(row) == identity) return row;
+  return std::nullopt;
+}
 
 void Recordset::RequireOpen() const {
   if (!state_) throw Error(ClosedMessage);
@@ -173,7 +238,10 @@ void Recordset::ReleaseReadLock(int editedColumn) {
   // The read goes in rowid order and can go on after the last rowid it
   // gave; but a write to the rowid itself could move a row already read to
   // where the read goes on, so the read is finished first then.
+  // Under a find, a filter or a sort the rows come in another order than
+  // the rowid's, and the read is finished first instead.
   const bool resumable = state.read && state.read->identity == TableRead::Identity::SqliteRowid &&
+                         state.view.isDefault() &&
                          state.read->rowidColumn != editedColumn && state.rows->rowCount() > 0;
   if (resumable && state.readSuspended) return;
   if (resumable) {

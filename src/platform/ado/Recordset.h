@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Connection.h"
+#include "RowView.h"
 #include "Value.h"
 
 namespace ado {
@@ -82,6 +83,23 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
             int lockType);
   void Close();
   bool isOpen() const;
+
+  // Which rows Open reads and in what order, for a table set by setTable;
+  // the database finds, filters and sorts them.
+  void setView(RowView view) { view_ = std::move(view); }
+  const RowView& view() const { return view_; }
+  // Reads the table again from the start, under the current view. The rows
+  // read so far and the changes' undo history go; what was written stays.
+  void Requery();
+  // A filter on the cell's value, exactly as stored.
+  RowView::ValueFilter ValueFilterOf(std::size_t row, int column, bool keep) const;
+  // What names a cached row in its table; empty where nothing does.
+  std::string RowIdentity(std::size_t row) const;
+  // The cached row with that identity, reading up to `limit` rows to find
+  // it.
+  std::optional<std::size_t> FindRow(const std::string& identity, std::size_t limit);
+  // Whether the database sorts NULL before every value (ascending).
+  bool NullsSortFirst() const;
 
   // Navigation over the rows, fetching as needed. Named so because EOF is a
   // macro of the C library.
@@ -218,6 +236,11 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   std::vector<CellChange> InsertCells(const StoredRow& row, bool numbered);
 
   std::string table_;
+  RowView view_;
+  // What the last Open was given, for Requery.
+  std::string source_;
+  int cursorType_ = adOpenForwardOnly;
+  int lockType_ = adLockReadOnly;
   std::unique_ptr<OpenState> state_;
 };
 

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "CellEditorDelegate.h"
+#include "FindBar.h"
 #include "RecordsetModel.h"
 #include "TabSeparatedText.h"
 #include "ShownValue.h"
@@ -31,6 +32,9 @@ const QKeySequence kUndoShortcut(Qt::CTRL | Qt::Key_Z);
 const QKeySequence kRedoShortcut(Qt::CTRL | Qt::Key_Y);
 const QKeySequence kRedoAlternativeShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
 const QKeySequence kEditInWindowShortcut(Qt::SHIFT | Qt::Key_F2);
+const QKeySequence kFindShortcut(Qt::CTRL | Qt::Key_F);
+const QKeySequence kFindNextShortcut(Qt::Key_F3);
+const QKeySequence kRefreshShortcut(Qt::Key_F5);
 
 }  // namespace
 
@@ -40,6 +44,20 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setItemDelegate(new CellEditorDelegate(this));
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  findBar_ = new FindBar(this);
+  findBar_->hide();
+  connect(findBar_, &FindBar::findChanged, this, &DataGrid::findFromBar);
+  connect(findBar_, &FindBar::nextRequested, this, &DataGrid::findNext);
+  connect(findBar_, &FindBar::closeRequested, this, &DataGrid::closeFind);
+  connect(findBar_, &FindBar::filterCleared, this, [this](int index) {
+    if (!model_) return;
+    ado::RowView view = model_->view();
+    if (index >= 0 && index < static_cast<int>(view.filters.size())) view.filters.erase(view.filters.begin() + index);
+    showView(view);
+  });
+  horizontalHeader()->setSortIndicatorShown(true);
+  horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DataGrid::sortByColumn);
 }
 
 DataGrid::~DataGrid() {
@@ -50,6 +68,9 @@ DataGrid::~DataGrid() {
 void DataGrid::setDataSource(ado::RecordsetPtr source) {
   setModel(nullptr);
   model_.reset();
+  findBar_->clearText();
+  findBar_->hide();
+  horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   if (!source) return;
   model_ = std::make_unique<RecordsetModel>(std::move(source));
   connect(model_.get(), &RecordsetModel::writeFailed, this, &DataGrid::writeFailed);
@@ -294,6 +315,16 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     paste();
     return;
   }
+  // Also from the find bar, whose keys come here when it does not use them.
+  const std::pair<QKeySequence, void (DataGrid::*)()> viewKeys[] = {
+      {kFindShortcut, &DataGrid::openFind},
+      {kFindNextShortcut, &DataGrid::findNext},
+      {kRefreshShortcut, &DataGrid::refresh}};
+  for (const auto& [keys, action] : viewKeys)
+    if (pressed == keys && state() != EditingState) {
+      (this->*action)();
+      return;
+    }
   if (pressed == kEditInWindowShortcut) {
     editInWindow();
     return;
@@ -369,7 +400,15 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
   QAction* remove = menu.addAction(QStringLiteral("Delete rows"));
   remove->setShortcut(kDeleteRowsShortcut);
   remove->setEnabled(!selectedWholeRows().isEmpty());
+  menu.addSeparator();
+  const bool filterable = !model_->isNewRow(index.row()) && !model_->columnIsBinary(index.column());
+  QAction* only = menu.addAction(QStringLiteral("Only rows with this value"));
+  only->setEnabled(filterable);
+  QAction* hide = menu.addAction(QStringLiteral("Hide rows with this value"));
+  hide->setEnabled(filterable);
   QAction* chosen = menu.exec(event->globalPos());
+  if (chosen == only) filterByCurrentValue(true);
+  if (chosen == hide) filterByCurrentValue(false);
   if (chosen == inWindow) editInWindow();
   if (chosen == setNull) setCurrentCellToNull();
   if (chosen == copy) copySelection();

@@ -9,6 +9,7 @@
 
 namespace ui {
 
+class FindBar;
 class RecordsetModel;
 
 // The data grid of the table editor: shows every row and column of the
@@ -58,6 +59,21 @@ class DataGrid final : public QTableView {
   // write checked like any write.
   void undo();
   void redo();
+  // Find, filter and sort, done by the database. Ctrl+F opens the find
+  // bar; the rows shown are those whose cells hold its text.
+  void openFind();
+  // Moves to the next row shown that holds the find's text (F3, Enter).
+  void findNext();
+  // Closes the find bar and shows the whole table again (Esc).
+  void closeFind();
+  // Keeps (hides) only the rows holding the current cell's value.
+  void filterByCurrentValue(bool keep);
+  // A heading's click: ascending, descending, then the table's own order.
+  void sortByColumn(int column);
+  // Reads the table again under the same find, filter and sort (F5).
+  void refresh();
+  FindBar* findBar() const { return findBar_; }
+
   // Asks the user a yes/no question; tests answer it themselves.
   using Confirmation = std::function<bool(const QString& question)>;
   void setConfirmation(Confirmation confirm) { confirm_ = std::move(confirm); }
@@ -74,6 +90,7 @@ class DataGrid final : public QTableView {
   void contextMenuEvent(QContextMenuEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   std::unique_ptr<RecordsetModel> model_;
@@ -84,10 +101,18 @@ class DataGrid final : public QTableView {
   void fitColumnsWhenShown();
   void fitColumnsToValues();
   bool confirm(const QString& question);
+  // Shows the rows of the view from the top, or with `keepRow` at the
+  // current row where it is still there; the bar and heading say what is
+  // shown.
+  void showView(const ado::RowView& view, bool keepRow = false);
+  void showViewState();
+  void placeFindBar();
+  void findFromBar();
 
   bool lastWriteFailed_ = false;
   bool fitPending_ = false;
   Confirmation confirm_;
+  FindBar* findBar_;
 };
 
 }  // namespace ui

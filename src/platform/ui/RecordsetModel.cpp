@@ -118,7 +118,7 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
   if (role == Qt::ToolTipRole && orientation == Qt::Horizontal && recordset_ && section >= 0 &&
       section < recordset_->fieldCount()) {
     const QString reason = readOnlyReason(section);
-    return reason.isEmpty() ? QVariant() : QVariant(reason);
+    return reason.isEmpty() ? sortNote() : reason + QStringLiteral("\n") + sortNote();
   }
   if (role != Qt::DisplayRole || !recordset_) return {};
   // A new row is marked until it is stored.

@@ -71,6 +71,24 @@ class RecordsetModel final : public QAbstractTableModel {
   int undo();
   int redo();
 
+  // The rows shown, found, filtered and sorted by the database. Setting
+  // another view reads the table again from the start (a new row open is
+  // stored first); false, announced, when the database refused the view:
+  // the rows then stay as they were.
+  const ado::RowView& view() const;
+  bool setView(const ado::RowView& view);
+  // Reads the table again under the same view.
+  bool refresh() { return setView(view()); }
+  // What names the row in its table (empty for none); the row with that
+  // identity among the rows shown, reading further to find it (-1: none).
+  std::string rowIdentity(int row) const;
+  int findRow(const std::string& identity);
+  // A filter on the cell's value exactly as stored.
+  ado::RowView::ValueFilter valueFilter(const QModelIndex& index, bool keep) const;
+  // Whether a cell of the row the find looks in holds the find's text.
+  bool rowHoldsFindText(int row) const;
+  QString sortNote() const;
+
   // Why the column cannot be edited (empty when it can). Asks the data
   // source what it has not told yet.
   QString readOnlyReason(int column) const;
@@ -83,6 +101,7 @@ class RecordsetModel final : public QAbstractTableModel {
   // Dates and timestamps, which get an editor with a calendar.
   bool columnHoldsDate(int column) const;
   bool columnIsNullable(int column) const;
+  bool columnIsBinary(int column) const { return recordset_ && recordset_->knownColumn(column).isBinary(); }
 
  signals:
   // A write the database refused or that found no row to change; the grid

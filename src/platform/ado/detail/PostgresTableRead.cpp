@@ -60,6 +60,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
     const std::string type = row[4].value_or("");
     read.quotedColumns.push_back(quoted);
     read.holdsText.push_back(HoldsText(type));
+    read.baseTypes.push_back(type);
     lossy = lossy || LosesPartOfValue(type);
     read.typesReadAsText.push_back(LosesPartOfValue(type) ? type : std::string());
     list.push_back(LosesPartOfValue(type) ? quoted + "::text AS " + quoted : quoted);

@@ -30,6 +30,7 @@ struct Recordset::OpenState {
   std::size_t position = 0;
   bool writable = false;  // client-side rows with optimistic locking
   std::optional<TableRead> read;
+  RowView view;  // what the read shows, for a table read
   std::unique_ptr<TableWriter> writer;
   std::set<std::size_t> deletedRows;
   // Rows added here that cannot be found again: why they cannot be changed.

@@ -55,6 +55,9 @@ struct TableRead {
   // PostgreSQL: per visible column that is read as text to keep its value
   // whole, the table's own name of its type (empty for the others).
   std::vector<std::string> typesReadAsText;
+  // PostgreSQL: per visible column, the name of the type it holds at bottom
+  // (a domain's base type).
+  std::vector<std::string> baseTypes;
   // SQLite: per visible column, whether it is declared NOT NULL (the driver
   // does not say).
   std::vector<bool> notNull;

@@ -1,0 +1,135 @@
+#include "ViewQuery.h"
+
+#include <set>
+
+#include "platform/ado/AdoError.h"
+#include "platform/ado/RowView.h"
+#include "DataSourceFacts.h"
+#include "SqlText.h"
+#include "TableRead.h"
+
+namespace ado {
+namespace {
+
+constexpr char EscapeCharacter = '!';
+
+const std::string& ColumnOf(const TableRead& read, int column) {
+  if (column < 0 || static_cast<std::size_t>(column) >= read.quotedColumns.size())
+    throw Error("The rows of this table cannot be found or sorted by the database.");
+  return read.quotedColumns[static_cast<std::size_t>(column)];
+}
+
+// The column holds the pattern, case aside, compared as text.
+std::string Contains(const std::string& c, const DataSourceFacts& facts) {
+  const std::string escape = std::string(" ESCAPE '") + EscapeCharacter + "'";
+  // SQLite's LIKE sets case aside by itself (for ASCII letters).
+  if (facts.isSqlite()) return "CAST(" + c + " AS TEXT) LIKE ?" + escape;
+  if (facts.isPostgreSql()) return "CAST(" + c + " AS text) ILIKE ?" + escape;
+  return "LOWER(CAST(" + c + " AS CHAR)) LIKE LOWER(?)" + escape;
+}
+
+// The cell holds exactly the value, as a write finds a cell it changes.
+std::string Holds(const TableRead& read, const RowView::ValueFilter& filter, const DataSourceFacts& facts,
+                  BoundParameters& parameters) {
+  const std::string& c = ColumnOf(read, filter.column);
+  if (!filter.value) return c + " IS NULL";
+  if (facts.isSqlite()) {
+    switch (filter.storage) {
+      case 'i':
+        parameters.AddText(filter.value);
+        return "(typeof(" + c + ") = 'integer' AND " + c + " = CAST(? AS INTEGER))";
+      case 'r':
+        parameters.AddText(filter.value);
+        return "(typeof(" + c + ") = 'real' AND " + c + " = CAST(? AS REAL))";
+      case 'b':
+        parameters.AddBytes(*filter.value);
+        return "(typeof(" + c + ") = 'blob' AND " + c + " = ?)";
+      default:
+        parameters.AddText(filter.value);
+        return "(typeof(" + c + ") = 'text' AND CAST(" + c + " AS BLOB) = CAST(? AS BLOB))";
+    }
+  }
+  parameters.AddText(filter.value);
+  const auto index = static_cast<std::size_t>(filter.column);
+  if (facts.isPostgreSql()) {
+    // The value as the column's own type, as the driver read it (a boolean
+    // as 1 or 0); types without equality by the text form they were read in.
+    static const std::set<std::string> noEquality = {"json", "xml", "point", "line", "lseg", "box",
+                                                     "path", "polygon", "circle"};
+    const std::string type = index < read.baseTypes.size() ? read.baseTypes[index] : std::string();
+    const bool readAsText = index < read.typesReadAsText.size() && !read.typesReadAsText[index].empty();
+    if (type.empty() || readAsText || noEquality.contains(type)) return "CAST(" + c + " AS text) = ?";
+    return c + " = CAST(? AS " + facts.Quote(type) + ")";
+  }
+  if (read.knownColumns && index < read.exactMatch.size() && !read.exactMatch[index].empty())
+    return read.exactMatch[index];
+  return c + " = ?";
+}
+
+std::string Filter(const TableRead& read, const RowView::ValueFilter& filter, const DataSourceFacts& facts,
+                   BoundParameters& parameters) {
+  const std::string& c = ColumnOf(read, filter.column);
+  const std::string holds = Holds(read, filter, facts, parameters);
+  if (filter.keep) return holds;
+  if (!filter.value) return c + " IS NOT NULL";
+  // Hiding a value keeps the empty cells.
+  return "(" + c + " IS NULL OR NOT " + holds + ")";
+}
+
+// What tells rows of equal sorted values apart, in the table's own terms.
+std::vector<std::string> Identity(const TableRead& read) {
+  switch (read.identity) {
+    case TableRead::Identity::SqliteRowid:
+      return {read.rowidName};
+    case TableRead::Identity::PostgresTuple:
+      if (!read.hiddenColumns.empty() && read.hiddenColumns[0].starts_with("tableoid")) return {"tableoid", "ctid"};
+      return {"ctid"};
+    case TableRead::Identity::SqliteKey:
+    case TableRead::Identity::PrimaryKey: {
+      std::vector<std::string> key;
+      for (int column : read.key) key.push_back(ColumnOf(read, column));
+      return key;
+    }
+    case TableRead::Identity::None:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string ContainsPattern(const std::string& text) {
+  std::string pattern = "%";
+  for (char character : text) {
+    if (character == '%' || character == '_' || character == EscapeCharacter) pattern += EscapeCharacter;
+    pattern += character;
+  }
+  return pattern + "%";
+}
+
+ViewQuery BuildViewQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts) {
+  ViewQuery query;
+  std::vector<std::string> conditions;
+  if (!view.findText.empty() && !view.findColumns.empty()) {
+    std::vector<std::string> anyColumn;
+    for (int column : view.findColumns) {
+      anyColumn.push_back(Contains(ColumnOf(read, column), facts));
+      query.parameters.AddText(ContainsPattern(view.findText));
+    }
+    conditions.push_back("(" + Join(anyColumn, " OR ") + ")");
+  }
+  for (const RowView::ValueFilter& filter : view.filters)
+    conditions.push_back(Filter(read, filter, facts, query.parameters));
+  std::string orderBy = read.orderBy;
+  if (view.sortColumn >= 0) {
+    const std::string direction = view.descending ? " DESC" : "";
+    std::vector<std::string> keys{ColumnOf(read, view.sortColumn) + direction};
+    for (const std::string& key : Identity(read)) keys.push_back(key + direction);
+    orderBy = " ORDER BY " + Join(keys, ", ");
+  }
+  query.sql = "SELECT " + read.SelectList() + " FROM " + read.quotedTable +
+              (conditions.empty() ? std::string() : " WHERE " + Join(conditions, " AND ")) + orderBy;
+  return query;
+}
+
+}  // namespace ado

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "BoundParameters.h"
+
+namespace ado {
+
+struct DataSourceFacts;
+struct RowView;
+struct TableRead;
+
+// The read query of a table under a view: its WHERE and ORDER BY, with
+// every value the user gave bound as a parameter.
+struct ViewQuery {
+  std::string sql;
+  BoundParameters parameters;
+};
+
+// The rows of the table as the view shows them. The order ends with the
+// row's identity, so that rows of equal values keep one order.
+ViewQuery BuildViewQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts);
+
+// The text as a LIKE pattern that finds it anywhere, its wildcards and the
+// escape character ('!') taken literally.
+std::string ContainsPattern(const std::string& text);
+
+}  // namespace ado

@@ -1,0 +1,143 @@
+#include <QHeaderView>
+#include <QResizeEvent>
+#include <QScrollBar>
+
+#include "DataGrid.h"
+#include "FindBar.h"
+#include "RecordsetModel.h"
+
+namespace ui {
+
+void DataGrid::showView(const ado::RowView& view, bool keepRow) {
+  if (!model_) return;
+  const QModelIndex current = currentIndex();
+  // Looking for the row may read far into a large table.
+  const std::string identity = keepRow && current.isValid() ? model_->rowIdentity(current.row()) : std::string();
+  const int column = std::max(0, current.column());
+  model_->setView(view);
+  showViewState();
+  const int row = model_->findRow(identity);
+  if (row >= 0) {
+    setCurrentIndex(model_->index(row, column));
+    scrollTo(currentIndex(), PositionAtCenter);
+  } else if (model_->rowCount() > 0) {
+    setCurrentIndex(model_->index(0, column));
+    scrollToTop();
+  }
+}
+
+void DataGrid::showViewState() {
+  const ado::RowView& view = model_->view();
+  if (view.sortColumn >= 0)
+    horizontalHeader()->setSortIndicator(view.sortColumn, view.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+  else
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  QStringList labels;
+  for (const ado::RowView::ValueFilter& filter : view.filters) {
+    const QString name = model_->headerData(filter.column, Qt::Horizontal, Qt::DisplayRole).toString();
+    const QString value = filter.value ? QString::fromStdString(*filter.value).left(20) : QStringLiteral("NULL");
+    labels << (filter.keep ? QStringLiteral("%1 = %2") : QStringLiteral("%1 \u2260 %2")).arg(name, value);
+  }
+  findBar_->setFilters(labels);
+  if (!view.filters.empty()) {
+    findBar_->show();
+    placeFindBar();
+  }
+}
+
+void DataGrid::placeFindBar() {
+  const QRect area = viewport()->geometry();
+  const int height = findBar_->sizeHint().height();
+  findBar_->setGeometry(area.left(), area.bottom() + 1 - height, area.width(), height);
+  findBar_->raise();
+}
+
+void DataGrid::resizeEvent(QResizeEvent* event) {
+  QTableView::resizeEvent(event);
+  if (findBar_->isVisible()) placeFindBar();
+}
+
+void DataGrid::openFind() {
+  if (!model_) return;
+  QStringList names;
+  for (int column = 0; column < model_->columnCount(); ++column)
+    names << model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+  if (!findBar_->isVisible() || findBar_->text().isEmpty()) findBar_->setColumns(names);
+  findBar_->show();
+  placeFindBar();
+  findBar_->focusText();
+}
+
+void DataGrid::findFromBar() {
+  if (!model_) return;
+  ado::RowView view = model_->view();
+  view.findText = findBar_->text().toStdString();
+  view.findColumns.clear();
+  // Raw bytes hold no text to find.
+  for (int column = 0; column < model_->columnCount(); ++column)
+    if ((findBar_->column() < 0 || findBar_->column() == column) && !model_->columnIsBinary(column))
+      view.findColumns.push_back(column);
+  showView(view);
+}
+
+void DataGrid::findNext() {
+  if (!model_ || model_->view().findText.empty()) return;
+  const int start = currentIndex().isValid() ? currentIndex().row() : -1;
+  const int column = std::max(0, currentIndex().column());
+  for (int row = start + 1;; ++row) {
+    if (row >= model_->rowCount() && model_->canFetchMore({})) model_->fetchMore({});
+    if (row >= model_->rowCount()) break;
+    if (model_->rowHoldsFindText(row)) {
+      setCurrentIndex(model_->index(row, column));
+      return;
+    }
+  }
+  // From the top again.
+  for (int row = 0; row <= start && row < model_->rowCount(); ++row)
+    if (model_->rowHoldsFindText(row)) {
+      setCurrentIndex(model_->index(row, column));
+      return;
+    }
+}
+
+void DataGrid::closeFind() {
+  findBar_->clearText();
+  findBar_->hide();
+  setFocus();
+  if (!model_) return;
+  ado::RowView view = model_->view();
+  if (!view.narrowed()) return;
+  view.findText.clear();
+  view.findColumns.clear();
+  view.filters.clear();
+  showView(view, true);
+}
+
+void DataGrid::filterByCurrentValue(bool keep) {
+  const QModelIndex index = currentIndex();
+  if (!model_ || !index.isValid() || model_->isNewRow(index.row()) || !commitPendingEdit()) return;
+  ado::RowView view = model_->view();
+  view.filters.push_back(model_->valueFilter(index, keep));
+  showView(view);
+}
+
+void DataGrid::sortByColumn(int column) {
+  if (!model_ || !commitPendingEdit()) return;
+  ado::RowView view = model_->view();
+  if (view.sortColumn != column) {
+    view.sortColumn = column;
+    view.descending = false;
+  } else if (!view.descending) {
+    view.descending = true;
+  } else {
+    view.sortColumn = -1;
+    view.descending = false;
+  }
+  showView(view);
+}
+
+void DataGrid::refresh() {
+  if (model_ && commitPendingEdit()) showView(model_->view(), true);
+}
+
+}  // namespace ui

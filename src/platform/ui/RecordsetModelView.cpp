@@ -1,0 +1,87 @@
+#include <QString>
+#include <algorithm>
+
+#include "RecordsetModel.h"
+
+namespace ui {
+
+namespace {
+
+// Looks for the row far enough to find it in any table one works in, but
+// not so far that a vanished row reads a huge table to its end.
+constexpr std::size_t kRowSearchLimit = 100000;
+
+}  // namespace
+
+const ado::RowView& RecordsetModel::view() const {
+  static const ado::RowView none;
+  return recordset_ ? recordset_->view() : none;
+}
+
+bool RecordsetModel::setView(const ado::RowView& view) {
+  if (!recordset_ || !recordset_->isOpen() || !storeNewRow()) return false;
+  const ado::RowView before = recordset_->view();
+  QString refusal;
+  beginResetModel();
+  recordset_->setView(view);
+  try {
+    recordset_->Requery();
+  } catch (const std::exception& failure) {
+    refusal = QString::fromUtf8(failure.what());
+    recordset_->setView(before);
+    try {
+      if (!recordset_->isOpen()) recordset_->Requery();
+    } catch (const std::exception&) {
+      // The refusal below says what went wrong first.
+    }
+  }
+  newRow_.reset();
+  shownRows_ = 0;
+  generation_ = recordset_->isOpen() ? recordset_->generation() : 0;
+  endResetModel();
+  if (canFetchMore({})) fetchMore({});
+  if (!refusal.isEmpty()) emit fetchFailed(refusal);
+  return refusal.isEmpty();
+}
+
+std::string RecordsetModel::rowIdentity(int row) const {
+  if (!recordset_ || row < 0 || isNewRow(row) || cacheRow(row) >= shownRows_) return {};
+  return recordset_->RowIdentity(cacheRow(row));
+}
+
+int RecordsetModel::findRow(const std::string& identity) {
+  if (!recordset_ || !recordset_->isOpen() || identity.empty()) return -1;
+  std::optional<std::size_t> found;
+  try {
+    found = recordset_->FindRow(identity, kRowSearchLimit);
+  } catch (const std::exception& failure) {
+    emit fetchFailed(QString::fromUtf8(failure.what()));
+  }
+  if (!found) return -1;
+  if (*found >= shownRows_) fetchRows(*found + 1 - shownRows_);
+  return *found < shownRows_ ? static_cast<int>(*found) : -1;
+}
+
+ado::RowView::ValueFilter RecordsetModel::valueFilter(const QModelIndex& index, bool keep) const {
+  return recordset_->ValueFilterOf(cacheRow(index.row()), index.column(), keep);
+}
+
+bool RecordsetModel::rowHoldsFindText(int row) const {
+  const ado::RowView& shown = view();
+  if (!recordset_ || shown.findText.empty() || isNewRow(row)) return false;
+  const QString text = QString::fromStdString(shown.findText);
+  return std::ranges::any_of(shown.findColumns, [&](int column) {
+    return index(row, column).data(CopyRole).toString().contains(text, Qt::CaseInsensitive);
+  });
+}
+
+QString RecordsetModel::sortNote() const {
+  if (!recordset_ || !recordset_->isOpen()) return {};
+  return recordset_->NullsSortFirst()
+             ? QStringLiteral("Click to sort by this column in the database; empty (NULL) cells come first "
+                              "ascending, last descending.")
+             : QStringLiteral("Click to sort by this column in the database; empty (NULL) cells come last "
+                              "ascending, first descending.");
+}
+
+}  // namespace ui
