@@ -35,6 +35,12 @@ int RowOf(const ui::DataGrid& grid, const QString& id) {
 
 // An edit attempt by the user (F2) on a cell; the reason the grid gave
 // for refusing it, empty when an editor opened.
+// A column heading's tool tip: why the column cannot be changed, if so,
+// then where its NULLs sort.
+QString HeadingTip(const ui::DataGrid& grid, int column) {
+  return grid.model()->headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString();
+}
+
 QString EditAttempt(ui::DataGrid& grid, int row, int column) {
   QSignalSpy refused(&grid, &ui::DataGrid::editRefused);
   const QModelIndex index = grid.model()->index(row, column);
@@ -124,8 +130,8 @@ class PgDeploymentTest : public QObject {
       // Known before typing, on an edit attempt and in the heading.
       const QString amount = EditAttempt(grid, first, 2);
       QVERIFY2(amount.contains("\"amount\"") && amount.contains("UPDATE right"), qPrintable(amount));
-      QCOMPARE(grid.model()->headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString(), amount);
-      QVERIFY(grid.model()->headerData(1, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty());
+      QVERIFY(HeadingTip(grid, 2).startsWith(amount + "\n"));
+      QVERIFY(!HeadingTip(grid, 1).contains("right"));
       const QString adding = QString::fromStdString(rows->TableReadOnlyReason());
       QVERIFY2(adding.contains("INSERT right"), qPrintable(adding));
       QCOMPARE(Snapshot(sql, true, "stock"), before);
@@ -154,14 +160,14 @@ class PgDeploymentTest : public QObject {
       auto server = support::PostgresRouteFromEnvironment(support::PostgresRoute::Standby);
       if (!server) QSKIP("no standby of the PostgreSQL test server (run scripts/test)");
       support::AddPostgresDataSource(readOnly, *server, sources_.database());
-      // Until the standby has replayed the table.
-      const std::string written = *sql.Scalar("SELECT pg_current_wal_lsn()::text");
-      support::AddPostgresDataSource(source + "Replica", *server, server->database);
-      support::DirectSql replica(source + "Replica");
-      for (int wait = 0; wait < 100; ++wait) {
-        if (replica.Scalar("SELECT CASE WHEN pg_last_wal_replay_lsn() >= '" + written + "'::pg_lsn THEN 'yes' END") ==
-            Cell("yes"))
-          break;
+      // Until the standby has replayed the table's rows.
+      for (int wait = 0; wait < 300; ++wait) {
+        try {
+          support::DirectSql replica(readOnly);
+          if (replica.Scalar("SELECT count(*) FROM stock") == sql.Scalar("SELECT count(*) FROM stock")) break;
+        } catch (const std::exception&) {
+          // Not there yet.
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
       }
     } else {
@@ -172,11 +178,12 @@ class PgDeploymentTest : public QObject {
     ui::DataGrid grid;
     grid.setDataSource(rows);
     grid.show();
+    QTRY_VERIFY(grid.model()->rowCount() > 0);
     const QString reason = EditAttempt(grid, 0, 1);
     QVERIFY2(reason.contains(said), qPrintable(reason));
     QVERIFY(!grid.indexWidget(grid.model()->index(0, 1)));
     QCOMPARE(QString::fromStdString(rows->TableReadOnlyReason()), reason);
-    QCOMPARE(grid.model()->headerData(1, Qt::Horizontal, Qt::ToolTipRole).toString(), reason);
+    QVERIFY(HeadingTip(grid, 1).startsWith(reason + "\n"));
   }
 
   // The server ended every session of the program, the read's among them,
