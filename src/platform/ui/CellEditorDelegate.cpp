@@ -133,11 +133,6 @@ QString CellEditorDelegate::displayText(const QVariant& value, const QLocale& lo
   return text;
 }
 
-QString CellEditorDelegate::ToolTipText(const QString& value) {
-  if (value.size() <= MaximumToolTipCharacters) return value;
-  return value.left(MaximumToolTipCharacters) + QStringLiteral("... (%1 characters)").arg(value.size());
-}
-
 bool CellEditorDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                                    const QModelIndex& index) {
   if (event->type() != QEvent::ToolTip || !index.isValid())
@@ -151,7 +146,7 @@ bool CellEditorDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, c
     QToolTip::hideText();
     return true;
   }
-  QToolTip::showText(event->globalPos(), Qt::convertFromPlainText(ToolTipText(value), Qt::WhiteSpacePre), view);
+  QToolTip::showText(event->globalPos(), Qt::convertFromPlainText(value, Qt::WhiteSpacePre), view);
   return true;
 }
 

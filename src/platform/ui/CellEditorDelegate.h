@@ -10,8 +10,8 @@ namespace ui {
 // writes nothing: a NULL stays NULL, and bytes that are not valid UTF-8
 // (shown replaced) stay as they are.
 // A cell shows a line break inside its value as a mark, never as a cut-off
-// second line; a value the cell cannot show whole is shown in full (up to
-// MaximumToolTipCharacters) in a tool tip.
+// second line; a value the cell cannot show whole is shown in a tool tip as
+// the model shows it (long values by their beginning and size).
 // Shift+Enter and Alt+Enter type a line break, in the style the value
 // already uses (CR LF stays CR LF). Dates and timestamps get an editor with
 // a calendar; a boolean cell shows a check box that Space and a click cycle
@@ -33,10 +33,6 @@ class CellEditorDelegate final : public QStyledItemDelegate {
   bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                  const QModelIndex& index) override;
 
-  static constexpr int MaximumToolTipCharacters = 4000;
-  // The text of a value's tool tip: the value, cut with a mark past the
-  // maximum.
-  static QString ToolTipText(const QString& value);
   // The state a check box goes to from `state`: false, true, then NULL
   // (partly checked) where `withNull`, then false again.
   static Qt::CheckState NextCheckState(Qt::CheckState state, bool withNull);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "RecordsetModel.h"
+#include "ShownValue.h"
 #include "platform/ado/AdoError.h"
 
 namespace ui {
@@ -19,7 +20,7 @@ QVariant RecordsetModel::newRowData(int column, int role) const {
     case Qt::DisplayRole:
       // What is not given is the database's to choose.
       if (!given) return QString();
-      return found->second ? QString::fromStdString(*found->second) : QStringLiteral("NULL");
+      return found->second ? ShownValue(*found->second, false) : QStringLiteral("NULL");
     case Qt::EditRole:
       return given && found->second ? QString::fromStdString(*found->second) : QString();
     case NullRole:

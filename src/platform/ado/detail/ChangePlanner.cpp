@@ -6,6 +6,7 @@
 
 #include "platform/ado/AdoError.h"
 #include "SqlText.h"
+#include "SqliteCellMatch.h"
 #include "SqliteCellStorage.h"
 
 namespace ado {
@@ -81,28 +82,11 @@ std::string ChangePlanner::SqliteMatch(const StoredRow& row, int column, BoundPa
   const auto marksAt = static_cast<std::size_t>(read_.marksAt);
   const std::string marks = marksAt < row.size() && row[marksAt] ? *row[marksAt] : std::string();
   const SqliteCellStorage storage = StorageOfCell(!value, read_.usualStorage[index], marks, column);
-  switch (storage.storageClass) {
-    case 'n':
-      return c + " IS NULL";
-    case 'i':
-      parameters.AddText(value);
-      return "(typeof(" + c + ") = 'integer' AND " + c + " = CAST(? AS INTEGER))";
-    case 'r':
-      if (storage.exact) {
-        parameters.AddText(storage.exact);
-        return "(typeof(" + c + ") = 'real' AND quote(" + c + ") = ?)";
-      }
-      // The text gives the stored number back exactly.
-      parameters.AddText(value);
-      return "(typeof(" + c + ") = 'real' AND " + c + " = CAST(? AS REAL))";
-    case 'b':
-      parameters.AddBytes(columns_[index].isBinary() ? value.value_or("") : BlobOfDriverText(value.value_or("")));
-      return "(typeof(" + c + ") = 'blob' AND " + c + " = ?)";
-    default:
-      // Byte for byte, whatever the column's collation.
-      parameters.AddText(storage.text ? storage.text : value);
-      return "(typeof(" + c + ") = 'text' AND CAST(" + c + " AS BLOB) = CAST(? AS BLOB))";
-  }
+  // A BLOB read as text comes as X'...'; text with a NUL whole from the marks.
+  std::optional<std::string> exact = value;
+  if (storage.storageClass == 'b' && value && !columns_[index].isBinary()) exact = BlobOfDriverText(*value);
+  if (storage.storageClass == 't' && storage.text) exact = storage.text;
+  return SqliteCellMatch(c, storage.storageClass, exact, parameters, storage.exact);
 }
 
 std::string ChangePlanner::PlainMatch(const StoredRow& row, int column, BoundParameters& parameters) const {

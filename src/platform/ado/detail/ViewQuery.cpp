@@ -6,6 +6,7 @@
 #include "platform/ado/RowView.h"
 #include "DataSourceFacts.h"
 #include "SqlText.h"
+#include "SqliteCellMatch.h"
 #include "TableRead.h"
 
 namespace ado {
@@ -33,22 +34,7 @@ std::string Holds(const TableRead& read, const RowView::ValueFilter& filter, con
                   BoundParameters& parameters) {
   const std::string& c = ColumnOf(read, filter.column);
   if (!filter.value) return c + " IS NULL";
-  if (facts.isSqlite()) {
-    switch (filter.storage) {
-      case 'i':
-        parameters.AddText(filter.value);
-        return "(typeof(" + c + ") = 'integer' AND " + c + " = CAST(? AS INTEGER))";
-      case 'r':
-        parameters.AddText(filter.value);
-        return "(typeof(" + c + ") = 'real' AND " + c + " = CAST(? AS REAL))";
-      case 'b':
-        parameters.AddBytes(*filter.value);
-        return "(typeof(" + c + ") = 'blob' AND " + c + " = ?)";
-      default:
-        parameters.AddText(filter.value);
-        return "(typeof(" + c + ") = 'text' AND CAST(" + c + " AS BLOB) = CAST(? AS BLOB))";
-    }
-  }
+  if (facts.isSqlite()) return SqliteCellMatch(c, filter.storage, filter.value, parameters);
   parameters.AddText(filter.value);
   const auto index = static_cast<std::size_t>(filter.column);
   if (facts.isPostgreSql()) {
