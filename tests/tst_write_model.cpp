@@ -168,6 +168,15 @@ class TableRun {
       if (columns_[index].type.find("PRIMARY KEY") != std::string::npos ||
           std::ranges::find(design.key, columns_[index].name) != design.key.end())
         key_.push_back(index);
+    // The grid lists the rows in the table's order: SQLite's rowid,
+    // PostgreSQL's primary key, else the physical order.
+    order_ = postgres ? "" : "rowid";
+    for (const std::string& name : postgres ? design.key : std::vector<std::string>{})
+      order_ += (order_.empty() ? "" : ", ") + Quoted(name_) + "." + Quoted(name);
+    for (const Column& column : columns_)
+      if (postgres && column.type.find("PRIMARY KEY") != std::string::npos)
+        order_ = Quoted(name_) + "." + Quoted(column.name);
+    if (order_.empty()) order_ = "ctid";
     sql_.Exec("CREATE TABLE " + Quoted(name_) + " (" + definition + ")");
     if (!design.rows.empty()) sql_.Exec("INSERT INTO " + Quoted(name_) + " VALUES " + design.rows);
     if (postgres_) {  // the type a typed text is cast to, as the server names it
@@ -189,8 +198,7 @@ class TableRun {
     tracked_.clear();
     last_.reset();
     editable_.clear();
-    // The grid lists the rows in the order of a plain scan.
-    const auto rows = sql_.Query(Select() + " ORDER BY " + (postgres_ ? "ctid" : "rowid"));
+    const auto rows = sql_.Query(Select() + " ORDER BY " + order_);
     if (model_->rowCount() != static_cast<int>(rows.size())) throw std::logic_error(name_ + ": grid rows missing");
     for (const auto& row : rows) {
       const auto& [handle, stored] = Parse(row);
@@ -891,6 +899,7 @@ class TableRun {
   State state_;
   std::vector<Tracked> tracked_;
   std::vector<std::size_t> key_;  // primary key columns; empty without one
+  std::string order_;             // of the rows in the grid
   std::vector<int> editable_;
   std::optional<Change> last_;
   ui::RecordsetModel* model_ = nullptr;

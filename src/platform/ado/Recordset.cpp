@@ -14,7 +14,7 @@
 #include "detail/OdbcConnection.h"
 #include "detail/OdbcStatement.h"
 #include "detail/ResultReader.h"
-#include "detail/RowCache.h"
+#include "detail/RowWindow.h"
 #include "detail/SqliteCellStorage.h"
 #include "detail/TableRead.h"
 #include "detail/TableWriter.h"
@@ -116,7 +116,7 @@ void Recordset::Adopt(std::unique_ptr<OdbcStatement> statement, const Connection
   state->connection = connection;
   state->statement = std::move(statement);
   state->givenNames = names;
-  state->rows = std::make_unique<RowCache>(static_cast<int>(state->columns.size()));
+  state->rows = std::make_unique<RowWindow>(static_cast<int>(state->columns.size()));
   state_ = std::move(state);
 }
 
@@ -139,14 +139,14 @@ void Recordset::Requery() {
 
 RowView::ValueFilter Recordset::ValueFilterOf(std::size_t row, int column, bool keep) const {
   const OpenState& state = State();
-  if (row >= state.rows->rowCount() || column < 0 || column >= fieldCount()) throw Error(NoSuchFieldMessage);
+  if (!state.rows->held(row) || column < 0 || column >= fieldCount()) throw Error(NoSuchFieldMessage);
   const CellChange exact = ExactCell(CachedRow(row), column);
   return {column, exact.value, exact.storage, keep};
 }
 
 std::string Recordset::RowIdentity(std::size_t row) const {
   const OpenState& state = State();
-  if (!state.read || row >= state.rows->rowCount()) return {};
+  if (!state.read || !state.rows->held(row)) return {};
   std::vector<int> cells;
   switch (state.read->identity) {
     case TableRead::Identity::SqliteRowid:
@@ -190,13 +190,17 @@ void Recordset::RequireOpen() const {
 }
 
 bool Recordset::FetchUntil(std::size_t row) {
+  if (state_->rows->rowCountSet()) {
+    if (row < state_->rows->rowCount() && !state_->rows->held(row)) ReadRows(row, ResultReader::MaxRowsPerBlock);
+    return state_->rows->held(row);
+  }
   while (state_->rows->rowCount() <= row && !allRowsFetched()) ReadNextBlock();
   return row < state_->rows->rowCount();
 }
 
 void Recordset::ReadNextBlock() {
   if (state_->readSuspended) ResumeRead();
-  state_->reader->ReadBlock(*state_->rows);
+  state_->reader->ReadBlock(state_->rows->Head());
 }
 
 void Recordset::SuspendRead() {
@@ -216,9 +220,10 @@ void Recordset::ResumeRead() {
   auto statement = std::make_unique<OdbcStatement>(state.connection->odbc());
   if (othersWrote) {
     statement->ExecDirect(state.read->Query());
-    state.rows = std::make_unique<RowCache>(static_cast<int>(state.columns.size()));
+    state.rows = std::make_unique<RowWindow>(static_cast<int>(state.columns.size()));
     state.deletedRows.clear();
     state.rowReasons.clear();
+    state.addedRows.clear();
     state.exactTexts.clear();
     state.journal.ForgetPlaces();
     ++state.generation;
@@ -438,7 +443,7 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   const std::string reason = ReadOnlyReason(column);
   if (!reason.empty()) throw Error(reason);
   OpenState& state = *state_;
-  if (row >= state.rows->rowCount()) throw Error("The row to change has not been read.");
+  if (!state.rows->held(row)) throw Error("The row to change has not been read.");
   if (const std::string why = RowReadOnlyReason(row); !why.empty()) throw Error(why);
   const StoredRow original = CachedRow(row);
   StoredRow stored;
@@ -480,6 +485,9 @@ void Recordset::ShiftRows(std::size_t from, std::ptrdiff_t by) {
   std::set<std::size_t> deleted;
   for (std::size_t row : state.deletedRows) deleted.insert(moved(row));
   state.deletedRows = std::move(deleted);
+  std::set<std::size_t> added;
+  for (std::size_t row : state.addedRows) added.insert(moved(row));
+  state.addedRows = std::move(added);
   std::map<std::size_t, std::string> reasons;
   for (auto& [row, reason] : state.rowReasons) reasons.emplace(moved(row), std::move(reason));
   state.rowReasons = std::move(reasons);
@@ -503,7 +511,7 @@ void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
   std::set<StoredRow> seen;
   std::vector<std::string> labels;
   for (std::size_t row : rows) {
-    if (row >= state.rows->rowCount()) throw Error("The row to delete has not been read.");
+    if (!state.rows->held(row)) throw Error("The row to delete has not been read.");
     if (const std::string why = RowReadOnlyReason(row); !why.empty())
       throw Error("Row " + std::to_string(row + 1) + " cannot be deleted: " + why);
     StoredRow original = CachedRow(row);
@@ -529,12 +537,7 @@ void Recordset::DropRows(std::size_t first, std::size_t count) {
   RequireOpen();
   OpenState& state = *state_;
   state.rows->RemoveRows(first, count);
-  std::erase_if(state.deletedRows, [&](std::size_t row) { return row >= first && row < first + count; });
-  std::erase_if(state.rowReasons,
-                [&](const auto& entry) { return entry.first >= first && entry.first < first + count; });
-  std::erase_if(state.exactTexts,
-                [&](const auto& entry) { return entry.first.first >= first && entry.first.first < first + count; });
-  state.journal.Drop(first, count);
+  ForgetRows(first, count);
   ShiftRows(first + count, -static_cast<std::ptrdiff_t>(count));
 }
 
@@ -560,6 +563,7 @@ void Recordset::PutNewRow(std::size_t at, const StoredRow& row, const std::strin
   }
   ShiftRows(at, 1);
   state.rows->InsertRow(at, row);
+  state.addedRows.insert(at);
   if (!unidentified.empty()) state.rowReasons.emplace(at, unidentified);
 }
 
@@ -573,7 +577,7 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
   TableWriter::RowWrites writes;
   std::vector<std::string> labels;
   for (const auto& [row, cells] : rows) {
-    if (row >= state.rows->rowCount()) throw Error("The row to change has not been read.");
+    if (!state.rows->held(row)) throw Error("The row to change has not been read.");
     if (const std::string why = RowReadOnlyReason(row); !why.empty())
       throw Error("Row " + std::to_string(row + 1) + " cannot be changed: " + why);
     writes.updates.push_back({CachedRow(row), Changes(cells)});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,7 @@ struct CellView {
 using CellValues = std::vector<std::pair<int, std::optional<std::string>>>;
 
 class RowCache;
+class RowCount;
 class TableWriter;
 class OdbcStatement;
 class ResultReader;
@@ -134,6 +136,34 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // another program wrote while the read was paused for a write: a view
   // shows them afresh then.
   std::size_t generation() const;
+
+  // A window over the rows of a table read: every row has its place in the
+  // view's order, and only the rows near what is looked at are held.
+  // Whether the rows can be counted and read at any place.
+  bool CanReadAnywhere() const;
+  // The number of rows the database's catalogue guesses, cheaply; none
+  // where it has nothing to go by.
+  std::optional<std::size_t> EstimatedRowCount();
+  // Counts the rows of the view in the background; `arrived` runs on the
+  // counting thread.
+  std::unique_ptr<RowCount> CountRows(std::function<void()> arrived) const;
+  // Every place up to `rows` becomes a row, read when asked for, and the
+  // read from the start ends. `exact`: the count, not a guess, so that rows
+  // can be read from the end backwards.
+  void SetRowCount(std::size_t rows, bool exact);
+  bool rowCountKnown() const;
+  // Whether rows are held by place (SetRowCount was called).
+  bool windowed() const;
+  bool rowHeld(std::size_t row) const;
+  // Reads the rows [first, first + count) that are not held. Where the
+  // database has fewer rows there than places (rows deleted meanwhile, or
+  // the guess was high), returns the places left without a row, as
+  // (first, count), for DropRows.
+  std::pair<std::size_t, std::size_t> ReadRows(std::size_t first, std::size_t count);
+  // Lets go of held rows outside [first, last]; they are read again when
+  // looked at.
+  void KeepRows(std::size_t first, std::size_t last);
+  std::size_t heldRows() const;
 
   // The table the rows come from, as set by setTable.
   const std::string& tableName() const { return table_; }
@@ -234,6 +264,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // A cell of a row as stored, to give back to the database exactly.
   CellChange ExactCell(const StoredRow& row, int column) const;
   std::vector<CellChange> InsertCells(const StoredRow& row, bool numbered);
+  // The values of the row's order keys, where a read can go on from it.
+  std::optional<std::vector<std::string>> OrderKeysOf(std::size_t row) const;
+  // Per-row marks and undo places of rows no longer held.
+  void ForgetRows(std::size_t first, std::size_t count);
 
   std::string table_;
   RowView view_;

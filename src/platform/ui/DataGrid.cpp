@@ -79,6 +79,9 @@ void DataGrid::setDataSource(ado::RecordsetPtr source) {
   connect(model_.get(), &RecordsetModel::notice, this, &DataGrid::notice);
   setModel(model_.get());
   if (model_->canFetchMore({})) model_->fetchMore({});
+  // The scroll bar and the row numbers' width as the table's size needs,
+  // from the first paint.
+  model_->openWindow();
   fitPending_ = true;
   fitColumnsWhenShown();
 }

@@ -116,8 +116,14 @@ void DataGrid::closeFind() {
 void DataGrid::filterByCurrentValue(bool keep) {
   const QModelIndex index = currentIndex();
   if (!model_ || !index.isValid() || model_->isNewRow(index.row()) || !commitPendingEdit()) return;
+  model_->readRows(index.row(), 1);
   ado::RowView view = model_->view();
-  view.filters.push_back(model_->valueFilter(index, keep));
+  try {
+    view.filters.push_back(model_->valueFilter(index, keep));
+  } catch (const std::exception& failure) {
+    emit writeFailed(QString::fromUtf8(failure.what()));
+    return;
+  }
   showView(view);
 }
 

@@ -59,6 +59,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
   if (isNewRow(index.row())) return newRowData(index.column(), role);
   const std::size_t row = cacheRow(index.row());
   if (row >= shownRows_) return {};
+  if (!recordset_->rowHeld(row)) return placeholder(row, role);
   const ado::CellView cell = recordset_->cell(row, index.column());
   switch (role) {
     case Qt::DisplayRole:
@@ -107,6 +108,7 @@ QVariant RecordsetModel::checkState(bool isNull, const QString& text, int column
 QString RecordsetModel::booleanSample(const QModelIndex& index) const {
   if (const QString own = index.data(Qt::EditRole).toString(); BooleanValue(own)) return own;
   for (std::size_t row = 0; row < shownRows_; ++row) {
+    if (!recordset_->rowHeld(row)) continue;
     const ado::CellView cell = recordset_->cell(row, index.column());
     if (const QString text = ToQString(cell.text); !cell.isNull && BooleanValue(text)) return text;
   }
@@ -176,7 +178,7 @@ const ado::ColumnInfo& RecordsetModel::columnFacts(int column) const {
 std::size_t RecordsetModel::valueBytes(const QModelIndex& index) const {
   if (!recordset_ || !index.isValid() || isNewRow(index.row())) return 0;
   const std::size_t row = cacheRow(index.row());
-  return row < shownRows_ ? recordset_->cell(row, index.column()).text.size() : 0;
+  return row < shownRows_ && recordset_->rowHeld(row) ? recordset_->cell(row, index.column()).text.size() : 0;
 }
 
 bool RecordsetModel::columnIsText(int column) const {
@@ -214,6 +216,12 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     return true;
   }
   const std::size_t row = cacheRow(index.row());
+  // A row let go while its editor was open is read again first.
+  if (!recordset_->rowHeld(row)) readRows(index.row(), 1);
+  if (!recordset_->rowHeld(row)) {
+    emit writeFailed(QStringLiteral("The change was not saved: the row could not be read again to change it."));
+    return false;
+  }
   const ado::CellView old = recordset_->cell(row, column);
   if (old.isNull == !newValue.has_value() && (!newValue || old.text == *newValue)) return true;
   try {
@@ -256,6 +264,9 @@ void RecordsetModel::fetchRows(std::size_t rows) {
     endResetModel();
     return;
   }
+  // A large table gets a window over its rows, after the first screen.
+  if (!windowAsked_ && !recordset_->allRowsFetched() && recordset_->CanReadAnywhere())
+    QMetaObject::invokeMethod(this, &RecordsetModel::openWindow, Qt::QueuedConnection);
   const std::size_t cached = std::min(recordset_->rowCount(), wanted);
   if (cached <= shownRows_) return;
   // Views may ask for more while rows are being announced; they get them on
@@ -273,12 +284,5 @@ void RecordsetModel::fetchMore(const QModelIndex& parent) {
   fetchRows(FetchBlockRows);
 }
 
-void RecordsetModel::fetchAll() {
-  while (canFetchMore({})) {
-    const std::size_t before = shownRows_;
-    fetchRows(SIZE_MAX);
-    if (shownRows_ == before) break;
-  }
-}
 
 }  // namespace ui

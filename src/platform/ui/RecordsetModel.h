@@ -3,10 +3,13 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <map>
+#include <memory>
+#include <set>
 #include <optional>
 #include <string>
 
 #include "platform/ado/Recordset.h"
+#include "platform/ado/RowCount.h"
 
 namespace ui {
 
@@ -37,8 +40,23 @@ class RecordsetModel final : public QAbstractTableModel {
   bool canFetchMore(const QModelIndex& parent) const override;
   void fetchMore(const QModelIndex& parent) override;
 
-  // Reads every remaining row, as a jump to the last row needs.
+  // Makes the last row known, as a jump to it needs: by counting the rows
+  // where the table can be read at any place (waiting for a count under
+  // way), else by reading every remaining row.
   void fetchAll();
+  // Rows at any place of a large table: the rows are counted in the
+  // background (a guess from the catalogue stands in meanwhile), every row
+  // then has its place, and the rows looked at are read where they are,
+  // after the event loop's turn; rows far from them are let go.
+  static constexpr int WindowBlockRows = 256;
+  static constexpr std::size_t KeptRows = 8192;
+  // Opens the window where the table is larger than the rows read so far;
+  // also done after the event loop's turn that follows the first read.
+  void openWindow();
+  // Whether the count has arrived or all rows are read.
+  bool rowCountKnown() const;
+  // Reads the rows [row, row + count) where not held yet, at once.
+  void readRows(int row, int count);
 
   // A new row, opened below the given row (-1: at the top) and kept here
   // until it is stored; false (with the reason announced) where rows cannot
@@ -111,6 +129,8 @@ class RecordsetModel final : public QAbstractTableModel {
   void fetchFailed(const QString& message);
   // Something the user should know that is no failure.
   void notice(const QString& message);
+  // The rows were counted: the last row is known.
+  void rowsCounted();
 
  private:
   struct NewRow {
@@ -136,11 +156,26 @@ class RecordsetModel final : public QAbstractTableModel {
   const ado::ColumnInfo& columnFacts(int column) const;
   static QString hexadecimalReason(const ado::ColumnInfo& info);
 
+  void countArrived();
+  // The views are told of `rows` rows in place of those shown.
+  void showRowCount(std::size_t rows);
+  void readWantedRows();
+  // What a cell of a row not held shows until it is read.
+  QVariant placeholder(std::size_t row, int role) const;
+  void forgetWindow();
+
   ado::RecordsetPtr recordset_;
   std::size_t shownRows_ = 0;  // rows the views have been told of
   std::size_t generation_ = 0;  // of the recordset's rows the views were told of
   bool announcing_ = false;
   std::optional<NewRow> newRow_;
+  // The window: the count under way, the blocks of rows looked at and not
+  // held, those whose read failed (not asked for again until a refresh).
+  std::unique_ptr<ado::RowCount> count_;
+  bool windowAsked_ = false;
+  mutable std::set<std::size_t> wantedBlocks_;
+  mutable bool readQueued_ = false;
+  std::set<std::size_t> failedBlocks_;
 };
 
 }  // namespace ui

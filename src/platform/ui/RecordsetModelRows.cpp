@@ -133,6 +133,7 @@ void RecordsetModel::removeCachedRows(const std::vector<std::size_t>& cached) {
 int RecordsetModel::rowsMissingFor(int row, int lines) {
   if (!recordset_ || lines <= 0) return 0;
   const std::size_t needed = cacheRow(row) + static_cast<std::size_t>(lines);
+  if (recordset_->windowed()) readRows(row, lines);
   while (shownRows_ < needed && canFetchMore({})) {
     const std::size_t before = shownRows_;
     fetchRows(needed - shownRows_);

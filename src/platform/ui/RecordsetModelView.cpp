@@ -23,6 +23,7 @@ bool RecordsetModel::setView(const ado::RowView& view) {
   const ado::RowView before = recordset_->view();
   QString refusal;
   beginResetModel();
+  forgetWindow();
   recordset_->setView(view);
   try {
     recordset_->Requery();

@@ -159,6 +159,8 @@ void PlanMariaDbRead(OdbcConnection& connection, TableRead& read) {
     return;
   }
   read.identity = TableRead::Identity::PrimaryKey;
+  for (int column : read.key) read.orderKeys.push_back(read.quotedColumns[static_cast<std::size_t>(column)]);
+  read.orderBy = " ORDER BY " + Join(read.orderKeys, ", ");
 }
 
 }  // namespace ado

@@ -1,5 +1,6 @@
 #include "TableReadPlans.h"
 
+#include <algorithm>
 #include <set>
 
 #include "platform/ado/AdoError.h"
@@ -24,6 +25,37 @@ bool HoldsText(const std::string& typeName) {
   static const std::set<std::string> text = {"text", "varchar", "bpchar", "char", "name", "citext",
                                              "character varying", "character"};
   return text.contains(Lower(typeName));
+}
+
+// The table's order: its primary key, else its rows' physical places,
+// which a read without ORDER BY follows as it is (sorting by them would
+// read the whole table before the first row).
+void PlanOrder(OdbcConnection& connection, TableRead& read, bool inherited) {
+  std::vector<TextRow> key;
+  try {
+    key = QueryRows(connection,
+                    "SELECT a.attname FROM pg_index i JOIN pg_attribute a "
+                    "ON a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey) "
+                    "WHERE i.indrelid = to_regclass(?) AND i.indisprimary "
+                    "ORDER BY array_position(i.indkey::int2[], a.attnum)",
+                    {read.quotedTable});
+  } catch (const Error&) {
+  }
+  for (const TextRow& row : key) {
+    const auto found = row.empty() || !row[0] ? read.quotedColumns.end()
+                                               : std::ranges::find(read.quotedColumns, connection.facts().Quote(*row[0]));
+    if (found == read.quotedColumns.end()) {
+      read.orderColumns.clear();
+      break;
+    }
+    read.orderColumns.push_back(static_cast<int>(found - read.quotedColumns.begin()));
+  }
+  for (int column : read.orderColumns) read.orderKeys.push_back(read.quotedColumns[static_cast<std::size_t>(column)]);
+  if (!read.orderKeys.empty()) {
+    read.orderBy = " ORDER BY " + Join(read.orderKeys, ", ");
+    return;
+  }
+  read.orderKeys = inherited ? std::vector<std::string>{"tableoid", "ctid"} : std::vector<std::string>{"ctid"};
 }
 
 }  // namespace
@@ -78,6 +110,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   const bool inherited = rows[0][2] && (*rows[0][2] == "true" || *rows[0][2] == "1");
   read.rowSecurity = rows[0][5] && (*rows[0][5] == "true" || *rows[0][5] == "1");
   read.hiddenColumns = {std::string(inherited || kind == "p" ? "tableoid::text || " : "") + "ctid::text || xmin::text"};
+  PlanOrder(connection, read, inherited || kind == "p");
 }
 
 PostgresTuple PostgresTupleOf(const std::string& text, const std::string& ownOid) {

@@ -10,7 +10,7 @@
 #include "ChangeJournal.h"
 #include "OdbcStatement.h"
 #include "ResultReader.h"
-#include "RowCache.h"
+#include "RowWindow.h"
 #include "TableRead.h"
 #include "TableWriter.h"
 #include "platform/ado/Recordset.h"
@@ -26,7 +26,7 @@ struct Recordset::OpenState {
   std::vector<std::string> givenNames;
   bool columnsComplete = false;
   std::unique_ptr<ResultReader> reader;
-  std::unique_ptr<RowCache> rows;
+  std::unique_ptr<RowWindow> rows;
   std::size_t position = 0;
   bool writable = false;  // client-side rows with optimistic locking
   std::optional<TableRead> read;
@@ -38,6 +38,9 @@ struct Recordset::OpenState {
   // SQLite: rowids of rows added here while the read was paused, which the
   // read must not show again when it goes on.
   std::vector<long long> insertedRowids;
+  // Rows added here, which stand where they were added rather than in the
+  // table's order: no read goes on from them.
+  std::set<std::size_t> addedRows;
   // Exact texts of SQLite REAL cells whose usual text loses digits.
   mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
   // A read closed before its end for a write, to go on after this rowid.
@@ -45,6 +48,7 @@ struct Recordset::OpenState {
   long long resumeAfter = 0;
   std::string othersMark;  // see TableWriter::OthersCommitMark
   std::size_t generation = 0;
+  bool rowCountExact = false;  // the rows were counted, not guessed
   ChangeJournal journal;
 
   int visibleColumns() const { return static_cast<int>(columns.size()) - hiddenColumns; }

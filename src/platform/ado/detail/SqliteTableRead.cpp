@@ -147,6 +147,7 @@ void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
   if (rowidTable) {
     read.identity = TableRead::Identity::SqliteRowid;
     read.orderBy = " ORDER BY " + read.rowidName;
+    read.orderKeys = {read.rowidName};
     read.rowidColumn = RowidColumn(connection, read.quotedTable, read.key, types);
     // A column that is the rowid itself carries it already.
     if (read.rowidColumn) {
@@ -159,6 +160,8 @@ void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
     read.hiddenColumns.push_back(marks);
   } else if (!read.key.empty()) {
     read.identity = TableRead::Identity::SqliteKey;
+    for (int column : read.key) read.orderKeys.push_back(read.quotedColumns[static_cast<std::size_t>(column)]);
+    read.orderBy = " ORDER BY " + Join(read.orderKeys, ", ");
     read.marksAt = visible;
     read.hiddenColumns = {marks};
   } else {

@@ -39,6 +39,14 @@ struct TableRead {
   std::string visibleList;                 // what the visible columns are read as
   std::vector<std::string> hiddenColumns;  // read after the visible ones
   std::string orderBy;
+  // The table's own order, in which each row has its place: what "row N"
+  // is. SQLite: the rowid, or the primary key of a WITHOUT ROWID table;
+  // PostgreSQL: the primary key, else the physical place (ctid), which the
+  // first read takes without sorting; MariaDB: the key. Empty: the server's
+  // order, which nothing keeps.
+  std::vector<std::string> orderKeys;
+  // PostgreSQL: the visible columns of the primary key the order goes by.
+  std::vector<int> orderColumns;
   std::string unavailable;                 // why rows cannot be written, if so
   bool rowSecurity = false;                // PostgreSQL: policies may keep rows from a write
 

@@ -93,28 +93,38 @@ std::string ContainsPattern(const std::string& text) {
   return pattern + "%";
 }
 
-ViewQuery BuildViewQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts) {
-  ViewQuery query;
-  std::vector<std::string> conditions;
+ViewParts BuildViewParts(const TableRead& read, const RowView& view, const DataSourceFacts& facts) {
+  ViewParts parts;
   if (!view.findText.empty() && !view.findColumns.empty()) {
     std::vector<std::string> anyColumn;
     for (int column : view.findColumns) {
       anyColumn.push_back(Contains(ColumnOf(read, column), facts));
-      query.parameters.AddText(ContainsPattern(view.findText));
+      parts.parameters.AddText(ContainsPattern(view.findText));
     }
-    conditions.push_back("(" + Join(anyColumn, " OR ") + ")");
+    parts.conditions.push_back("(" + Join(anyColumn, " OR ") + ")");
   }
   for (const RowView::ValueFilter& filter : view.filters)
-    conditions.push_back(Filter(read, filter, facts, query.parameters));
-  std::string orderBy = read.orderBy;
+    parts.conditions.push_back(Filter(read, filter, facts, parts.parameters));
   if (view.sortColumn >= 0) {
     const std::string direction = view.descending ? " DESC" : "";
-    std::vector<std::string> keys{ColumnOf(read, view.sortColumn) + direction};
-    for (const std::string& key : Identity(read)) keys.push_back(key + direction);
-    orderBy = " ORDER BY " + Join(keys, ", ");
+    parts.order = {ColumnOf(read, view.sortColumn) + direction};
+    for (const std::string& key : Identity(read)) parts.order.push_back(key + direction);
+    parts.sorted = true;
+  } else {
+    parts.order = read.orderKeys;
   }
+  return parts;
+}
+
+ViewQuery BuildViewQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts) {
+  ViewParts parts = BuildViewParts(read, view, facts);
+  ViewQuery query;
+  query.parameters = std::move(parts.parameters);
+  // The table's own order as its first read takes it (PostgreSQL's
+  // physical order unsorted).
+  const std::string orderBy = parts.sorted ? " ORDER BY " + Join(parts.order, ", ") : read.orderBy;
   query.sql = "SELECT " + read.SelectList() + " FROM " + read.quotedTable +
-              (conditions.empty() ? std::string() : " WHERE " + Join(conditions, " AND ")) + orderBy;
+              (parts.conditions.empty() ? std::string() : " WHERE " + Join(parts.conditions, " AND ")) + orderBy;
   return query;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "BoundParameters.h"
 
@@ -16,6 +17,16 @@ struct ViewQuery {
   std::string sql;
   BoundParameters parameters;
 };
+
+// The pieces of a read of the table under a view: what a row must meet,
+// with the values bound, and the order, one term a key ("x", "y DESC").
+struct ViewParts {
+  std::vector<std::string> conditions;
+  BoundParameters parameters;
+  std::vector<std::string> order;
+  bool sorted = false;  // by a column, not in the table's own order
+};
+ViewParts BuildViewParts(const TableRead& read, const RowView& view, const DataSourceFacts& facts);
 
 // The rows of the table as the view shows them. The order ends with the
 // row's identity, so that rows of equal values keep one order.

@@ -1,0 +1,187 @@
+// A window over the rows of a table: places counted in the view's order,
+// rows read where they are looked at and let go when far from it.
+#include <algorithm>
+#include <climits>
+
+#include "AdoError.h"
+#include "Recordset.h"
+#include "RowCount.h"
+#include "detail/OdbcConnection.h"
+#include "detail/OdbcStatement.h"
+#include "detail/RecordsetState.h"
+#include "detail/ResultReader.h"
+#include "detail/StatementRows.h"
+#include "detail/WindowQuery.h"
+
+namespace ado {
+namespace {
+
+// More places than a grid can count are not guessed at.
+constexpr std::size_t MostPlaces = INT_MAX / 2;
+
+StoredRow RowOf(const RowCache& rows, std::size_t row) {
+  StoredRow cells;
+  for (int column = 0; column < rows.columnCount(); ++column) {
+    const CellView view = rows.cell(row, column);
+    cells.push_back(view.isNull ? std::nullopt : std::optional<std::string>(std::string(view.text)));
+  }
+  return cells;
+}
+
+}  // namespace
+
+bool Recordset::CanReadAnywhere() const {
+  return state_ && state_->read && !state_->read->orderKeys.empty();
+}
+
+std::optional<std::size_t> Recordset::EstimatedRowCount() {
+  if (!CanReadAnywhere()) return std::nullopt;
+  OpenState& state = *state_;
+  const std::string sql = EstimateQuery(*state.read, state.view, state.connection->odbc().facts());
+  if (sql.empty()) return std::nullopt;
+  try {
+    const std::vector<TextRow> rows = QueryRows(state.connection->odbc(), sql);
+    if (rows.empty() || rows[0].empty() || !rows[0][0]) return std::nullopt;
+    const long long guess = std::stoll(*rows[0][0]);
+    if (guess <= 0 || static_cast<unsigned long long>(guess) > MostPlaces) return std::nullopt;
+    return static_cast<std::size_t>(guess);
+  } catch (const std::exception&) {
+    // Without a guess the rows are read on from the start until counted.
+    return std::nullopt;
+  }
+}
+
+std::unique_ptr<RowCount> Recordset::CountRows(std::function<void()> arrived) const {
+  if (!CanReadAnywhere()) throw Error("The rows of this result cannot be counted.");
+  const OpenState& state = *state_;
+  ViewQuery query = BuildCountQuery(*state.read, state.view, state.connection->odbc().facts());
+  auto parameters = std::make_shared<BoundParameters>(std::move(query.parameters));
+  // The connection stays while the count runs, whatever happens to this
+  // recordset meanwhile.
+  ConnectionPtr connection = state.connection;
+  return std::make_unique<RowCount>([connection] { return connection->odbc().OpenAnother(); }, std::move(query.sql),
+                                    std::move(parameters), std::move(arrived));
+}
+
+void Recordset::SetRowCount(std::size_t rows, bool exact) {
+  OpenState& state = State();
+  if (!CanReadAnywhere()) throw Error("The rows of this result can only be read from the start.");
+  if (!state.rows->rowCountSet()) {
+    // From now on rows are read where they are looked at, each read a
+    // statement of its own: nothing stays open between reads.
+    CompleteColumnsBeforeClose();
+    state.reader.reset();
+    state.statement.reset();
+    state.readSuspended = false;
+    state.insertedRowids.clear();
+    if (!exact) rows = std::max(rows, state.rows->rowCount());
+  }
+  rows = std::min(rows, MostPlaces);
+  if (const std::size_t before = state.rows->rowCount(); rows < before) ForgetRows(rows, before - rows);
+  state.rows->SetRowCount(rows);
+  state.rowCountExact = exact;
+}
+
+bool Recordset::rowCountKnown() const {
+  if (!state_) return false;
+  return state_->rowCountExact || (!state_->rows->rowCountSet() && allRowsFetched());
+}
+
+bool Recordset::windowed() const { return state_ && state_->rows->rowCountSet(); }
+
+bool Recordset::rowHeld(std::size_t row) const { return state_ && state_->rows->held(row); }
+
+std::size_t Recordset::heldRows() const { return state_ ? state_->rows->heldRows() : 0; }
+
+std::optional<std::vector<std::string>> Recordset::OrderKeysOf(std::size_t row) const {
+  const OpenState& state = *state_;
+  const TableRead& read = *state.read;
+  if (!state.rows->held(row) || state.addedRows.contains(row)) return std::nullopt;
+  std::vector<int> cells;
+  if (read.identity == TableRead::Identity::SqliteRowid) cells = {read.rowidAt};
+  else if (!read.orderColumns.empty()) cells = read.orderColumns;
+  std::vector<std::string> keys;
+  for (int column : cells) {
+    const CellView view = state.rows->cell(row, column);
+    if (view.isNull) return std::nullopt;
+    keys.emplace_back(view.text);
+  }
+  if (cells.empty()) {
+    // PostgreSQL without a key: the row's physical place.
+    const CellView identity = state.rows->cell(row, state.visibleColumns());
+    if (identity.isNull) return std::nullopt;
+    const PostgresTuple tuple = PostgresTupleOf(std::string(identity.text), read.ownOid);
+    if (!tuple.inOwnTable) return std::nullopt;
+    keys = {tuple.ctid};
+  }
+  return keys;
+}
+
+std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::size_t count) {
+  OpenState& state = State();
+  if (!state.rows->rowCountSet()) {
+    FetchUntil(first + count - 1);
+    return {};
+  }
+  const std::size_t total = state.rows->rowCount();
+  std::size_t end = std::min(total, first + count);
+  while (first < end && state.rows->held(first)) ++first;
+  while (end > first && state.rows->held(end - 1)) --end;
+  if (first >= end) return {};
+
+  // From the nearest row held, where the order's keys allow; else by
+  // skipping rows from the nearer end.
+  WindowStart start;
+  const bool byKeys = ReadsByKeys(*state.read, state.view);
+  if (auto keys = byKeys && first > 0 ? OrderKeysOf(first - 1) : std::nullopt) {
+    start.afterKeys = std::move(keys);
+  } else if (auto after = byKeys && end < total ? OrderKeysOf(end) : std::nullopt) {
+    start.afterKeys = std::move(after);
+    start.fromEnd = true;
+  } else if (state.rowCountExact && total - end < first) {
+    start.fromEnd = true;
+    start.skip = total - end;
+  } else {
+    start.skip = first;
+  }
+  const std::size_t wanted = end - first;
+  ViewQuery query = BuildWindowQuery(*state.read, state.view, state.connection->odbc().facts(), start, wanted);
+  RowCache page(static_cast<int>(state.columns.size()));
+  {
+    OdbcStatement statement(state.connection->odbc());
+    query.parameters.BindTo(statement);
+    statement.ExecDirect(query.sql);
+    ResultReader reader(statement, state.columns, state.connection->odbc().facts().blockGetData);
+    while (page.rowCount() < wanted && reader.ReadBlock(page) > 0) {
+    }
+  }
+  const std::size_t got = std::min(page.rowCount(), wanted);
+  if (start.fromEnd) {
+    RowCache forward(page.columnCount());
+    for (std::size_t row = got; row > 0; --row) forward.InsertRow(forward.rowCount(), RowOf(page, row - 1));
+    page = std::move(forward);
+  }
+  const std::size_t at = start.fromEnd ? end - got : first;
+  ForgetRows(at, got);
+  if (got > 0) state.rows->Put(at, page);
+  if (got == wanted) return {};
+  return start.fromEnd ? std::make_pair(first, wanted - got) : std::make_pair(first + got, wanted - got);
+}
+
+void Recordset::KeepRows(std::size_t first, std::size_t last) {
+  RequireOpen();
+  if (!state_->rows->rowCountSet()) return;
+  for (const auto& [start, count] : state_->rows->KeepOnly(first, last)) ForgetRows(start, count);
+}
+
+void Recordset::ForgetRows(std::size_t first, std::size_t count) {
+  OpenState& state = *state_;
+  const auto inside = [&](std::size_t row) { return row >= first && row < first + count; };
+  std::erase_if(state.deletedRows, inside);
+  std::erase_if(state.addedRows, inside);
+  std::erase_if(state.rowReasons, [&](const auto& entry) { return inside(entry.first); });
+  std::erase_if(state.exactTexts, [&](const auto& entry) { return inside(entry.first.first); });
+  state.journal.Drop(first, count);
+}
+
+}  // namespace ado

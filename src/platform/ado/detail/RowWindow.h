@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "RowCache.h"
+
+namespace ado {
+
+// The rows of a result by their place in it, of which only some are held:
+// pages of consecutive rows, each a compact row cache. Rows read from the
+// start one block after the other grow the first page; rows read at any
+// other place come as pages of their own. Pages far from what is looked at
+// can be let go and read again later.
+//
+// Until the number of rows is known, the rows are those held from the
+// start; once it is set, every place up to it is a row, held or not.
+class RowWindow {
+ public:
+  explicit RowWindow(int columns);
+
+  int columnCount() const { return columns_; }
+  // Places: rows held from the start, or the number set.
+  std::size_t rowCount() const;
+  bool held(std::size_t row) const;
+  // Raises where the row is not held.
+  CellView cell(std::size_t row, int column) const;
+
+  // The page the rows read from the start go to; it must end where the
+  // rows end (nothing set beyond it).
+  RowCache& Head();
+  // Every place up to `rows` becomes a row; places past it go with their
+  // rows.
+  void SetRowCount(std::size_t rows);
+  bool rowCountSet() const { return total_.has_value(); }
+  // Rows read at a place, in order; rows held there are replaced.
+  void Put(std::size_t first, const RowCache& rows);
+  // Lets go of every page that has no row in [first, last]; returns the
+  // places let go of, as (first, count).
+  std::vector<std::pair<std::size_t, std::size_t>> KeepOnly(std::size_t first, std::size_t last);
+  std::size_t heldRows() const;
+  std::size_t heldBytes() const;
+
+  // As RowCache does, by place; an inserted row is held, places after it
+  // move by one.
+  void ReplaceRow(std::size_t row, const std::vector<std::optional<std::string>>& cells);
+  void InsertRow(std::size_t row, const std::vector<std::optional<std::string>>& cells);
+  void RemoveRows(std::size_t first, std::size_t count);
+
+ private:
+  using Pages = std::map<std::size_t, std::unique_ptr<RowCache>>;
+  // The page holding the row, or end().
+  Pages::const_iterator PageOf(std::size_t row) const;
+  // Pages from `from` on moved by `by` places.
+  void MovePages(std::size_t from, std::ptrdiff_t by);
+  std::size_t HeldEnd() const;
+
+  int columns_;
+  Pages pages_;
+  std::optional<std::size_t> total_;
+};
+
+}  // namespace ado

@@ -1,0 +1,102 @@
+#include "WindowQuery.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/ado/AdoError.h"
+#include "platform/ado/RowView.h"
+#include "DataSourceFacts.h"
+#include "SqlText.h"
+#include "TableRead.h"
+
+namespace ado {
+namespace {
+
+std::string Reversed(const std::string& term) {
+  constexpr std::string_view descending = " DESC";
+  if (term.ends_with(descending)) return term.substr(0, term.size() - descending.size());
+  return term + std::string(descending);
+}
+
+bool IsInteger(const std::string& text) {
+  const std::size_t digits = text.starts_with('-') ? 1 : 0;
+  return text.size() > digits && std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digits), text.end(),
+                                             [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+// The keys compared with the row's values: bound, as the type the key
+// holds; a rowid as the number it is.
+std::string KeysCompared(const TableRead& read, const std::vector<std::string>& values, bool before,
+                         BoundParameters& parameters) {
+  if (values.size() != read.orderKeys.size()) throw Error("The row to read from is not known by its keys.");
+  std::vector<std::string> markers;
+  for (std::size_t index = 0; index < values.size(); ++index) {
+    if (read.identity == TableRead::Identity::SqliteRowid) {
+      if (!IsInteger(values[index])) throw Error("The row to read from is not known by its rowid.");
+      markers.push_back(values[index]);
+      continue;
+    }
+    parameters.AddText(values[index]);
+    const std::string type =
+        read.orderColumns.empty() ? std::string("tid")
+                                  : read.baseTypes.at(static_cast<std::size_t>(read.orderColumns[index]));
+    markers.push_back("CAST(? AS " + type + ")");
+  }
+  const std::string keys = read.orderKeys.size() == 1 ? read.orderKeys[0] : "(" + Join(read.orderKeys, ", ") + ")";
+  const std::string given = markers.size() == 1 ? markers[0] : "(" + Join(markers, ", ") + ")";
+  return keys + (before ? " < " : " > ") + given;
+}
+
+std::string Where(const std::vector<std::string>& conditions) {
+  return conditions.empty() ? std::string() : " WHERE " + Join(conditions, " AND ");
+}
+
+}  // namespace
+
+bool ReadsByKeys(const TableRead& read, const RowView& view) {
+  if (view.sortColumn >= 0 || read.orderKeys.empty()) return false;
+  if (read.identity == TableRead::Identity::SqliteRowid) return true;
+  // PostgreSQL: the primary key, or the physical place where one table
+  // holds every row.
+  return read.identity == TableRead::Identity::PostgresTuple &&
+         (!read.orderColumns.empty() || read.orderKeys == std::vector<std::string>{"ctid"});
+}
+
+ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts,
+                           const WindowStart& start, std::size_t rows) {
+  ViewParts parts = BuildViewParts(read, view, facts);
+  if (start.afterKeys) {
+    if (!ReadsByKeys(read, view)) throw Error("The rows of this view cannot be read from a row on.");
+    parts.conditions.push_back(KeysCompared(read, *start.afterKeys, start.fromEnd, parts.parameters));
+  }
+  if (start.fromEnd) {
+    if (parts.order.empty()) throw Error("The rows of this table have no order to read backwards in.");
+    std::ranges::transform(parts.order, parts.order.begin(), Reversed);
+  }
+  ViewQuery query;
+  query.parameters = std::move(parts.parameters);
+  query.sql = "SELECT " + read.SelectList() + " FROM " + read.quotedTable + Where(parts.conditions) +
+              (parts.order.empty() ? std::string() : " ORDER BY " + Join(parts.order, ", ")) + " LIMIT " +
+              std::to_string(rows) + (start.skip > 0 ? " OFFSET " + std::to_string(start.skip) : std::string());
+  return query;
+}
+
+ViewQuery BuildCountQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts) {
+  ViewParts parts = BuildViewParts(read, view, facts);
+  ViewQuery query;
+  query.parameters = std::move(parts.parameters);
+  query.sql = "SELECT count(*) FROM " + read.quotedTable + Where(parts.conditions);
+  return query;
+}
+
+std::string EstimateQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts) {
+  if (!view.findText.empty() || !view.filters.empty()) return {};
+  if (facts.isPostgreSql() && !read.ownOid.empty() && IsInteger(read.ownOid))
+    return "SELECT CAST(reltuples AS bigint) FROM pg_class WHERE oid = " + read.ownOid;
+  // Rowids given by SQLite itself run from 1 up, with gaps where rows went.
+  if (read.identity == TableRead::Identity::SqliteRowid)
+    return "SELECT max(" + read.rowidName + ") FROM " + read.quotedTable + " WHERE " + read.rowidName + " > 0";
+  return {};
+}
+
+}  // namespace ado

@@ -1,0 +1,149 @@
+// Rows at any place of a large table: counted in the background, read
+// where they are looked at, let go when far from it.
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QScopedValueRollback>
+#include <QThread>
+#include <algorithm>
+
+#include "RecordsetModel.h"
+
+namespace ui {
+
+bool RecordsetModel::rowCountKnown() const { return recordset_ && recordset_->rowCountKnown(); }
+
+void RecordsetModel::openWindow() {
+  if (windowAsked_ || !recordset_ || !recordset_->isOpen() || recordset_->allRowsFetched() ||
+      !recordset_->CanReadAnywhere())
+    return;
+  windowAsked_ = true;
+  try {
+    // The guess sizes the scroll bar until the count arrives; rows past
+    // those read are read from the start on until then.
+    if (const std::optional<std::size_t> guess = recordset_->EstimatedRowCount(); guess && *guess > shownRows_) {
+      recordset_->SetRowCount(*guess, false);
+      showRowCount(recordset_->rowCount());
+    }
+    count_ = recordset_->CountRows([this] {
+      QMetaObject::invokeMethod(this, [this] { countArrived(); }, Qt::QueuedConnection);
+    });
+  } catch (const std::exception& failure) {
+    emit fetchFailed(QString::fromUtf8(failure.what()));
+  }
+}
+
+void RecordsetModel::countArrived() {
+  if (!count_ || !count_->done() || !recordset_ || !recordset_->isOpen()) return;
+  const std::optional<std::size_t> rows = count_->rows();
+  count_.reset();
+  // Without a count the rows are read on from the start, as before.
+  if (!rows || (!recordset_->windowed() && recordset_->allRowsFetched())) return;
+  try {
+    recordset_->SetRowCount(*rows, true);
+  } catch (const std::exception& failure) {
+    emit fetchFailed(QString::fromUtf8(failure.what()));
+    return;
+  }
+  showRowCount(recordset_->rowCount());
+  emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+  emit rowsCounted();
+}
+
+void RecordsetModel::showRowCount(std::size_t rows) {
+  // Views asking for more rows meanwhile get none: these are all.
+  const QScopedValueRollback announcing(announcing_, true);
+  const int after = newRow_ ? 1 : 0;
+  if (rows > shownRows_) {
+    const int first = static_cast<int>(shownRows_) + after;
+    beginInsertRows({}, first, first + static_cast<int>(rows - shownRows_) - 1);
+    shownRows_ = rows;
+    endInsertRows();
+  } else if (rows < shownRows_) {
+    const int first = static_cast<int>(rows) + after;
+    beginRemoveRows({}, first, first + static_cast<int>(shownRows_ - rows) - 1);
+    shownRows_ = rows;
+    if (newRow_) newRow_->at = std::min(newRow_->at, shownRows_);
+    endRemoveRows();
+  }
+}
+
+void RecordsetModel::fetchAll() {
+  if (recordset_ && recordset_->isOpen() && recordset_->CanReadAnywhere() && !rowCountKnown()) {
+    openWindow();
+    // The count runs on a thread of its own; the window keeps painting.
+    while (count_ && !count_->done()) {
+      QEventLoop wait;
+      wait.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+      QThread::msleep(1);
+    }
+    countArrived();
+    if (recordset_->windowed()) return;
+  }
+  while (canFetchMore({})) {
+    const std::size_t before = shownRows_;
+    fetchRows(SIZE_MAX);
+    if (shownRows_ == before) break;
+  }
+}
+
+void RecordsetModel::readRows(int row, int count) {
+  if (!recordset_ || !recordset_->windowed() || row < 0 || count <= 0) return;
+  const std::size_t first = cacheRow(row);
+  try {
+    const auto [missingFirst, missing] = recordset_->ReadRows(first, static_cast<std::size_t>(count));
+    if (missing > 0) {
+      // The database has fewer rows there than places: those places go.
+      const int shownFirst = static_cast<int>(missingFirst) + (newRow_ && missingFirst >= newRow_->at ? 1 : 0);
+      const QScopedValueRollback announcing(announcing_, true);
+      beginRemoveRows({}, shownFirst, shownFirst + static_cast<int>(missing) - 1);
+      recordset_->DropRows(missingFirst, missing);
+      shownRows_ -= missing;
+      if (newRow_ && newRow_->at > missingFirst) newRow_->at -= std::min(missing, newRow_->at - missingFirst);
+      endRemoveRows();
+    }
+  } catch (const std::exception& failure) {
+    for (std::size_t block = first / WindowBlockRows; block <= (first + count - 1) / WindowBlockRows; ++block)
+      failedBlocks_.insert(block);
+    emit fetchFailed(QString::fromUtf8(failure.what()));
+  }
+}
+
+void RecordsetModel::readWantedRows() {
+  readQueued_ = false;
+  if (!recordset_ || !recordset_->isOpen() || !recordset_->windowed() || wantedBlocks_.empty()) {
+    wantedBlocks_.clear();
+    return;
+  }
+  const std::set<std::size_t> blocks = std::exchange(wantedBlocks_, {});
+  for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
+    const std::size_t first = *block * WindowBlockRows;
+    if (failedBlocks_.contains(*block) || first >= shownRows_) continue;
+    readRows(static_cast<int>(first) + (newRow_ && first >= newRow_->at ? 1 : 0), WindowBlockRows);
+    const int last = std::min(rowCount(), static_cast<int>(first + WindowBlockRows)) - 1;
+    if (last >= static_cast<int>(first)) emit dataChanged(index(static_cast<int>(first), 0), index(last, columnCount() - 1));
+  }
+  // Rows far from those looked at last are let go.
+  const std::size_t low = *blocks.begin() * WindowBlockRows, high = (*blocks.rbegin() + 1) * WindowBlockRows;
+  recordset_->KeepRows(low > KeptRows ? low - KeptRows : 0, high + KeptRows);
+}
+
+QVariant RecordsetModel::placeholder(std::size_t row, int role) const {
+  // Asked for by painting: read after this turn of the event loop.
+  const std::size_t block = row / WindowBlockRows;
+  if (!failedBlocks_.contains(block) && wantedBlocks_.insert(block).second && !readQueued_) {
+    readQueued_ = true;
+    QMetaObject::invokeMethod(const_cast<RecordsetModel*>(this), &RecordsetModel::readWantedRows,
+                              Qt::QueuedConnection);
+  }
+  if (role == Qt::DisplayRole) return QString();
+  return {};
+}
+
+void RecordsetModel::forgetWindow() {
+  count_.reset();
+  windowAsked_ = false;
+  wantedBlocks_.clear();
+  failedBlocks_.clear();
+}
+
+}  // namespace ui

@@ -1,0 +1,203 @@
+// Tables of any size: the rows counted in the background, read where the
+// user looks (the end, the middle, the start) in the table's own order, let
+// go when far away and read again with what changed meanwhile.
+#include <QScrollBar>
+#include <QTest>
+
+#include <atomic>
+
+#include "platform/ado/RowCount.h"
+#include "platform/ui/RecordsetModel.h"
+#include "support/EditingFixture.h"
+
+using namespace reliability;
+using support::Driver;
+
+namespace {
+
+constexpr int TableRows = 30000;
+
+// The ids (t) or values (k) in the order the table's rows have: t by its
+// primary key, k (no key) by rowid or physical place. Both filled in an
+// order unlike that.
+QStringList Expected(support::DirectSql& sql, bool postgres, const std::string& table) {
+  const std::string order = table == "t" ? "id" : postgres ? "ctid" : "rowid";
+  QStringList values;
+  for (const auto& row : sql.Query("SELECT " + std::string(table == "t" ? "id" : "v") + " FROM " + table +
+                                   " ORDER BY " + order))
+    values << QString::fromStdString(row[0].value_or("NULL"));
+  return values;
+}
+
+// Shows the row as the user reaches it, and waits for its read.
+bool Reach(ui::DataGrid& grid, int row) {
+  grid.setCurrentIndex(grid.model()->index(row, 0));
+  grid.scrollTo(grid.model()->index(row, 0));
+  return QTest::qWaitFor([&] { return grid.dataSource()->rowHeld(static_cast<std::size_t>(row)); }, 5000);
+}
+
+bool ShowsFrom(ui::DataGrid& grid, int first, int count, const QStringList& expected) {
+  for (int row = first; row < first + count; ++row)
+    if (Shown(grid, row, 0) != expected.at(row)) {
+      qWarning() << "row" << row << "shows" << Shown(grid, row, 0) << "not" << expected.at(row);
+      return false;
+    }
+  return true;
+}
+
+}  // namespace
+
+class RowWindowTest : public QObject {
+  Q_OBJECT
+  Sources sources_{"Window"};
+
+  QString Fresh(bool postgres) {
+    const QString source = sources_.Fresh(postgres);
+    if (source.isEmpty()) return source;
+    support::DirectSql sql(source);
+    // 7919 is prime to the number of rows: every id once, scattered.
+    const std::string scattered = "(i * 7919) % " + std::to_string(TableRows);
+    const std::string numbers = postgres ? " FROM generate_series(0, " + std::to_string(TableRows - 1) + ") i"
+                                         : " FROM s";
+    // SQLite counts by a recursive query in the INSERT itself.
+    const std::string with = postgres ? "" : " WITH RECURSIVE s(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM s "
+                                             "WHERE i < " + std::to_string(TableRows - 1) + ")";
+    sql.ExecScript("CREATE TABLE t (id INTEGER PRIMARY KEY, v VARCHAR(20));\n"
+                   "CREATE TABLE k (v INTEGER);\n"
+                   "INSERT INTO t" + with + " SELECT " + scattered + " + 1, 'v' || (" + scattered + " + 1)" + numbers +
+                   ";\nINSERT INTO k" + with + " SELECT " + scattered + numbers);
+    return source;
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(sources_.valid());
+    support::UsePrivateDataSources();
+  }
+  void cleanupTestCase() { sources_.Reset(); }
+
+  void jumpsShowTheRowsOfTheTablesOrder_data() {
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<QString>("table");
+    for (bool postgres : {false, true})
+      for (const char* table : {"t", "k"})
+        QTest::addRow("%s %s", postgres ? "postgres" : "sqlite", table) << postgres << QString(table);
+  }
+  void jumpsShowTheRowsOfTheTablesOrder() {
+    QFETCH(bool, postgres);
+    QFETCH(QString, table);
+    const QString source = Fresh(postgres);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    const QStringList expected = Expected(sql, postgres, table.toStdString());
+    OpenedGrid opened = OpenInGrid(source, table.toStdString());
+    ui::DataGrid& grid = *opened.grid;
+    auto* model = grid.recordsetModel();
+    QVERIFY(ShowsFrom(grid, 0, 50, expected));
+    QTRY_VERIFY(model->rowCountKnown());
+    QCOMPARE(model->rowCount(), TableRows);
+
+    // The end, the middle by the scroll bar, then the start again.
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(grid.currentIndex().row(), TableRows - 1);
+    QVERIFY(Reach(grid, TableRows - 50));
+    QVERIFY(ShowsFrom(grid, TableRows - 50, 50, expected));
+    grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum() / 2);
+    const int middle = grid.rowAt(grid.viewport()->height() / 2);
+    QVERIFY(middle > TableRows / 3 && middle < 2 * TableRows / 3);
+    QVERIFY(Reach(grid, middle));
+    QVERIFY(ShowsFrom(grid, middle - 10, 20, expected));
+    // Only rows near those looked at are held.
+    QVERIFY(!grid.dataSource()->rowHeld(0));
+    QVERIFY(!grid.dataSource()->rowHeld(TableRows - 1));
+    QVERIFY(grid.dataSource()->heldRows() < static_cast<std::size_t>(TableRows) / 2);
+    QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+    QVERIFY(Reach(grid, 0));
+    QVERIFY(ShowsFrom(grid, 0, 50, expected));
+    QCOMPARE(opened.failed->count(), 0);
+  }
+
+  // An edit far down after a jump; rows let go and read again show what
+  // was written meanwhile, by us and by another session, and stay editable.
+  void rowsLetGoAreReadAgainWithEditsMadeMeanwhile_data() { AddDrivers(); }
+  void rowsLetGoAreReadAgainWithEditsMadeMeanwhile() {
+    QFETCH(bool, postgres);
+    const QString source = Fresh(postgres);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    OpenedGrid opened = OpenInGrid(source, "t");
+    ui::DataGrid& grid = *opened.grid;
+    QTRY_VERIFY(grid.recordsetModel()->rowCountKnown());
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(Reach(grid, TableRows - 2));
+    QVERIFY2(Commit(grid, TableRows - 2, 1, "far"), qPrintable(LastMessage(*opened.failed)));
+    const std::string last = std::to_string(TableRows), beforeLast = std::to_string(TableRows - 1);
+    QCOMPARE(sql.Scalar("SELECT v FROM t WHERE id = " + beforeLast), Cell("far"));
+
+    QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+    QVERIFY(Reach(grid, 0));
+    QVERIFY(!grid.dataSource()->rowHeld(TableRows - 2));
+    sql.Exec("UPDATE t SET v = 'theirs' WHERE id = " + last);
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(Reach(grid, TableRows - 2));
+    QCOMPARE(Shown(grid, TableRows - 2, 1), QString("far"));
+    QCOMPARE(Shown(grid, TableRows - 1, 1), QString("theirs"));
+    QVERIFY2(Commit(grid, TableRows - 1, 1, "mine"), qPrintable(LastMessage(*opened.failed)));
+    QCOMPARE(sql.Scalar("SELECT v FROM t WHERE id = " + last), Cell("mine"));
+    // Undo reaches the edit made before the rows were let go.
+    QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+    QVERIFY(Reach(grid, 0));
+    grid.recordsetModel()->undo();
+    QVERIFY2(opened.failed->isEmpty(), qPrintable(LastMessage(*opened.failed)));
+    QCOMPARE(sql.Scalar("SELECT v FROM t WHERE id = " + last), Cell("theirs"));
+    QCOMPARE(sql.Scalar("SELECT count(*) FROM t WHERE v IN ('far', 'theirs')"), Cell("2"));
+  }
+
+  // Places guessed before the count: rows read past those held from the
+  // start stay right, the count settles the end, places past the rows go;
+  // a count waiting on a lock is cancelled when the table is left.
+  void aLateCountSettlesThePlaces_data() { AddDrivers(); }
+  void aLateCountSettlesThePlaces() {
+    QFETCH(bool, postgres);
+    const QString source = Fresh(postgres);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    const QStringList expected = Expected(sql, postgres, "t");
+    ado::RecordsetPtr rows = support::OpenTable(source, "t");
+    rows->FetchMore(256);
+    rows->SetRowCount(TableRows / 2, false);
+    rows->ReadRows(TableRows / 2 - 10, 10);
+    QCOMPARE(QString::fromStdString(std::string(rows->cell(TableRows / 2 - 1, 0).text)), expected.at(TableRows / 2 - 1));
+    QVERIFY(!rows->rowCountKnown());
+    std::atomic<bool> arrived = false;
+    auto count = rows->CountRows([&arrived] { arrived = true; });
+    QTRY_VERIFY(arrived.load());
+    QCOMPARE(count->rows(), std::optional<std::size_t>(TableRows));
+    rows->SetRowCount(*count->rows(), true);
+    QVERIFY(rows->rowHeld(TableRows / 2 - 1));
+    rows->ReadRows(TableRows - 5, 5);
+    QCOMPARE(QString::fromStdString(std::string(rows->cell(TableRows - 1, 0).text)), expected.at(TableRows - 1));
+    // A guess too high: the places past the last row are found empty.
+    rows->Requery();
+    rows->FetchMore(1);
+    rows->SetRowCount(TableRows + 100, false);
+    QCOMPARE(rows->ReadRows(TableRows - 10, 50), std::make_pair(std::size_t(TableRows), std::size_t(40)));
+    if (!postgres) return;
+
+    support::DirectSql holder(source);
+    holder.Exec("BEGIN");
+    holder.Exec("LOCK TABLE t IN ACCESS EXCLUSIVE MODE");
+    const std::string waiting = "SELECT count(*) FROM pg_locks WHERE NOT granted";
+    {
+      auto blocked = rows->CountRows({});
+      QTRY_COMPARE(holder.Scalar(waiting), Cell("1"));
+    }
+    QTRY_COMPARE(holder.Scalar(waiting), Cell("0"));
+    holder.Exec("COMMIT");
+  }
+};
+
+QTEST_MAIN(RowWindowTest)
+#include "tst_row_window.moc"
