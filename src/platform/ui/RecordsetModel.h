@@ -10,6 +10,8 @@
 
 namespace ui {
 
+class LockWait;
+
 // The rows of a recordset as a Qt table model. Rows are fetched lazily, a
 // block at a time; data() only reads the recordset's cache. A cell edit is
 // written through the recordset at once; a refused write is kept and
@@ -27,6 +29,9 @@ class RecordsetModel final : public QAbstractTableModel {
   explicit RecordsetModel(ado::RecordsetPtr recordset, QObject* parent = nullptr);
 
   const ado::RecordsetPtr& recordset() const { return recordset_; }
+  // Where the writes wait for locks other sessions hold; while one waits,
+  // no further rows are read.
+  LockWait* lockWait() const { return lockWait_; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -141,6 +146,7 @@ class RecordsetModel final : public QAbstractTableModel {
   std::size_t generation_ = 0;  // of the recordset's rows the views were told of
   bool announcing_ = false;
   std::optional<NewRow> newRow_;
+  LockWait* lockWait_;
 };
 
 }  // namespace ui
