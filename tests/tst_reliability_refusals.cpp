@@ -216,19 +216,23 @@ class ReliabilityRefusalsTest : public QObject {
 
   // A write waiting for another session's lock leaves the window turning,
   // shows that it waits over the grid and takes no other input: Esc
-  // cancels it, and nothing is written; a lock released meanwhile lets it
-  // through.
+  // cancels it, and nothing is written (of a paste, no line); a lock
+  // released meanwhile lets it through.
   void aWriteWaitingForALockKeepsTheWindowTurningAndEscCancelsIt_data() {
     QTest::addColumn<support::Driver>("driver");
     QTest::addColumn<bool>("released");
-    for (auto driver : {support::Driver::Sqlite, support::Driver::Postgres, support::Driver::MariaDb})
-      for (bool released : {false, true})
-        QTest::newRow(qPrintable(QString("%1 %2").arg(support::DriverName(driver), released ? "released" : "esc")))
-            << driver << released;
+    QTest::addColumn<bool>("paste");  // two lines, the locked row's first
+    for (auto driver : {support::Driver::Sqlite, support::Driver::Postgres, support::Driver::MariaDb}) {
+      const QString name = support::DriverName(driver);
+      QTest::newRow(qPrintable(name + " esc")) << driver << false << false;
+      QTest::newRow(qPrintable(name + " released")) << driver << true << false;
+      QTest::newRow(qPrintable(name + " esc paste")) << driver << false << true;
+    }
   }
   void aWriteWaitingForALockKeepsTheWindowTurningAndEscCancelsIt() {
     QFETCH(support::Driver, driver);
     QFETCH(bool, released);
+    QFETCH(bool, paste);
     const QString source = sources_.Fresh(driver);
     QUORVANE_SKIP_WITHOUT(source);
     support::DirectSql sql(source);
@@ -259,7 +263,8 @@ class ReliabilityRefusalsTest : public QObject {
         QTest::keyClick(&grid, Qt::Key_Escape);
     });
     ticker.start(10);
-    const bool saved = model.setData(model.index(row, 1), "waiting");
+    const bool saved = paste ? model.pasteBlock(row, 1, {{"waiting"}, {"pasted"}})
+                             : model.setData(model.index(row, 1), "waiting");
     ticker.stop();
     lock.Release();
 
@@ -278,7 +283,7 @@ class ReliabilityRefusalsTest : public QObject {
     QVERIFY(!saved);
     const QString message = LastMessage(*opened.failed);
     QVERIFY2(message.contains("you cancelled the change while it waited for another session's lock") &&
-                 message.contains("not saved") && message.contains("\"waiting\""),
+                 message.contains("not saved") && message.contains(paste ? "Nothing was pasted" : "\"waiting\""),
              qPrintable(message));
     QCOMPARE(Snapshot(sql, driver, "guarded"), before);
     QCOMPARE(Shown(grid, row, 1), QString("bolt"));
