@@ -3,8 +3,10 @@
 // or another process, and a session the server ends under us. The user is
 // told what happened with the column and the value, nothing is reported as
 // saved that was not, and the next edit works.
+#include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <chrono>
 #include <thread>
@@ -82,6 +84,43 @@ class SqliteShellLock {
   bool held_ = false;
 };
 
+// A lock on row 1 of "guarded" held by someone else until released. A
+// server: another session holds the row FOR UPDATE. SQLite: the sqlite3
+// shell, another process, holds BEGIN IMMEDIATE on the file.
+class HeldLock {
+ public:
+  HeldLock(support::Driver driver, const QString& source, const QString& sqliteFile) {
+    if (driver == support::Driver::Sqlite) {
+      shell_ = std::make_unique<SqliteShellLock>(sqliteFile, "BEGIN IMMEDIATE");
+      held_ = shell_->held();
+      return;
+    }
+    session_ = std::make_unique<support::DirectSql>(source);
+    session_->Exec("BEGIN");
+    held_ = session_->Query("SELECT id FROM guarded WHERE id = 1 FOR UPDATE").size() == 1;
+  }
+  bool held() const { return held_; }
+  void Release() {
+    if (session_) session_->Exec("ROLLBACK");
+    if (shell_) shell_->Release();
+    session_.reset();
+    shell_.reset();
+  }
+
+ private:
+  std::unique_ptr<support::DirectSql> session_;
+  std::unique_ptr<SqliteShellLock> shell_;
+  bool held_ = false;
+};
+
+// What a grid showed while one of its writes waited.
+struct SeenWhileWaiting {
+  int ticks = 0;               // of a timer: the event loop kept turning
+  QString notice;              // the text over the grid once it showed
+  bool editorOpened = false;   // a key typed into the grid began an edit
+  QString secondWriteRefusal;  // what a second write tried meanwhile was told
+};
+
 }  // namespace
 
 class ReliabilityRefusalsTest : public QObject {
@@ -157,18 +196,8 @@ class ReliabilityRefusalsTest : public QObject {
     grid.show();
     const Rows before = Snapshot(sql, driver, "guarded");
     {
-      // A server: another session holds the row FOR UPDATE. SQLite: the
-      // sqlite3 shell, another process, holds BEGIN IMMEDIATE on the file.
-      std::unique_ptr<support::DirectSql> session;
-      std::unique_ptr<SqliteShellLock> shell;
-      if (driver != support::Driver::Sqlite) {
-        session = std::make_unique<support::DirectSql>(source);
-        session->Exec("BEGIN");
-        QCOMPARE(session->Query("SELECT id FROM guarded WHERE id = 1 FOR UPDATE").size(), std::size_t(1));
-      } else {
-        shell = std::make_unique<SqliteShellLock>(sources_.sqliteFile(source), "BEGIN IMMEDIATE");
-        QVERIFY2(shell->held(), "the sqlite3 shell did not take the lock");
-      }
+      HeldLock lock(driver, source, sources_.sqliteFile(source));
+      QVERIFY2(lock.held(), "the other session did not take the lock");
       QVERIFY(!Commit(grid, 0, 1, "waiting"));
       const QString message = LastMessage(failed);
       QVERIFY2(message.contains("The database is busy") && message.contains("\"name\"") &&
@@ -177,13 +206,90 @@ class ReliabilityRefusalsTest : public QObject {
       QCOMPARE(Shown(grid, 0, 1), QString("bolt"));
       // Still responsive: other rows can be read and edits tried meanwhile.
       QCOMPARE(Shown(grid, 1, 1), QString("nut"));
-      if (session) session->Exec("ROLLBACK");
-      if (shell) shell->Release();
+      lock.Release();
     }
     QCOMPARE(Snapshot(sql, driver, "guarded"), before);
     QVERIFY2(Commit(grid, 0, 1, "later"), qPrintable(LastMessage(failed)));
     QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("later"));
     QCOMPARE(failed.count(), 1);
+  }
+
+  // A write waiting for another session's lock leaves the window turning,
+  // shows that it waits over the grid and takes no other input: Esc
+  // cancels it, and nothing is written (of a paste, no line); a lock
+  // released meanwhile lets it through.
+  void aWriteWaitingForALockKeepsTheWindowTurningAndEscCancelsIt_data() {
+    QTest::addColumn<support::Driver>("driver");
+    QTest::addColumn<bool>("released");
+    QTest::addColumn<bool>("paste");  // two lines, the locked row's first
+    for (auto driver : {support::Driver::Sqlite, support::Driver::Postgres, support::Driver::MariaDb}) {
+      const QString name = support::DriverName(driver);
+      QTest::newRow(qPrintable(name + " esc")) << driver << false << false;
+      QTest::newRow(qPrintable(name + " released")) << driver << true << false;
+      QTest::newRow(qPrintable(name + " esc paste")) << driver << false << true;
+    }
+  }
+  void aWriteWaitingForALockKeepsTheWindowTurningAndEscCancelsIt() {
+    QFETCH(support::Driver, driver);
+    QFETCH(bool, released);
+    QFETCH(bool, paste);
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    BuildGuarded(sql, driver);
+    OpenedGrid opened = OpenInGrid(source, "guarded");
+    ui::DataGrid& grid = *opened.grid;
+    ui::RecordsetModel& model = *grid.recordsetModel();
+    const int row = Shown(grid, 0, 0) == "1" ? 0 : 1;
+    const Rows before = Snapshot(sql, driver, "guarded");
+    HeldLock lock(driver, source, sources_.sqliteFile(source));
+    QVERIFY2(lock.held(), "the other session did not take the lock");
+
+    grid.setCurrentIndex(model.index(1 - row, 1));
+    SeenWhileWaiting seen;
+    const auto* notice = grid.findChild<QLabel*>("lockWaitNotice");
+    QVERIFY(notice && !notice->isVisible());
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, &ticker, [&] {
+      ++seen.ticks;
+      if (!notice->isVisible() || !seen.notice.isEmpty()) return;
+      seen.notice = notice->text();
+      QTest::keyClick(grid.viewport(), Qt::Key_X);
+      seen.editorOpened = grid.indexWidget(grid.currentIndex()) != nullptr;
+      if (!model.setData(model.index(1 - row, 1), "second")) seen.secondWriteRefusal = LastMessage(*opened.failed);
+      if (released)
+        lock.Release();
+      else
+        QTest::keyClick(&grid, Qt::Key_Escape);
+    });
+    ticker.start(10);
+    const bool saved = paste ? model.pasteBlock(row, 1, {{"waiting"}, {"pasted"}})
+                             : model.setData(model.index(row, 1), "waiting");
+    ticker.stop();
+    lock.Release();
+
+    QVERIFY(seen.ticks > 0);
+    QCOMPARE(seen.notice, QString("Waiting for another session's lock..."));
+    QVERIFY(!notice->isVisible());
+    QVERIFY(!seen.editorOpened);
+    QVERIFY2(seen.secondWriteRefusal.contains("still being saved"), qPrintable(seen.secondWriteRefusal));
+    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 2"), Cell("nut"));
+    if (released) {
+      QVERIFY2(saved, qPrintable(LastMessage(*opened.failed)));
+      QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("waiting"));
+      QCOMPARE(Shown(grid, row, 1), QString("waiting"));
+      return;
+    }
+    QVERIFY(!saved);
+    const QString message = LastMessage(*opened.failed);
+    QVERIFY2(message.contains("you cancelled the change while it waited for another session's lock") &&
+                 message.contains("not saved") && message.contains(paste ? "Nothing was pasted" : "\"waiting\""),
+             qPrintable(message));
+    QCOMPARE(Snapshot(sql, driver, "guarded"), before);
+    QCOMPARE(Shown(grid, row, 1), QString("bolt"));
+    // The same connection takes the next edit.
+    QVERIFY2(model.setData(model.index(row, 1), "later"), qPrintable(LastMessage(*opened.failed)));
+    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("later"));
   }
 
   // The server ends every session of the program while the editor is open.

@@ -116,6 +116,11 @@ class RowWindowTest : public QObject {
     QVERIFY(Reach(grid, 0));
     QVERIFY(ShowsFrom(grid, 0, 50, expected));
     QCOMPARE(opened.failed->count(), 0);
+    // Between reads nothing holds a transaction open on the server.
+    if (postgres)
+      QCOMPARE(sql.Scalar("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                          "AND state LIKE 'idle in transaction%'"),
+               Cell("0"));
   }
 
   // An edit far down after a jump; rows let go and read again show what

@@ -13,6 +13,8 @@
 
 #include "CellEditorDelegate.h"
 #include "FindBar.h"
+#include "LockWait.h"
+#include "LockWaitNotice.h"
 #include "RecordsetModel.h"
 #include "TabSeparatedText.h"
 #include "ShownValue.h"
@@ -46,6 +48,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   findBar_ = new FindBar(this);
   findBar_->hide();
+  lockWaitNotice_ = new LockWaitNotice(this);
   connect(findBar_, &FindBar::findChanged, this, &DataGrid::findFromBar);
   connect(findBar_, &FindBar::nextRequested, this, &DataGrid::findNext);
   connect(findBar_, &FindBar::closeRequested, this, &DataGrid::closeFind);
@@ -77,6 +80,7 @@ void DataGrid::setDataSource(ado::RecordsetPtr source) {
   connect(model_.get(), &RecordsetModel::fetchFailed, this, &DataGrid::writeFailed);
   connect(model_.get(), &RecordsetModel::writeFailed, this, [this] { lastWriteFailed_ = true; });
   connect(model_.get(), &RecordsetModel::notice, this, &DataGrid::notice);
+  lockWaitNotice_->follow(model_->lockWait());
   setModel(model_.get());
   if (model_->canFetchMore({})) model_->fetchMore({});
   // The scroll bar and the row numbers' width as the table's size needs,

@@ -10,6 +10,7 @@
 namespace ui {
 
 class FindBar;
+class LockWaitNotice;
 class RecordsetModel;
 
 // The data grid of the table editor: shows every row and column of the
@@ -113,6 +114,7 @@ class DataGrid final : public QTableView {
   bool fitPending_ = false;
   Confirmation confirm_;
   FindBar* findBar_;
+  LockWaitNotice* lockWaitNotice_;
 };
 
 }  // namespace ui

@@ -102,8 +102,10 @@ void DataGrid::findNext() {
 
 void DataGrid::closeFind() {
   findBar_->clearText();
-  findBar_->hide();
+  // The grid takes the focus first: a find bar hidden with the focus hands
+  // it on as a Tab would, which moves the grid's current cell.
   setFocus();
+  findBar_->hide();
   if (!model_) return;
   ado::RowView view = model_->view();
   if (!view.narrowed()) return;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "BooleanText.h"
+#include "LockWait.h"
 #include "platform/ado/AdoError.h"
 #include "ShownValue.h"
 
@@ -26,7 +27,10 @@ RecordsetModel::RecordsetModel(ado::RecordsetPtr recordset, QObject* parent)
     : QAbstractTableModel(parent),
       recordset_(std::move(recordset)),
       shownRows_(recordset_ ? recordset_->rowCount() : 0),
-      generation_(recordset_ ? recordset_->generation() : 0) {}
+      generation_(recordset_ ? recordset_->generation() : 0),
+      lockWait_(new LockWait(this)) {
+  connect(lockWait_, &LockWait::savedDespiteCancel, this, &RecordsetModel::notice);
+}
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid() || !recordset_) return 0;
@@ -225,6 +229,7 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
   const ado::CellView old = recordset_->cell(row, column);
   if (old.isNull == !newValue.has_value() && (!newValue || old.text == *newValue)) return true;
   try {
+    const LockWait::Write writing(*lockWait_);
     recordset_->UpdateCell(row, column, newValue);
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     return true;
@@ -237,7 +242,7 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 bool RecordsetModel::canFetchMore(const QModelIndex& parent) const {
-  if (parent.isValid() || !recordset_ || !recordset_->isOpen() || announcing_) return false;
+  if (parent.isValid() || !recordset_ || !recordset_->isOpen() || announcing_ || lockWait_->writing()) return false;
   // A write may have read ahead into the cache rows the views have not been
   // told of yet.
   return recordset_->rowCount() > shownRows_ || !recordset_->allRowsFetched();

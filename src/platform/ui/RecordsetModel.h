@@ -13,6 +13,8 @@
 
 namespace ui {
 
+class LockWait;
+
 // The rows of a recordset as a Qt table model. Rows are fetched lazily, a
 // block at a time; data() only reads the recordset's cache. A cell edit is
 // written through the recordset at once; a refused write is kept and
@@ -30,6 +32,9 @@ class RecordsetModel final : public QAbstractTableModel {
   explicit RecordsetModel(ado::RecordsetPtr recordset, QObject* parent = nullptr);
 
   const ado::RecordsetPtr& recordset() const { return recordset_; }
+  // Where the writes wait for locks other sessions hold; while one waits,
+  // no further rows are read.
+  LockWait* lockWait() const { return lockWait_; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -50,6 +55,8 @@ class RecordsetModel final : public QAbstractTableModel {
   // after the event loop's turn; rows far from them are let go.
   static constexpr int WindowBlockRows = 256;
   static constexpr std::size_t KeptRows = 8192;
+  // How soon rows looked at during a write are read after it.
+  static constexpr int WriteRetryMilliseconds = 50;
   // Opens the window where the table is larger than the rows read so far;
   // also done after the event loop's turn that follows the first read.
   void openWindow();
@@ -176,6 +183,7 @@ class RecordsetModel final : public QAbstractTableModel {
   mutable std::set<std::size_t> wantedBlocks_;
   mutable bool readQueued_ = false;
   std::set<std::size_t> failedBlocks_;
+  LockWait* lockWait_;
 };
 
 }  // namespace ui

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <algorithm>
 
+#include "LockWait.h"
 #include "RecordsetModel.h"
 #include "ShownValue.h"
 #include "platform/ado/AdoError.h"
@@ -60,6 +61,7 @@ bool RecordsetModel::storeNewRow() {
   std::vector<std::pair<int, std::optional<std::string>>> cells(newRow_->cells.begin(), newRow_->cells.end());
   std::string unidentified;
   try {
+    const LockWait::Write writing(*lockWait_);
     unidentified = recordset_->InsertRow(newRow_->at, cells);
   } catch (const std::exception& failure) {
     emit writeFailed(QString::fromUtf8(failure.what()));
@@ -100,6 +102,7 @@ bool RecordsetModel::deleteRows(QList<int> rows) {
   std::vector<std::size_t> cached;
   for (int row : rows) cached.push_back(cacheRow(row));
   try {
+    const LockWait::Write writing(*lockWait_);
     recordset_->DeleteRows(cached);
   } catch (const std::exception& failure) {
     // The row that stopped it shows what the database holds.
@@ -176,6 +179,7 @@ bool RecordsetModel::pasteBlock(int row, int column, const QList<QStringList>& l
       added.push_back(std::move(cells));
   }
   try {
+    const LockWait::Write writing(*lockWait_);
     recordset_->WriteCells(changed, added, shownRows_);
   } catch (const std::exception& failure) {
     // The row that stopped it shows what the database holds.

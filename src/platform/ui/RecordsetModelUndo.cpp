@@ -1,6 +1,7 @@
 // Undo and redo of the changes saved through the model.
 #include <algorithm>
 
+#include "LockWait.h"
 #include "RecordsetModel.h"
 
 namespace ui {
@@ -32,6 +33,7 @@ int RecordsetModel::revert(bool undo) {
   if (!recordset_ || (undo ? recordset_->UndoName() : recordset_->RedoName()).empty()) return -1;
   ado::Recordset::Reverted reverted;
   try {
+    const LockWait::Write writing(*lockWait_);
     reverted = undo ? recordset_->Undo() : recordset_->Redo();
   } catch (const std::exception& failure) {
     // The row that stopped it shows what the database holds.

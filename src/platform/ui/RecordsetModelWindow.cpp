@@ -4,8 +4,10 @@
 #include <QMetaObject>
 #include <QScopedValueRollback>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 
+#include "LockWait.h"
 #include "RecordsetModel.h"
 
 namespace ui {
@@ -16,6 +18,10 @@ void RecordsetModel::openWindow() {
   if (windowAsked_ || !recordset_ || !recordset_->isOpen() || recordset_->allRowsFetched() ||
       !recordset_->CanReadAnywhere())
     return;
+  if (lockWait_->writing()) {
+    QTimer::singleShot(WriteRetryMilliseconds, this, &RecordsetModel::openWindow);
+    return;
+  }
   windowAsked_ = true;
   try {
     // The guess sizes the scroll bar until the count arrives; rows past
@@ -34,6 +40,11 @@ void RecordsetModel::openWindow() {
 
 void RecordsetModel::countArrived() {
   if (!count_ || !count_->done() || !recordset_ || !recordset_->isOpen()) return;
+  // Places do not move under a write waiting for its outcome.
+  if (lockWait_->writing()) {
+    QTimer::singleShot(WriteRetryMilliseconds, this, [this] { countArrived(); });
+    return;
+  }
   const std::optional<std::size_t> rows = count_->rows();
   count_.reset();
   // Without a count the rows are read on from the start, as before.
@@ -109,6 +120,10 @@ void RecordsetModel::readRows(int row, int count) {
 }
 
 void RecordsetModel::readWantedRows() {
+  if (lockWait_->writing()) {
+    QTimer::singleShot(WriteRetryMilliseconds, this, &RecordsetModel::readWantedRows);
+    return;
+  }
   readQueued_ = false;
   if (!recordset_ || !recordset_->isOpen() || !recordset_->windowed() || wantedBlocks_.empty()) {
     wantedBlocks_.clear();

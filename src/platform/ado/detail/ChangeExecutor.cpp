@@ -1,9 +1,13 @@
 #include "ChangeExecutor.h"
 
+#include <exception>
+
+#include "platform/ado/WriteWait.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
 #include "OdbcTransaction.h"
 #include "StatementRows.h"
+#include "WriteFailure.h"
 
 namespace ado {
 namespace {
@@ -17,6 +21,34 @@ std::string ServerWarnings(OdbcConnection& connection) {
     if (row.size() >= 3 && row[2])
       text += (text.empty() ? "" : "\n") + *row[2] + " (" + row[0].value_or("") + " " + row[1].value_or("") + ")";
   return text;
+}
+
+// Runs a statement of a write where the thread's write wait lets it run.
+// Once the user asked to cancel the write, no further statement starts,
+// and a statement that fails (other than by a lost connection) failed by
+// the cancel; one that was done already stands.
+bool ExecuteWaiting(OdbcStatement& statement) {
+  WriteWait* wait = WriteWait::Current();
+  if (!wait) return statement.Execute();
+  if (wait->cancelRequested()) throw WriteFailure::Cancelled();
+  bool any = false;
+  std::exception_ptr failure;
+  wait->Run(
+      [&] {
+        try {
+          any = statement.Execute();
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      },
+      [&statement] { statement.Cancel(); });
+  if (!failure) return any;
+  try {
+    std::rethrow_exception(failure);
+  } catch (const Error& error) {
+    if (!wait->cancelRequested() || WriteFailure::IsConnectionLost(error)) throw;
+    throw WriteFailure::Cancelled(error.what());
+  }
 }
 
 }  // namespace
@@ -55,7 +87,7 @@ std::vector<StoredRow> ChangeExecutor::Rows(OdbcStatement& statement) {
 
 long ChangeExecutor::Run(PlannedStatement& planned, int waitSeconds, std::vector<StoredRow>& returned) {
   OdbcStatement& statement = Prepared(planned, waitSeconds);
-  const bool any = statement.Execute();
+  const bool any = ExecuteWaiting(statement);
   warnings_ = statement.warnings();
   if (planned.returnsRows) {
     if (any) returned = Rows(statement);

@@ -70,6 +70,11 @@ void OdbcStatement::LimitWait(int seconds) {
   SQLSetStmtAttr(handle(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), SQL_IS_UINTEGER);
 }
 
+void OdbcStatement::Cancel() {
+  // What the driver answers changes nothing: the run's own end says how it went.
+  if (handle_) SQLCancel(handle_.get());
+}
+
 long OdbcStatement::RowsChanged() const {
   SQLLEN count = 0;
   Check(SQLRowCount(handle(), &count), "Counting the changed rows");

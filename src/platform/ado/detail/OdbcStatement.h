@@ -40,6 +40,9 @@ class OdbcStatement {
   // How long the statement may wait, for locks held by others among
   // other things, before it is cancelled.
   void LimitWait(int seconds);
+  // Asks the driver to end a run in progress on another thread; it then
+  // ends in a failure, unless it was done already.
+  void Cancel();
   // Rows a searched UPDATE or DELETE changed.
   long RowsChanged() const;
 

@@ -5,6 +5,9 @@
 namespace ado {
 namespace {
 
+// ODBC's own state of a run ended by SQLCancel.
+constexpr const char* kCancelledState = "HY008";
+
 std::string Shown(const std::optional<std::string>& value) {
   if (!value) return "NULL";
   constexpr std::size_t Longest = 60;
@@ -22,6 +25,10 @@ WriteFailure::WriteFailure(std::string column, const std::optional<std::string>&
       stored_("The value " + Shown(value) + " of column \"" + column + "\"") {}
 
 std::string WriteFailure::Prefix() const { return prefix_; }
+
+Error WriteFailure::Cancelled(const std::string& cause) { return Error(cause, kCancelledState); }
+
+bool WriteFailure::IsCancelled(const Error& error) { return error.sqlState() == kCancelledState; }
 
 bool WriteFailure::IsBusy(const Error& error) {
   const std::string& state = error.sqlState();
@@ -48,6 +55,11 @@ void WriteFailure::Raise(const Error& error, RowNow now) const {
     throw WriteError("The connection to the database was lost. " + Prefix() +
                          "the change was not saved. Go back to the table list and open the table again to "
                          "reconnect.\n" + error.what(),
+                     error.sqlState(), std::move(now));
+  if (IsCancelled(error))
+    throw WriteError(Prefix() + "you cancelled the change while it waited for another session's lock, so it was not "
+                                "saved. Nothing was changed." +
+                         (*error.what() ? std::string("\n") + error.what() : std::string()),
                      error.sqlState(), std::move(now));
   if (IsBusy(error))
     throw WriteError("The database is busy: another user or program holds a lock on this row or table. " +

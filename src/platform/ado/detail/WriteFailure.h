@@ -34,6 +34,10 @@ class WriteFailure {
 
   static bool IsBusy(const Error& error);
   static bool IsConnectionLost(const Error& error);
+  // The user cancelled a write while it waited; `cause` is how the
+  // database ended the statement.
+  static Error Cancelled(const std::string& cause = {});
+  static bool IsCancelled(const Error& error);
 
   // The database refused the change (or the connection was lost before
   // anything could be committed): nothing was changed.

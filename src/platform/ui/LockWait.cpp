@@ -1,0 +1,147 @@
+#include "LockWait.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QTimer>
+#include <exception>
+#include <thread>
+
+#include "platform/ado/AdoError.h"
+
+namespace ui {
+namespace {
+
+// What the user does with keys, mouse, touch or drops, which must not
+// start anything while a write waits.
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::ToolTip:
+    case QEvent::WhatsThis:
+    case QEvent::InputMethod:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+LockWait::LockWait(QObject* parent) : QObject(parent) {}
+
+LockWait::~LockWait() = default;
+
+LockWait::Write::Write(LockWait& wait) : wait_(wait), exceptions_(std::uncaught_exceptions()) {
+  if (wait_.writing_)
+    throw ado::Error("Another change of this table is still being saved; nothing was changed. Try again when it is "
+                     "done.");
+  wait_.writing_ = true;
+  wait_.cancelRequested_ = false;
+  scope_.emplace(wait_);
+}
+
+LockWait::Write::~Write() {
+  scope_.reset();
+  wait_.writing_ = false;
+  // A write that returned was saved, whatever the user asked for on the way.
+  if (wait_.cancelRequested_ && std::uncaught_exceptions() == exceptions_)
+    emit wait_.savedDespiteCancel(QStringLiteral("The change was saved: it had reached the database before you "
+                                                 "cancelled it."));
+  wait_.cancelRequested_ = false;
+}
+
+void LockWait::Run(const std::function<void()>& statement, const std::function<void()>& cancel) {
+  QEventLoop loop;
+  QTimer showing;
+  showing.setSingleShot(true);
+  connect(&showing, &QTimer::timeout, this, [this] {
+    shown_ = true;
+    emit waitShown(true);
+  });
+  // A driver may end only one of the waits a statement goes through for a
+  // lock (SQLite's driver retries a busy step): a cancel asked for is sent
+  // again until the statement has ended.
+  QTimer cancelling;
+  connect(&cancelling, &QTimer::timeout, this, [this] {
+    if (cancelRequested_) Cancel();
+  });
+  {
+    const std::lock_guard lock(running_);
+    cancel_ = &cancel;
+  }
+  waiting_ = true;
+  QCoreApplication::instance()->installEventFilter(this);
+  showing.start(ShowAfterMilliseconds);
+  cancelling.start(RepeatCancelMilliseconds);
+  {
+    std::jthread worker([&] {
+      statement();
+      {
+        const std::lock_guard lock(running_);
+        cancel_ = nullptr;
+      }
+      QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    // Still running only when the loop was ended by the program quitting:
+    // the statement is ended then, not waited out.
+    Cancel();
+  }
+  QCoreApplication::instance()->removeEventFilter(this);
+  waiting_ = false;
+  if (shown_) {
+    shown_ = false;
+    emit waitShown(false);
+  }
+}
+
+void LockWait::Cancel() {
+  const std::lock_guard lock(running_);
+  if (!cancel_) return;
+  cancelRequested_ = true;
+  (*cancel_)();
+}
+
+bool LockWait::eventFilter(QObject* watched, QEvent* event) {
+  if (!waiting_) return QObject::eventFilter(watched, event);
+  if (event->type() == QEvent::ShortcutOverride) {
+    // Taken as a plain key press, which is held off below, so that no
+    // shortcut of the window runs.
+    event->accept();
+    return true;
+  }
+  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    Cancel();
+    return true;
+  }
+  if (event->type() == QEvent::Close) {
+    // The window stays until the write has its outcome.
+    event->ignore();
+    return true;
+  }
+  return IsUserInput(event->type()) || QObject::eventFilter(watched, event);
+}
+
+}  // namespace ui

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+#include "platform/ado/WriteWait.h"
+
+namespace ui {
+
+// The wait of the writes of one table: each statement of a write runs on a
+// thread of its own while the window's event loop keeps turning (repaints,
+// moves, resizes), the user's input held off but for Esc, which cancels the
+// write. Nothing else of the table starts meanwhile.
+class LockWait final : public QObject, public ado::WriteWait {
+  Q_OBJECT
+ public:
+  // How long a statement runs before the wait is shown.
+  static constexpr int ShowAfterMilliseconds = 400;
+  static constexpr int RepeatCancelMilliseconds = 50;
+  static QString WaitingText() { return QStringLiteral("Waiting for another session's lock..."); }
+
+  explicit LockWait(QObject* parent = nullptr);
+  ~LockWait() override;
+
+  // One write, from its first statement to its outcome; the writes asked
+  // for on this thread meanwhile wait here. Raises ado::Error when a write
+  // waits already: nothing of the table may start then.
+  class Write {
+   public:
+    explicit Write(LockWait& wait);
+    ~Write();
+    Write(const Write&) = delete;
+    Write& operator=(const Write&) = delete;
+
+   private:
+    LockWait& wait_;
+    std::optional<ado::WriteWait::Scope> scope_;
+    int exceptions_;
+  };
+
+  // A write is in progress (its statements may be running or not).
+  bool writing() const { return writing_; }
+  bool waiting() const { return waiting_; }
+
+  void Run(const std::function<void()>& statement, const std::function<void()>& cancel) override;
+  bool cancelRequested() const override { return cancelRequested_; }
+
+ public slots:
+  // Cancels the statement running, if one is; Esc does the same.
+  void Cancel();
+
+ signals:
+  // The wait has lasted long enough to be shown (true), or is over (false).
+  void waitShown(bool shown);
+  // The user cancelled too late: the write had been saved already.
+  void savedDespiteCancel(const QString& message);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  bool writing_ = false;
+  bool waiting_ = false;
+  bool shown_ = false;
+  std::atomic<bool> cancelRequested_ = false;
+  // Guards the cancel of the statement running against its end.
+  std::mutex running_;
+  const std::function<void()>* cancel_ = nullptr;
+};
+
+}  // namespace ui
