@@ -9,6 +9,7 @@
 #include <set>
 
 #include "AdoError.h"
+#include "StatementWait.h"
 #include "detail/ColumnDescriber.h"
 #include "detail/RecordsetState.h"
 #include "detail/OdbcConnection.h"
@@ -19,6 +20,7 @@
 #include "detail/TableRead.h"
 #include "detail/TableWriter.h"
 #include "detail/ViewQuery.h"
+#include "detail/WaitedRead.h"
 #include "detail/WriteFailure.h"
 
 namespace ado {
@@ -35,6 +37,7 @@ const char* const ClosedMessage = "Operation is not allowed when the object is c
 const char* const NoCurrentRowMessage =
     "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.";
 const char* const ReadOnlyRecordsetMessage = "The recordset was opened read-only.";
+const char* const StoppedMessage = "The rows were not read: you stopped the read.";
 const char* const NoSuchFieldMessage =
     "Item cannot be found in the collection corresponding to the requested name or ordinal.";
 
@@ -82,7 +85,7 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
   if (read) {
     ViewQuery query = BuildViewQuery(*read, view_, connection.facts());
     query.parameters.BindTo(*statement);
-    statement->ExecDirect(query.sql);
+    RunWaitedRead(*statement, [&] { statement->ExecDirect(query.sql); }, StoppedMessage);
   } else {
     statement->ExecDirect(source);
   }
@@ -94,6 +97,17 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
   state_->read = std::move(read);
   state_->view = view_;
   AddCatalogueFacts(state_->columns, state_->read);
+  if (!state_->read) return;
+  // A server may sort or search only when the first rows are fetched. Read
+  // while the window turns, the columns are described first, here: the end
+  // of a short result would describe them on the reading thread.
+  try {
+    if (StatementWait::Current()) CompleteColumns();
+    RunWaitedRead(*state_->statement, [this] { state_->reader->ReadBlock(state_->rows->Head()); }, StoppedMessage);
+  } catch (const Error&) {
+    Close();
+    throw;
+  }
 }
 
 void Recordset::OpenResult(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
@@ -132,9 +146,19 @@ void Recordset::Close() {
 bool Recordset::isOpen() const { return state_ != nullptr; }
 
 void Recordset::Requery() {
-  const ConnectionPtr connection = State().connection;
-  Close();
-  Open(source_, connection, cursorType_, lockType_);
+  RequireOpen();
+  // The rows read so far stay until the new read has its first rows: a read
+  // refused or stopped leaves them as they were.
+  std::unique_ptr<OpenState> previous = std::move(state_);
+  try {
+    Open(source_, previous->connection, cursorType_, lockType_);
+  } catch (...) {
+    state_ = std::move(previous);
+    throw;
+  }
+  previous->writer.reset();
+  previous->reader.reset();
+  previous->statement.reset();
 }
 
 RowView::ValueFilter Recordset::ValueFilterOf(std::size_t row, int column, bool keep) const {

@@ -92,6 +92,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   const RowView& view() const { return view_; }
   // Reads the table again from the start, under the current view. The rows
   // read so far and the changes' undo history go; what was written stays.
+  // Where the new read fails (or is stopped), everything stays as it was.
   void Requery();
   // A filter on the cell's value, exactly as stored.
   RowView::ValueFilter ValueFilterOf(std::size_t row, int column, bool keep) const;

@@ -11,6 +11,7 @@
 #include "detail/RecordsetState.h"
 #include "detail/ResultReader.h"
 #include "detail/StatementRows.h"
+#include "detail/WaitedRead.h"
 #include "detail/WindowQuery.h"
 
 namespace ado {
@@ -150,10 +151,13 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
   {
     OdbcStatement statement(state.connection->odbc());
     query.parameters.BindTo(statement);
-    statement.ExecDirect(query.sql);
-    ResultReader reader(statement, state.columns, state.connection->odbc().facts().blockGetData);
-    while (page.rowCount() < wanted && reader.ReadBlock(page) > 0) {
-    }
+    const bool blockGetData = state.connection->odbc().facts().blockGetData;
+    RunWaitedRead(statement, [&] {
+      statement.ExecDirect(query.sql);
+      ResultReader reader(statement, state.columns, blockGetData);
+      while (page.rowCount() < wanted && reader.ReadBlock(page) > 0) {
+      }
+    }, "Reading rows there was stopped; they are read again when the table is refreshed (F5).");
   }
   const std::size_t got = std::min(page.rowCount(), wanted);
   if (start.fromEnd) {

@@ -72,6 +72,20 @@ LockWait::Write::~Write() {
   wait_.cancelRequested_ = false;
 }
 
+LockWait::Read::Read(LockWait& wait) : wait_(wait), outer_(!wait.busy()) {
+  if (!outer_) return;
+  wait_.reading_ = true;
+  wait_.cancelRequested_ = false;
+  scope_.emplace(wait_);
+}
+
+LockWait::Read::~Read() {
+  if (!outer_) return;
+  scope_.reset();
+  wait_.reading_ = false;
+  wait_.cancelRequested_ = false;
+}
+
 void LockWait::Run(const std::function<void()>& statement, const std::function<void()>& cancel) {
   QEventLoop loop;
   QTimer showing;

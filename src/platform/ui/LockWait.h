@@ -7,7 +7,7 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/ado/WriteWait.h"
+#include "platform/ado/StatementWait.h"
 
 namespace ui {
 
@@ -15,7 +15,7 @@ namespace ui {
 // thread of its own while the window's event loop keeps turning (repaints,
 // moves, resizes), the user's input held off but for Esc, which cancels the
 // write. Nothing else of the table starts meanwhile.
-class LockWait final : public QObject, public ado::WriteWait {
+class LockWait final : public QObject, public ado::StatementWait {
   Q_OBJECT
  public:
   // How long a statement runs before the wait is shown.
@@ -38,12 +38,32 @@ class LockWait final : public QObject, public ado::WriteWait {
 
    private:
     LockWait& wait_;
-    std::optional<ado::WriteWait::Scope> scope_;
+    std::optional<ado::StatementWait::Scope> scope_;
     int exceptions_;
+  };
+
+  // A read whose statements may take long (a view of a large table, a
+  // block of rows far into it): Esc stops it.
+  class Read {
+   public:
+    explicit Read(LockWait& wait);
+    ~Read();
+    Read(const Read&) = delete;
+    Read& operator=(const Read&) = delete;
+
+   private:
+    LockWait& wait_;
+    bool outer_;
+    std::optional<ado::StatementWait::Scope> scope_;
   };
 
   // A write is in progress (its statements may be running or not).
   bool writing() const { return writing_; }
+  // A write or a read is in progress: nothing else of the table starts.
+  bool busy() const { return writing_ || reading_; }
+  // What the notice says while a statement waits.
+  QString waitText() const { return reading_ && !writing_ ? ReadingText() : WaitingText(); }
+  static QString ReadingText() { return QStringLiteral("Reading rows... Esc stops the read."); }
   bool waiting() const { return waiting_; }
 
   void Run(const std::function<void()>& statement, const std::function<void()>& cancel) override;
@@ -64,6 +84,7 @@ class LockWait final : public QObject, public ado::WriteWait {
 
  private:
   bool writing_ = false;
+  bool reading_ = false;
   bool waiting_ = false;
   bool shown_ = false;
   std::atomic<bool> cancelRequested_ = false;

@@ -19,7 +19,8 @@ LockWaitNotice::LockWaitNotice(QWidget* over) : QLabel(LockWait::WaitingText(), 
 }
 
 void LockWaitNotice::follow(const LockWait* wait) {
-  connect(wait, &LockWait::waitShown, this, [this](bool shown) {
+  connect(wait, &LockWait::waitShown, this, [this, wait](bool shown) {
+    if (shown) setText(wait->waitText());
     if (shown) place();
     setVisible(shown);
     if (shown) raise();

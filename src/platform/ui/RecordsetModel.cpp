@@ -242,7 +242,7 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 bool RecordsetModel::canFetchMore(const QModelIndex& parent) const {
-  if (parent.isValid() || !recordset_ || !recordset_->isOpen() || announcing_ || lockWait_->writing()) return false;
+  if (parent.isValid() || !recordset_ || !recordset_->isOpen() || announcing_ || lockWait_->busy()) return false;
   // A write may have read ahead into the cache rows the views have not been
   // told of yet.
   return recordset_->rowCount() > shownRows_ || !recordset_->allRowsFetched();

@@ -1,6 +1,7 @@
 #include <QString>
 #include <algorithm>
 
+#include "LockWait.h"
 #include "RecordsetModel.h"
 
 namespace ui {
@@ -24,20 +25,20 @@ bool RecordsetModel::setView(const ado::RowView& view) {
   QString refusal;
   beginResetModel();
   forgetWindow();
-  recordset_->setView(view);
-  try {
-    recordset_->Requery();
-  } catch (const std::exception& failure) {
-    refusal = QString::fromUtf8(failure.what());
-    recordset_->setView(before);
-    try {
-      if (!recordset_->isOpen()) recordset_->Requery();
-    } catch (const std::exception&) {
-      // The refusal below says what went wrong first.
-    }
-  }
+  // Views that paint while the rows are read anew see none.
   newRow_.reset();
   shownRows_ = 0;
+  recordset_->setView(view);
+  try {
+    // A find or a sort over a large table may take long: Esc stops it.
+    const LockWait::Read reading(*lockWait_);
+    recordset_->Requery();
+  } catch (const std::exception& failure) {
+    // The rows read before stay as they were.
+    refusal = QString::fromUtf8(failure.what());
+    recordset_->setView(before);
+  }
+  shownRows_ = recordset_->isOpen() ? recordset_->rowCount() : 0;
   generation_ = recordset_->isOpen() ? recordset_->generation() : 0;
   endResetModel();
   if (canFetchMore({})) fetchMore({});

@@ -18,7 +18,7 @@ void RecordsetModel::openWindow() {
   if (windowAsked_ || !recordset_ || !recordset_->isOpen() || recordset_->allRowsFetched() ||
       !recordset_->CanReadAnywhere())
     return;
-  if (lockWait_->writing()) {
+  if (lockWait_->busy()) {
     QTimer::singleShot(WriteRetryMilliseconds, this, &RecordsetModel::openWindow);
     return;
   }
@@ -41,7 +41,7 @@ void RecordsetModel::openWindow() {
 void RecordsetModel::countArrived() {
   if (!count_ || !count_->done() || !recordset_ || !recordset_->isOpen()) return;
   // Places do not move under a write waiting for its outcome.
-  if (lockWait_->writing()) {
+  if (lockWait_->busy()) {
     QTimer::singleShot(WriteRetryMilliseconds, this, [this] { countArrived(); });
     return;
   }
@@ -120,7 +120,7 @@ void RecordsetModel::readRows(int row, int count) {
 }
 
 void RecordsetModel::readWantedRows() {
-  if (lockWait_->writing()) {
+  if (lockWait_->busy()) {
     QTimer::singleShot(WriteRetryMilliseconds, this, &RecordsetModel::readWantedRows);
     return;
   }
@@ -130,6 +130,8 @@ void RecordsetModel::readWantedRows() {
     return;
   }
   const std::set<std::size_t> blocks = std::exchange(wantedBlocks_, {});
+  // A block far into a large table may take long to reach: Esc stops it.
+  const LockWait::Read reading(*lockWait_);
   for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
     const std::size_t first = *block * WindowBlockRows;
     if (failedBlocks_.contains(*block) || first >= shownRows_) continue;

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "platform/ado/WriteWait.h"
+#include "platform/ado/StatementWait.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
 #include "OdbcTransaction.h"
@@ -28,7 +28,7 @@ std::string ServerWarnings(OdbcConnection& connection) {
 // and a statement that fails (other than by a lost connection) failed by
 // the cancel; one that was done already stands.
 bool ExecuteWaiting(OdbcStatement& statement) {
-  WriteWait* wait = WriteWait::Current();
+  StatementWait* wait = StatementWait::Current();
   if (!wait) return statement.Execute();
   if (wait->cancelRequested()) throw WriteFailure::Cancelled();
   bool any = false;
