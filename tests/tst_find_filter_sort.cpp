@@ -153,9 +153,15 @@ class FindFilterSortTest : public QObject {
     const std::string all = "SELECT id, name, note, n FROM t ORDER BY id";
     const Rows before = sql.Query(all);
     QVERIFY2(Commit(grid, 0, 3, "99"), qPrintable(LastMessage(*opened.failed)));
-    // No longer n = 10, still shown.
+    // No longer n = 10, still shown, marked.
     QCOMPARE(Ids(grid), QStringList({"3", "5"}));
     QCOMPARE(Shown(grid, 0, 3), QString("99"));
+    const auto marked = [&](int row) {
+      return grid.model()->headerData(row, Qt::Vertical, Qt::ToolTipRole).toString().contains("no longer shows it") &&
+             grid.model()->index(row, 1).data(Qt::BackgroundRole).isValid();
+    };
+    QVERIFY(marked(0));
+    QVERIFY(!marked(1));
     const Rows after = sql.Query(all);
     QCOMPARE(after.size(), before.size());
     for (std::size_t row = 0; row < after.size(); ++row)

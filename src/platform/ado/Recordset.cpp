@@ -444,6 +444,16 @@ std::size_t Recordset::generation() const { return state_ ? state_->generation :
 
 bool Recordset::rowDeleted(std::size_t row) const { return state_ && state_->deletedRows.contains(row); }
 
+void Recordset::SetRowUnmatched(std::size_t row, bool unmatched) {
+  RequireOpen();
+  if (unmatched)
+    state_->unmatchedRows.insert(row);
+  else
+    state_->unmatchedRows.erase(row);
+}
+
+bool Recordset::rowUnmatched(std::size_t row) const { return state_ && state_->unmatchedRows.contains(row); }
+
 std::string Recordset::RowReadOnlyReason(std::size_t row) const {
   if (!state_) return {};
   if (state_->deletedRows.contains(row))
@@ -506,12 +516,11 @@ void Recordset::ShiftRows(std::size_t from, std::ptrdiff_t by) {
   auto moved = [&](std::size_t row) {
     return row >= from ? static_cast<std::size_t>(static_cast<std::ptrdiff_t>(row) + by) : row;
   };
-  std::set<std::size_t> deleted;
-  for (std::size_t row : state.deletedRows) deleted.insert(moved(row));
-  state.deletedRows = std::move(deleted);
-  std::set<std::size_t> added;
-  for (std::size_t row : state.addedRows) added.insert(moved(row));
-  state.addedRows = std::move(added);
+  for (std::set<std::size_t>* rows : {&state.deletedRows, &state.addedRows, &state.unmatchedRows}) {
+    std::set<std::size_t> shifted;
+    for (std::size_t row : *rows) shifted.insert(moved(row));
+    *rows = std::move(shifted);
+  }
   std::map<std::size_t, std::string> reasons;
   for (auto& [row, reason] : state.rowReasons) reasons.emplace(moved(row), std::move(reason));
   state.rowReasons = std::move(reasons);

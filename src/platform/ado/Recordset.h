@@ -133,6 +133,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // A write found the row gone: deleted, its key changed, or (in a table
   // without a key) changed beyond finding. It stays in the cache, marked.
   bool rowDeleted(std::size_t row) const;
+  // A row changed here that the view's find or filters would no longer
+  // show; it stays in view, marked, until the rows are read anew.
+  void SetRowUnmatched(std::size_t row, bool unmatched);
+  bool rowUnmatched(std::size_t row) const;
   // Counts the times the rows were read anew from the start, because
   // another program wrote while the read was paused for a write: a view
   // shows them afresh then.

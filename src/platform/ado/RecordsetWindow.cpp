@@ -183,6 +183,7 @@ void Recordset::ForgetRows(std::size_t first, std::size_t count) {
   const auto inside = [&](std::size_t row) { return row >= first && row < first + count; };
   std::erase_if(state.deletedRows, inside);
   std::erase_if(state.addedRows, inside);
+  std::erase_if(state.unmatchedRows, inside);
   std::erase_if(state.rowReasons, [&](const auto& entry) { return inside(entry.first); });
   std::erase_if(state.exactTexts, [&](const auto& entry) { return inside(entry.first.first); });
   state.journal.Drop(first, count);

@@ -81,6 +81,10 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
       if (cell.isNull || recordset_->rowDeleted(row)) return QBrush(QColor(Qt::gray));
       return {};
+    case Qt::BackgroundRole:
+      // A row changed so that the find or a filter would no longer show it.
+      if (recordset_->rowUnmatched(row)) return QBrush(QColor(255, 243, 205));
+      return {};
     case Qt::FontRole:
       if (cell.isNull || recordset_->rowDeleted(row)) {
         QFont font;
@@ -126,6 +130,10 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
     const QString reason = readOnlyReason(section);
     return reason.isEmpty() ? sortNote() : reason + QStringLiteral("\n") + sortNote();
   }
+  if (role == Qt::ToolTipRole && orientation == Qt::Vertical && recordset_ && section >= 0 && !isNewRow(section) &&
+      recordset_->rowUnmatched(cacheRow(section)))
+    return QStringLiteral("Changed so that the find or a filter no longer shows it; it goes when the rows are read "
+                          "again (F5).");
   if (role != Qt::DisplayRole || !recordset_) return {};
   // A new row is marked until it is stored.
   if (orientation == Qt::Vertical) return isNewRow(section) ? QVariant(QStringLiteral("*")) : QVariant(section + 1);
@@ -231,6 +239,7 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
   try {
     const LockWait::Write writing(*lockWait_);
     recordset_->UpdateCell(row, column, newValue);
+    markUnmatched(index.row(), 1);
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     return true;
   } catch (const std::exception& failure) {

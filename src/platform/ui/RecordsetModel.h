@@ -112,6 +112,8 @@ class RecordsetModel final : public QAbstractTableModel {
   ado::RowView::ValueFilter valueFilter(const QModelIndex& index, bool keep) const;
   // Whether a cell of the row the find looks in holds the find's text.
   bool rowHoldsFindText(int row) const;
+  // Whether the view's find and filters would show the row as it is now.
+  bool rowMatchesView(int row) const;
   QString sortNote() const;
 
   // Why the column cannot be edited (empty when it can). Asks the data
@@ -164,6 +166,8 @@ class RecordsetModel final : public QAbstractTableModel {
   static QString hexadecimalReason(const ado::ColumnInfo& info);
 
   void countArrived();
+  // Marks rows changed here that the view would no longer show.
+  void markUnmatched(int first, int count);
   // The views are told of `rows` rows in place of those shown.
   void showRowCount(std::size_t rows);
   void readWantedRows();

@@ -187,8 +187,10 @@ bool RecordsetModel::pasteBlock(int row, int column, const QList<QStringList>& l
     emit writeFailed(QStringLiteral("Nothing was pasted: ") + QString::fromUtf8(failure.what()));
     return false;
   }
-  if (!changed.empty())
+  if (!changed.empty()) {
+    markUnmatched(row, static_cast<int>(changed.size()));
     emit dataChanged(index(row, 0), index(row + static_cast<int>(changed.size()) - 1, columnCount() - 1));
+  }
   if (!added.empty()) {
     const int at = static_cast<int>(shownRows_);
     beginInsertRows({}, at, at + static_cast<int>(added.size()) - 1);

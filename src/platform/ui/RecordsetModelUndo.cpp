@@ -42,8 +42,10 @@ int RecordsetModel::revert(bool undo) {
     return -1;
   }
   for (std::size_t row : reverted.changed)
-    if (row < shownRows_)
+    if (row < shownRows_) {
+      markUnmatched(static_cast<int>(row), 1);
       emit dataChanged(index(static_cast<int>(row), 0), index(static_cast<int>(row), columnCount() - 1));
+    }
   // Each added row is in the cache already; the views learn of them in the
   // order they went in.
   for (std::size_t row : reverted.added) {

@@ -77,6 +77,24 @@ bool RecordsetModel::rowHoldsFindText(int row) const {
   });
 }
 
+bool RecordsetModel::rowMatchesView(int row) const {
+  const ado::RowView& shown = view();
+  if (!recordset_ || isNewRow(row) || !recordset_->rowHeld(cacheRow(row))) return true;
+  if (!shown.findText.empty() && !shown.findColumns.empty() && !rowHoldsFindText(row)) return false;
+  // A value kept must be the cell's exact value, a value hidden must not.
+  return std::ranges::all_of(shown.filters, [&](const ado::RowView::ValueFilter& filter) {
+    const ado::RowView::ValueFilter now = recordset_->ValueFilterOf(cacheRow(row), filter.column, filter.keep);
+    const bool same = now.value == filter.value && (!now.value || now.storage == filter.storage);
+    return same == filter.keep;
+  });
+}
+
+void RecordsetModel::markUnmatched(int first, int count) {
+  if (!recordset_ || !view().narrowed()) return;
+  for (int row = first; row < first + count && row < rowCount(); ++row)
+    if (!isNewRow(row)) recordset_->SetRowUnmatched(cacheRow(row), !rowMatchesView(row));
+}
+
 QString RecordsetModel::sortNote() const {
   if (!recordset_ || !recordset_->isOpen()) return {};
   return recordset_->NullsSortFirst()

@@ -41,6 +41,9 @@ struct Recordset::OpenState {
   // Rows added here, which stand where they were added rather than in the
   // table's order: no read goes on from them.
   std::set<std::size_t> addedRows;
+  // Rows changed here that the view's find or filters would no longer show;
+  // they stay in view until the rows are read anew.
+  std::set<std::size_t> unmatchedRows;
   // Exact texts of SQLite REAL cells whose usual text loses digits.
   mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
   // A read closed before its end for a write, to go on after this rowid.
