@@ -112,6 +112,12 @@ class RowWindowTest : public QObject {
     QVERIFY(!grid.dataSource()->rowHeld(0));
     QVERIFY(!grid.dataSource()->rowHeld(TableRows - 1));
     QVERIFY(grid.dataSource()->heldRows() < static_cast<std::size_t>(TableRows) / 2);
+    // F5 keeps the current row far down without reading the rows before it.
+    grid.setCurrentIndex(grid.model()->index(middle, 0));
+    QTest::keyClick(&grid, Qt::Key_F5);
+    QCOMPARE(grid.currentIndex().row(), middle);
+    QCOMPARE(Shown(grid, middle, 0), expected.at(middle));
+    QVERIFY(!grid.dataSource()->rowHeld(TableRows / 4));
     QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
     QVERIFY(Reach(grid, 0));
     QVERIFY(ShowsFrom(grid, 0, 50, expected));

@@ -16,7 +16,9 @@ void DataGrid::showView(const ado::RowView& view, bool keepRow) {
   const int column = std::max(0, current.column());
   model_->setView(view);
   showViewState();
-  const int row = model_->findRow(identity);
+  // Where the row was is looked at first: in a large table it is mostly
+  // still there (F5), and the rows before it need not be read.
+  const int row = model_->findRow(identity, current.row());
   if (row >= 0) {
     setCurrentIndex(model_->index(row, column));
     scrollTo(currentIndex(), PositionAtCenter);

@@ -107,7 +107,8 @@ class RecordsetModel final : public QAbstractTableModel {
   // What names the row in its table (empty for none); the row with that
   // identity among the rows shown, reading further to find it (-1: none).
   std::string rowIdentity(int row) const;
-  int findRow(const std::string& identity);
+  // `near`: where to look first (-1: nowhere).
+  int findRow(const std::string& identity, int near = -1);
   // A filter on the cell's value exactly as stored.
   ado::RowView::ValueFilter valueFilter(const QModelIndex& index, bool keep) const;
   // Whether a cell of the row the find looks in holds the find's text.

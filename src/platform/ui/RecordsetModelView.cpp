@@ -51,8 +51,21 @@ std::string RecordsetModel::rowIdentity(int row) const {
   return recordset_->RowIdentity(cacheRow(row));
 }
 
-int RecordsetModel::findRow(const std::string& identity) {
+int RecordsetModel::findRow(const std::string& identity, int near) {
   if (!recordset_ || !recordset_->isOpen() || identity.empty()) return -1;
+  openWindow();
+  if (!recordset_->windowed() && near >= static_cast<int>(shownRows_) && recordset_->CanReadAnywhere() &&
+      !recordset_->allRowsFetched() && !lockWait_->busy()) {
+    // No guess yet: the table has at least the rows it had up to there.
+    recordset_->SetRowCount(static_cast<std::size_t>(near) + WindowBlockRows, false);
+    showRowCount(recordset_->rowCount());
+  }
+  if (recordset_->windowed() && near >= 0 && near < rowCount()) {
+    const int first = std::max(0, near - WindowBlockRows / 2);
+    readRows(first, WindowBlockRows);
+    for (int row = first; row < std::min(rowCount(), first + WindowBlockRows); ++row)
+      if (rowIdentity(row) == identity) return row;
+  }
   std::optional<std::size_t> found;
   try {
     found = recordset_->FindRow(identity, kRowSearchLimit);
