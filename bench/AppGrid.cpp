@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "Measure.h"
-
 #include "pages/Form2.h"
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
