@@ -80,6 +80,7 @@ def moves(driver, million=None):
     own(driver, "middle: longest stall", "middle", "stall_ms", "ms", 100)
     own(driver, "scrolled through (200 steps)", "sweep", "seconds", "s")
     own(driver, "scrolled through: longest stall", "sweep", "stall_ms", "ms")
+    own(driver, "scrolled through: slowest step", "sweep", "slowest_step_seconds", "s")
     for case, what in (("scroll", "Ctrl+End"), ("sweep", "scrolled through")):
         against(driver, f"{what}: peak memory / first screen's", (case, "peak_resident_mib"),
                 (case, "screen_resident_mib"), "MiB", 1.2)
