@@ -14,5 +14,10 @@ void BindTable(ui::DataGrid& grid, const Options& options);
 // baseline paints nothing either.
 void FillScreen(ui::DataGrid& grid);
 void ShowGrid(ui::DataGrid& grid);
+// Processes events until every row on screen is read and shows its values,
+// as painting asks for them; throws after a minute.
+void WaitForScreen(ui::DataGrid& grid);
+// Throws unless the keys of the rows on screen (the first column) rise.
+void CheckScreenInOrder(const ui::DataGrid& grid);
 
 }  // namespace bench

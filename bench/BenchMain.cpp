@@ -1,7 +1,7 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
-// CASE: first | scroll | tables | edit-open | edit-loaded | paste | delete | add | find | sort;
-// first-huge and scroll-huge measure first and scroll on the table "huge".
+// CASE: first | scroll (Ctrl+End) | middle | sweep | through | tables | edit-open | edit-loaded | paste | delete |
+// add | find | sort; first-huge and through-huge measure first and through on the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
 #include <QApplication>
@@ -19,7 +19,8 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
   using namespace bench;
   if (impl == "raw") {
     if (what == "first") return RawFirstScreen(options);
-    if (what == "scroll") return RawScrollToEnd(options);
+    if (what == "scroll") return RawLastRows(options);
+    if (what == "through") return RawReadThrough(options);
     if (what == "tables") return RawTableList(options);
     if (what == "edit-open") return RawEdits(options, true);
     if (what == "edit-loaded") return RawEdits(options, false);
@@ -30,7 +31,10 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "sort") return RawSort(options);
   } else if (impl == "app") {
     if (what == "first") return AppFirstScreen(options);
-    if (what == "scroll") return AppScrollToEnd(options);
+    if (what == "scroll") return AppCtrlEnd(options);
+    if (what == "middle") return AppMiddle(options);
+    if (what == "sweep") return AppSweep(options);
+    if (what == "through") return AppReadThrough(options);
     if (what == "tables") return AppTableList(options);
     if (what == "edit-open") return AppEdits(options, false);
     if (what == "edit-loaded") return AppEdits(options, true);
@@ -41,7 +45,6 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "sort") return AppSort(options);
   } else if (impl == "qt") {
     if (what == "first") return QtFirstScreen(options);
-    if (what == "scroll") return QtScrollToEnd(options);
   }
   throw std::invalid_argument("no such measurement: " + what + " " + impl);
 }

@@ -9,6 +9,7 @@ namespace bench {
 struct Options {
   std::string dataSource;  // the orders table's data source
   std::string table = "orders";
+  std::string key = "id";  // the table's primary key, its rows' order
   int edits = 200;
   int expectedTables = 0;  // for the table list: how many names must come out
 };
@@ -18,7 +19,10 @@ using Metrics = std::vector<std::pair<std::string, double>>;
 
 // The plain-ODBC baseline.
 Metrics RawFirstScreen(const Options& options);
-Metrics RawScrollToEnd(const Options& options);
+// The last screen of rows: the table read backwards in its key's order.
+Metrics RawLastRows(const Options& options);
+// Every row read, from the connection on.
+Metrics RawReadThrough(const Options& options);
 Metrics RawTableList(const Options& options);
 // With `readOpen`, a read of the table goes on between the edits and the
 // edits go to rows it has read, as in the program with its cursor open.
@@ -34,7 +38,12 @@ Metrics AppAddRow(const Options& options);
 
 // The program's own recordset, grid model and grid.
 Metrics AppFirstScreen(const Options& options);
-Metrics AppScrollToEnd(const Options& options);
+Metrics AppReadThrough(const Options& options);
+// From the first screen: Ctrl+End, the scroll bar set to its middle, and
+// the scroll bar stepped through its range.
+Metrics AppCtrlEnd(const Options& options);
+Metrics AppMiddle(const Options& options);
+Metrics AppSweep(const Options& options);
 Metrics AppTableList(const Options& options);
 Metrics AppEdits(const Options& options, bool allRowsLoaded);
 
@@ -48,7 +57,6 @@ Metrics AppSort(const Options& options);
 
 // QSqlQueryModel over Qt's ODBC driver.
 Metrics QtFirstScreen(const Options& options);
-Metrics QtScrollToEnd(const Options& options);
 
 // Median and 95th percentile of a list of seconds.
 Metrics Distribution(const std::string& prefix, std::vector<double> seconds);

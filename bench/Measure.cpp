@@ -38,4 +38,8 @@ double Span::seconds() const { return Now() - start_; }
 
 double Span::peakGrowthMiB() const { return static_cast<double>(PeakResidentKiB() - residentAtStart_) / 1024.0; }
 
+double Span::residentAtStartMiB() const { return static_cast<double>(residentAtStart_) / 1024.0; }
+
+double Span::peakResidentMiB() const { return static_cast<double>(PeakResidentKiB()) / 1024.0; }
+
 }  // namespace bench

@@ -21,6 +21,9 @@ class Span {
   double seconds() const;
   // Growth of the peak resident memory since the span began, in MiB.
   double peakGrowthMiB() const;
+  // Resident memory when the span began, and the peak since, in MiB.
+  double residentAtStartMiB() const;
+  double peakResidentMiB() const;
 
  private:
   double start_;

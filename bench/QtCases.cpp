@@ -59,25 +59,4 @@ Metrics QtFirstScreen(const Options& options) {
   return {{"seconds", seconds}};
 }
 
-Metrics QtScrollToEnd(const Options& options) {
-  QTableView view;
-  view.resize(1000, 700);
-  view.show();
-  QCoreApplication::processEvents();
-  Metrics metrics;
-  {
-    Span span;
-    QtConnection connection(options);
-    QSqlQueryModel model;
-    Bind(model, view, connection, options);
-    while (model.canFetchMore()) model.fetchMore();
-    view.scrollToBottom();
-    QCoreApplication::processEvents();
-    metrics = {{"seconds", span.seconds()}, {"peak_mib", span.peakGrowthMiB()},
-               {"rows", static_cast<double>(model.rowCount())}};
-    view.setModel(nullptr);
-  }
-  return metrics;
-}
-
 }  // namespace bench

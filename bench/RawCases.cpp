@@ -52,15 +52,19 @@ Metrics RawFirstScreen(const Options& options) {
   RawConnection connection(options.dataSource);
   RawStatement statement(connection);
   Execute(statement, SelectAll(connection, options));
-  RawRows rows(statement);
-  while (rows.rowCount() < 50 && rows.ReadBlock() > 0) {
-  }
-  const double seconds = span.seconds();
-  if (rows.rowCount() < 50) throw std::runtime_error("fewer than 50 rows");
-  return {{"seconds", seconds}};
+  return ScreenOfRows(statement, span);
 }
 
-Metrics RawScrollToEnd(const Options& options) {
+Metrics RawLastRows(const Options& options) {
+  // Connected already, as the program is when its first screen shows.
+  RawConnection connection(options.dataSource);
+  Span span;
+  RawStatement statement(connection);
+  Execute(statement, SelectAll(connection, options) + " ORDER BY " + connection.Quote(options.key) + " DESC");
+  return ScreenOfRows(statement, span);
+}
+
+Metrics RawReadThrough(const Options& options) {
   Span span;
   RawConnection connection(options.dataSource);
   RawStatement statement(connection);

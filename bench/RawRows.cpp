@@ -1,6 +1,7 @@
 #include "RawRows.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace bench {
 
@@ -56,6 +57,16 @@ std::size_t RawRows::ReadBlock() {
   }
   if (fetched_ < BlockRows) done_ = true;
   return fetched_;
+}
+
+Metrics ScreenOfRows(RawStatement& statement, const Span& span) {
+  constexpr std::size_t ScreenRows = 50;
+  RawRows rows(statement);
+  while (rows.rowCount() < ScreenRows && rows.ReadBlock() > 0) {
+  }
+  const double seconds = span.seconds();
+  if (rows.rowCount() < ScreenRows) throw std::runtime_error("fewer than 50 rows");
+  return {{"seconds", seconds}};
 }
 
 }  // namespace bench

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "Cases.h"
+#include "Measure.h"
 #include "RawOdbc.h"
 
 namespace bench {
@@ -38,5 +40,9 @@ class RawRows {
   std::vector<std::uint32_t> cellEnds_;
   std::size_t truncated_ = 0;
 };
+
+// Reads a screen of the statement's result: the seconds since the span
+// began; throws when the result has fewer rows.
+Metrics ScreenOfRows(RawStatement& statement, const Span& span);
 
 }  // namespace bench

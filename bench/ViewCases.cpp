@@ -34,15 +34,6 @@ bool IsPostgres(const RawConnection& connection) {
   return std::string_view(dbms) == "PostgreSQL";
 }
 
-Metrics FirstRows(RawStatement& statement, const Span& span) {
-  RawRows rows(statement);
-  while (rows.rowCount() < ScreenRows && rows.ReadBlock() > 0) {
-  }
-  const double seconds = span.seconds();
-  if (rows.rowCount() < ScreenRows) throw std::runtime_error("fewer than 50 rows");
-  return {{"seconds", seconds}};
-}
-
 // The table open in the grid, its first screen shown; then what `change`
 // does until a screen of its rows is there.
 template <typename Change>
@@ -70,7 +61,7 @@ Metrics RawFind(const Options& options) {
                   "binding");
   Run(statement, "SELECT * FROM " + connection.Quote(options.table) + " WHERE customer " +
                      (IsPostgres(connection) ? "ILIKE" : "LIKE") + " ?");
-  return FirstRows(statement, span);
+  return ScreenOfRows(statement, span);
 }
 
 Metrics RawSort(const Options& options) {
@@ -78,7 +69,7 @@ Metrics RawSort(const Options& options) {
   Span span;
   RawStatement statement(connection);
   Run(statement, "SELECT * FROM " + connection.Quote(options.table) + " ORDER BY amount");
-  return FirstRows(statement, span);
+  return ScreenOfRows(statement, span);
 }
 
 Metrics AppFind(const Options& options) {

@@ -6,6 +6,8 @@
 
 QUORVANE_BENCH_ORDERS=${QUORVANE_BENCH_ORDERS:-1000000}
 QUORVANE_BENCH_TABLES=${QUORVANE_BENCH_TABLES:-5000}
+# Rows of a second, larger orders table for SQLite and PostgreSQL (0: none).
+QUORVANE_BENCH_LARGE_ROWS=${QUORVANE_BENCH_LARGE_ROWS:-0}
 
 _bench_orders_ddl='CREATE TABLE orders (id INTEGER PRIMARY KEY, customer TEXT NOT NULL, amount REAL, created TEXT, qty INTEGER, note TEXT, status TEXT, flag INTEGER);'
 
@@ -22,6 +24,43 @@ INSERT INTO huge VALUES (1, repeat('ab', 25000000), NULL, 'a'), (2, 'small', dec
   (3, repeat('ab', 2500000), NULL, 'c');
 INSERT INTO huge SELECT n, 'row ' || n, NULL, 'x' FROM generate_series(4, 200) n;"
 
+# _bench_csv GENERATOR CSV ROWS: the orders as CSV, written when missing.
+_bench_csv() {
+  local generator=$1 csv=$2 rows=$3
+  [ ! -e "$csv" ] || return 0
+  "$generator" orders-csv "$rows" >"$csv.partial" || die "generating the orders failed"
+  mv -f "$csv.partial" "$csv"
+}
+
+# _bench_sqlite_orders GENERATOR FILE CSV ROWS: an SQLite file of ROWS orders,
+# made when missing.
+_bench_sqlite_orders() {
+  local generator=$1 orders=$2 csv=$3 rows=$4
+  [ ! -e "$orders" ] || return 0
+  say "Generating $rows orders into ${orders#"$QUORVANE_ROOT"/} ..."
+  _bench_csv "$generator" "$csv" "$rows"
+  rm -f "$orders.partial"
+  sqlite3 -bail "$orders.partial" <<SQL || die "loading the orders into SQLite failed"
+$_bench_orders_ddl
+.mode csv
+.import '$csv' orders
+UPDATE orders SET note = NULL WHERE note = '';
+SQL
+  mv -f "$orders.partial" "$orders"
+}
+
+# bench_large_rows: whether a larger orders table is asked for.
+bench_large_rows() { [ "$QUORVANE_BENCH_LARGE_ROWS" -gt 0 ]; }
+
+# bench_sqlite_large GENERATOR DIR: DIR/orders-ROWS.sqlite of
+# QUORVANE_BENCH_LARGE_ROWS orders, made when missing.
+bench_sqlite_large() {
+  local generator=$1 dir=$2
+  bench_sqlite_large_orders=$dir/orders-$QUORVANE_BENCH_LARGE_ROWS.sqlite
+  _bench_sqlite_orders "$generator" "$bench_sqlite_large_orders" "$dir/orders-$QUORVANE_BENCH_LARGE_ROWS.csv" \
+    "$QUORVANE_BENCH_LARGE_ROWS"
+}
+
 # bench_sqlite_ensure GENERATOR DIR: DIR/orders.sqlite and DIR/tables.sqlite,
 # made when missing. Each is built under a temporary name and moved into
 # place at the end, so an interrupted run never leaves a half database.
@@ -29,18 +68,7 @@ bench_sqlite_ensure() {
   local generator=$1 dir=$2
   mkdir -p "$dir"
   local orders=$dir/orders-$QUORVANE_BENCH_ORDERS.sqlite tables=$dir/tables-$QUORVANE_BENCH_TABLES.sqlite
-  if [ ! -e "$orders" ]; then
-    say "Generating $QUORVANE_BENCH_ORDERS orders into ${orders#"$QUORVANE_ROOT"/} ..."
-    "$generator" orders-csv "$QUORVANE_BENCH_ORDERS" >"$dir/orders.csv" || die "generating the orders failed"
-    rm -f "$orders.partial"
-    sqlite3 -bail "$orders.partial" <<SQL || die "loading the orders into SQLite failed"
-$_bench_orders_ddl
-.mode csv
-.import '$dir/orders.csv' orders
-UPDATE orders SET note = NULL WHERE note = '';
-SQL
-    mv -f "$orders.partial" "$orders"
-  fi
+  _bench_sqlite_orders "$generator" "$orders" "$dir/orders.csv" "$QUORVANE_BENCH_ORDERS"
   if [ ! -e "$tables" ]; then
     say "Generating $QUORVANE_BENCH_TABLES tables into ${tables#"$QUORVANE_ROOT"/} ..."
     rm -f "$tables.partial"
@@ -59,14 +87,21 @@ SQL
 bench_pg_load() {
   local generator=$1 dir=$2
   local psql=("$QUORVANE_PG_BINDIR/psql" -X -q -v ON_ERROR_STOP=1 -h "$QUORVANE_PG_HOST" -p "$QUORVANE_PG_PORT" -U "$QUORVANE_PG_USER")
-  [ -e "$dir/orders.csv" ] || "$generator" orders-csv "$QUORVANE_BENCH_ORDERS" >"$dir/orders.csv" ||
-    die "generating the orders failed"
+  _bench_csv "$generator" "$dir/orders.csv" "$QUORVANE_BENCH_ORDERS"
   say "Loading the orders and the tables into PostgreSQL ..."
   "${psql[@]}" -d postgres -c 'CREATE DATABASE bench_orders' -c 'CREATE DATABASE bench_tables' ||
     die "creating the PostgreSQL databases failed"
   "${psql[@]}" -d bench_orders -c "$_bench_orders_ddl" \
     -c "\\copy orders FROM '$dir/orders.csv' WITH (FORMAT csv)" -c 'VACUUM ANALYZE orders' \
     -c "$_bench_huge_pg" || die "loading the orders into PostgreSQL failed"
+  if bench_large_rows; then
+    local csv=$dir/orders-$QUORVANE_BENCH_LARGE_ROWS.csv
+    _bench_csv "$generator" "$csv" "$QUORVANE_BENCH_LARGE_ROWS"
+    say "Loading $QUORVANE_BENCH_LARGE_ROWS orders into PostgreSQL ..."
+    "${psql[@]}" -d postgres -c 'CREATE DATABASE bench_large' || die "creating the PostgreSQL database failed"
+    "${psql[@]}" -d bench_large -c "$_bench_orders_ddl" -c "\\copy orders FROM '$csv' WITH (FORMAT csv)" \
+      -c 'VACUUM ANALYZE orders' || die "loading the larger orders into PostgreSQL failed"
+  fi
   "$generator" tables-sql "$QUORVANE_BENCH_TABLES" | "${psql[@]}" -d bench_tables ||
     die "creating the tables in PostgreSQL failed"
 }
@@ -76,8 +111,7 @@ bench_pg_load() {
 bench_my_load() {
   local generator=$1 dir=$2
   local client=(mariadb --no-defaults --local-infile=1 -h "$QUORVANE_MY_HOST" -P "$QUORVANE_MY_PORT" -u "$QUORVANE_MY_USER")
-  [ -e "$dir/orders.csv" ] || "$generator" orders-csv "$QUORVANE_BENCH_ORDERS" >"$dir/orders.csv" ||
-    die "generating the orders failed"
+  _bench_csv "$generator" "$dir/orders.csv" "$QUORVANE_BENCH_ORDERS"
   say "Loading the orders and the tables into MariaDB ..."
   "${client[@]}" -e 'CREATE DATABASE bench_orders CHARACTER SET utf8mb4; CREATE DATABASE bench_tables CHARACTER SET utf8mb4' ||
     die "creating the MariaDB databases failed"
@@ -103,15 +137,21 @@ bench_odbc_files() {
     "$sqlite" "$pg" "$my" >"$dir/odbcinst.ini"
   local name database
   : >"$dir/odbc.ini"
-  for name in BenchLite BenchLiteTables; do
-    database=$bench_sqlite_orders
-    [ "$name" = BenchLite ] || database=$bench_sqlite_tables
+  for name in BenchLite BenchLiteTables BenchLiteLarge; do
+    case $name in
+      BenchLite) database=$bench_sqlite_orders ;;
+      BenchLiteTables) database=$bench_sqlite_tables ;;
+      *) bench_large_rows || continue; database=$bench_sqlite_large_orders ;;
+    esac
     printf '[%s]\nDriver = SQLite3\nDatabase = %s\nStepAPI = 1\nTimeout = 5000\nSyncPragma = NORMAL\n\n' \
       "$name" "$database" >>"$dir/odbc.ini"
   done
-  for name in BenchPg BenchPgTables; do
-    database=bench_orders
-    [ "$name" = BenchPg ] || database=bench_tables
+  for name in BenchPg BenchPgTables BenchPgLarge; do
+    case $name in
+      BenchPg) database=bench_orders ;;
+      BenchPgTables) database=bench_tables ;;
+      *) bench_large_rows || continue; database=bench_large ;;
+    esac
     printf '[%s]\nDriver = PostgreSQL Unicode\nServername = %s\nPort = %s\nUsername = %s\nDatabase = %s\nSSLmode = disable\nUseDeclareFetch = 1\nFetch = %s\n\n' \
       "$name" "$QUORVANE_PG_HOST" "$QUORVANE_PG_PORT" "$QUORVANE_PG_USER" "$database" "$fetch" >>"$dir/odbc.ini"
   done

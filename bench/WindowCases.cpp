@@ -1,0 +1,118 @@
+// Moves through a large table from its first screen: Ctrl+End, a jump to
+// the middle, the whole table scrolled through once; each done when the
+// rows on screen are read. Besides the time: the longest the event loop
+// went without a turn, and the memory against that of the first screen.
+#include <QScrollBar>
+#include <QTest>
+#include <algorithm>
+#include <stdexcept>
+
+#include "AppGrid.h"
+#include "Cases.h"
+#include "Measure.h"
+#include "StallWatch.h"
+#include "platform/ado/Recordset.h"
+#include "platform/ui/DataGrid.h"
+#include "platform/ui/RecordsetModel.h"
+
+namespace bench {
+namespace {
+
+constexpr int SweepSteps = 200;
+
+void PressCtrlEnd(ui::DataGrid& grid) {
+  QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+  WaitForScreen(grid);
+  ui::RecordsetModel* model = grid.recordsetModel();
+  if (!model->rowCountKnown()) throw std::runtime_error("Ctrl+End left the rows uncounted");
+  if (grid.currentIndex().row() != model->rowCount() - 1) throw std::runtime_error("Ctrl+End did not reach the end");
+}
+
+// The table open with its first screen read; then `move` until the rows on
+// screen are read.
+template <typename Move>
+Metrics FromFirstScreen(const Options& options, Move move) {
+  ui::DataGrid grid;
+  ShowGrid(grid);
+  BindTable(grid, options);
+  FillScreen(grid);
+  WaitForScreen(grid);
+  grid.setCurrentIndex(grid.model()->index(0, 0));
+  Span span;
+  StallWatch stalls;
+  // When the count arrived, after the start (0: before it).
+  double countedAfter = 0;
+  QObject::connect(grid.recordsetModel(), &ui::RecordsetModel::rowsCounted, [&] { countedAfter = span.seconds(); });
+  Metrics metrics = move(grid);
+  const double seconds = span.seconds();
+  const double stallMs = stalls.longestMs();
+  CheckScreenInOrder(grid);
+  metrics.insert(metrics.end(), {{"seconds", seconds},
+                                 {"stall_ms", stallMs},
+                                 {"counted_seconds", countedAfter},
+                                 {"screen_resident_mib", span.residentAtStartMiB()},
+                                 {"peak_resident_mib", span.peakResidentMiB()},
+                                 {"rows", static_cast<double>(grid.model()->rowCount())},
+                                 {"held_rows", static_cast<double>(grid.dataSource()->heldRows())}});
+  return metrics;
+}
+
+}  // namespace
+
+Metrics AppCtrlEnd(const Options& options) {
+  return FromFirstScreen(options, [](ui::DataGrid& grid) {
+    PressCtrlEnd(grid);
+    return Metrics{};
+  });
+}
+
+Metrics AppMiddle(const Options& options) {
+  return FromFirstScreen(options, [](ui::DataGrid& grid) {
+    QScrollBar* bar = grid.verticalScrollBar();
+    bar->setValue((bar->minimum() + bar->maximum()) / 2);
+    WaitForScreen(grid);
+    return Metrics{};
+  });
+}
+
+Metrics AppSweep(const Options& options) {
+  return FromFirstScreen(options, [](ui::DataGrid& grid) {
+    // The whole table: where no guess sized the scroll bar, it is sized by
+    // the count (waited for as Ctrl+End does).
+    grid.recordsetModel()->fetchAll();
+    QScrollBar* bar = grid.verticalScrollBar();
+    std::size_t mostHeld = 0;
+    double slowest = 0;
+    int slowestStep = 0;
+    for (int step = 1; step <= SweepSteps; ++step) {
+      const double start = Now();
+      bar->setValue(static_cast<int>(static_cast<long long>(bar->maximum()) * step / SweepSteps));
+      WaitForScreen(grid);
+      if (const double seconds = Now() - start; seconds > slowest) {
+        slowest = seconds;
+        slowestStep = step;
+      }
+      CheckScreenInOrder(grid);
+      mostHeld = std::max(mostHeld, grid.dataSource()->heldRows());
+    }
+    if (bar->value() != bar->maximum()) throw std::runtime_error("the sweep did not reach the end");
+    return Metrics{{"most_held_rows", static_cast<double>(mostHeld)},
+                   {"slowest_step_seconds", slowest},
+                   {"slowest_step", static_cast<double>(slowestStep)}};
+  });
+}
+
+Metrics AppReadThrough(const Options& options) {
+  ui::DataGrid grid;
+  ShowGrid(grid);
+  Span span;
+  BindTable(grid, options);
+  FillScreen(grid);
+  grid.setCurrentIndex(grid.model()->index(0, 0));
+  PressCtrlEnd(grid);
+  return {{"seconds", span.seconds()},
+          {"peak_mib", span.peakGrowthMiB()},
+          {"rows", static_cast<double>(grid.model()->rowCount())}};
+}
+
+}  // namespace bench
