@@ -134,6 +134,7 @@ class DataGridTest : public QObject {
     QCOMPARE(grid.columnWidth(1), word);
     // A double-click on the heading's edge fits it to the values on screen.
     grid.scrollToBottom();
+    QTRY_VERIFY(grid.dataSource()->rowHeld(1999));  // read once shown
     emit grid.horizontalHeader()->sectionHandleDoubleClicked(1);
     QVERIFY2(grid.columnWidth(1) > word, qPrintable(QString::number(grid.columnWidth(1))));
   }

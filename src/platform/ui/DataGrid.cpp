@@ -30,6 +30,8 @@ const QKeySequence kAddRowShortcut(Qt::CTRL | Qt::Key_Insert);
 const QKeySequence kDeleteRowsShortcut(Qt::Key_Delete);
 // The narrowest a column is made when it is fitted to its values.
 constexpr int kMinimumColumnWidth = 40;
+// Rows measured when the view cannot yet tell which are on screen.
+constexpr int kFitRows = 60;
 const QKeySequence kUndoShortcut(Qt::CTRL | Qt::Key_Z);
 const QKeySequence kRedoShortcut(Qt::CTRL | Qt::Key_Y);
 const QKeySequence kRedoAlternativeShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
@@ -108,10 +110,22 @@ void DataGrid::fitColumnsToValues() {
   if (!model_) return;
   const int widest = std::max(kMinimumColumnWidth, viewport()->width() / 3);
   for (int column = 0; column < model_->columnCount(); ++column) {
-    // The rows on screen only: the rest may not even be read.
-    const int wanted = std::max(horizontalHeader()->sectionSizeHint(column), sizeHintForColumn(column));
+    // The rows on screen only: the rest may not even be read. (The view's
+    // own measure takes every row while it cannot tell the last one on
+    // screen, and would read a large table whole.)
+    const int wanted = std::max(horizontalHeader()->sectionSizeHint(column), widthOnScreen(column));
     setColumnWidth(column, std::clamp(wanted, kMinimumColumnWidth, widest));
   }
+}
+
+int DataGrid::widthOnScreen(int column) const {
+  const int first = std::max(0, rowAt(0));
+  int last = rowAt(viewport()->height() - 1);
+  if (last < 0) last = std::min(model_->rowCount() - 1, first + kFitRows);
+  int width = 0;
+  for (int row = first; row <= last; ++row)
+    width = std::max(width, sizeHintForIndex(model_->index(row, column)).width());
+  return width + (showGrid() ? 1 : 0);
 }
 
 ado::RecordsetPtr DataGrid::dataSource() const {

@@ -101,6 +101,8 @@ class DataGrid final : public QTableView {
   // rows read later leave the widths as they are.
   void fitColumnsWhenShown();
   void fitColumnsToValues();
+  // The widest value of the column among the rows on screen.
+  int widthOnScreen(int column) const;
   bool confirm(const QString& question);
   // Shows the rows of the view from the top, or with `keepRow` at the
   // current row where it is still there; the bar and heading say what is
