@@ -502,14 +502,7 @@ void Recordset::ShowRowNow(std::size_t row, const WriteError& error) {
   if (error.now().deleted) state_->deletedRows.insert(row);
 }
 
-StoredRow Recordset::CachedRow(std::size_t row) const {
-  StoredRow cells;
-  for (int index = 0; index < state_->rows->columnCount(); ++index) {
-    const CellView view = state_->rows->cell(row, index);
-    cells.push_back(view.isNull ? std::nullopt : std::optional<std::string>(std::string(view.text)));
-  }
-  return cells;
-}
+StoredRow Recordset::CachedRow(std::size_t row) const { return state_->rows->Row(row); }
 
 void Recordset::ShiftRows(std::size_t from, std::ptrdiff_t by) {
   OpenState& state = *state_;

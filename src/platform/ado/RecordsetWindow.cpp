@@ -20,15 +20,6 @@ namespace {
 // More places than a grid can count are not guessed at.
 constexpr std::size_t MostPlaces = INT_MAX / 2;
 
-StoredRow RowOf(const RowCache& rows, std::size_t row) {
-  StoredRow cells;
-  for (int column = 0; column < rows.columnCount(); ++column) {
-    const CellView view = rows.cell(row, column);
-    cells.push_back(view.isNull ? std::nullopt : std::optional<std::string>(std::string(view.text)));
-  }
-  return cells;
-}
-
 }  // namespace
 
 bool Recordset::CanReadAnywhere() const {
@@ -162,7 +153,7 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
   const std::size_t got = std::min(page.rowCount(), wanted);
   if (start.fromEnd) {
     RowCache forward(page.columnCount());
-    for (std::size_t row = got; row > 0; --row) forward.InsertRow(forward.rowCount(), RowOf(page, row - 1));
+    for (std::size_t row = got; row > 0; --row) forward.InsertRow(forward.rowCount(), page.Row(row - 1));
     page = std::move(forward);
   }
   const std::size_t at = start.fromEnd ? end - got : first;

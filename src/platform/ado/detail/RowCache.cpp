@@ -18,6 +18,15 @@ CellView RowCache::cell(std::size_t row, int column) const {
   return CellView{false, std::string_view(arena_).substr(rowStarts_[row] + begin, end - begin)};
 }
 
+std::vector<std::optional<std::string>> RowCache::Row(std::size_t row) const {
+  std::vector<std::optional<std::string>> cells;
+  for (int column = 0; column < columns_; ++column) {
+    const CellView view = cell(row, column);
+    cells.push_back(view.isNull ? std::nullopt : std::optional<std::string>(std::string(view.text)));
+  }
+  return cells;
+}
+
 void RowCache::BeginRow() {
   if (building_) AbandonRow();
   building_ = true;

@@ -25,6 +25,8 @@ class RowCache {
   int columnCount() const { return columns_; }
   std::size_t rowCount() const { return rowStarts_.size(); }
   CellView cell(std::size_t row, int column) const;
+  // A copy of every cell of the row (std::nullopt for NULL).
+  std::vector<std::optional<std::string>> Row(std::size_t row) const;
 
   // Building the next row, one cell after the other; a cell's text may come
   // in pieces (long values read in chunks).

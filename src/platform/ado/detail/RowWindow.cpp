@@ -31,6 +31,12 @@ CellView RowWindow::cell(std::size_t row, int column) const {
   return page->second->cell(row - page->first, column);
 }
 
+std::vector<std::optional<std::string>> RowWindow::Row(std::size_t row) const {
+  const auto page = PageOf(row);
+  if (page == pages_.end()) throw Error("The row has not been read.");
+  return page->second->Row(row - page->first);
+}
+
 RowCache& RowWindow::Head() {
   if (total_) throw Error("Rows are no longer read from the start.");
   auto& head = pages_[0];

@@ -29,6 +29,7 @@ class RowWindow {
   bool held(std::size_t row) const;
   // Raises where the row is not held.
   CellView cell(std::size_t row, int column) const;
+  std::vector<std::optional<std::string>> Row(std::size_t row) const;
 
   // The page the rows read from the start go to; it must end where the
   // rows end (nothing set beyond it).
