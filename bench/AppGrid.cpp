@@ -15,8 +15,6 @@
 namespace bench {
 namespace {
 
-constexpr double MostWaitSeconds = 60;
-
 // The first and last rows the viewport shows (first -1: none).
 std::pair<int, int> RowsOnScreen(const ui::DataGrid& grid) {
   const int rows = grid.recordsetModel()->rowCount();

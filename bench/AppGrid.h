@@ -5,6 +5,9 @@
 
 namespace bench {
 
+// The longest the benchmark waits for rows to be read or counted.
+inline constexpr double MostWaitSeconds = 60;
+
 constexpr int ScreenRows = 50;
 
 // What the table chooser's "Next >" does: an editing connection on the

@@ -156,6 +156,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // read from the start ends. `exact`: the count, not a guess, so that rows
   // can be read from the end backwards.
   void SetRowCount(std::size_t rows, bool exact);
+  // How the places move when the count `rows` settles a guess: (at, by),
+  // places put before `at` (by > 0) or taken from before it (by < 0); the
+  // rest of any difference is made at the end.
+  std::pair<std::size_t, std::ptrdiff_t> TailShift(std::size_t rows) const;
   bool rowCountKnown() const;
   // Whether rows are held by place (SetRowCount was called).
   bool windowed() const;

@@ -69,9 +69,28 @@ void Recordset::SetRowCount(std::size_t rows, bool exact) {
     if (!exact) rows = std::max(rows, state.rows->rowCount());
   }
   rows = std::min(rows, MostPlaces);
+  if (exact) {
+    // Rows read back from the end keep their distance from it.
+    if (const auto [at, by] = TailShift(rows); by > 0) {
+      state.rows->InsertPlaces(at, static_cast<std::size_t>(by));
+      ShiftRows(at, by);
+    } else if (by < 0) {
+      DropRows(at + by, static_cast<std::size_t>(-by));
+    }
+    state.rows->ForgetTail();
+  }
   if (const std::size_t before = state.rows->rowCount(); rows < before) ForgetRows(rows, before - rows);
   state.rows->SetRowCount(rows);
   state.rowCountExact = exact;
+}
+
+std::pair<std::size_t, std::ptrdiff_t> Recordset::TailShift(std::size_t rows) const {
+  if (!state_ || state_->rowCountExact || !state_->rows->tailFrom()) return {};
+  const std::size_t at = *state_->rows->tailFrom(), before = state_->rows->rowCount();
+  if (rows >= before) return {at, static_cast<std::ptrdiff_t>(rows - before)};
+  // Fewer rows: the places before those read from the end go; any still
+  // too many go from the end.
+  return {at, -static_cast<std::ptrdiff_t>(std::min(at, before - rows))};
 }
 
 bool Recordset::rowCountKnown() const {
@@ -120,19 +139,27 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
   while (first < end && state.rows->held(first)) ++first;
   while (end > first && state.rows->held(end - 1)) --end;
   if (first >= end) return {};
+  // Places counted from the end and places counted from the start are read
+  // apart; the rest is read when asked for again.
+  const std::optional<std::size_t> tail = state.rows->tailFrom();
+  if (tail && first < *tail && end > *tail) end = *tail;
 
   // From the nearest row held, where the order's keys allow; else by
-  // skipping rows from the nearer end.
+  // skipping rows from the nearer end. While the number of rows is a guess,
+  // rows counted from the end are read from the end.
   WindowStart start;
+  bool fromTail = tail && first >= *tail;
   const bool byKeys = ReadsByKeys(*state.read, state.view);
-  if (auto keys = byKeys && first > 0 ? OrderKeysOf(first - 1) : std::nullopt) {
+  if (auto keys = byKeys && first > 0 && (!tail || first != *tail) ? OrderKeysOf(first - 1) : std::nullopt) {
     start.afterKeys = std::move(keys);
   } else if (auto after = byKeys && end < total ? OrderKeysOf(end) : std::nullopt) {
     start.afterKeys = std::move(after);
     start.fromEnd = true;
-  } else if (state.rowCountExact && total - end < first) {
+    fromTail = tail && end >= *tail;
+  } else if (state.rowCountExact ? total - end < first : fromTail || (!tail && end == total)) {
     start.fromEnd = true;
     start.skip = total - end;
+    fromTail = !state.rowCountExact;
   } else {
     start.skip = first;
   }
@@ -159,6 +186,7 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
   const std::size_t at = start.fromEnd ? end - got : first;
   ForgetRows(at, got);
   if (got > 0) state.rows->Put(at, page);
+  if (fromTail && got > 0) state.rows->MarkTail(at);
   if (got == wanted) return {};
   return start.fromEnd ? std::make_pair(first, wanted - got) : std::make_pair(first + got, wanted - got);
 }

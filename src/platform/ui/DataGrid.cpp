@@ -83,6 +83,7 @@ void DataGrid::setDataSource(ado::RecordsetPtr source) {
   connect(model_.get(), &RecordsetModel::writeFailed, this, [this] { lastWriteFailed_ = true; });
   connect(model_.get(), &RecordsetModel::notice, this, &DataGrid::notice);
   lockWaitNotice_->follow(model_->lockWait());
+  followPlaces();
   setModel(model_.get());
   if (model_->canFetchMore({})) model_->fetchMore({});
   // The scroll bar and the row numbers' width as the table's size needs,

@@ -103,6 +103,12 @@ class DataGrid final : public QTableView {
   void fitColumnsToValues();
   // The widest value of the column among the rows on screen.
   int widthOnScreen(int column) const;
+  // Row numbers wide enough for `rows` rows.
+  void widenRowNumbers(std::size_t rows);
+  // Places came (moved > 0) or went before row `first`: the rows on screen
+  // stay there.
+  void keepRowsInView(int first, int moved);
+  void followPlaces();
   bool confirm(const QString& question);
   // Shows the rows of the view from the top, or with `keepRow` at the
   // current row where it is still there; the bar and heading say what is

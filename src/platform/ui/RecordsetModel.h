@@ -45,9 +45,11 @@ class RecordsetModel final : public QAbstractTableModel {
   bool canFetchMore(const QModelIndex& parent) const override;
   void fetchMore(const QModelIndex& parent) override;
 
-  // Makes the last row known, as a jump to it needs: by counting the rows
-  // where the table can be read at any place (waiting for a count under
-  // way), else by reading every remaining row.
+  // Makes the last row reachable, as a jump to it needs: every place the
+  // views are told of where the rows have places (a guess of their number
+  // stands until the count; the last rows are then read back from the
+  // end); else the count, waited for where the table can be read at any
+  // place; else every remaining row read.
   void fetchAll();
   // Rows at any place of a large table: the rows are counted in the
   // background (a guess from the catalogue stands in meanwhile), every row
@@ -55,6 +57,9 @@ class RecordsetModel final : public QAbstractTableModel {
   // after the event loop's turn; rows far from them are let go.
   static constexpr int WindowBlockRows = 256;
   static constexpr std::size_t KeptRows = 8192;
+  // How many guessed places the views are told of per turn of the event
+  // loop.
+  static constexpr std::size_t PlacesPerTurn = std::size_t{1} << 19;
   // How soon rows looked at during a write are read after it.
   static constexpr int WriteRetryMilliseconds = 50;
   // Opens the window where the table is larger than the rows read so far;
@@ -141,6 +146,9 @@ class RecordsetModel final : public QAbstractTableModel {
   void notice(const QString& message);
   // The rows were counted: the last row is known.
   void rowsCounted();
+  // The catalogue's guess of the number of rows, before the views are told
+  // of them.
+  void placesGuessed(std::size_t rows);
 
  private:
   struct NewRow {
@@ -167,6 +175,9 @@ class RecordsetModel final : public QAbstractTableModel {
   static QString hexadecimalReason(const ado::ColumnInfo& info);
 
   void countArrived();
+  // The count `rows` replaces the guess.
+  void settlePlaces(std::size_t rows);
+  void announcePlaces();
   // Marks rows changed here that the view would no longer show.
   void markUnmatched(int first, int count);
   // The views are told of `rows` rows in place of those shown.

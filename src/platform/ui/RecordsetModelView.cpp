@@ -54,6 +54,8 @@ std::string RecordsetModel::rowIdentity(int row) const {
 int RecordsetModel::findRow(const std::string& identity, int near) {
   if (!recordset_ || !recordset_->isOpen() || identity.empty()) return -1;
   openWindow();
+  // The row is looked for at its place: every place is told of at once.
+  if (recordset_->windowed()) showRowCount(recordset_->rowCount());
   if (!recordset_->windowed() && near >= static_cast<int>(shownRows_) && recordset_->CanReadAnywhere() &&
       !recordset_->allRowsFetched() && !lockWait_->busy()) {
     // No guess yet: the table has at least the rows it had up to there.

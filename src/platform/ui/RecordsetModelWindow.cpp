@@ -28,7 +28,10 @@ void RecordsetModel::openWindow() {
     // those read are read from the start on until then.
     if (const std::optional<std::size_t> guess = recordset_->EstimatedRowCount(); guess && *guess > shownRows_) {
       recordset_->SetRowCount(*guess, false);
-      showRowCount(recordset_->rowCount());
+      emit placesGuessed(recordset_->rowCount());
+      // The views are told of the places after the first screen is shown,
+      // a share per turn: for a view, places cost by their number.
+      QTimer::singleShot(0, this, &RecordsetModel::announcePlaces);
     }
     count_ = recordset_->CountRows([this] {
       QMetaObject::invokeMethod(this, [this] { countArrived(); }, Qt::QueuedConnection);
@@ -50,7 +53,7 @@ void RecordsetModel::countArrived() {
   // Without a count the rows are read on from the start, as before.
   if (!rows || (!recordset_->windowed() && recordset_->allRowsFetched())) return;
   try {
-    recordset_->SetRowCount(*rows, true);
+    settlePlaces(*rows);
   } catch (const std::exception& failure) {
     emit fetchFailed(QString::fromUtf8(failure.what()));
     return;
@@ -58,6 +61,41 @@ void RecordsetModel::countArrived() {
   showRowCount(recordset_->rowCount());
   emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
   emit rowsCounted();
+}
+
+void RecordsetModel::settlePlaces(std::size_t rows) {
+  // Rows read back from the end before the count keep their distance from
+  // it: places come or go before them.
+  const auto [at, by] = recordset_->TailShift(rows);
+  if (by == 0 || !recordset_->windowed()) {
+    recordset_->SetRowCount(rows, true);
+    return;
+  }
+  const QScopedValueRollback announcing(announcing_, true);
+  const std::size_t first = by > 0 ? at : at - static_cast<std::size_t>(-by);
+  const int shownFirst = static_cast<int>(first) + (newRow_ && first >= newRow_->at ? 1 : 0);
+  if (by > 0) {
+    beginInsertRows({}, shownFirst, shownFirst + static_cast<int>(by) - 1);
+    recordset_->SetRowCount(rows, true);
+    shownRows_ += static_cast<std::size_t>(by);
+    if (newRow_ && newRow_->at > first) newRow_->at += static_cast<std::size_t>(by);
+    endInsertRows();
+  } else {
+    const auto gone = static_cast<std::size_t>(-by);
+    beginRemoveRows({}, shownFirst, shownFirst + static_cast<int>(gone) - 1);
+    recordset_->SetRowCount(rows, true);
+    shownRows_ -= gone;
+    if (newRow_ && newRow_->at > first) newRow_->at -= std::min(gone, newRow_->at - first);
+    endRemoveRows();
+  }
+}
+
+void RecordsetModel::announcePlaces() {
+  if (!recordset_ || !recordset_->isOpen() || !recordset_->windowed()) return;
+  if (const std::size_t places = recordset_->rowCount(); places > shownRows_) {
+    showRowCount(std::min(places, shownRows_ + PlacesPerTurn));
+    if (shownRows_ < places) QTimer::singleShot(0, this, &RecordsetModel::announcePlaces);
+  }
 }
 
 void RecordsetModel::showRowCount(std::size_t rows) {
@@ -79,6 +117,12 @@ void RecordsetModel::showRowCount(std::size_t rows) {
 }
 
 void RecordsetModel::fetchAll() {
+  if (recordset_ && recordset_->isOpen() && recordset_->windowed()) {
+    // Every place is a row already: the last ones are read from the end,
+    // whether counted yet or not.
+    showRowCount(recordset_->rowCount());
+    return;
+  }
   if (recordset_ && recordset_->isOpen() && recordset_->CanReadAnywhere() && !rowCountKnown()) {
     openWindow();
     // The count runs on a thread of its own; the window keeps painting.
@@ -132,16 +176,20 @@ void RecordsetModel::readWantedRows() {
   const std::set<std::size_t> blocks = std::exchange(wantedBlocks_, {});
   // A block far into a large table may take long to reach: Esc stops it.
   const LockWait::Read reading(*lockWait_);
+  std::optional<std::pair<std::size_t, std::size_t>> looked;
   for (auto block = blocks.rbegin(); block != blocks.rend(); ++block) {
     const std::size_t first = *block * WindowBlockRows;
     if (failedBlocks_.contains(*block) || first >= shownRows_) continue;
+    // Painted again while it was being read: nothing left to read there.
+    const std::size_t end = std::min(first + WindowBlockRows, shownRows_);
+    if (recordset_->rowHeld(first) && recordset_->rowHeld(end - 1)) continue;
+    looked = {std::min(first, looked ? looked->first : first), std::max(end, looked ? looked->second : end)};
     readRows(static_cast<int>(first) + (newRow_ && first >= newRow_->at ? 1 : 0), WindowBlockRows);
-    const int last = std::min(rowCount(), static_cast<int>(first + WindowBlockRows)) - 1;
+    const int last = std::min(rowCount(), static_cast<int>(end)) - 1;
     if (last >= static_cast<int>(first)) emit dataChanged(index(static_cast<int>(first), 0), index(last, columnCount() - 1));
   }
   // Rows far from those looked at last are let go.
-  const std::size_t low = *blocks.begin() * WindowBlockRows, high = (*blocks.rbegin() + 1) * WindowBlockRows;
-  recordset_->KeepRows(low > KeptRows ? low - KeptRows : 0, high + KeptRows);
+  if (looked) recordset_->KeepRows(looked->first > KeptRows ? looked->first - KeptRows : 0, looked->second + KeptRows);
 }
 
 QVariant RecordsetModel::placeholder(std::size_t row, int role) const {

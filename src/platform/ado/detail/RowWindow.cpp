@@ -46,6 +46,7 @@ RowCache& RowWindow::Head() {
 
 void RowWindow::SetRowCount(std::size_t rows) {
   total_ = rows;
+  if (tail_ && *tail_ >= rows) tail_.reset();
   for (auto page = pages_.begin(); page != pages_.end();) {
     const std::size_t size = page->second->rowCount();
     if (page->first >= rows) {
@@ -70,6 +71,19 @@ void RowWindow::Put(std::size_t first, const RowCache& rows) {
   auto page = std::make_unique<RowCache>(rows);
   if (first + page->rowCount() > end) page->RemoveRows(end - first, first + page->rowCount() - end);
   pages_.emplace(first, std::move(page));
+}
+
+void RowWindow::MarkTail(std::size_t from) {
+  if (!total_ || from >= *total_) throw Error("The rows from the end start past the last place.");
+  tail_ = std::min(tail_.value_or(from), from);
+}
+
+void RowWindow::InsertPlaces(std::size_t at, std::size_t count) {
+  if (!total_ || at > *total_) throw Error("Places cannot be put there.");
+  if (const auto page = PageOf(at); page != pages_.end() && page->first < at)
+    throw Error("Places cannot be put inside rows read together.");
+  MovePages(at, static_cast<std::ptrdiff_t>(count));
+  *total_ += count;
 }
 
 std::vector<std::pair<std::size_t, std::size_t>> RowWindow::KeepOnly(std::size_t first, std::size_t last) {
@@ -110,6 +124,7 @@ void RowWindow::MovePages(std::size_t from, std::ptrdiff_t by) {
     moved.emplace(start >= from ? static_cast<std::size_t>(static_cast<std::ptrdiff_t>(start) + by) : start,
                   std::move(page));
   pages_ = std::move(moved);
+  if (tail_ && *tail_ >= from) tail_ = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(*tail_) + by);
 }
 
 void RowWindow::InsertRow(std::size_t row, const std::vector<std::optional<std::string>>& cells) {
@@ -145,6 +160,8 @@ void RowWindow::RemoveRows(std::size_t first, std::size_t count) {
   }
   pages_ = std::move(kept);
   if (total_) *total_ -= count;
+  if (tail_ && *tail_ > first) tail_ = *tail_ >= end ? *tail_ - count : first;
+  if (tail_ && total_ && *tail_ >= *total_) tail_.reset();
 }
 
 }  // namespace ado

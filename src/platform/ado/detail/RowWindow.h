@@ -40,6 +40,14 @@ class RowWindow {
   bool rowCountSet() const { return total_.has_value(); }
   // Rows read at a place, in order; rows held there are replaced.
   void Put(std::size_t first, const RowCache& rows);
+  // While the number set is a guess, rows may be read back from the last
+  // place: the places from `tailFrom` on count from the end, not the
+  // start, and move with it when the number is settled.
+  std::optional<std::size_t> tailFrom() const { return tail_; }
+  void MarkTail(std::size_t from);
+  void ForgetTail() { tail_.reset(); }
+  // Places not held, put before `at`; those after it move.
+  void InsertPlaces(std::size_t at, std::size_t count);
   // Lets go of every page that has no row in [first, last]; returns the
   // places let go of, as (first, count).
   std::vector<std::pair<std::size_t, std::size_t>> KeepOnly(std::size_t first, std::size_t last);
@@ -63,6 +71,7 @@ class RowWindow {
   int columns_;
   Pages pages_;
   std::optional<std::size_t> total_;
+  std::optional<std::size_t> tail_;
 };
 
 }  // namespace ado
