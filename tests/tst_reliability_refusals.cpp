@@ -5,6 +5,7 @@
 // saved that was not, and the next edit works.
 #include <QLabel>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -344,6 +345,40 @@ class ReliabilityRefusalsTest : public QObject {
     // Without the lock the same sort goes through.
     grid.sortByColumn(1);
     QCOMPARE(names(), (QStringList{"axle", "bolt", "nut"}));
+  }
+
+  // A jump to the end of rows that can only be read from the start reads
+  // them in steps, says how many so far, and Esc ends it at the last row
+  // read.
+  void aLongJumpToTheEndCountsItsRowsAndEscStopsIt() {
+    const QString source = sources_.Fresh(support::Driver::Sqlite);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    sql.Exec("CREATE VIEW many AS WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
+             "WHERE n < 5000000) SELECT n, 'row ' || n AS word FROM c");
+    OpenedGrid opened = OpenInGrid(source, "many");
+    ui::DataGrid& grid = *opened.grid;
+    const auto* notice = grid.findChild<QLabel*>("lockWaitNotice");
+    QString shown;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, &ticker, [&] {
+      if (!notice->isVisible() || !shown.isEmpty()) return;
+      shown = notice->text();
+      QTest::keyClick(&grid, Qt::Key_Escape);
+    });
+    ticker.start(10);
+    grid.setCurrentIndex(grid.model()->index(0, 0));
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    ticker.stop();
+    QVERIFY2(QRegularExpression("^Reading rows\\.\\.\\. [0-9,]+ read\\. Esc stops the read\\.$").match(shown).hasMatch(),
+             qPrintable(shown));
+    QVERIFY(!notice->isVisible());
+    // At the last row read then; the view may have asked for a block more.
+    const int last = grid.model()->rowCount() - 1, current = grid.currentIndex().row();
+    QVERIFY2(last > 0 && last < 4999999, qPrintable(QString::number(last)));
+    QVERIFY2(current <= last && current >= last - ui::RecordsetModel::FetchBlockRows, qPrintable(QString::number(current)));
+    QCOMPARE(Shown(grid, current, 0), QString::number(current + 1));
+    QCOMPARE(opened.failed->count(), 0);
   }
 
   // The server ends every session of the program while the editor is open.

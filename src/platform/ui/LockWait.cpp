@@ -76,6 +76,8 @@ LockWait::Read::Read(LockWait& wait) : wait_(wait), outer_(!wait.busy()) {
   if (!outer_) return;
   wait_.reading_ = true;
   wait_.cancelRequested_ = false;
+  wait_.rowsRead_ = 0;
+  wait_.readingFor_.start();
   scope_.emplace(wait_);
 }
 
@@ -84,6 +86,28 @@ LockWait::Read::~Read() {
   scope_.reset();
   wait_.reading_ = false;
   wait_.cancelRequested_ = false;
+  if (wait_.shown_) {
+    wait_.shown_ = false;
+    emit wait_.waitShown(false);
+  }
+}
+
+bool LockWait::Step(std::size_t rowsRead, int waitMilliseconds) {
+  if (!reading_) throw ado::Error("A step of a read is taken only inside the read.");
+  rowsRead_ = rowsRead;
+  if (readingFor_.elapsed() >= ShowAfterMilliseconds) {
+    shown_ = true;
+    emit waitShown(true);
+  }
+  stepping_ = waiting_ = true;
+  QCoreApplication::instance()->installEventFilter(this);
+  if (waitMilliseconds > 0)
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, waitMilliseconds);
+  else
+    QCoreApplication::processEvents();
+  QCoreApplication::instance()->removeEventFilter(this);
+  stepping_ = waiting_ = false;
+  return !cancelRequested_;
 }
 
 void LockWait::Run(const std::function<void()>& statement, const std::function<void()>& cancel) {
@@ -147,6 +171,7 @@ bool LockWait::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    if (stepping_) cancelRequested_ = true;
     Cancel();
     return true;
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <atomic>
@@ -57,13 +58,22 @@ class LockWait final : public QObject, public ado::StatementWait {
     std::optional<ado::StatementWait::Scope> scope_;
   };
 
+  // One step of a long read done on the window's own thread, inside a
+  // Read: the event loop turns (waiting up to `waitMilliseconds` for
+  // something to happen), the user's input held off but for Esc, and the
+  // notice says how many rows were read. False once Esc was pressed.
+  bool Step(std::size_t rowsRead, int waitMilliseconds = 0);
+
   // A write is in progress (its statements may be running or not).
   bool writing() const { return writing_; }
   // A write or a read is in progress: nothing else of the table starts.
   bool busy() const { return writing_ || reading_; }
   // What the notice says while a statement waits.
-  QString waitText() const { return reading_ && !writing_ ? ReadingText() : WaitingText(); }
-  static QString ReadingText() { return QStringLiteral("Reading rows... Esc stops the read."); }
+  QString waitText() const { return reading_ && !writing_ ? ReadingText(rowsRead_) : WaitingText(); }
+  static QString ReadingText(std::size_t rowsRead = 0) {
+    return rowsRead == 0 ? QStringLiteral("Reading rows... Esc stops the read.")
+                         : QStringLiteral("Reading rows... %L1 read. Esc stops the read.").arg(rowsRead);
+  }
   bool waiting() const { return waiting_; }
 
   void Run(const std::function<void()>& statement, const std::function<void()>& cancel) override;
@@ -85,6 +95,9 @@ class LockWait final : public QObject, public ado::StatementWait {
  private:
   bool writing_ = false;
   bool reading_ = false;
+  bool stepping_ = false;
+  std::size_t rowsRead_ = 0;
+  QElapsedTimer readingFor_;
   bool waiting_ = false;
   bool shown_ = false;
   std::atomic<bool> cancelRequested_ = false;

@@ -60,6 +60,10 @@ class RecordsetModel final : public QAbstractTableModel {
   // How many guessed places the views are told of per turn of the event
   // loop.
   static constexpr std::size_t PlacesPerTurn = std::size_t{1} << 19;
+  // Rows read from the start between turns of the event loop, and how long
+  // a turn waits, while a jump to the end reads or waits for the count.
+  static constexpr std::size_t StepRows = 4096;
+  static constexpr int CountWaitStepMilliseconds = 50;
   // How soon rows looked at during a write are read after it.
   static constexpr int WriteRetryMilliseconds = 50;
   // Opens the window where the table is larger than the rows read so far;

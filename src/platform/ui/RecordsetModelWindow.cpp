@@ -1,9 +1,7 @@
 // Rows at any place of a large table: counted in the background, read
 // where they are looked at, let go when far from it.
-#include <QEventLoop>
 #include <QMetaObject>
 #include <QScopedValueRollback>
-#include <QThread>
 #include <QTimer>
 #include <algorithm>
 
@@ -123,21 +121,25 @@ void RecordsetModel::fetchAll() {
     showRowCount(recordset_->rowCount());
     return;
   }
-  if (recordset_ && recordset_->isOpen() && recordset_->CanReadAnywhere() && !rowCountKnown()) {
+  if (!recordset_ || !recordset_->isOpen() || lockWait_->busy()) return;
+  // The window keeps painting, and Esc stops the wait or the read where
+  // it is: the last row is then the last one read.
+  if (recordset_->CanReadAnywhere() && !rowCountKnown()) {
     openWindow();
-    // The count runs on a thread of its own; the window keeps painting.
-    while (count_ && !count_->done()) {
-      QEventLoop wait;
-      wait.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
-      QThread::msleep(1);
+    {
+      // The count runs on a thread of its own.
+      const LockWait::Read waiting(*lockWait_);
+      while (count_ && !count_->done())
+        if (!lockWait_->Step(shownRows_, CountWaitStepMilliseconds)) return;
     }
     countArrived();
     if (recordset_->windowed()) return;
   }
-  while (canFetchMore({})) {
+  const LockWait::Read reading(*lockWait_);
+  while (recordset_->rowCount() > shownRows_ || !recordset_->allRowsFetched()) {
     const std::size_t before = shownRows_;
-    fetchRows(SIZE_MAX);
-    if (shownRows_ == before) break;
+    fetchRows(StepRows);
+    if (shownRows_ == before || !lockWait_->Step(shownRows_)) break;
   }
 }
 
