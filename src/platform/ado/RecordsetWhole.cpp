@@ -1,0 +1,36 @@
+// Cells the row cache holds cut, read whole again where that is needed.
+#include "AdoError.h"
+#include "Recordset.h"
+#include "detail/RecordsetState.h"
+#include "detail/WriteFailure.h"
+
+namespace ado {
+
+std::size_t Recordset::heldBytes() const { return state_ ? state_->rows->heldBytes() : 0; }
+
+std::string Recordset::WholeValue(std::size_t row, int column) {
+  RequireOpen();
+  if (!state_->rows->held(row) || column < 0 || column >= fieldCount())
+    throw Error("Item cannot be found in the collection corresponding to the requested name or ordinal.");
+  const CellView view = state_->rows->cell(row, column);
+  if (!view.cut()) return std::string(cell(row, column).text);
+  StoredRow whole = WholeRow(row, WriteFailure("The whole value could not be read: "));
+  return std::move(whole.at(static_cast<std::size_t>(column))).value_or(std::string());
+}
+
+StoredRow Recordset::WholeRow(std::size_t row, const WriteFailure& failure) {
+  OpenState& state = *state_;
+  StoredRow held = CachedRow(row);
+  const std::map<int, std::uint64_t> wholeSizes = state.rows->WholeSizes(row);
+  if (wholeSizes.empty()) return held;
+  TableWriter* writer = Writer();
+  if (!writer) throw Error("The row cannot be read again: the recordset was opened read-only.");
+  try {
+    return writer->ReadWhole(held, wholeSizes, failure);
+  } catch (const WriteError& error) {
+    ShowRowNow(row, error);
+    throw;
+  }
+}
+
+}  // namespace ado
