@@ -517,7 +517,9 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
     throw;
   }
   PutStoredRow(row, stored);
-  state.journal.Record({"cell edit", {{state.journal.Follow(row), {column}, original, stored}}});
+  const CellCut& cut = state.rows->cut();
+  state.journal.Record(
+      {"cell edit", {{state.journal.Follow(row), {column}, cut.Held(original, {column}), cut.Held(stored, {column})}}});
 }
 
 void Recordset::PutStoredRow(std::size_t row, const StoredRow& stored) {
@@ -584,7 +586,7 @@ void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
   const std::size_t count = deleting.size();
   ChangeJournal::Entry entry{count == 1 ? "deleting a row" : "deleting " + std::to_string(count) + " rows", {}};
   for (std::size_t index = 0; index < count; ++index)
-    entry.steps.push_back({state.journal.Follow(deleting[index]), {}, originals[index], std::nullopt});
+    entry.steps.push_back({state.journal.Follow(deleting[index]), {}, HeldRow{originals[index], {}}, std::nullopt});
   state.journal.Record(std::move(entry));
 }
 
@@ -606,7 +608,7 @@ std::string Recordset::InsertRow(std::size_t at, const CellValues& cells) {
   PutNewRow(at, inserted.row, inserted.unidentified);
   // A row nothing names for sure cannot be deleted again by undo.
   if (inserted.unidentified.empty())
-    state.journal.Record({"adding a row", {{state.journal.FollowNew(at), {}, std::nullopt, inserted.row}}});
+    state.journal.Record({"adding a row", {{state.journal.FollowNew(at), {}, std::nullopt, HeldRow{inserted.row, {}}}}});
   return inserted.unidentified;
 }
 
@@ -663,8 +665,9 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
     std::vector<int> columns;
     for (const auto& [column, value] : rows[index].second) columns.push_back(column);
     cells += columns.size();
-    entry.steps.push_back({state.journal.Follow(rows[index].first), columns, writes.updates[index].original,
-                           written.updated[index]});
+    const CellCut& cut = state.rows->cut();
+    entry.steps.push_back({state.journal.Follow(rows[index].first), columns,
+                           cut.Held(writes.updates[index].original, columns), cut.Held(written.updated[index], columns)});
   }
   bool undoable = true;
   for (std::size_t index = 0; index < written.inserted.size(); ++index) {
@@ -672,7 +675,7 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
     PutNewRow(newAt + index, inserted.row, inserted.unidentified);
     cells += newRows[index].size();
     undoable = undoable && inserted.unidentified.empty();
-    entry.steps.push_back({state.journal.FollowNew(newAt + index), {}, std::nullopt, inserted.row});
+    entry.steps.push_back({state.journal.FollowNew(newAt + index), {}, std::nullopt, HeldRow{inserted.row, {}}});
   }
   entry.what = cells == 1 ? "paste of 1 cell" : "paste of " + std::to_string(cells) + " cells";
   if (undoable) state.journal.Record(std::move(entry));

@@ -69,6 +69,7 @@ struct TableRead;
 struct CellChange;
 class WriteError;
 class WriteFailure;
+struct HeldRow;
 using StoredRow = std::vector<std::optional<std::string>>;
 
 // A result set over an open connection, shared-owned. It keeps its
@@ -274,6 +275,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // Raises WriteError from `failure` (the row shown as the database holds
   // it) when the row is no longer as it was read.
   StoredRow WholeRow(std::size_t row, const WriteFailure& failure);
+  // The same for a row as held (the undo journal's), raising without
+  // showing anything.
+  StoredRow WholeOf(const HeldRow& held, const WriteFailure& failure);
   // The cached row replaced by what the database stored or holds now.
   void PutStoredRow(std::size_t row, const std::vector<std::optional<std::string>>& stored);
   // After a refused write: the row as the database holds it, or marked gone.

@@ -19,18 +19,20 @@ std::string Recordset::WholeValue(std::size_t row, int column) {
 }
 
 StoredRow Recordset::WholeRow(std::size_t row, const WriteFailure& failure) {
-  OpenState& state = *state_;
-  StoredRow held = CachedRow(row);
-  const std::map<int, std::uint64_t> wholeSizes = state.rows->WholeSizes(row);
-  if (wholeSizes.empty()) return held;
-  TableWriter* writer = Writer();
-  if (!writer) throw Error("The row cannot be read again: the recordset was opened read-only.");
+  const HeldRow held{CachedRow(row), state_->rows->WholeSizes(row)};
   try {
-    return writer->ReadWhole(held, wholeSizes, failure);
+    return WholeOf(held, failure);
   } catch (const WriteError& error) {
     ShowRowNow(row, error);
     throw;
   }
+}
+
+StoredRow Recordset::WholeOf(const HeldRow& held, const WriteFailure& failure) {
+  if (held.wholeSizes.empty()) return held.cells;
+  TableWriter* writer = Writer();
+  if (!writer) throw Error("The row cannot be read again: the recordset was opened read-only.");
+  return writer->ReadWhole(held.cells, held.wholeSizes, failure);
 }
 
 }  // namespace ado

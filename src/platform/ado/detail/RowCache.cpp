@@ -6,6 +6,20 @@
 
 namespace ado {
 
+HeldRow CellCut::Held(StoredRow row, const std::vector<int>& keptWhole) const {
+  HeldRow held;
+  for (std::size_t index = 0; index < row.size(); ++index) {
+    std::optional<std::string>& value = row[index];
+    const auto column = static_cast<int>(index);
+    if (!value || !cuts(column, value->size()) || std::ranges::find(keptWhole, column) != keptWhole.end()) continue;
+    held.wholeSizes.emplace(column, value->size());
+    value->resize(RowCache::HeldPrefixBytes);
+    value->shrink_to_fit();
+  }
+  held.cells = std::move(row);
+  return held;
+}
+
 RowCache::RowCache(int columns, CellCut cut) : columns_(columns), cut_(std::move(cut)) {}
 
 CellView RowCache::cell(std::size_t row, int column) const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ado/Recordset.h"
+#include "StoredRow.h"
 
 namespace ado {
 
@@ -21,6 +22,8 @@ struct CellCut {
     return above > 0 && size > above && static_cast<std::size_t>(column) < columns.size() &&
            columns[static_cast<std::size_t>(column)];
   }
+  // The row as a cache would hold it, but for the `keptWhole` columns.
+  HeldRow Held(StoredRow row, const std::vector<int>& keptWhole = {}) const;
 };
 
 // The fetched rows of a result, kept compactly: all cell bytes of all rows
