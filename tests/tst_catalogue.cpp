@@ -199,6 +199,19 @@ class TestCatalogue : public QObject {
       connection->Open("Data Source=" + source.toStdString());
       connection->CheckReadable();
     });
+    if (holder) {
+      // Loaded again for the same connection, the list does not wait for
+      // the lock again (nor look whether it has gone): the same report, at
+      // once. A new connection asked for reads the catalogue anew.
+      const std::size_t reported = boxes.boxes().size();
+      holder.reset();
+      db::AddTablesToSybaseListbox(list);
+      QCOMPARE(boxes.boxes().size(), 2 * reported);
+      QCOMPARE(boxes.boxes()[reported].text, boxes.boxes()[0].text);
+      QVERIFY(db::ConnectToSybase());
+      db::AddTablesToSybaseListbox(list);
+      QCOMPARE(Items(list), QStringList{"t"});
+    }
   }
 
   void failedConnectionReportsOpenAndSchemaThenEnds() {

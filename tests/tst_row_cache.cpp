@@ -92,6 +92,40 @@ class TestRowCache : public QObject {
     QVERIFY_THROWS_EXCEPTION(ado::Error, cache.ReplaceRow(0, {std::nullopt}));
   }
 
+  // A long value is held by its beginning and whole size, whichever way it
+  // comes in and wherever its row moves; a column that is not to be cut
+  // keeps it whole.
+  void longValuesAreHeldCutWhereverTheRowsGo() {
+    ado::RowCache cache(2, ado::CellCut{10, {true, false}});
+    const std::string longText(ado::RowCache::HeldPrefixBytes + 100, 'x');
+    AddRow(cache, {std::string(), std::nullopt});  // no bytes: starts where the next row does
+    cache.BeginRow();
+    cache.AppendToCell("abc");
+    cache.EndCutCell(5000000);
+    cache.AppendToCell("key");
+    cache.EndCell();
+    cache.EndRow();
+    QVERIFY(!cache.cell(0, 0).cut());
+    QCOMPARE(cache.cell(1, 0).size(), std::uint64_t(5000000));
+    cache.InsertRow(0, {longText, longText});
+    QCOMPARE(cache.cell(0, 0).text, std::string_view(longText).substr(0, ado::RowCache::HeldPrefixBytes));
+    QCOMPARE(cache.cell(0, 0).wholeSize, std::uint64_t(longText.size()));
+    QVERIFY(!cache.cell(0, 1).cut() && cache.cell(0, 1).text.size() == longText.size());
+    QCOMPARE(cache.WholeSizes(2), (std::map<int, std::uint64_t>{{0, 5000000}}));
+    cache.RemoveRows(0, 1);
+    QCOMPARE(cache.cell(1, 0).wholeSize, std::uint64_t(5000000));
+    QCOMPARE(Read(cache, 1, 1), std::optional<std::string>("key"));
+    // A row abandoned half-way leaves no mark on the next one.
+    cache.BeginRow();
+    cache.AppendToCell("p");
+    cache.EndCutCell(99);
+    cache.AbandonRow();
+    AddRow(cache, {std::string("p"), std::nullopt});
+    QVERIFY(!cache.cell(2, 0).cut());
+    cache.ReplaceRow(2, {longText, std::nullopt});
+    QCOMPARE(cache.cell(2, 0).wholeSize, std::uint64_t(longText.size()));
+  }
+
   void manyRowsCostTheirBytesAndNotAnObjectPerCell() {
     ado::RowCache cache(3);
     const std::size_t rows = 200000;

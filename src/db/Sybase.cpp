@@ -6,10 +6,13 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <optional>
+#include <string>
 #include <stdexcept>
 
 #include "db/DataSource.h"
 #include "frame/ErrorReport.h"
+#include "platform/ado/AdoError.h"
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ui/EventLoop.h"
@@ -32,9 +35,45 @@ Object& Existing(const std::shared_ptr<Object>& object) {
   return *object;
 }
 
+// A database locked by another program makes the catalogue's read wait
+// for the lock as long as the data source's timeout, then fail. The list
+// may be loaded twice for one connection asked for (showing the page loads
+// it, and so may the step after); the wait is waited once: until the next
+// connection is asked for, the same data source's catalogue fails at once,
+// with the same message.
+struct LockedCatalogue {
+  std::string dataSource;
+  std::optional<ado::Error> failure;
+};
+
+LockedCatalogue& LastLockedCatalogue() {
+  static LockedCatalogue locked;
+  return locked;
+}
+
+bool IsLockWait(const ado::Error& error) {
+  const std::string text = error.what();
+  return error.sqlState() == "HYT00" || error.sqlState() == "HYT01" || text.find("is locked") != std::string::npos ||
+         text.find("database is busy") != std::string::npos;
+}
+
+// Runs a read of the catalogue, failing at once where it failed on a lock.
+template <class Read>
+void ReadCatalogue(const std::string& dataSource, Read&& read) {
+  LockedCatalogue& locked = LastLockedCatalogue();
+  if (locked.failure && locked.dataSource == dataSource) throw *locked.failure;
+  try {
+    read();
+  } catch (const ado::Error& error) {
+    if (IsLockWait(error)) locked = {dataSource, error};
+    throw;
+  }
+}
+
 }  // namespace
 
 bool ConnectToSybase() {
+  LastLockedCatalogue().failure.reset();
   // Creation is outside the trap: a missing data-access layer is the
   // caller's failure to report.
   ado::ConnectionPtr connection = ado::CreateConnection();
@@ -57,7 +96,10 @@ void AddTablesToSybaseListbox(QListWidget& list) {
   trap.Step(100, [&] { connection = ado::CreateConnection(); });
   trap.Step(104, [&] { Existing(connection).setProvider("MSDASQL"); });
   trap.Step(106, [&] { Existing(connection).Open(ConnectionStringFor(CurrentDataSourceName())); });
-  trap.Step(108, [&] { tables = Existing(connection).OpenSchema(ado::adSchemaTables); });
+  const std::string dataSource = CurrentDataSourceName();
+  trap.Step(108, [&] {
+    ReadCatalogue(dataSource, [&] { tables = Existing(connection).OpenSchema(ado::adSchemaTables); });
+  });
   trap.Step(110, [&] { list.clear(); });
 
   // Names reach the list at the display's pace: the loop runs once per
@@ -71,7 +113,11 @@ void AddTablesToSybaseListbox(QListWidget& list) {
   bool reading = tables != nullptr;
   while (reading) {
     bool readFailed = false;
-    const bool atEnd = trap.Test(112, [&] { return tables->Eof(); }, true);
+    const bool atEnd = trap.Test(112, [&] {
+      bool end = true;
+      ReadCatalogue(dataSource, [&] { end = tables->Eof(); });
+      return end;
+    }, true);
     // A failed test counts as "at the end" here, see above.
     if (atEnd) break;
     const bool isTable = trap.Test(114, [&] {

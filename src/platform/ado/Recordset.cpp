@@ -52,6 +52,29 @@ void AddCatalogueFacts(std::vector<ColumnInfo>& columns, const std::optional<Tab
   }
 }
 
+// Long values of a table whose rows can be found again are held cut: up to
+// this size a value costs little to hold and to read with its block of
+// rows (a block of 256 rows of such values stays within 64 MB), and it is
+// whole at hand for editors, copies and writes; past it, holding it is what
+// costs the time and memory, while the grid shows only its first few
+// thousand bytes. Columns that find a row again are held whole.
+constexpr std::size_t LongestHeldValue = 256 * 1024;
+
+CellCut LongValuesCut(const TableRead& read, int visibleColumns) {
+  CellCut cut;
+  const bool findable = read.unavailable.empty() && read.identity != TableRead::Identity::None &&
+                        (read.identity != TableRead::Identity::PrimaryKey || !read.key.empty());
+  if (!findable) return cut;
+  cut.above = LongestHeldValue;
+  cut.columns.assign(static_cast<std::size_t>(visibleColumns), true);
+  std::vector<int> finding = read.key;
+  finding.insert(finding.end(), read.orderColumns.begin(), read.orderColumns.end());
+  if (read.rowidColumn) finding.push_back(*read.rowidColumn);
+  for (int column : finding)
+    if (column >= 0 && column < visibleColumns) cut.columns[static_cast<std::size_t>(column)] = false;
+  return cut;
+}
+
 }  // namespace
 
 Recordset::Recordset() = default;
@@ -96,6 +119,9 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
   state_->writable = writable;
   state_->read = std::move(read);
   state_->view = view_;
+  if (state_->read)
+    state_->rows = std::make_unique<RowWindow>(static_cast<int>(state_->columns.size()),
+                                               LongValuesCut(*state_->read, state_->visibleColumns()));
   AddCatalogueFacts(state_->columns, state_->read);
   if (!state_->read) return;
   // A server may sort or search only when the first rows are fetched. Read
@@ -164,6 +190,8 @@ void Recordset::Requery() {
 RowView::ValueFilter Recordset::ValueFilterOf(std::size_t row, int column, bool keep) const {
   const OpenState& state = State();
   if (!state.rows->held(row) || column < 0 || column >= fieldCount()) throw Error(NoSuchFieldMessage);
+  if (state.rows->cell(row, column).cut())
+    throw Error("The value is too long to filter the rows by; filter by a shorter value.");
   const CellChange exact = ExactCell(CachedRow(row), column);
   return {column, exact.value, exact.storage, keep};
 }
@@ -244,7 +272,7 @@ void Recordset::ResumeRead() {
   auto statement = std::make_unique<OdbcStatement>(state.connection->odbc());
   if (othersWrote) {
     statement->ExecDirect(state.read->Query());
-    state.rows = std::make_unique<RowWindow>(static_cast<int>(state.columns.size()));
+    state.rows = std::make_unique<RowWindow>(static_cast<int>(state.columns.size()), state.rows->cut());
     state.deletedRows.clear();
     state.rowReasons.clear();
     state.addedRows.clear();
@@ -315,7 +343,7 @@ Value Recordset::FieldValue(int index) {
   const CellView view = cell(state_->position, index);
   if (view.isNull) return Value();
   const ColumnInfo& info = state_->columns[static_cast<std::size_t>(index)];
-  std::string text(view.text);
+  std::string text = view.cut() ? WholeValue(state_->position, index) : std::string(view.text);
   if (info.isBinary()) return Value::Binary(std::move(text));
   if (info.isNumber()) return Value::Number(std::move(text));
   return Value::Text(std::move(text));
@@ -479,7 +507,8 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   OpenState& state = *state_;
   if (!state.rows->held(row)) throw Error("The row to change has not been read.");
   if (const std::string why = RowReadOnlyReason(row); !why.empty()) throw Error(why);
-  const StoredRow original = CachedRow(row);
+  const StoredRow original =
+      WholeRow(row, WriteFailure(state.columns[static_cast<std::size_t>(column)].name, value));
   StoredRow stored;
   try {
     stored = Writer()->UpdateCell(original, CellChange{column, value}, [this, column] { ReleaseReadLock(column); });
@@ -488,7 +517,9 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
     throw;
   }
   PutStoredRow(row, stored);
-  state.journal.Record({"cell edit", {{state.journal.Follow(row), {column}, original, stored}}});
+  const CellCut& cut = state.rows->cut();
+  state.journal.Record(
+      {"cell edit", {{state.journal.Follow(row), {column}, cut.Held(original, {column}), cut.Held(stored, {column})}}});
 }
 
 void Recordset::PutStoredRow(std::size_t row, const StoredRow& stored) {
@@ -540,7 +571,7 @@ void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
     if (!state.rows->held(row)) throw Error("The row to delete has not been read.");
     if (const std::string why = RowReadOnlyReason(row); !why.empty())
       throw Error("Row " + std::to_string(row + 1) + " cannot be deleted: " + why);
-    StoredRow original = CachedRow(row);
+    StoredRow original = WholeRow(row, WriteFailure("Row " + std::to_string(row + 1) + " could not be deleted: "));
     if (!seen.insert(original).second) continue;
     deleting.push_back(row);
     originals.push_back(std::move(original));
@@ -555,7 +586,7 @@ void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
   const std::size_t count = deleting.size();
   ChangeJournal::Entry entry{count == 1 ? "deleting a row" : "deleting " + std::to_string(count) + " rows", {}};
   for (std::size_t index = 0; index < count; ++index)
-    entry.steps.push_back({state.journal.Follow(deleting[index]), {}, originals[index], std::nullopt});
+    entry.steps.push_back({state.journal.Follow(deleting[index]), {}, HeldRow{originals[index], {}}, std::nullopt});
   state.journal.Record(std::move(entry));
 }
 
@@ -577,7 +608,7 @@ std::string Recordset::InsertRow(std::size_t at, const CellValues& cells) {
   PutNewRow(at, inserted.row, inserted.unidentified);
   // A row nothing names for sure cannot be deleted again by undo.
   if (inserted.unidentified.empty())
-    state.journal.Record({"adding a row", {{state.journal.FollowNew(at), {}, std::nullopt, inserted.row}}});
+    state.journal.Record({"adding a row", {{state.journal.FollowNew(at), {}, std::nullopt, HeldRow{inserted.row, {}}}}});
   return inserted.unidentified;
 }
 
@@ -606,8 +637,15 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
     if (!state.rows->held(row)) throw Error("The row to change has not been read.");
     if (const std::string why = RowReadOnlyReason(row); !why.empty())
       throw Error("Row " + std::to_string(row + 1) + " cannot be changed: " + why);
-    writes.updates.push_back({CachedRow(row), Changes(cells)});
     labels.push_back("row " + std::to_string(row + 1));
+    try {
+      writes.updates.push_back(
+          {WholeRow(row, WriteFailure("The rows could not be saved, because of " + labels.back() + ": ")),
+           Changes(cells)});
+    } catch (WriteError& error) {
+      error.setFailedRow(labels.size() - 1);
+      throw;
+    }
   }
   for (const CellValues& cells : newRows) {
     writes.inserts.push_back(Changes(cells));
@@ -627,8 +665,9 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
     std::vector<int> columns;
     for (const auto& [column, value] : rows[index].second) columns.push_back(column);
     cells += columns.size();
-    entry.steps.push_back({state.journal.Follow(rows[index].first), columns, writes.updates[index].original,
-                           written.updated[index]});
+    const CellCut& cut = state.rows->cut();
+    entry.steps.push_back({state.journal.Follow(rows[index].first), columns,
+                           cut.Held(writes.updates[index].original, columns), cut.Held(written.updated[index], columns)});
   }
   bool undoable = true;
   for (std::size_t index = 0; index < written.inserted.size(); ++index) {
@@ -636,7 +675,7 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
     PutNewRow(newAt + index, inserted.row, inserted.unidentified);
     cells += newRows[index].size();
     undoable = undoable && inserted.unidentified.empty();
-    entry.steps.push_back({state.journal.FollowNew(newAt + index), {}, std::nullopt, inserted.row});
+    entry.steps.push_back({state.journal.FollowNew(newAt + index), {}, std::nullopt, HeldRow{inserted.row, {}}});
   }
   entry.what = cells == 1 ? "paste of 1 cell" : "paste of " + std::to_string(cells) + " cells";
   if (undoable) state.journal.Record(std::move(entry));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -45,10 +46,15 @@ struct ColumnInfo {
 };
 
 // A cell of the row cache: NULL, or text (numbers and dates in the text form
-// the driver gives; binary as the raw bytes).
+// the driver gives; binary as the raw bytes). A value longer than the cache
+// holds is cut: `text` is its beginning and `wholeSize` its size in bytes
+// (0 for a value held whole).
 struct CellView {
   bool isNull = true;
   std::string_view text;
+  std::uint64_t wholeSize = 0;
+  bool cut() const { return wholeSize > text.size(); }
+  std::uint64_t size() const { return cut() ? wholeSize : text.size(); }
 };
 
 // Values for some columns of one row: (column, value); std::nullopt is NULL.
@@ -62,6 +68,8 @@ class ResultReader;
 struct TableRead;
 struct CellChange;
 class WriteError;
+class WriteFailure;
+struct HeldRow;
 using StoredRow = std::vector<std::optional<std::string>>;
 
 // A result set over an open connection, shared-owned. It keeps its
@@ -173,6 +181,13 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // looked at.
   void KeepRows(std::size_t first, std::size_t last);
   std::size_t heldRows() const;
+  // The bytes the held rows take.
+  std::size_t heldBytes() const;
+
+  // The whole value of a cell held cut (see CellView::cut), read again by
+  // its row's identity, or the value held. Raises Error, and shows what the
+  // database holds for the row, when the row is no longer as it was read.
+  std::string WholeValue(std::size_t row, int column);
 
   // The table the rows come from, as set by setTable.
   const std::string& tableName() const { return table_; }
@@ -259,6 +274,14 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void ReleaseReadLock(int editedColumn);
   void SuspendRead();
   std::vector<std::optional<std::string>> CachedRow(std::size_t row) const;
+  // The cached row with its cut cells read whole, for a write or a copy
+  // that needs the whole row as read; the cache keeps holding them cut.
+  // Raises WriteError from `failure` (the row shown as the database holds
+  // it) when the row is no longer as it was read.
+  StoredRow WholeRow(std::size_t row, const WriteFailure& failure);
+  // The same for a row as held (the undo journal's), raising without
+  // showing anything.
+  StoredRow WholeOf(const HeldRow& held, const WriteFailure& failure);
   // The cached row replaced by what the database stored or holds now.
   void PutStoredRow(std::size_t row, const std::vector<std::optional<std::string>>& stored);
   // After a refused write: the row as the database holds it, or marked gone.

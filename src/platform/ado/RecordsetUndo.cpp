@@ -4,6 +4,7 @@
 #include "AdoError.h"
 #include "Recordset.h"
 #include "detail/RecordsetState.h"
+#include "detail/WriteFailure.h"
 
 namespace ado {
 
@@ -49,17 +50,16 @@ Recordset::Reverted Recordset::Revert(bool undo) {
   TableWriter::RowWrites writes;
   std::vector<ChangeJournal::Handle> updated, deleted, added;
   for (const ChangeJournal::Step& step : entry->steps) {
-    const std::optional<StoredRow>& from = undo ? step.after : step.before;
-    const std::optional<StoredRow>& to = undo ? step.before : step.after;
-    const std::optional<StoredRow>& written = journal.Written(step.row);
+    const std::optional<HeldRow>& from = undo ? step.after : step.before;
+    const std::optional<HeldRow>& to = undo ? step.before : step.after;
+    const std::optional<HeldRow>& written = journal.Written(step.row);
     if (from && !written) throw Error("The change cannot be undone: one of its rows is no longer known.");
     if (from && to) {
       std::vector<CellChange> changes;
-      for (int column : step.columns) changes.push_back(ExactCell(*to, column));
-      writes.updates.push_back({*written, std::move(changes)});
+      for (int column : step.columns) changes.push_back(ExactCell(to->cells, column));
+      writes.updates.push_back({{}, std::move(changes)});
       updated.push_back(step.row);
     } else if (from) {
-      writes.deletes.push_back(*written);
       deleted.push_back(step.row);
     } else {
       added.push_back(step.row);
@@ -72,7 +72,7 @@ Recordset::Reverted Recordset::Revert(bool undo) {
     writes.inserts.clear();
     for (ChangeJournal::Handle row : added)
       for (const ChangeJournal::Step& step : entry->steps)
-        if (step.row == row) writes.inserts.push_back(InsertCells(*(undo ? step.before : step.after), numbered));
+        if (step.row == row) writes.inserts.push_back(InsertCells((undo ? step.before : step.after)->cells, numbered));
   };
   addAgain(true);
   std::vector<ChangeJournal::Handle> order = updated;
@@ -88,6 +88,21 @@ Recordset::Reverted Recordset::Revert(bool undo) {
   const auto write = [&] { return writer->WriteRows(writes, labels, [this] { ReleaseReadLock(-1); }, failing); };
   TableWriter::Written written;
   try {
+    // The rows as our last write left them, read whole again where they
+    // hold long values.
+    for (std::size_t index = 0; index < updated.size() + deleted.size(); ++index) {
+      const ChangeJournal::Handle row = order[index];
+      try {
+        StoredRow whole = WholeOf(*journal.Written(row), WriteFailure(failing + labels[index] + ": "));
+        if (index < updated.size())
+          writes.updates[index].original = std::move(whole);
+        else
+          writes.deletes.push_back(std::move(whole));
+      } catch (WriteError& error) {
+        error.setFailedRow(index);
+        throw;
+      }
+    }
     try {
       written = write();
     } catch (const WriteError& error) {
@@ -107,8 +122,9 @@ Recordset::Reverted Recordset::Revert(bool undo) {
     throw;
   }
 
+  const CellCut& cut = state.rows->cut();
   for (std::size_t index = 0; index < updated.size(); ++index) {
-    journal.SetWritten(updated[index], written.updated[index]);
+    journal.SetWritten(updated[index], cut.Held(written.updated[index]));
     if (const std::optional<std::size_t> at = journal.CachedAt(updated[index]))
       PutStoredRow(*at, written.updated[index]);
   }
@@ -118,7 +134,7 @@ Recordset::Reverted Recordset::Revert(bool undo) {
     const std::size_t at = std::min(journal.LastCachedAt(added[index]), state.rows->rowCount());
     PutNewRow(at, inserted.row, inserted.unidentified);
     journal.Place(added[index], at);
-    journal.SetWritten(added[index], inserted.row);
+    journal.SetWritten(added[index], cut.Held(inserted.row));
   }
   undo ? journal.Undone() : journal.Redone();
 

@@ -165,7 +165,7 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
   }
   const std::size_t wanted = end - first;
   ViewQuery query = BuildWindowQuery(*state.read, state.view, state.connection->odbc().facts(), start, wanted);
-  RowCache page(static_cast<int>(state.columns.size()));
+  RowCache page(static_cast<int>(state.columns.size()), state.rows->cut());
   {
     OdbcStatement statement(state.connection->odbc());
     query.parameters.BindTo(statement);
@@ -179,8 +179,9 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
   }
   const std::size_t got = std::min(page.rowCount(), wanted);
   if (start.fromEnd) {
-    RowCache forward(page.columnCount());
-    for (std::size_t row = got; row > 0; --row) forward.InsertRow(forward.rowCount(), page.Row(row - 1));
+    RowCache forward(page.columnCount(), page.cut());
+    for (std::size_t row = got; row > 0; --row)
+      forward.InsertRow(forward.rowCount(), page.Row(row - 1), page.WholeSizes(row - 1));
     page = std::move(forward);
   }
   const std::size_t at = start.fromEnd ? end - got : first;

@@ -245,7 +245,10 @@ void DataGrid::editInWindow() {
                               "your changes. Open it anyway?")
                    .arg(name, SizeText(bytes))))
     return;
-  auto* dialog = new ValueEditorDialog(name, index.data(Qt::EditRole).toString(), this);
+  // A value held cut is read whole first; a row changed meanwhile opens nothing.
+  const std::optional<QString> whole = model_->wholeText(index);
+  if (!whole) return;
+  auto* dialog = new ValueEditorDialog(name, *whole, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setFont(font());
   const QPersistentModelIndex cell(index);
@@ -270,7 +273,7 @@ void DataGrid::paste() {
   model_->pasteBlock(start.row(), start.column(), lines);
 }
 
-void DataGrid::copySelection() const {
+void DataGrid::copySelection() {
   const QModelIndexList selected = selectionModel() ? selectionModel()->selectedIndexes()
                                                     : QModelIndexList{};
   if (selected.isEmpty()) return;
@@ -278,6 +281,14 @@ void DataGrid::copySelection() const {
   int firstColumn = selected.first().column();
   int lastColumn = firstColumn;
   for (const QModelIndex& index : selected) {
+    // A value held cut is read whole; where its row changed meanwhile,
+    // nothing is copied.
+    if (model_ && model_->valueIsCut(index)) {
+      const std::optional<QString> whole = model_->wholeText(index);
+      if (!whole) return;
+      cells[index.row()][index.column()] = *whole;
+      continue;
+    }
     const QVariant whole = index.data(RecordsetModel::CopyRole);
     cells[index.row()][index.column()] = (whole.isValid() ? whole : index.data(Qt::DisplayRole)).toString();
     firstColumn = std::min(firstColumn, index.column());
@@ -303,6 +314,11 @@ bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
     // Settles what the flags did not know yet, before an editor opens.
     if (const QString reason = model_->readOnlyReason(index.column()); !reason.isEmpty()) {
       emit editRefused(reason);
+      return false;
+    }
+    if (model_->valueIsCut(index) && !model_->columnIsText(index.column())) {
+      emit editRefused(QStringLiteral("The value holds %1, too much to edit in a cell.")
+                           .arg(SizeText(model_->valueBytes(index))));
       return false;
     }
     // A cell's one-line editor stalls on a long text: it opens in the

@@ -45,7 +45,7 @@ class DataGrid final : public QTableView {
   // Sets the current cell to NULL where the column allows it.
   void setCurrentCellToNull();
   // Copies the selected cells as tab-separated text.
-  void copySelection() const;
+  void copySelection();
 
   // Opens a new row below the current one; it is stored in one insert when
   // the user leaves it (or commits pending edits).

@@ -48,14 +48,39 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString RecordsetModel::displayText(const ado::CellView& cell, int column) const {
-  return ShownValue(cell.text, recordset_->knownColumn(column).isBinary());
+  return ShownValue(cell.text, recordset_->knownColumn(column).isBinary(), cell.wholeSize);
 }
 
-QString RecordsetModel::editText(const ado::CellView& cell, int column) const {
+QString RecordsetModel::editText(std::size_t row, const ado::CellView& cell, int column) const {
   // An editor gets the whole value: what it hands back is written as it is.
   if (cell.isNull) return {};
   if (recordset_->knownColumn(column).isBinary()) return displayText(cell, column);
-  return ToQString(cell.text);
+  if (!cell.cut()) return ToQString(cell.text);
+  // Editors and copies read it through wholeText, which tells a failure.
+  try {
+    return ToQString(recordset_->WholeValue(row, column));
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+bool RecordsetModel::valueIsCut(const QModelIndex& index) const {
+  if (!recordset_ || !index.isValid() || isNewRow(index.row())) return false;
+  const std::size_t row = cacheRow(index.row());
+  return row < shownRows_ && recordset_->rowHeld(row) && !recordset_->knownColumn(index.column()).isBinary() &&
+         recordset_->cell(row, index.column()).cut();
+}
+
+std::optional<QString> RecordsetModel::wholeText(const QModelIndex& index) {
+  if (!valueIsCut(index)) return index.data(Qt::EditRole).toString();
+  try {
+    return ToQString(recordset_->WholeValue(cacheRow(index.row()), index.column()));
+  } catch (const std::exception& failure) {
+    // The row now shows what the database holds.
+    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
+    emit writeFailed(QString::fromUtf8(failure.what()));
+    return std::nullopt;
+  }
 }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
@@ -69,11 +94,11 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       return cell.isNull ? kNullText : displayText(cell, index.column());
     case Qt::EditRole:
-      return editText(cell, index.column());
+      return editText(row, cell, index.column());
     case NullRole:
       return cell.isNull;
     case CopyRole:
-      return cell.isNull ? kNullText : editText(cell, index.column());
+      return cell.isNull ? kNullText : editText(row, cell, index.column());
     case Qt::TextAlignmentRole:
       return alignment(index.column());
     case Qt::CheckStateRole:
@@ -190,7 +215,7 @@ const ado::ColumnInfo& RecordsetModel::columnFacts(int column) const {
 std::size_t RecordsetModel::valueBytes(const QModelIndex& index) const {
   if (!recordset_ || !index.isValid() || isNewRow(index.row())) return 0;
   const std::size_t row = cacheRow(index.row());
-  return row < shownRows_ && recordset_->rowHeld(row) ? recordset_->cell(row, index.column()).text.size() : 0;
+  return row < shownRows_ && recordset_->rowHeld(row) ? recordset_->cell(row, index.column()).size() : 0;
 }
 
 bool RecordsetModel::columnIsText(int column) const {

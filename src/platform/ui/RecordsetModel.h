@@ -133,8 +133,16 @@ class RecordsetModel final : public QAbstractTableModel {
   QString knownReadOnlyReason(int column) const;
   // Text that is no date or boolean the driver hands over as text.
   bool columnIsText(int column) const;
-  // How many bytes the cell's value holds as read (0 for NULL).
+  // How many bytes the cell's value holds as read (0 for NULL), also where
+  // only its beginning is held.
   std::size_t valueBytes(const QModelIndex& index) const;
+  // Whether the cell's text is held only by its beginning (see
+  // ado::CellView::cut); binary values are shown by their beginning anyway.
+  bool valueIsCut(const QModelIndex& index) const;
+  // The whole text of the cell, as an editor or a copy needs it: read again
+  // by the row's identity where it is held cut. std::nullopt, announced
+  // (writeFailed), when the row is no longer as it was read.
+  std::optional<QString> wholeText(const QModelIndex& index);
   // Dates and timestamps, which get an editor with a calendar.
   bool columnHoldsDate(int column) const;
   bool columnIsNullable(int column) const;
@@ -173,7 +181,7 @@ class RecordsetModel final : public QAbstractTableModel {
   QString booleanSample(const QModelIndex& index) const;
   void fetchRows(std::size_t rows);
   QString displayText(const ado::CellView& cell, int column) const;
-  QString editText(const ado::CellView& cell, int column) const;
+  QString editText(std::size_t row, const ado::CellView& cell, int column) const;
   std::optional<std::string> valueToStore(const QVariant& value, int role, int column) const;
   const ado::ColumnInfo& columnFacts(int column) const;
   static QString hexadecimalReason(const ado::ColumnInfo& info);

@@ -98,6 +98,8 @@ bool RecordsetModel::rowMatchesView(int row) const {
   if (!shown.findText.empty() && !shown.findColumns.empty() && !rowHoldsFindText(row)) return false;
   // A value kept must be the cell's exact value, a value hidden must not.
   return std::ranges::all_of(shown.filters, [&](const ado::RowView::ValueFilter& filter) {
+    // No filter goes by a value held cut.
+    if (recordset_->cell(cacheRow(row), filter.column).cut()) return !filter.keep;
     const ado::RowView::ValueFilter now = recordset_->ValueFilterOf(cacheRow(row), filter.column, filter.keep);
     const bool same = now.value == filter.value && (!now.value || now.storage == filter.storage);
     return same == filter.keep;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace ui {
@@ -16,8 +17,10 @@ inline constexpr std::size_t ShownTextBytes = 3000;
 inline constexpr std::size_t ShownBinaryBytes = 256;
 inline constexpr std::size_t ShownLeadingBytes = 32;
 
-QString ShownValue(std::string_view bytes, bool binary);
+// `wholeSize`: the size of the whole value where `bytes` is only its
+// beginning (a value the row cache holds cut), else 0.
+QString ShownValue(std::string_view bytes, bool binary, std::uint64_t wholeSize = 0);
 // "812 bytes", "4.0 KB", "50.0 MB".
-QString SizeText(std::size_t bytes);
+QString SizeText(std::uint64_t bytes);
 
 }  // namespace ui

@@ -50,10 +50,13 @@ void BoundParameters::BindTo(OdbcStatement& statement) {
     ++number;
     // An empty text still needs a valid buffer address.
     if (parameter.bytes.empty()) parameter.bytes.reserve(1);
+    const bool inPieces = parameter.indicator != SQL_NULL_DATA && parameter.bytes.size() > SentInPiecesAbove;
+    // Sent at execution: the statement is handed the text itself to send.
+    if (inPieces) parameter.indicator = SQL_LEN_DATA_AT_EXEC(static_cast<SQLLEN>(parameter.bytes.size()));
+    SQLPOINTER value = inPieces ? static_cast<SQLPOINTER>(&parameter.bytes) : parameter.bytes.data();
     statement.Check(SQLBindParameter(statement.handle(), number, SQL_PARAM_INPUT, parameter.cType,
-                                     parameter.sqlType, parameter.columnSize, parameter.digits,
-                                     parameter.bytes.data(), static_cast<SQLLEN>(parameter.bytes.size()),
-                                     &parameter.indicator),
+                                     parameter.sqlType, parameter.columnSize, parameter.digits, value,
+                                     inPieces ? 0 : static_cast<SQLLEN>(parameter.bytes.size()), &parameter.indicator),
                     "Binding a value");
   }
 }

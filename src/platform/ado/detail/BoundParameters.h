@@ -13,9 +13,13 @@ class OdbcStatement;
 
 // Values for the markers of one statement, kept at stable addresses for as
 // long as the statement runs. Every value a user typed reaches the database
-// this way and never as part of the statement text.
+// this way and never as part of the statement text. A value longer than
+// SentInPiecesAbove is sent when the statement runs, in pieces (see
+// OdbcStatement): a driver then need not take it in one buffer.
 class BoundParameters {
  public:
+  static constexpr std::size_t SentInPiecesAbove = 1024 * 1024;
+
   // Adds a value (std::nullopt: NULL) of the column's type.
   void Add(const std::optional<std::string>& value, const ColumnInfo& column);
   // A text (std::nullopt: NULL) that the database converts to the type the

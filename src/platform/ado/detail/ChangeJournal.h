@@ -19,11 +19,14 @@ class ChangeJournal {
   using Handle = std::size_t;
 
   // One row of a change: what it held before and after, where it was there.
+  // Values the row cache holds cut are held so here too, but for those a
+  // change wrote and the rows a change added or deleted, which an undo or
+  // redo gives back whole.
   struct Step {
     Handle row = 0;
-    std::vector<int> columns;         // written, where the row was changed
-    std::optional<StoredRow> before;  // std::nullopt: the change added the row
-    std::optional<StoredRow> after;   // std::nullopt: the change deleted it
+    std::vector<int> columns;       // written, where the row was changed
+    std::optional<HeldRow> before;  // std::nullopt: the change added the row
+    std::optional<HeldRow> after;   // std::nullopt: the change deleted it
   };
   struct Entry {
     std::string what;  // "paste of 12 cells"
@@ -48,8 +51,8 @@ class ChangeJournal {
 
   // The row as our last write left it in the database; std::nullopt while
   // our last write deleted it.
-  const std::optional<StoredRow>& Written(Handle row) const { return rows_.at(row).written; }
-  void SetWritten(Handle row, std::optional<StoredRow> stored) { rows_.at(row).written = std::move(stored); }
+  const std::optional<HeldRow>& Written(Handle row) const { return rows_.at(row).written; }
+  void SetWritten(Handle row, std::optional<HeldRow> stored) { rows_.at(row).written = std::move(stored); }
 
   // A change just written; what was undone can no longer be redone.
   void Record(Entry entry);
@@ -65,7 +68,7 @@ class ChangeJournal {
 
  private:
   struct Followed {
-    std::optional<StoredRow> written;
+    std::optional<HeldRow> written;
     std::size_t lastAt = 0;
   };
   std::vector<Followed> rows_;

@@ -2,11 +2,19 @@
 
 #include <sqlext.h>
 
+#include <algorithm>
+
 #include "platform/ado/AdoError.h"
 #include "OdbcConnection.h"
 #include "OdbcDiagnostics.h"
 
 namespace ado {
+namespace {
+
+// The pieces a long value is sent in.
+constexpr std::size_t ValuePieceBytes = 1024 * 1024;
+
+}  // namespace
 
 OdbcStatement::OdbcStatement(OdbcConnection& connection)
     : connection_(&connection), handle_(AllocateStatement(connection.handle())) {
@@ -37,7 +45,8 @@ void OdbcStatement::Check(SQLRETURN rc, const char* what) const {
 
 bool OdbcStatement::ExecDirect(const std::string& sql) {
   std::string text = sql;
-  return Ran(SQLExecDirect(handle(), reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size())));
+  return Ran(SendValues(
+      SQLExecDirect(handle(), reinterpret_cast<SQLCHAR*>(text.data()), static_cast<SQLINTEGER>(text.size()))));
 }
 
 void OdbcStatement::Prepare(const std::string& sql) {
@@ -46,7 +55,29 @@ void OdbcStatement::Prepare(const std::string& sql) {
         "Preparing the statement");
 }
 
-bool OdbcStatement::Execute() { return Ran(SQLExecute(handle())); }
+bool OdbcStatement::Execute() { return Ran(SendValues(SQLExecute(handle()))); }
+
+SQLRETURN OdbcStatement::SendValues(SQLRETURN rc) {
+  while (rc == SQL_NEED_DATA) {
+    SQLPOINTER token = nullptr;
+    rc = SQLParamData(handle(), &token);
+    if (rc != SQL_NEED_DATA) break;
+    const std::string& value = *static_cast<const std::string*>(token);
+    for (std::size_t at = 0; at < value.size(); at += ValuePieceBytes) {
+      const std::size_t piece = std::min(ValuePieceBytes, value.size() - at);
+      const SQLRETURN sent =
+          SQLPutData(handle(), const_cast<char*>(value.data() + at), static_cast<SQLLEN>(piece));
+      if (sent != SQL_SUCCESS && sent != SQL_SUCCESS_WITH_INFO) {
+        // Ends the run, so that the statement can be used again.
+        Diagnostics diagnostics = ReadDiagnostics(SQL_HANDLE_STMT, handle());
+        SQLCancel(handle());
+        if (diagnostics.text.empty()) diagnostics.text = "Sending a value failed without a message from the driver.";
+        throw Error(diagnostics.text, diagnostics.firstState);
+      }
+    }
+  }
+  return rc;
+}
 
 bool OdbcStatement::Ran(SQLRETURN rc) {
   warnings_.clear();

@@ -27,6 +27,8 @@ class OdbcStatement {
   void Check(SQLRETURN rc, const char* what) const;
 
   // False when a searched UPDATE or DELETE found no row (SQL_NO_DATA).
+  // Values bound to be sent when the statement runs (SQL_DATA_AT_EXEC,
+  // their buffer address a std::string holding the value) go in pieces.
   bool ExecDirect(const std::string& sql);
   // The same in two steps, for a statement run again and again with other
   // values: parsed once, then run as often as needed.
@@ -52,6 +54,9 @@ class OdbcStatement {
  private:
   // The end of a run: false for SQL_NO_DATA, the warnings kept.
   bool Ran(SQLRETURN rc);
+  // Sends the values the driver asks for while `rc` is SQL_NEED_DATA;
+  // returns how the run ended.
+  SQLRETURN SendValues(SQLRETURN rc);
   OdbcConnection* connection_;
   StatementHandle handle_;
   std::string warnings_;

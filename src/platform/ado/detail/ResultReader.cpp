@@ -3,6 +3,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/ado/AdoError.h"
 #include "LongValue.h"
@@ -113,13 +114,24 @@ std::size_t ResultReader::ReadBlock(RowCache& cache) {
         if (length == SQL_NULL_DATA) {
           cache.AddNull();
         } else if (Truncated(binding, length)) {
-          if (!positioned) {
+          const auto position = [&] {
+            if (positioned) return;
             statement_.Check(SQLSetPos(handle, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
                                        SQL_LOCK_NO_CHANGE),
                              "Positioning on a row");
             positioned = true;
+          };
+          const CellCut& cut = cache.cut();
+          const auto index = static_cast<int>(column);
+          if (length != SQL_NO_TOTAL && cut.cuts(index, static_cast<std::size_t>(length))) {
+            HoldBeginning(binding, row, column, static_cast<std::uint64_t>(length), position, cache);
+          } else if (length == SQL_NO_TOTAL && cut.cuts(index, SIZE_MAX)) {
+            position();
+            HoldCounted(column, cache);
+          } else {
+            position();
+            ReadWholeValue(column, cache);
           }
-          ReadWholeValue(column, cache);
         } else {
           cache.AppendToCell(std::string_view(binding.data.data() + row * binding.width,
                                               static_cast<std::size_t>(length)));
@@ -149,6 +161,47 @@ void ResultReader::ReadWholeValue(std::size_t column, RowCache& cache) {
     return;
   }
   cache.EndCell();
+}
+
+void ResultReader::HoldBeginning(const Binding& binding, std::size_t row, std::size_t column, std::uint64_t wholeSize,
+                                 const std::function<void()>& position, RowCache& cache) {
+  // The bound buffer holds the value's first bytes already: enough of
+  // binary data, and of a BLOB the SQLite driver hands over as X'...' text,
+  // which it would convert whole again for one more call.
+  const std::size_t bound = binding.width - (binding.cType == SQL_C_CHAR ? 1 : 0);
+  const std::string_view start(binding.data.data() + row * binding.width, bound);
+  if (binding.cType == SQL_C_BINARY || start.starts_with("X'")) {
+    cache.AppendToCell(start);
+    cache.EndCutCell(wholeSize);
+    return;
+  }
+  position();
+  const std::optional<ValueStart> read =
+      ReadValueStart(statement_, static_cast<SQLUSMALLINT>(column + 1), binding.cType, RowCache::HeldPrefixBytes);
+  if (!read) {
+    cache.AddNull();
+    return;
+  }
+  cache.AppendToCell(read->bytes);
+  cache.EndCutCell(std::max<std::uint64_t>(read->size, wholeSize));
+}
+
+void ResultReader::HoldCounted(std::size_t column, RowCache& cache) {
+  // Kept whole when it turns out no longer than the limit.
+  const std::size_t above = cache.cut().above;
+  const std::optional<ValueStart> read =
+      ReadValueStart(statement_, static_cast<SQLUSMALLINT>(column + 1), bindings_[column].cType, above + 1);
+  if (!read) {
+    cache.AddNull();
+    return;
+  }
+  if (read->size <= above) {
+    cache.AppendToCell(read->bytes);
+    cache.EndCell();
+    return;
+  }
+  cache.AppendToCell(std::string_view(read->bytes).substr(0, RowCache::HeldPrefixBytes));
+  cache.EndCutCell(read->size);
 }
 
 }  // namespace ado

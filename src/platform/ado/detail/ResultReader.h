@@ -3,6 +3,7 @@
 #include <sql.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -15,8 +16,10 @@ class RowCache;
 
 // Reads the rows of an executed statement into a row cache, a block at a
 // time through bound row arrays. Values longer than their bound buffer are
-// read again whole with SQLGetData: on the row of the block when the driver
-// allows it, otherwise the reader fetches one row at a time.
+// read again with SQLGetData: on the row of the block when the driver
+// allows it, otherwise the reader fetches one row at a time. They are read
+// whole, unless the cache holds such values cut (see CellCut): then
+// only their beginning is kept, with their size.
 class ResultReader {
  public:
   // `beforeClose` runs at the end of the rows, while the statement can
@@ -45,6 +48,11 @@ class ResultReader {
 
   void Finish();
   void ReadWholeValue(std::size_t column, RowCache& cache);
+  // A value the cache holds cut, of the size the driver told.
+  void HoldBeginning(const Binding& binding, std::size_t row, std::size_t column, std::uint64_t wholeSize,
+                     const std::function<void()>& position, RowCache& cache);
+  // A value of a size the driver did not tell, held cut if it is long.
+  void HoldCounted(std::size_t column, RowCache& cache);
   bool Truncated(const Binding& binding, SQLLEN length) const;
 
   OdbcStatement& statement_;

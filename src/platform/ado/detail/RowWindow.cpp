@@ -6,7 +6,7 @@
 
 namespace ado {
 
-RowWindow::RowWindow(int columns) : columns_(columns) {}
+RowWindow::RowWindow(int columns, CellCut cut) : columns_(columns), cut_(std::move(cut)) {}
 
 std::size_t RowWindow::HeldEnd() const {
   if (pages_.empty()) return 0;
@@ -37,10 +37,16 @@ std::vector<std::optional<std::string>> RowWindow::Row(std::size_t row) const {
   return page->second->Row(row - page->first);
 }
 
+std::map<int, std::uint64_t> RowWindow::WholeSizes(std::size_t row) const {
+  const auto page = PageOf(row);
+  if (page == pages_.end()) throw Error("The row has not been read.");
+  return page->second->WholeSizes(row - page->first);
+}
+
 RowCache& RowWindow::Head() {
   if (total_) throw Error("Rows are no longer read from the start.");
   auto& head = pages_[0];
-  if (!head) head = std::make_unique<RowCache>(columns_);
+  if (!head) head = std::make_unique<RowCache>(columns_, cut_);
   return *head;
 }
 
@@ -142,7 +148,7 @@ void RowWindow::InsertRow(std::size_t row, const std::vector<std::optional<std::
       return;
     }
   }
-  auto page = std::make_unique<RowCache>(columns_);
+  auto page = std::make_unique<RowCache>(columns_, cut_);
   page->InsertRow(0, cells);
   pages_.emplace(row, std::move(page));
 }

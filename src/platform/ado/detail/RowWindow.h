@@ -21,15 +21,18 @@ namespace ado {
 // start; once it is set, every place up to it is a row, held or not.
 class RowWindow {
  public:
-  explicit RowWindow(int columns);
+  explicit RowWindow(int columns, CellCut cut = {});
 
   int columnCount() const { return columns_; }
+  // How the pages hold long values.
+  const CellCut& cut() const { return cut_; }
   // Places: rows held from the start, or the number set.
   std::size_t rowCount() const;
   bool held(std::size_t row) const;
   // Raises where the row is not held.
   CellView cell(std::size_t row, int column) const;
   std::vector<std::optional<std::string>> Row(std::size_t row) const;
+  std::map<int, std::uint64_t> WholeSizes(std::size_t row) const;
 
   // The page the rows read from the start go to; it must end where the
   // rows end (nothing set beyond it).
@@ -69,6 +72,7 @@ class RowWindow {
   std::size_t HeldEnd() const;
 
   int columns_;
+  CellCut cut_;
   Pages pages_;
   std::optional<std::size_t> total_;
   std::optional<std::size_t> tail_;

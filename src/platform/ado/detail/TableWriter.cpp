@@ -24,6 +24,24 @@ std::vector<bool> BinaryColumns(const std::vector<ColumnInfo>& columns, const Ta
   return binary;
 }
 
+// Whether a row read again holds what the cache held of it: the cells held
+// whole alike, the cut ones as long and beginning alike; the first
+// `columns` cells only.
+bool AsHeld(const StoredRow& row, const StoredRow& held, const std::map<int, std::uint64_t>& wholeSizes,
+            std::size_t columns) {
+  if (row.size() != held.size() || columns > row.size()) return false;
+  for (std::size_t index = 0; index < columns; ++index) {
+    const auto cut = wholeSizes.find(static_cast<int>(index));
+    if (cut == wholeSizes.end()) {
+      if (row[index] != held[index]) return false;
+    } else if (!row[index] || !held[index] || row[index]->size() != cut->second ||
+               !row[index]->starts_with(*held[index])) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 TableWriter::TableWriter(OdbcConnection& readConnection, TableRead read, std::vector<ColumnInfo> columns)
@@ -98,6 +116,21 @@ std::string TableWriter::OthersCommitMark() {
   const std::string mark = Scalar(writer, "PRAGMA data_version");
   transaction.Commit();
   return mark;
+}
+
+StoredRow TableWriter::ReadWhole(const StoredRow& held, const std::map<int, std::uint64_t>& wholeSizes,
+                                 const WriteFailure& failure) {
+  OdbcConnection& writer = Writer();
+  ChangeExecutor executor = Executor(writer);
+  PlannedStatement planned = planner_.ReadRow(held);
+  const std::vector<StoredRow> rows = executor.Read(planned);
+  if (rows.size() == 1 && AsHeld(rows.front(), held, wholeSizes, held.size())) return rows.front();
+  const ChangeVerifier::Found found = FindAgain(writer, executor, held);
+  // PostgreSQL: written again with the very values read, a new version.
+  if (read_.identity == TableRead::Identity::PostgresTuple && found.fate == ChangeVerifier::Fate::Present &&
+      found.row && AsHeld(*found.row, held, wholeSizes, columns_.size()))
+    return *found.row;
+  RaiseNotAsRead(found, failure);
 }
 
 StoredRow TableWriter::UpdateCell(const StoredRow& original, const CellChange& change,

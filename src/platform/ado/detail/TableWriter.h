@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,6 +84,14 @@ class TableWriter {
   };
   Written WriteRows(const RowWrites& given, const std::vector<std::string>& labels,
                     const std::function<void()>& beforeWriting, const std::string& failing = {});
+
+  // The row as the database holds it, whole, for a row the cache holds
+  // with cut cells (`wholeSizes`, by column: their whole sizes; `held`
+  // their beginnings). Found by its identity; it must still hold what was
+  // read, as far as the cache tells: otherwise raises WriteError from
+  // `failure` (changed, with the row now, or gone).
+  StoredRow ReadWhole(const StoredRow& held, const std::map<int, std::uint64_t>& wholeSizes,
+                      const WriteFailure& failure);
 
   // SQLite: a mark that changes whenever a connection other than the
   // writer commits (PRAGMA data_version as the writer sees it); our own
