@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <QTest>
 
@@ -29,6 +30,22 @@
 using namespace reliability;
 
 namespace {
+
+// Presses Esc on the grid once its wait notice shows, keeping the notice's
+// text, while `work` runs.
+QString EscOnceNoticed(ui::DataGrid& grid, const std::function<void()>& work) {
+  const auto* notice = grid.findChild<QLabel*>("lockWaitNotice");
+  QString shown;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
+    if (!notice->isVisible() || !shown.isEmpty()) return;
+    shown = notice->text();
+    QTest::keyClick(&grid, Qt::Key_Escape);
+  });
+  ticker.start(10);
+  work();
+  return shown;
+}
 
 void BuildGuarded(support::DirectSql& sql, support::Driver driver) {
   if (driver == support::Driver::MariaDb) {
@@ -327,16 +344,7 @@ class ReliabilityRefusalsTest : public QObject {
     HeldLock lock(driver, source, sources_.sqliteFile(source), true);
     QVERIFY2(lock.held(), "the other session did not take the lock");
     const auto* notice = grid.findChild<QLabel*>("lockWaitNotice");
-    QString shown;
-    QTimer ticker;
-    connect(&ticker, &QTimer::timeout, &ticker, [&] {
-      if (!notice->isVisible() || !shown.isEmpty()) return;
-      shown = notice->text();
-      QTest::keyClick(&grid, Qt::Key_Escape);
-    });
-    ticker.start(10);
-    grid.sortByColumn(1);
-    ticker.stop();
+    const QString shown = EscOnceNoticed(grid, [&] { grid.sortByColumn(1); });
     lock.Release();
     QCOMPARE(shown, QString("Reading rows... Esc stops the read."));
     QVERIFY(!notice->isVisible());
@@ -359,17 +367,8 @@ class ReliabilityRefusalsTest : public QObject {
     OpenedGrid opened = OpenInGrid(source, "many");
     ui::DataGrid& grid = *opened.grid;
     const auto* notice = grid.findChild<QLabel*>("lockWaitNotice");
-    QString shown;
-    QTimer ticker;
-    connect(&ticker, &QTimer::timeout, &ticker, [&] {
-      if (!notice->isVisible() || !shown.isEmpty()) return;
-      shown = notice->text();
-      QTest::keyClick(&grid, Qt::Key_Escape);
-    });
-    ticker.start(10);
     grid.setCurrentIndex(grid.model()->index(0, 0));
-    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
-    ticker.stop();
+    const QString shown = EscOnceNoticed(grid, [&] { QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier); });
     QVERIFY2(QRegularExpression("^Reading rows\\.\\.\\. [0-9,]+ read\\. Esc stops the read\\.$").match(shown).hasMatch(),
              qPrintable(shown));
     QVERIFY(!notice->isVisible());
