@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AdoError.h"
 #include "Connection.h"
 #include "RowView.h"
 #include "Value.h"
@@ -58,6 +59,8 @@ class RowCache;
 class RowCount;
 class TableWriter;
 class OdbcStatement;
+class RenewableSession;
+struct WindowStart;
 class ResultReader;
 struct TableRead;
 struct CellChange;
@@ -242,6 +245,16 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
 
   void RequireOpen() const;
   OpenState& State() const;
+  // Open's work on the given reading session.
+  void OpenOn(const std::shared_ptr<RenewableSession>& reading, const ConnectionPtr& activeConnection, bool writable);
+  // The server ended the read from the start: it goes on after the last row
+  // read, once, on a fresh session. Raises ReadCutShort where it cannot.
+  void ReadOnAfterEnd(const Error& cause);
+  // The message of a read the server ended that could not go on: how many
+  // rows are shown.
+  ReadCutShort CutShort(const Error& cause) const;
+  // Reads up to `rows` rows of the view from `start` into `page`.
+  void ReadPage(const WindowStart& start, std::size_t rows, RowCache& page);
   void Adopt(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
              const std::vector<std::string>& names, int hiddenColumns);
   void CompleteColumns();
@@ -281,6 +294,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   int cursorType_ = adOpenForwardOnly;
   int lockType_ = adLockReadOnly;
   std::unique_ptr<OpenState> state_;
+  // The session of the reads, from a Requery to the Open it does.
+  std::shared_ptr<RenewableSession> carriedReading_;
 };
 
 using RecordsetPtr = std::shared_ptr<Recordset>;

@@ -9,6 +9,7 @@
 
 #include "ChangeJournal.h"
 #include "OdbcStatement.h"
+#include "RenewableSession.h"
 #include "ResultReader.h"
 #include "RowWindow.h"
 #include "TableRead.h"
@@ -20,6 +21,9 @@ namespace ado {
 // Everything one Open sets up; gone with Close.
 struct Recordset::OpenState {
   ConnectionPtr connection;
+  // Where the rows are read: the connection's own session until the server
+  // ends it, then one opened afresh.
+  std::shared_ptr<RenewableSession> reading;
   std::unique_ptr<OdbcStatement> statement;
   std::vector<ColumnInfo> columns;  // the visible columns, then the hidden ones
   int hiddenColumns = 0;

@@ -31,7 +31,8 @@ TableWriter::TableWriter(OdbcConnection& readConnection, TableRead read, std::ve
       read_(std::move(read)),
       columns_(std::move(columns)),
       planner_(read_, columns_),
-      verifier_(read_, planner_) {
+      verifier_(read_, planner_),
+      writer_(readConnection, nullptr, SetUpWriter) {
   if (!read_.unavailable.empty()) return;
   OdbcConnection& writer = Writer();
   // The questions end their transaction at once: a pooled server session
@@ -60,19 +61,16 @@ std::string TableWriter::DeletingReadOnlyReason() const {
   return permissions_.everything.empty() ? permissions_.deleting : permissions_.everything;
 }
 
-OdbcConnection& TableWriter::Writer() {
-  if (writer_ && writer_->isOpen() && !writerLost_) return *writer_;
-  // A connection that was lost (the server ended it) is replaced, so that
-  // a retry can succeed.
-  writer_.reset();
-  writerLost_ = false;
-  writer_ = readConnection_.OpenAnother();
-  if (writer_->facts().transactions) writer_->SetAutocommit(false);
+void TableWriter::SetUpWriter(OdbcConnection& writer) {
+  if (writer.facts().transactions) writer.SetAutocommit(false);
   // MariaDB waits 50 seconds for another session's row lock by default.
-  if (writer_->facts().isMariaDb())
-    OdbcStatement(*writer_).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + std::to_string(BusyWaitSeconds));
-  return *writer_;
+  if (writer.facts().isMariaDb())
+    OdbcStatement(writer).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + std::to_string(BusyWaitSeconds));
 }
+
+// A connection that was lost (the server ended it) is replaced, so that a
+// retry can succeed.
+OdbcConnection& TableWriter::Writer() { return writer_.Get(); }
 
 ChangeExecutor TableWriter::Executor(OdbcConnection& writer) const {
   std::string settings;
@@ -118,9 +116,13 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
 
   if (execution.failure) {
     const Error& error = *execution.failure;
-    const bool lost = WriteFailure::IsConnectionLost(error);
-    if (lost) writerLost_ = true;
+    const bool lost = RenewableSession::ConnectionLost(error);
+    if (lost) writer_.MarkEnded();
     if (!lost) failure.Raise(error);
+    // Ended before its commit was asked for, the transaction stored
+    // nothing: the write goes again once, on a fresh session.
+    if (!execution.failedWhileCommitting && writer.facts().transactions && retriesLeft > 0)
+      return Write(original, change, beforeWriting, retriesLeft - 1);
     if (!execution.failedWhileCommitting) failure.Raise(error);
     const std::string oldSession = executor.session();
     if (oldSession.empty()) failure.RaiseOutcomeUnknown(error);
@@ -216,8 +218,8 @@ void TableWriter::RaiseBatchFailure(const ChangeExecutor::Batch& batch, const Wr
                                     OdbcConnection& writer, ChangeExecutor& executor, const StoredRow* original) {
   if (batch.execution.failure) {
     const Error& error = *batch.execution.failure;
-    if (WriteFailure::IsConnectionLost(error)) {
-      writerLost_ = true;
+    if (RenewableSession::ConnectionLost(error)) {
+      writer_.MarkEnded();
       if (batch.execution.failedWhileCommitting) failure.RaiseOutcomeUnknown(error);
     }
     failure.Raise(error);
@@ -265,8 +267,8 @@ bool TableWriter::DeletedAtOnce(const std::vector<StoredRow>& originals, const s
   if (batch.execution.stored) return true;
   // Not all of them, or refused: the rows one by one say which and why,
   // unless the connection was lost while it may have been committed.
-  if (batch.execution.failure && WriteFailure::IsConnectionLost(*batch.execution.failure)) {
-    writerLost_ = true;
+  if (batch.execution.failure && RenewableSession::ConnectionLost(*batch.execution.failure)) {
+    writer_.MarkEnded();
     if (batch.execution.failedWhileCommitting)
       WriteFailure((failing.empty() ? std::string("The rows could not be saved, because of ") : failing) +
                    labels.front() + ": ")

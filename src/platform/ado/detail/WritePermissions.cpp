@@ -1,8 +1,11 @@
 #include "WritePermissions.h"
 
+#include <string_view>
+
 #include "platform/ado/AdoError.h"
 #include "platform/ado/Recordset.h"
 #include "OdbcConnection.h"
+#include "OdbcStatement.h"
 #include "StatementRows.h"
 
 namespace ado {
@@ -52,11 +55,30 @@ WritePermissions AskPostgres(OdbcConnection& connection, const TableRead& read,
   return permissions;
 }
 
+// SQLite opens a file it may not write read-only, as it does where the data
+// source asks for it ("file:...?mode=ro"); only a write tells. One that
+// reaches no row writes nothing, and is refused at once where the file is
+// read-only.
+WritePermissions AskSqlite(OdbcConnection& connection, const TableRead& read) {
+  WritePermissions permissions;
+  try {
+    OdbcStatement(connection).ExecDirect("DELETE FROM " + read.quotedTable + " WHERE 0");
+  } catch (const Error& error) {
+    if (std::string_view(error.what()).find("readonly database") != std::string_view::npos)
+      permissions.everything =
+          "The database file can only be read: it (or its folder) is read-only for you, or the data source "
+          "opens it read-only. Nothing can be changed here.";
+  }
+  return permissions;
+}
+
 }  // namespace
 
 WritePermissions WritePermissions::Ask(OdbcConnection& connection, const TableRead& read,
                                        const std::vector<ColumnInfo>& columns) {
-  if (!read.unavailable.empty() || !connection.facts().isPostgreSql()) return {};
+  if (!read.unavailable.empty()) return {};
+  if (connection.facts().isSqlite()) return AskSqlite(connection, read);
+  if (!connection.facts().isPostgreSql()) return {};
   try {
     return AskPostgres(connection, read, columns);
   } catch (const Error&) {
