@@ -8,12 +8,14 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "platform/ado/AdoError.h"
+#include "platform/ado/RowCount.h"
 #include "platform/ui/RecordsetModel.h"
 #include "support/EditingFixture.h"
 
@@ -336,6 +338,35 @@ class PgDeploymentTest : public QObject {
     QTRY_VERIFY(grid.dataSource()->rowHeld(ManyRows - 1));
     QCOMPARE(Shown(grid, ManyRows - 1, 0), QString::number(ManyRows));
     QCOMPARE(opened.failed->count(), 1);
+  }
+
+  // The sessions of the guess and of the count are ended too: neither
+  // raises anything, and the rows are read on from the start.
+  void theGuessAndTheCountEndedFailQuietly() {
+    const QString source = sources_.Fresh(support::Driver::Postgres);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    BuildMany(sql, true);
+    sql.Exec("ANALYZE many");
+    auto rows = OpenTable(source, "many");
+    rows->FetchMore(300);
+    EndSessions(sql, sources_.database());
+    QCOMPARE(rows->EstimatedRowCount(), std::optional<std::size_t>());
+    // The count waits behind a lock until its session is ended.
+    support::DirectSql holder(source);
+    holder.Exec("BEGIN");
+    holder.Exec("LOCK TABLE many IN ACCESS EXCLUSIVE MODE");
+    std::atomic<bool> arrived = false;
+    auto count = rows->CountRows([&arrived] { arrived = true; });
+    const std::string counting = "FROM pg_stat_activity WHERE datname = current_database() AND wait_event_type = "
+                                 "'Lock' AND query LIKE '%SELECT count(*) FROM \"many\"%'";
+    QTRY_COMPARE(sql.Scalar("SELECT count(*) " + counting), Cell("1"));
+    sql.Exec("SELECT pg_terminate_backend(pid) " + counting);
+    QTRY_VERIFY(arrived.load());
+    QVERIFY(!count->rows());
+    holder.Exec("COMMIT");
+    rows->FetchMore(ManyRows);
+    QCOMPARE(rows->rowCount(), std::size_t(ManyRows));
   }
 
   // Through the pool with the driver's cursors (UseDeclareFetch), the first

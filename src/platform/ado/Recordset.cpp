@@ -11,6 +11,7 @@
 #include "AdoError.h"
 #include "StatementWait.h"
 #include "detail/ColumnDescriber.h"
+#include "detail/DataSourceOptions.h"
 #include "detail/RecordsetState.h"
 #include "detail/OdbcConnection.h"
 #include "detail/OdbcStatement.h"
@@ -123,6 +124,9 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
     Close();
     throw;
   }
+  state_->cursorHoldsTransaction =
+      connection.facts().isPostgreSql() && DataSourceOptionOn(connection.connectionString(), "UseDeclareFetch");
+  CloseReadBetweenLooks();
 }
 
 void Recordset::OpenResult(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
@@ -240,8 +244,8 @@ bool Recordset::FetchUntil(std::size_t row) {
 }
 
 void Recordset::ReadNextBlock() {
-  if (state_->readSuspended) ResumeRead();
   try {
+    if (state_->readSuspended) ResumeRead();
     state_->reader->ReadBlock(state_->rows->Head());
   } catch (const Error& error) {
     if (ReadStopped(error) || !state_->reading->EndedBy(error)) throw;
@@ -249,29 +253,41 @@ void Recordset::ReadNextBlock() {
   }
 }
 
+std::optional<WindowStart> Recordset::StartAfterLastRow() const {
+  const OpenState& state = *state_;
+  // Only the table's own order tells where a read stopped.
+  if (!state.read || !ReadsByKeys(*state.read, state.view)) return std::nullopt;
+  WindowStart start;
+  if (const std::size_t rows = state.rows->rowCount(); rows > 0) {
+    start.afterKeys = OrderKeysOf(rows - 1);
+    if (!start.afterKeys) return std::nullopt;
+  }
+  return start;
+}
+
+void Recordset::OpenReadFrom(const WindowStart& start) {
+  OpenState& state = *state_;
+  OdbcConnection& connection = state.reading->Get();
+  ViewQuery query = BuildWindowQuery(*state.read, state.view, connection.facts(), start, NoRowLimit);
+  auto statement = std::make_unique<OdbcStatement>(connection);
+  query.parameters.BindTo(*statement);
+  RunWaitedRead(*statement, [&] { statement->ExecDirect(query.sql); }, StoppedMessage);
+  state.reader = std::make_unique<ResultReader>(*statement, state.columns, connection.facts().blockGetData);
+  state.statement = std::move(statement);
+  state.readSuspended = false;
+}
+
 void Recordset::ReadOnAfterEnd(const Error& cause) {
   OpenState& state = *state_;
   CompleteColumnsBeforeClose();
   state.reader.reset();
   state.statement.reset();
-  // Taken up after the last row read, in the table's order; a read in
-  // another order cannot tell where it stopped.
-  const std::size_t rows = state.rows->rowCount();
-  std::optional<std::vector<std::string>> after = rows > 0 ? OrderKeysOf(rows - 1) : std::nullopt;
-  if (!state.read || !ReadsByKeys(*state.read, state.view) || (rows > 0 && !after)) throw CutShort(cause);
+  state.readSuspended = false;
+  const std::optional<WindowStart> start = StartAfterLastRow();
+  if (!start) throw CutShort(cause);
   try {
-    OdbcConnection& connection = state.reading->Get();
-    WindowStart start;
-    start.afterKeys = std::move(after);
-    ViewQuery query = BuildWindowQuery(*state.read, state.view, connection.facts(), start, NoRowLimit);
-    auto statement = std::make_unique<OdbcStatement>(connection);
-    query.parameters.BindTo(*statement);
-    RunWaitedRead(*statement, [&] {
-      statement->ExecDirect(query.sql);
-      state.reader = std::make_unique<ResultReader>(*statement, state.columns, connection.facts().blockGetData);
-      state.statement = std::move(statement);
-      state.reader->ReadBlock(state.rows->Head());
-    }, StoppedMessage);
+    OpenReadFrom(*start);
+    RunWaitedRead(*state.statement, [&] { state.reader->ReadBlock(state.rows->Head()); }, StoppedMessage);
   } catch (const Error& error) {
     if (ReadStopped(error)) throw;
     state.reading->EndedBy(error);
@@ -279,6 +295,17 @@ void Recordset::ReadOnAfterEnd(const Error& cause) {
     state.statement.reset();
     throw CutShort(error);
   }
+}
+
+void Recordset::CloseReadBetweenLooks() {
+  OpenState& state = *state_;
+  if (!state.cursorHoldsTransaction || state.readSuspended || allRowsFetched()) return;
+  // Only where the primary key orders the rows: a row's physical place
+  // moves with every change of it, ours too, and a read going on after
+  // one would show a changed row twice.
+  if (state.read->orderColumns.empty() || !StartAfterLastRow()) return;
+  CompleteColumnsBeforeClose();
+  SuspendRead();
 }
 
 ReadCutShort Recordset::CutShort(const Error& cause) const {
@@ -304,6 +331,10 @@ void Recordset::SuspendRead() {
 
 void Recordset::ResumeRead() {
   OpenState& state = *state_;
+  if (state.read->identity == TableRead::Identity::PostgresTuple) {
+    OpenReadFrom(*StartAfterLastRow());
+    return;
+  }
   // Going on after the last rowid shows every row once only if no other
   // program wrote meanwhile (a row given a new rowid would come again, or
   // never); otherwise the rows are read anew from the start.
@@ -465,6 +496,7 @@ std::size_t Recordset::FetchMore(std::size_t rows) {
   const std::size_t before = state_->rows->rowCount();
   const std::size_t wanted = rows > SIZE_MAX - before ? SIZE_MAX : before + rows;
   while (state_->rows->rowCount() < wanted && !allRowsFetched()) ReadNextBlock();
+  CloseReadBetweenLooks();
   return state_->rows->rowCount() - before;
 }
 

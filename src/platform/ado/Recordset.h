@@ -247,9 +247,18 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   OpenState& State() const;
   // Open's work on the given reading session.
   void OpenOn(const std::shared_ptr<RenewableSession>& reading, const ConnectionPtr& activeConnection, bool writable);
+  // Where a read from the start can go on after the last row read, in the
+  // table's order; none where the order does not tell.
+  std::optional<WindowStart> StartAfterLastRow() const;
+  // Opens the read from the start anew, from `start` on.
+  void OpenReadFrom(const WindowStart& start);
   // The server ended the read from the start: it goes on after the last row
   // read, once, on a fresh session. Raises ReadCutShort where it cannot.
   void ReadOnAfterEnd(const Error& cause);
+  // Closes an unfinished read that holds a server transaction open (the
+  // PostgreSQL driver's cursor), where it can go on after its last row:
+  // between the user's looks no pooled session stays taken.
+  void CloseReadBetweenLooks();
   // The message of a read the server ended that could not go on: how many
   // rows are shown.
   ReadCutShort CutShort(const Error& cause) const;

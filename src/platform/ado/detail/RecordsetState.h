@@ -52,6 +52,9 @@ struct Recordset::OpenState {
   mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
   // A read closed before its end for a write, to go on after this rowid.
   bool readSuspended = false;
+  // The driver reads through a cursor that holds a transaction open until
+  // the read is closed.
+  bool cursorHoldsTransaction = false;
   long long resumeAfter = 0;
   std::string othersMark;  // see TableWriter::OthersCommitMark
   std::size_t generation = 0;
