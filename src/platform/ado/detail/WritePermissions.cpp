@@ -1,11 +1,11 @@
 #include "WritePermissions.h"
 
-#include <string_view>
+#include <unistd.h>
 
 #include "platform/ado/AdoError.h"
 #include "platform/ado/Recordset.h"
+#include "DataSourceOptions.h"
 #include "OdbcConnection.h"
-#include "OdbcStatement.h"
 #include "StatementRows.h"
 
 namespace ado {
@@ -55,20 +55,26 @@ WritePermissions AskPostgres(OdbcConnection& connection, const TableRead& read,
   return permissions;
 }
 
-// SQLite opens a file it may not write read-only, as it does where the data
-// source asks for it ("file:...?mode=ro"); only a write tells. One that
-// reaches no row writes nothing, and is refused at once where the file is
-// read-only.
-WritePermissions AskSqlite(OdbcConnection& connection, const TableRead& read) {
+// SQLite opens a file it may not write read-only, as it does one the data
+// source names as "file:...?mode=ro" (or immutable). Asked of the file and
+// the data source, not by a write: an unfinished read may hold a lock.
+WritePermissions AskSqlite(OdbcConnection& connection) {
   WritePermissions permissions;
+  const std::string database = DataSourceOption(connection.connectionString(), "Database").value_or("");
+  const bool readOnlyUri = database.starts_with("file:") &&
+                           (database.find("mode=ro") != std::string::npos ||
+                            database.find("immutable=1") != std::string::npos);
+  std::string file;
   try {
-    OdbcStatement(connection).ExecDirect("DELETE FROM " + read.quotedTable + " WHERE 0");
-  } catch (const Error& error) {
-    if (std::string_view(error.what()).find("readonly database") != std::string_view::npos)
-      permissions.everything =
-          "The database file can only be read: it (or its folder) is read-only for you, or the data source "
-          "opens it read-only. Nothing can be changed here.";
+    // database_list: seq, name, file.
+    for (const TextRow& row : QueryRows(connection, "PRAGMA database_list"))
+      if (row.size() >= 3 && row[1] && *row[1] == "main" && row[2]) file = *row[2];
+  } catch (const Error&) {
   }
+  if (readOnlyUri || (!file.empty() && access(file.c_str(), W_OK) != 0))
+    permissions.everything =
+        "The database file can only be read: it is read-only for you, or the data source opens it read-only. "
+        "Nothing can be changed here.";
   return permissions;
 }
 
@@ -77,7 +83,7 @@ WritePermissions AskSqlite(OdbcConnection& connection, const TableRead& read) {
 WritePermissions WritePermissions::Ask(OdbcConnection& connection, const TableRead& read,
                                        const std::vector<ColumnInfo>& columns) {
   if (!read.unavailable.empty()) return {};
-  if (connection.facts().isSqlite()) return AskSqlite(connection, read);
+  if (connection.facts().isSqlite()) return AskSqlite(connection);
   if (!connection.facts().isPostgreSql()) return {};
   try {
     return AskPostgres(connection, read, columns);
