@@ -119,9 +119,12 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
     const bool lost = RenewableSession::ConnectionLost(error);
     if (lost) writer_.MarkEnded();
     if (!lost) failure.Raise(error);
-    // Ended before its commit was asked for, the transaction stored
-    // nothing: the write goes again once, on a fresh session.
-    if (!execution.failedWhileCommitting && writer.facts().transactions && retriesLeft > 0)
+    // The session was found ended by the question that opens the write's
+    // transaction: nothing of the write reached the server, and it goes
+    // once more on a fresh session. (A write sent may still wait on the old
+    // one.)
+    if (!execution.failedWhileCommitting && executor.session().empty() && writer.facts().isPostgreSql() &&
+        retriesLeft > 0)
       return Write(original, change, beforeWriting, retriesLeft - 1);
     if (!execution.failedWhileCommitting) failure.Raise(error);
     const std::string oldSession = executor.session();
