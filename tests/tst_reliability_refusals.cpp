@@ -409,15 +409,12 @@ class ReliabilityRefusalsTest : public QObject {
 
     sql.Exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() "
              "AND pid <> pg_backend_pid()");
-    QVERIFY(!Commit(grid, 0, 1, "after"));
-    QCOMPARE(boxes.boxes().size(), std::size_t(1));
-    const QString message = QString::fromStdString(boxes.boxes().back().text);
-    QVERIFY2(message.contains("connection to the database was lost") && message.contains("\"name\"") &&
-                 message.contains("\"after\"") && message.contains("not saved"),
-             qPrintable(message));
-    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("before"));
-    // A retry in place opens a new session for the write.
-    QVERIFY2(Commit(grid, 0, 1, "retried"), boxes.boxes().back().text.c_str());
+    // The write finds its session ended before it sent anything: it goes
+    // on a new session, once.
+    QVERIFY(Commit(grid, 0, 1, "after"));
+    QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("after"));
+    QVERIFY(boxes.boxes().empty());
+    QVERIFY(Commit(grid, 0, 1, "retried"));
     QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("retried"));
 
     // Back and forward again opens new sessions.
@@ -429,7 +426,7 @@ class ReliabilityRefusalsTest : public QObject {
     QCOMPARE(Shown(reopened, row, 1), QString("retried"));
     QVERIFY(Commit(reopened, row, 1, "reconnected"));
     QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("reconnected"));
-    QCOMPARE(boxes.boxes().size(), std::size_t(1));
+    QVERIFY(boxes.boxes().empty());
   }
 
   // The network drops the program's connection while its write waits for

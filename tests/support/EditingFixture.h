@@ -76,6 +76,9 @@ class Sources {
     }
     return source;
   }
+  // The PostgreSQL database of the last round straight on the server, also
+  // where that round's data source goes through the pool.
+  QString directSource() const { return postgres_ ? postgres_->dataSourceName() : QString(); }
   QString database() const {
     return postgres_ ? postgres_->database() : mariadb_ ? mariadb_->database() : QString();
   }

@@ -17,4 +17,12 @@ class Error : public std::runtime_error {
   std::string sqlState_;
 };
 
+// A read the server ended that could not be taken up again on a fresh
+// session. The message says how many rows are shown; no further rows are
+// read until the table is read anew.
+class ReadCutShort : public Error {
+ public:
+  using Error::Error;
+};
+
 }  // namespace ado

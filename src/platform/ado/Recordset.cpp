@@ -11,15 +11,18 @@
 #include "AdoError.h"
 #include "StatementWait.h"
 #include "detail/ColumnDescriber.h"
+#include "detail/DataSourceOptions.h"
 #include "detail/RecordsetState.h"
 #include "detail/OdbcConnection.h"
 #include "detail/OdbcStatement.h"
+#include "detail/RenewableSession.h"
 #include "detail/ResultReader.h"
 #include "detail/RowWindow.h"
 #include "detail/SqliteCellStorage.h"
 #include "detail/TableRead.h"
 #include "detail/TableWriter.h"
 #include "detail/ViewQuery.h"
+#include "detail/WindowQuery.h"
 #include "detail/WaitedRead.h"
 #include "detail/WriteFailure.h"
 
@@ -98,24 +101,37 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
   // The cursor lives where the connection says at the moment of opening;
   // rows cached on our side with optimistic locking can be written back.
   const bool writable = activeConnection->cursorLocation() == adUseClient && lockType != adLockReadOnly;
-  OdbcConnection& connection = activeConnection->odbc();
-  std::optional<TableRead> read;
-  std::unique_ptr<OdbcStatement> statement;
-  if (writable && !table_.empty()) {
-    read = PlanTableRead(connection, table_);
+  source_ = source;
+  cursorType_ = cursorType;
+  lockType_ = lockType;
+  // Reads anew keep the session a read before had to open afresh.
+  std::shared_ptr<RenewableSession> reading = std::exchange(carriedReading_, {});
+  if (!reading) reading = std::make_shared<RenewableSession>(activeConnection->odbc(), &activeConnection->odbc());
+  try {
+    OpenOn(reading, activeConnection, writable);
+  } catch (const Error& error) {
+    // The server ended the session (while nothing was read, or before):
+    // once more on a fresh one.
+    if (ReadStopped(error) || !reading->EndedBy(error)) throw;
+    OpenOn(reading, activeConnection, writable);
   }
-  statement = std::make_unique<OdbcStatement>(connection);
+}
+
+void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const ConnectionPtr& activeConnection,
+                       bool writable) {
+  OdbcConnection& connection = reading->Get();
+  std::optional<TableRead> read;
+  if (writable && !table_.empty()) read = PlanTableRead(connection, table_);
+  auto statement = std::make_unique<OdbcStatement>(connection);
   if (read) {
     ViewQuery query = BuildViewQuery(*read, view_, connection.facts());
     query.parameters.BindTo(*statement);
     RunWaitedRead(*statement, [&] { statement->ExecDirect(query.sql); }, StoppedMessage);
   } else {
-    statement->ExecDirect(source);
+    statement->ExecDirect(source_);
   }
-  source_ = source;
-  cursorType_ = cursorType;
-  lockType_ = lockType;
   Adopt(std::move(statement), activeConnection, {}, read ? read->hiddenCount() : 0);
+  state_->reading = reading;
   state_->writable = writable;
   state_->read = std::move(read);
   state_->view = view_;
@@ -134,6 +150,9 @@ void Recordset::Open(const std::string& source, const ConnectionPtr& activeConne
     Close();
     throw;
   }
+  state_->cursorHoldsTransaction =
+      connection.facts().isPostgreSql() && DataSourceOptionOn(connection.connectionString(), "UseDeclareFetch");
+  CloseReadBetweenLooks();
 }
 
 void Recordset::OpenResult(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
@@ -176,9 +195,11 @@ void Recordset::Requery() {
   // The rows read so far stay until the new read has its first rows: a read
   // refused or stopped leaves them as they were.
   std::unique_ptr<OpenState> previous = std::move(state_);
+  carriedReading_ = previous->reading;
   try {
     Open(source_, previous->connection, cursorType_, lockType_);
   } catch (...) {
+    carriedReading_.reset();
     state_ = std::move(previous);
     throw;
   }
@@ -251,8 +272,81 @@ bool Recordset::FetchUntil(std::size_t row) {
 }
 
 void Recordset::ReadNextBlock() {
-  if (state_->readSuspended) ResumeRead();
-  state_->reader->ReadBlock(state_->rows->Head());
+  try {
+    if (state_->readSuspended) ResumeRead();
+    state_->reader->ReadBlock(state_->rows->Head());
+  } catch (const Error& error) {
+    if (ReadStopped(error) || !state_->reading->EndedBy(error)) throw;
+    ReadOnAfterEnd(error);
+  }
+}
+
+std::optional<WindowStart> Recordset::StartAfterLastRow() const {
+  const OpenState& state = *state_;
+  // Only the table's own order tells where a read stopped.
+  if (!state.read || !ReadsByKeys(*state.read, state.view)) return std::nullopt;
+  WindowStart start;
+  if (const std::size_t rows = state.rows->rowCount(); rows > 0) {
+    start.afterKeys = OrderKeysOf(rows - 1);
+    if (!start.afterKeys) return std::nullopt;
+  }
+  return start;
+}
+
+void Recordset::OpenReadFrom(const WindowStart& start) {
+  OpenState& state = *state_;
+  OdbcConnection& connection = state.reading->Get();
+  ViewQuery query = BuildWindowQuery(*state.read, state.view, connection.facts(), start, NoRowLimit);
+  auto statement = std::make_unique<OdbcStatement>(connection);
+  query.parameters.BindTo(*statement);
+  RunWaitedRead(*statement, [&] { statement->ExecDirect(query.sql); }, StoppedMessage);
+  state.reader = std::make_unique<ResultReader>(*statement, state.columns, connection.facts().blockGetData);
+  state.statement = std::move(statement);
+  state.readSuspended = false;
+}
+
+void Recordset::ReadOnAfterEnd(const Error& cause) {
+  OpenState& state = *state_;
+  CompleteColumnsBeforeClose();
+  state.reader.reset();
+  state.statement.reset();
+  state.readSuspended = false;
+  const std::optional<WindowStart> start = StartAfterLastRow();
+  if (!start) throw CutShort(cause);
+  try {
+    OpenReadFrom(*start);
+    RunWaitedRead(*state.statement, [&] { state.reader->ReadBlock(state.rows->Head()); }, StoppedMessage);
+  } catch (const Error& error) {
+    if (ReadStopped(error)) throw;
+    state.reading->EndedBy(error);
+    state.reader.reset();
+    state.statement.reset();
+    throw CutShort(error);
+  }
+}
+
+void Recordset::CloseReadBetweenLooks() {
+  OpenState& state = *state_;
+  if (!state.cursorHoldsTransaction || state.readSuspended || allRowsFetched()) return;
+  // Only where the primary key orders the rows: a row's physical place
+  // moves with every change of it, ours too, and a read going on after
+  // one would show a changed row twice.
+  if (state.read->orderColumns.empty() || !StartAfterLastRow()) return;
+  CompleteColumnsBeforeClose();
+  SuspendRead();
+}
+
+ReadCutShort Recordset::CutShort(const Error& cause) const {
+  const OpenState& state = *state_;
+  const std::size_t held = state.rows->heldRows();
+  const std::string shown = held == 1 ? "1 row is" : std::to_string(held) + " rows are";
+  std::string message = "The database ended the reading of the rows, and reading them again failed: " + shown +
+                        " shown, ";
+  if (state.rows->rowCountSet())
+    message += "of " + std::to_string(state.rows->rowCount()) + "; the others could not be read.";
+  else
+    message += "the rest of the table could not be read.";
+  return ReadCutShort(message + " Press F5 to read the table again.\n" + cause.what(), cause.sqlState());
 }
 
 void Recordset::SuspendRead() {
@@ -265,11 +359,15 @@ void Recordset::SuspendRead() {
 
 void Recordset::ResumeRead() {
   OpenState& state = *state_;
+  if (state.read->identity == TableRead::Identity::PostgresTuple) {
+    OpenReadFrom(*StartAfterLastRow());
+    return;
+  }
   // Going on after the last rowid shows every row once only if no other
   // program wrote meanwhile (a row given a new rowid would come again, or
   // never); otherwise the rows are read anew from the start.
   const bool othersWrote = !state.writer || state.writer->OthersCommitMark() != state.othersMark;
-  auto statement = std::make_unique<OdbcStatement>(state.connection->odbc());
+  auto statement = std::make_unique<OdbcStatement>(state.reading->Get());
   if (othersWrote) {
     statement->ExecDirect(state.read->Query());
     state.rows = std::make_unique<RowWindow>(static_cast<int>(state.columns.size()), state.rows->cut());
@@ -284,7 +382,7 @@ void Recordset::ResumeRead() {
   }
   state.insertedRowids.clear();
   state.reader = std::make_unique<ResultReader>(*statement, state.columns,
-                                                state.connection->odbc().facts().blockGetData);
+                                                state.reading->Get().facts().blockGetData);
   state.statement = std::move(statement);
   state.readSuspended = false;
 }
@@ -405,7 +503,7 @@ TableWriter* Recordset::Writer() {
     std::vector<ColumnInfo> visible(state.columns.begin(), state.columns.begin() + state.visibleColumns());
     TableRead read = state.read ? *state.read : TableRead{};
     if (!state.read) read.unavailable = "The rows do not come from one known table, so changes cannot be written back.";
-    ResolvePlainKey(state.connection->odbc(), read, visible);
+    ResolvePlainKey(state.reading->Get(), read, visible);
     state.writer = std::make_unique<TableWriter>(state.connection->odbc(), std::move(read), std::move(visible));
   }
   return state.writer.get();
@@ -426,6 +524,7 @@ std::size_t Recordset::FetchMore(std::size_t rows) {
   const std::size_t before = state_->rows->rowCount();
   const std::size_t wanted = rows > SIZE_MAX - before ? SIZE_MAX : before + rows;
   while (state_->rows->rowCount() < wanted && !allRowsFetched()) ReadNextBlock();
+  CloseReadBetweenLooks();
   return state_->rows->rowCount() - before;
 }
 

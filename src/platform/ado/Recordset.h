@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AdoError.h"
 #include "Connection.h"
 #include "RowView.h"
 #include "Value.h"
@@ -64,6 +65,8 @@ class RowCache;
 class RowCount;
 class TableWriter;
 class OdbcStatement;
+class RenewableSession;
+struct WindowStart;
 class ResultReader;
 struct TableRead;
 struct CellChange;
@@ -261,6 +264,25 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
 
   void RequireOpen() const;
   OpenState& State() const;
+  // Open's work on the given reading session.
+  void OpenOn(const std::shared_ptr<RenewableSession>& reading, const ConnectionPtr& activeConnection, bool writable);
+  // Where a read from the start can go on after the last row read, in the
+  // table's order; none where the order does not tell.
+  std::optional<WindowStart> StartAfterLastRow() const;
+  // Opens the read from the start anew, from `start` on.
+  void OpenReadFrom(const WindowStart& start);
+  // The server ended the read from the start: it goes on after the last row
+  // read, once, on a fresh session. Raises ReadCutShort where it cannot.
+  void ReadOnAfterEnd(const Error& cause);
+  // Closes an unfinished read that holds a server transaction open (the
+  // PostgreSQL driver's cursor), where it can go on after its last row:
+  // between the user's looks no pooled session stays taken.
+  void CloseReadBetweenLooks();
+  // The message of a read the server ended that could not go on: how many
+  // rows are shown.
+  ReadCutShort CutShort(const Error& cause) const;
+  // Reads up to `rows` rows of the view from `start` into `page`.
+  void ReadPage(const WindowStart& start, std::size_t rows, RowCache& page);
   void Adopt(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
              const std::vector<std::string>& names, int hiddenColumns);
   void CompleteColumns();
@@ -308,6 +330,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   int cursorType_ = adOpenForwardOnly;
   int lockType_ = adLockReadOnly;
   std::unique_ptr<OpenState> state_;
+  // The session of the reads, from a Requery to the Open it does.
+  std::shared_ptr<RenewableSession> carriedReading_;
 };
 
 using RecordsetPtr = std::shared_ptr<Recordset>;

@@ -32,13 +32,17 @@ std::optional<std::size_t> Recordset::EstimatedRowCount() {
   const std::string sql = EstimateQuery(*state.read, state.view, state.connection->odbc().facts());
   if (sql.empty()) return std::nullopt;
   try {
-    const std::vector<TextRow> rows = QueryRows(state.connection->odbc(), sql);
+    const std::vector<TextRow> rows = QueryRows(state.reading->Get(), sql);
     if (rows.empty() || rows[0].empty() || !rows[0][0]) return std::nullopt;
     const long long guess = std::stoll(*rows[0][0]);
     if (guess <= 0 || static_cast<unsigned long long>(guess) > MostPlaces) return std::nullopt;
     return static_cast<std::size_t>(guess);
+  } catch (const Error& error) {
+    // Without a guess the rows are read on from the start until counted,
+    // on a fresh session where the server ended this one.
+    state.reading->EndedBy(error);
+    return std::nullopt;
   } catch (const std::exception&) {
-    // Without a guess the rows are read on from the start until counted.
     return std::nullopt;
   }
 }
@@ -164,18 +168,20 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
     start.skip = first;
   }
   const std::size_t wanted = end - first;
-  ViewQuery query = BuildWindowQuery(*state.read, state.view, state.connection->odbc().facts(), start, wanted);
   RowCache page(static_cast<int>(state.columns.size()), state.rows->cut());
-  {
-    OdbcStatement statement(state.connection->odbc());
-    query.parameters.BindTo(statement);
-    const bool blockGetData = state.connection->odbc().facts().blockGetData;
-    RunWaitedRead(statement, [&] {
-      statement.ExecDirect(query.sql);
-      ResultReader reader(statement, state.columns, blockGetData);
-      while (page.rowCount() < wanted && reader.ReadBlock(page) > 0) {
-      }
-    }, "Reading rows there was stopped; they are read again when the table is refreshed (F5).");
+  try {
+    ReadPage(start, wanted, page);
+  } catch (const Error& error) {
+    // The server ended the session: the same rows once more, on a fresh one.
+    if (ReadStopped(error) || !state.reading->EndedBy(error)) throw;
+    page = RowCache(static_cast<int>(state.columns.size()), state.rows->cut());
+    try {
+      ReadPage(start, wanted, page);
+    } catch (const Error& again) {
+      if (ReadStopped(again)) throw;
+      state.reading->EndedBy(again);
+      throw CutShort(again);
+    }
   }
   const std::size_t got = std::min(page.rowCount(), wanted);
   if (start.fromEnd) {
@@ -190,6 +196,20 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
   if (fromTail && got > 0) state.rows->MarkTail(at);
   if (got == wanted) return {};
   return start.fromEnd ? std::make_pair(first, wanted - got) : std::make_pair(first + got, wanted - got);
+}
+
+void Recordset::ReadPage(const WindowStart& start, std::size_t rows, RowCache& page) {
+  OpenState& state = *state_;
+  OdbcConnection& connection = state.reading->Get();
+  ViewQuery query = BuildWindowQuery(*state.read, state.view, connection.facts(), start, rows);
+  OdbcStatement statement(connection);
+  query.parameters.BindTo(statement);
+  RunWaitedRead(statement, [&] {
+    statement.ExecDirect(query.sql);
+    ResultReader reader(statement, state.columns, connection.facts().blockGetData);
+    while (page.rowCount() < rows && reader.ReadBlock(page) > 0) {
+    }
+  }, "Reading rows there was stopped; they are read again when the table is refreshed (F5).");
 }
 
 void Recordset::KeepRows(std::size_t first, std::size_t last) {

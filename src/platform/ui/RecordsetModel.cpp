@@ -279,7 +279,7 @@ bool RecordsetModel::canFetchMore(const QModelIndex& parent) const {
   if (parent.isValid() || !recordset_ || !recordset_->isOpen() || announcing_ || lockWait_->busy()) return false;
   // A write may have read ahead into the cache rows the views have not been
   // told of yet.
-  return recordset_->rowCount() > shownRows_ || !recordset_->allRowsFetched();
+  return recordset_->rowCount() > shownRows_ || (!recordset_->allRowsFetched() && !readCutShort_);
 }
 
 void RecordsetModel::fetchRows(std::size_t rows) {
@@ -290,7 +290,7 @@ void RecordsetModel::fetchRows(std::size_t rows) {
     try {
       recordset_->FetchMore(wanted - recordset_->rowCount());
     } catch (const std::exception& failure) {
-      emit fetchFailed(QString::fromUtf8(failure.what()));
+      readFailed(failure);
     }
   }
   if (recordset_->generation() != generation_) {

@@ -198,6 +198,9 @@ class RecordsetModel final : public QAbstractTableModel {
   // What a cell of a row not held shows until it is read.
   QVariant placeholder(std::size_t row, int role) const;
   void forgetWindow();
+  // Announces a failed read; a read the server ended that could not go on
+  // stops every read until the rows are read anew.
+  void readFailed(const std::exception& failure);
 
   ado::RecordsetPtr recordset_;
   std::size_t shownRows_ = 0;  // rows the views have been told of
@@ -211,6 +214,7 @@ class RecordsetModel final : public QAbstractTableModel {
   mutable std::set<std::size_t> wantedBlocks_;
   mutable bool readQueued_ = false;
   std::set<std::size_t> failedBlocks_;
+  bool readCutShort_ = false;
   LockWait* lockWait_;
 };
 

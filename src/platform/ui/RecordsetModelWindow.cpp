@@ -13,7 +13,7 @@ namespace ui {
 bool RecordsetModel::rowCountKnown() const { return recordset_ && recordset_->rowCountKnown(); }
 
 void RecordsetModel::openWindow() {
-  if (windowAsked_ || !recordset_ || !recordset_->isOpen() || recordset_->allRowsFetched() ||
+  if (windowAsked_ || readCutShort_ || !recordset_ || !recordset_->isOpen() || recordset_->allRowsFetched() ||
       !recordset_->CanReadAnywhere())
     return;
   if (lockWait_->busy()) {
@@ -158,11 +158,22 @@ void RecordsetModel::readRows(int row, int count) {
       if (newRow_ && newRow_->at > missingFirst) newRow_->at -= std::min(missing, newRow_->at - missingFirst);
       endRemoveRows();
     }
+  } catch (const ado::ReadCutShort& failure) {
+    readFailed(failure);
   } catch (const std::exception& failure) {
     for (std::size_t block = first / WindowBlockRows; block <= (first + count - 1) / WindowBlockRows; ++block)
       failedBlocks_.insert(block);
     emit fetchFailed(QString::fromUtf8(failure.what()));
   }
+}
+
+void RecordsetModel::readFailed(const std::exception& failure) {
+  // Said once; nothing more is read until the rows are read anew (F5).
+  if (dynamic_cast<const ado::ReadCutShort*>(&failure)) {
+    readCutShort_ = true;
+    wantedBlocks_.clear();
+  }
+  emit fetchFailed(QString::fromUtf8(failure.what()));
 }
 
 void RecordsetModel::readWantedRows() {
@@ -171,7 +182,7 @@ void RecordsetModel::readWantedRows() {
     return;
   }
   readQueued_ = false;
-  if (!recordset_ || !recordset_->isOpen() || !recordset_->windowed() || wantedBlocks_.empty()) {
+  if (readCutShort_ || !recordset_ || !recordset_->isOpen() || !recordset_->windowed() || wantedBlocks_.empty()) {
     wantedBlocks_.clear();
     return;
   }
@@ -187,6 +198,7 @@ void RecordsetModel::readWantedRows() {
     if (recordset_->rowHeld(first) && recordset_->rowHeld(end - 1)) continue;
     looked = {std::min(first, looked ? looked->first : first), std::max(end, looked ? looked->second : end)};
     readRows(static_cast<int>(first) + (newRow_ && first >= newRow_->at ? 1 : 0), WindowBlockRows);
+    if (readCutShort_) return;
     const int last = std::min(rowCount(), static_cast<int>(end)) - 1;
     if (last >= static_cast<int>(first)) emit dataChanged(index(static_cast<int>(first), 0), index(last, columnCount() - 1));
   }
@@ -197,7 +209,7 @@ void RecordsetModel::readWantedRows() {
 QVariant RecordsetModel::placeholder(std::size_t row, int role) const {
   // Asked for by painting: read after this turn of the event loop.
   const std::size_t block = row / WindowBlockRows;
-  if (!failedBlocks_.contains(block) && wantedBlocks_.insert(block).second && !readQueued_) {
+  if (!readCutShort_ && !failedBlocks_.contains(block) && wantedBlocks_.insert(block).second && !readQueued_) {
     readQueued_ = true;
     QMetaObject::invokeMethod(const_cast<RecordsetModel*>(this), &RecordsetModel::readWantedRows,
                               Qt::QueuedConnection);
@@ -211,6 +223,7 @@ void RecordsetModel::forgetWindow() {
   windowAsked_ = false;
   wantedBlocks_.clear();
   failedBlocks_.clear();
+  readCutShort_ = false;
 }
 
 }  // namespace ui

@@ -6,6 +6,7 @@
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
 #include "OdbcTransaction.h"
+#include "RenewableSession.h"
 #include "StatementRows.h"
 #include "WriteFailure.h"
 
@@ -46,7 +47,7 @@ bool ExecuteWaiting(OdbcStatement& statement) {
   try {
     std::rethrow_exception(failure);
   } catch (const Error& error) {
-    if (!wait->cancelRequested() || WriteFailure::IsConnectionLost(error)) throw;
+    if (!wait->cancelRequested() || RenewableSession::ConnectionLost(error)) throw;
     throw WriteFailure::Cancelled(error.what());
   }
 }

@@ -50,9 +50,13 @@ std::optional<std::string> DataSourceOption(const std::string& odbcConnectionStr
   return std::string(value);
 }
 
-bool TransactionsDisabled(const std::string& odbcConnectionString) {
-  const auto value = DataSourceOption(odbcConnectionString, "NoTXN");
+bool DataSourceOptionOn(const std::string& odbcConnectionString, const std::string& keyword) {
+  const auto value = DataSourceOption(odbcConnectionString, keyword);
   return value && IsOn(*value);
+}
+
+bool TransactionsDisabled(const std::string& odbcConnectionString) {
+  return DataSourceOptionOn(odbcConnectionString, "NoTXN");
 }
 
 std::string WithFoundRows(const std::string& odbcConnectionString) {

@@ -5,6 +5,9 @@
 
 namespace ado {
 
+// Whether the driver option is set and on ("1", "yes", "on", "true").
+bool DataSourceOptionOn(const std::string& odbcConnectionString, const std::string& keyword);
+
 // Whether the data source is set up to ignore transactions (the SQLite3
 // driver's NoTXN option), in the connection string or in the data source's
 // definition. Drivers report transaction support regardless of it.

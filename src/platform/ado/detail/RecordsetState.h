@@ -9,6 +9,7 @@
 
 #include "ChangeJournal.h"
 #include "OdbcStatement.h"
+#include "RenewableSession.h"
 #include "ResultReader.h"
 #include "RowWindow.h"
 #include "TableRead.h"
@@ -20,6 +21,9 @@ namespace ado {
 // Everything one Open sets up; gone with Close.
 struct Recordset::OpenState {
   ConnectionPtr connection;
+  // Where the rows are read: the connection's own session until the server
+  // ends it, then one opened afresh.
+  std::shared_ptr<RenewableSession> reading;
   std::unique_ptr<OdbcStatement> statement;
   std::vector<ColumnInfo> columns;  // the visible columns, then the hidden ones
   int hiddenColumns = 0;
@@ -48,6 +52,9 @@ struct Recordset::OpenState {
   mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
   // A read closed before its end for a write, to go on after this rowid.
   bool readSuspended = false;
+  // The driver reads through a cursor that holds a transaction open until
+  // the read is closed.
+  bool cursorHoldsTransaction = false;
   long long resumeAfter = 0;
   std::string othersMark;  // see TableWriter::OthersCommitMark
   std::size_t generation = 0;

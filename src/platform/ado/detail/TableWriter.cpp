@@ -49,7 +49,8 @@ TableWriter::TableWriter(OdbcConnection& readConnection, TableRead read, std::ve
       read_(std::move(read)),
       columns_(std::move(columns)),
       planner_(read_, columns_),
-      verifier_(read_, planner_) {
+      verifier_(read_, planner_),
+      writer_(readConnection, nullptr, SetUpWriter) {
   if (!read_.unavailable.empty()) return;
   OdbcConnection& writer = Writer();
   // The questions end their transaction at once: a pooled server session
@@ -78,19 +79,16 @@ std::string TableWriter::DeletingReadOnlyReason() const {
   return permissions_.everything.empty() ? permissions_.deleting : permissions_.everything;
 }
 
-OdbcConnection& TableWriter::Writer() {
-  if (writer_ && writer_->isOpen() && !writerLost_) return *writer_;
-  // A connection that was lost (the server ended it) is replaced, so that
-  // a retry can succeed.
-  writer_.reset();
-  writerLost_ = false;
-  writer_ = readConnection_.OpenAnother();
-  if (writer_->facts().transactions) writer_->SetAutocommit(false);
+void TableWriter::SetUpWriter(OdbcConnection& writer) {
+  if (writer.facts().transactions) writer.SetAutocommit(false);
   // MariaDB waits 50 seconds for another session's row lock by default.
-  if (writer_->facts().isMariaDb())
-    OdbcStatement(*writer_).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + std::to_string(BusyWaitSeconds));
-  return *writer_;
+  if (writer.facts().isMariaDb())
+    OdbcStatement(writer).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + std::to_string(BusyWaitSeconds));
 }
+
+// A connection that was lost (the server ended it) is replaced, so that a
+// retry can succeed.
+OdbcConnection& TableWriter::Writer() { return writer_.Get(); }
 
 ChangeExecutor TableWriter::Executor(OdbcConnection& writer) const {
   std::string settings;
@@ -151,9 +149,16 @@ StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change
 
   if (execution.failure) {
     const Error& error = *execution.failure;
-    const bool lost = WriteFailure::IsConnectionLost(error);
-    if (lost) writerLost_ = true;
+    const bool lost = RenewableSession::ConnectionLost(error);
+    if (lost) writer_.MarkEnded();
     if (!lost) failure.Raise(error);
+    // The session was found ended by the question that opens the write's
+    // transaction: nothing of the write reached the server, and it goes
+    // once more on a fresh session. (A write sent may still wait on the old
+    // one.)
+    if (!execution.failedWhileCommitting && executor.session().empty() && writer.facts().isPostgreSql() &&
+        retriesLeft > 0)
+      return Write(original, change, beforeWriting, retriesLeft - 1);
     if (!execution.failedWhileCommitting) failure.Raise(error);
     const std::string oldSession = executor.session();
     if (oldSession.empty()) failure.RaiseOutcomeUnknown(error);
@@ -249,8 +254,8 @@ void TableWriter::RaiseBatchFailure(const ChangeExecutor::Batch& batch, const Wr
                                     OdbcConnection& writer, ChangeExecutor& executor, const StoredRow* original) {
   if (batch.execution.failure) {
     const Error& error = *batch.execution.failure;
-    if (WriteFailure::IsConnectionLost(error)) {
-      writerLost_ = true;
+    if (RenewableSession::ConnectionLost(error)) {
+      writer_.MarkEnded();
       if (batch.execution.failedWhileCommitting) failure.RaiseOutcomeUnknown(error);
     }
     failure.Raise(error);
@@ -298,8 +303,8 @@ bool TableWriter::DeletedAtOnce(const std::vector<StoredRow>& originals, const s
   if (batch.execution.stored) return true;
   // Not all of them, or refused: the rows one by one say which and why,
   // unless the connection was lost while it may have been committed.
-  if (batch.execution.failure && WriteFailure::IsConnectionLost(*batch.execution.failure)) {
-    writerLost_ = true;
+  if (batch.execution.failure && RenewableSession::ConnectionLost(*batch.execution.failure)) {
+    writer_.MarkEnded();
     if (batch.execution.failedWhileCommitting)
       WriteFailure((failing.empty() ? std::string("The rows could not be saved, because of ") : failing) +
                    labels.front() + ": ")

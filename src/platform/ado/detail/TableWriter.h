@@ -10,6 +10,7 @@
 #include "ChangeExecutor.h"
 #include "ChangePlanner.h"
 #include "ChangeVerifier.h"
+#include "RenewableSession.h"
 #include "WritePermissions.h"
 #include "StoredRow.h"
 #include "TableRead.h"
@@ -103,6 +104,7 @@ class TableWriter {
 
  private:
   OdbcConnection& Writer();
+  static void SetUpWriter(OdbcConnection& writer);
   ChangeExecutor Executor(OdbcConnection& writer) const;
   int WaitSeconds() const;
   // A write reached no row that is still the very version read: the
@@ -131,8 +133,7 @@ class TableWriter {
   std::vector<ColumnInfo> columns_;
   ChangePlanner planner_;
   ChangeVerifier verifier_;
-  std::unique_ptr<OdbcConnection> writer_;
-  bool writerLost_ = false;
+  RenewableSession writer_;
   WritePermissions permissions_;
 };
 

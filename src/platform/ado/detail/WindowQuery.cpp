@@ -76,8 +76,9 @@ ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const Dat
   ViewQuery query;
   query.parameters = std::move(parts.parameters);
   query.sql = "SELECT " + read.SelectList() + " FROM " + read.quotedTable + Where(parts.conditions) +
-              (parts.order.empty() ? std::string() : " ORDER BY " + Join(parts.order, ", ")) + " LIMIT " +
-              std::to_string(rows) + (start.skip > 0 ? " OFFSET " + std::to_string(start.skip) : std::string());
+              (parts.order.empty() ? std::string() : " ORDER BY " + Join(parts.order, ", "));
+  if (rows != NoRowLimit)
+    query.sql += " LIMIT " + std::to_string(rows) + (start.skip > 0 ? " OFFSET " + std::to_string(start.skip) : "");
   return query;
 }
 

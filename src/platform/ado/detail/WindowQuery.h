@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ struct WindowStart {
   bool fromEnd = false;
   std::optional<std::vector<std::string>> afterKeys;
 };
+
+// Every row from the start on (which then skips none).
+inline constexpr std::size_t NoRowLimit = SIZE_MAX;
 
 // `rows` rows of the view from the start given. Rows read from the end
 // come last first.

@@ -1,6 +1,7 @@
 #include "WriteFailure.h"
 
 #include "platform/ado/AdoError.h"
+#include "RenewableSession.h"
 
 namespace ado {
 namespace {
@@ -40,18 +41,8 @@ bool WriteFailure::IsBusy(const Error& error) {
          text.find("Lock wait timeout exceeded") != std::string::npos;
 }
 
-bool WriteFailure::IsConnectionLost(const Error& error) {
-  // Class 08 is the connection exception class; 57P01 to 57P03 are the
-  // server ending or refusing the session (PostgreSQL).
-  const std::string& state = error.sqlState();
-  const std::string text = error.what();
-  return state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03" ||
-         text.find("connection has been lost") != std::string::npos ||
-         text.find("server closed the connection") != std::string::npos;
-}
-
 void WriteFailure::Raise(const Error& error, RowNow now) const {
-  if (IsConnectionLost(error))
+  if (RenewableSession::ConnectionLost(error))
     throw WriteError("The connection to the database was lost. " + Prefix() +
                          "the change was not saved. Go back to the table list and open the table again to "
                          "reconnect.\n" + error.what(),

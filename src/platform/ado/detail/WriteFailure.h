@@ -33,7 +33,6 @@ class WriteFailure {
   explicit WriteFailure(std::string prefix) : prefix_(std::move(prefix)) {}
 
   static bool IsBusy(const Error& error);
-  static bool IsConnectionLost(const Error& error);
   // The user cancelled a write while it waited; `cause` is how the
   // database ended the statement.
   static Error Cancelled(const std::string& cause = {});

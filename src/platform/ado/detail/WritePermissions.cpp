@@ -1,7 +1,10 @@
 #include "WritePermissions.h"
 
+#include <unistd.h>
+
 #include "platform/ado/AdoError.h"
 #include "platform/ado/Recordset.h"
+#include "DataSourceOptions.h"
 #include "OdbcConnection.h"
 #include "StatementRows.h"
 
@@ -52,11 +55,36 @@ WritePermissions AskPostgres(OdbcConnection& connection, const TableRead& read,
   return permissions;
 }
 
+// SQLite opens a file it may not write read-only, as it does one the data
+// source names as "file:...?mode=ro" (or immutable). Asked of the file and
+// the data source, not by a write: an unfinished read may hold a lock.
+WritePermissions AskSqlite(OdbcConnection& connection) {
+  WritePermissions permissions;
+  const std::string database = DataSourceOption(connection.connectionString(), "Database").value_or("");
+  const bool readOnlyUri = database.starts_with("file:") &&
+                           (database.find("mode=ro") != std::string::npos ||
+                            database.find("immutable=1") != std::string::npos);
+  std::string file;
+  try {
+    // database_list: seq, name, file.
+    for (const TextRow& row : QueryRows(connection, "PRAGMA database_list"))
+      if (row.size() >= 3 && row[1] && *row[1] == "main" && row[2]) file = *row[2];
+  } catch (const Error&) {
+  }
+  if (readOnlyUri || (!file.empty() && access(file.c_str(), W_OK) != 0))
+    permissions.everything =
+        "The database file can only be read: it is read-only for you, or the data source opens it read-only. "
+        "Nothing can be changed here.";
+  return permissions;
+}
+
 }  // namespace
 
 WritePermissions WritePermissions::Ask(OdbcConnection& connection, const TableRead& read,
                                        const std::vector<ColumnInfo>& columns) {
-  if (!read.unavailable.empty() || !connection.facts().isPostgreSql()) return {};
+  if (!read.unavailable.empty()) return {};
+  if (connection.facts().isSqlite()) return AskSqlite(connection);
+  if (!connection.facts().isPostgreSql()) return {};
   try {
     return AskPostgres(connection, read, columns);
   } catch (const Error&) {

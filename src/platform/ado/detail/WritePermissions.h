@@ -22,7 +22,8 @@ struct WritePermissions {
   std::map<int, std::string> columns;  // per visible column: cells cannot be changed
 
   // Asks the database the connection reaches (PostgreSQL: a standby, a
-  // read-only default, the role's rights on the table and its columns).
+  // read-only default, the role's rights on the table and its columns;
+  // SQLite: a file opened read-only).
   // Data sources that do not tell give no reasons; nor does a question
   // that fails, and the write itself says what stands in its way.
   static WritePermissions Ask(OdbcConnection& connection, const TableRead& read,

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+namespace ado {
+
+class Error;
+class OdbcConnection;
+
+// A server session that is opened afresh once the server has ended it (a
+// restart, an administrator, a standby's recovery conflict, an idle
+// timeout), so that the next statement can succeed. Until then it may be a
+// connection owned elsewhere.
+class RenewableSession {
+ public:
+  // `origin`: the connection whose data source each fresh session connects
+  // to; it must outlive this. `first`: the session used until it is ended
+  // (none: a fresh one from the start). `setUp` runs on each fresh session.
+  RenewableSession(const OdbcConnection& origin, OdbcConnection* first,
+                   std::function<void(OdbcConnection&)> setUp = {});
+  ~RenewableSession();
+  RenewableSession(const RenewableSession&) = delete;
+  RenewableSession& operator=(const RenewableSession&) = delete;
+
+  // The session, opened afresh where the last one was ended.
+  OdbcConnection& Get();
+  // The session as it is, without opening one; none before the first Get
+  // where no first session was given.
+  OdbcConnection* current() const { return current_; }
+  // The next Get opens a fresh session.
+  void MarkEnded() { ended_ = true; }
+  // Marks the session ended where the error says the server ended it;
+  // returns whether it did.
+  bool EndedBy(const Error& error);
+
+  // The connection itself is gone: the connection exception class, the
+  // server ending or refusing the session, the driver's own words for it.
+  static bool ConnectionLost(const Error& error);
+  // A read the server ended, besides a lost connection: a standby cancels
+  // a statement that conflicts with what it replays, and a session idle in
+  // a transaction for too long is ended.
+  static bool ReadEnded(const Error& error);
+
+ private:
+  const OdbcConnection& origin_;
+  std::function<void(OdbcConnection&)> setUp_;
+  std::unique_ptr<OdbcConnection> owned_;
+  OdbcConnection* current_ = nullptr;
+  bool ended_ = false;
+};
+
+}  // namespace ado
