@@ -1,5 +1,6 @@
 #include "ViewQuery.h"
 
+#include <cstdint>
 #include <set>
 
 #include "platform/ado/AdoError.h"
@@ -7,6 +8,7 @@
 #include "DataSourceFacts.h"
 #include "SqlText.h"
 #include "SqliteCellMatch.h"
+#include "SqliteSortedQuery.h"
 #include "TableRead.h"
 
 namespace ado {
@@ -123,8 +125,10 @@ ViewQuery BuildViewQuery(const TableRead& read, const RowView& view, const DataS
   // The table's own order as its first read takes it (PostgreSQL's
   // physical order unsorted).
   const std::string orderBy = parts.sorted ? " ORDER BY " + Join(parts.order, ", ") : read.orderBy;
-  query.sql = "SELECT " + read.SelectList() + " FROM " + read.quotedTable +
-              (parts.conditions.empty() ? std::string() : " WHERE " + Join(parts.conditions, " AND ")) + orderBy;
+  const std::string where = parts.conditions.empty() ? std::string() : " WHERE " + Join(parts.conditions, " AND ");
+  query.sql = SortsRowidsFirst(read, parts.sorted)
+                  ? SqliteSortedQuery(read, where, parts.order, SIZE_MAX, 0)
+                  : "SELECT " + read.SelectList() + " FROM " + read.quotedTable + where + orderBy;
   return query;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/ado/RowView.h"
 #include "DataSourceFacts.h"
 #include "SqlText.h"
+#include "SqliteSortedQuery.h"
 #include "TableRead.h"
 
 namespace ado {
@@ -75,6 +76,10 @@ ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const Dat
   }
   ViewQuery query;
   query.parameters = std::move(parts.parameters);
+  if (SortsRowidsFirst(read, parts.sorted)) {
+    query.sql = SqliteSortedQuery(read, Where(parts.conditions), parts.order, rows, start.skip);
+    return query;
+  }
   query.sql = "SELECT " + read.SelectList() + " FROM " + read.quotedTable + Where(parts.conditions) +
               (parts.order.empty() ? std::string() : " ORDER BY " + Join(parts.order, ", "));
   if (rows != NoRowLimit)
