@@ -1,6 +1,6 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
-// CASE: first | scroll (Ctrl+End) | middle | sweep | through | tables | edit-open | edit-loaded | paste | delete |
+// CASE: first | scroll (Ctrl+End) | middle | sweep | cancel | through | tables | edit-open | edit-loaded | paste | delete |
 // add | find | sort; first-huge and through-huge measure first and through on the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
@@ -34,6 +34,7 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "scroll") return AppCtrlEnd(options);
     if (what == "middle") return AppMiddle(options);
     if (what == "sweep") return AppSweep(options);
+    if (what == "cancel") return AppCancelledEnd(options);
     if (what == "through") return AppReadThrough(options);
     if (what == "tables") return AppTableList(options);
     if (what == "edit-open") return AppEdits(options, false);

@@ -44,6 +44,9 @@ Metrics AppReadThrough(const Options& options);
 Metrics AppCtrlEnd(const Options& options);
 Metrics AppMiddle(const Options& options);
 Metrics AppSweep(const Options& options);
+// Ctrl+End on a view of the orders, stopped by Esc after half a second:
+// the longest stall, and how long the read took to end after Esc.
+Metrics AppCancelledEnd(const Options& options);
 Metrics AppTableList(const Options& options);
 Metrics AppEdits(const Options& options, bool allRowsLoaded);
 

@@ -4,6 +4,7 @@
 // went without a turn, and the memory against that of the first screen.
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <stdexcept>
 
@@ -19,6 +20,10 @@ namespace bench {
 namespace {
 
 constexpr int SweepSteps = 200;
+// Rows that can only be read from the start (a view of the orders), and
+// when Esc stops Ctrl+End on them.
+constexpr const char* CancelledView = "orders_view";
+constexpr int CancelAfterMs = 500;
 
 void PressCtrlEnd(ui::DataGrid& grid) {
   QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
@@ -46,8 +51,10 @@ Metrics FromFirstScreen(const Options& options, Move move, After after = [](ui::
   BindTable(grid, options);
   FillScreen(grid);
   WaitForScreen(grid);
-  // The scroll bar sized, as it is by the time a user can press a key.
-  while (static_cast<std::size_t>(grid.model()->rowCount()) < grid.dataSource()->rowCount())
+  // The scroll bar sized, as it is by the time a user can press a key
+  // (rows read from the start only are shown as the view asks for them).
+  while (grid.dataSource()->windowed() &&
+         static_cast<std::size_t>(grid.model()->rowCount()) < grid.dataSource()->rowCount())
     QCoreApplication::processEvents();
   grid.setCurrentIndex(grid.model()->index(0, 0));
   Span span;
@@ -117,6 +124,27 @@ Metrics AppSweep(const Options& options) {
     return Metrics{{"most_held_rows", static_cast<double>(mostHeld)},
                    {"slowest_step_seconds", slowest},
                    {"slowest_step", static_cast<double>(slowestStep)}};
+  });
+}
+
+Metrics AppCancelledEnd(const Options& options) {
+  Options view = options;
+  view.table = CancelledView;
+  double escapedAt = 0;
+  return FromFirstScreen(view, [&](ui::DataGrid& grid) {
+    QTimer::singleShot(CancelAfterMs, &grid, [&] {
+      escapedAt = Now();
+      QTest::keyClick(&grid, Qt::Key_Escape);
+    });
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    const double ended = Now();
+    if (escapedAt == 0) throw std::runtime_error("the read ended before Esc: the view is too small to measure it");
+    // At the last row read then (the view may have asked for a block more).
+    const int current = grid.currentIndex().row();
+    if (current < 1 || current < grid.model()->rowCount() - 1 - ui::RecordsetModel::FetchBlockRows)
+      throw std::runtime_error("Esc left the jump short of the last row read");
+    WaitForScreen(grid);
+    return Metrics{{"after_esc_ms", (ended - escapedAt) * 1000}};
   });
 }
 

@@ -13,6 +13,9 @@ _bench_orders_ddl='CREATE TABLE orders (id INTEGER PRIMARY KEY, customer TEXT NO
 
 # A table of a few huge values among small rows: a 50 MB text, a 100 MB
 # binary value and a 5 MB single line.
+# A view of the orders: rows that can only be read from the start.
+_bench_view='CREATE VIEW orders_view AS SELECT * FROM orders;'
+
 _bench_huge_sqlite="CREATE TABLE IF NOT EXISTS huge (id INTEGER PRIMARY KEY, note, big, other);
 INSERT INTO huge SELECT * FROM (SELECT 1, replace(hex(zeroblob(25000000)), '00', 'ab'), NULL, 'a'
   UNION ALL SELECT 2, 'small', zeroblob(100000000), 'b'
@@ -77,7 +80,8 @@ bench_sqlite_ensure() {
     mv -f "$tables.partial" "$tables"
   fi
   # Added to databases made before it existed as well.
-  sqlite3 -bail "$orders" "$_bench_huge_sqlite" || die "adding the large values to SQLite failed"
+  sqlite3 -bail "$orders" "$_bench_huge_sqlite" "${_bench_view/VIEW/VIEW IF NOT EXISTS}" ||
+    die "adding the large values and the view to SQLite failed"
   bench_sqlite_orders=$orders
   bench_sqlite_tables=$tables
 }
@@ -93,7 +97,7 @@ bench_pg_load() {
     die "creating the PostgreSQL databases failed"
   "${psql[@]}" -d bench_orders -c "$_bench_orders_ddl" \
     -c "\\copy orders FROM '$dir/orders.csv' WITH (FORMAT csv)" -c 'VACUUM ANALYZE orders' \
-    -c "$_bench_huge_pg" || die "loading the orders into PostgreSQL failed"
+    -c "$_bench_huge_pg" -c "$_bench_view" || die "loading the orders into PostgreSQL failed"
   if bench_large_rows; then
     local csv=$dir/orders-$QUORVANE_BENCH_LARGE_ROWS.csv
     _bench_csv "$generator" "$csv" "$QUORVANE_BENCH_LARGE_ROWS"
@@ -117,7 +121,8 @@ bench_my_load() {
     die "creating the MariaDB databases failed"
   "${client[@]}" bench_orders -e "$_bench_orders_ddl
     LOAD DATA LOCAL INFILE '$dir/orders.csv' INTO TABLE orders FIELDS TERMINATED BY ',' OPTIONALLY ENCLOSED BY '\"'
-    (id, customer, amount, created, qty, @note, status, flag) SET note = NULLIF(@note, ''); ANALYZE TABLE orders" \
+    (id, customer, amount, created, qty, @note, status, flag) SET note = NULLIF(@note, ''); ANALYZE TABLE orders;
+    $_bench_view" \
     >/dev/null || die "loading the orders into MariaDB failed"
   # The generated script quotes names the standard way.
   { echo "SET sql_mode = 'ANSI_QUOTES';"; "$generator" tables-sql "$QUORVANE_BENCH_TABLES"; } |
