@@ -108,6 +108,7 @@ for driver in ("sqlite", "postgres", "mariadb"):
     compare(driver, "add a row: median", "add", "add_median", "s", 2.0)
     compare(driver, "find, first screen", "find", "seconds", "s", 1.3)
     compare(driver, "sort by an unindexed column, first screen", "sort", "seconds", "s", 1.3)
+    compare(driver, "sort by the key, descending, first screen", "sort-key", "seconds", "s", 1.3)
     if driver != "mariadb":
         compare(driver, "first screen, huge values", "first-huge", "seconds", "s", 1.3)
         compare(driver, "through huge values", "through-huge", "seconds", "s", 1.3)

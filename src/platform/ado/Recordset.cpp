@@ -226,7 +226,8 @@ std::string Recordset::RowIdentity(std::size_t row) const {
       cells = {state.read->rowidAt};
       break;
     case TableRead::Identity::PostgresTuple:
-      cells = {state.visibleColumns()};
+      for (int column = state.visibleColumns(); column < static_cast<int>(state.columns.size()); ++column)
+        cells.push_back(column);
       break;
     case TableRead::Identity::SqliteKey:
     case TableRead::Identity::PrimaryKey:

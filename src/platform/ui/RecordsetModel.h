@@ -186,6 +186,8 @@ class RecordsetModel final : public QAbstractTableModel {
   const ado::ColumnInfo& columnFacts(int column) const;
   static QString hexadecimalReason(const ado::ColumnInfo& info);
 
+  // A large table gets a window over its rows, after the first screen.
+  void openWindowLater();
   void countArrived();
   // The count `rows` replaces the guess.
   void settlePlaces(std::size_t rows);
