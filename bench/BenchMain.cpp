@@ -1,7 +1,8 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
 // CASE: first | scroll (Ctrl+End) | middle | sweep | through | tables | edit-open | edit-loaded | paste | delete |
-// add | find | sort | sort-key (by the key, descending); first-huge and through-huge measure first and through on the table "huge".
+// add | find | sort | sort-key (by the key, descending); first-huge and through-huge measure first and through on
+// the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
 #include <QApplication>

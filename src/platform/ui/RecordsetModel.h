@@ -28,6 +28,8 @@ class RecordsetModel final : public QAbstractTableModel {
   // shows only its beginning.
   static constexpr int CopyRole = Qt::UserRole + 2;
   static constexpr int FetchBlockRows = 256;
+  // More rows than a grid shows at once.
+  static constexpr std::size_t ScreenfulRows = 100;
 
   explicit RecordsetModel(ado::RecordsetPtr recordset, QObject* parent = nullptr);
 
