@@ -1,7 +1,8 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
-// CASE: first | scroll (Ctrl+End) | middle | sweep | cancel | through | tables | edit-open | edit-loaded | paste | delete |
-// add | find | sort; first-huge and through-huge measure first and through on the table "huge".
+// CASE: first | scroll (Ctrl+End) | middle | sweep | cancel | through | tables | edit-open | edit-loaded | paste |
+// delete | add | find | sort | sort-key (by the key, descending); first-huge and through-huge measure first and
+// through on the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
 #include <QApplication>
@@ -28,7 +29,8 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "delete") return RawDeleteRows(options);
     if (what == "add") return RawAddRow(options);
     if (what == "find") return RawFind(options);
-    if (what == "sort") return RawSort(options);
+    if (what == "sort") return RawSort(options, "amount");
+    if (what == "sort-key") return RawSort(options, options.key + " DESC");
   } else if (impl == "app") {
     if (what == "first") return AppFirstScreen(options);
     if (what == "scroll") return AppCtrlEnd(options);
@@ -44,6 +46,7 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "add") return AppAddRow(options);
     if (what == "find") return AppFind(options);
     if (what == "sort") return AppSort(options);
+    if (what == "sort-key") return AppSortKeyDescending(options);
   } else if (impl == "qt") {
     if (what == "first") return QtFirstScreen(options);
   }

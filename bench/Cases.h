@@ -54,9 +54,11 @@ Metrics AppEdits(const Options& options, bool allRowsLoaded);
 // the rows sorted by an unindexed column; the program's from its table
 // already open.
 Metrics RawFind(const Options& options);
-Metrics RawSort(const Options& options);
+Metrics RawSort(const Options& options, const std::string& order);
 Metrics AppFind(const Options& options);
 Metrics AppSort(const Options& options);
+// The same by the primary key, descending.
+Metrics AppSortKeyDescending(const Options& options);
 
 // QSqlQueryModel over Qt's ODBC driver.
 Metrics QtFirstScreen(const Options& options);

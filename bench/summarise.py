@@ -108,6 +108,7 @@ for driver in ("sqlite", "postgres", "mariadb"):
     compare(driver, "add a row: median", "add", "add_median", "s", 2.0)
     compare(driver, "find, first screen", "find", "seconds", "s", 1.3)
     compare(driver, "sort by an unindexed column, first screen", "sort", "seconds", "s", 1.3)
+    compare(driver, "sort by the key, descending, first screen", "sort-key", "seconds", "s", 1.3)
     own(driver, "Ctrl+End on a view, Esc after 0.5 s: longest stall", "cancel", "stall_ms", "ms", 100)
     own(driver, "Ctrl+End on a view: read ended after Esc", "cancel", "after_esc_ms", "ms", 100)
     if driver != "mariadb":

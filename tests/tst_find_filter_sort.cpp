@@ -44,7 +44,8 @@ class FindFilterSortTest : public QObject {
   Q_OBJECT
   Sources sources_{"View"};
 
-  // id, name, note, n, flag: NULLs, wildcards, a quote, non-ASCII, case.
+  // id, name, note, n, flag: NULLs, wildcards, a quote, non-ASCII, case;
+  // rows 3 to 5 stored in the reverse of the key's order.
   QString Fresh(Driver driver) {
     const QString source = sources_.Fresh(driver);
     if (source.isEmpty()) return source;
@@ -53,9 +54,9 @@ class FindFilterSortTest : public QObject {
     sql.ExecScript(
         "INSERT INTO t VALUES (1, 'Apple', NULL, 30, TRUE);\n"
         "INSERT INTO t VALUES (2, '50% off', 'x', NULL, FALSE);\n"
-        "INSERT INTO t VALUES (3, 'a_b', 'y', 10, FALSE);\n"
-        "INSERT INTO t VALUES (4, 'it''s', 'Cr\xC3\xA8me', 20, FALSE);\n"
         "INSERT INTO t VALUES (5, 'apple pie', 'cr\xC3\xA8me', 10, FALSE);\n"
+        "INSERT INTO t VALUES (4, 'it''s', 'Cr\xC3\xA8me', 20, FALSE);\n"
+        "INSERT INTO t VALUES (3, 'a_b', 'y', 10, FALSE);\n"
         "INSERT INTO t VALUES (6, NULL, 'z', NULL, FALSE)");
     return source;
   }

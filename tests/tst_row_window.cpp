@@ -182,6 +182,32 @@ class RowWindowTest : public QObject {
     QCOMPARE(sql.Scalar("SELECT count(*) FROM t WHERE v IN ('far', 'theirs')"), Cell("2"));
   }
 
+  // A sort read from the start goes on past the rows it asked for at
+  // first: every row once, in the sort's order, ties in the key's.
+  void aSortedReadGoesOnPastItsFirstRows_data() { AddDrivers(); }
+  void aSortedReadGoesOnPastItsFirstRows() {
+    QFETCH(bool, postgres);
+    const QString source = Fresh(postgres);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    sql.Exec("UPDATE t SET v = 'v' || (id % 300)");
+    QStringList expected;
+    for (const auto& row : sql.Query("SELECT id FROM t ORDER BY v DESC, id DESC LIMIT 3000"))
+      expected << QString::fromStdString(row[0].value_or("NULL"));
+    ado::RecordsetPtr rows = support::OpenTable(source, "t");
+    ado::RowView view;
+    view.sortColumn = 1;
+    view.descending = true;
+    rows->setView(view);
+    rows->Requery();
+    rows->FetchMore(static_cast<std::size_t>(expected.size()));
+    QVERIFY(rows->rowCount() >= static_cast<std::size_t>(expected.size()));
+    for (int row = 0; row < expected.size(); ++row) {
+      const std::string_view id = rows->cell(static_cast<std::size_t>(row), 0).text;
+      QCOMPARE(QString::fromUtf8(id.data(), static_cast<qsizetype>(id.size())), expected.at(row));
+    }
+  }
+
   // Places guessed before the count: rows read past those held from the
   // start stay right, the count settles the end, places past the rows go;
   // a count waiting on a lock is cancelled when the table is left.

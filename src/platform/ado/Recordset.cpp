@@ -62,6 +62,8 @@ void AddCatalogueFacts(std::vector<ColumnInfo>& columns, const std::optional<Tab
 // costs the time and memory, while the grid shows only its first few
 // thousand bytes. Columns that find a row again are held whole.
 constexpr std::size_t LongestHeldValue = 256 * 1024;
+// The rows of a sort PostgreSQL is asked for at first: a few screens.
+constexpr std::size_t SortedFirstRows = 1000;
 
 CellCut LongValuesCut(const TableRead& read, int visibleColumns) {
   CellCut cut;
@@ -123,8 +125,13 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
   std::optional<TableRead> read;
   if (writable && !table_.empty()) read = PlanTableRead(connection, table_);
   auto statement = std::make_unique<OdbcStatement>(connection);
+  // PostgreSQL sorts the first rows of a sort in memory, and all of them
+  // only once rows past those are wanted (a scroll bar sized by a guess or
+  // a count reads them where they are looked at instead).
+  const std::size_t limit = read && view_.sortColumn >= 0 && connection.facts().isPostgreSql() ? SortedFirstRows : 0;
   if (read) {
-    ViewQuery query = BuildViewQuery(*read, view_, connection.facts());
+    ViewQuery query = limit > 0 ? BuildWindowQuery(*read, view_, connection.facts(), {}, limit)
+                                : BuildViewQuery(*read, view_, connection.facts());
     query.parameters.BindTo(*statement);
     RunWaitedRead(*statement, [&] { statement->ExecDirect(query.sql); }, StoppedMessage);
   } else {
@@ -132,6 +139,7 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
   }
   Adopt(std::move(statement), activeConnection, {}, read ? read->hiddenCount() : 0);
   state_->reading = reading;
+  state_->firstReadLimit = limit;
   state_->writable = writable;
   state_->read = std::move(read);
   state_->view = view_;
@@ -145,7 +153,7 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
   // of a short result would describe them on the reading thread.
   try {
     if (StatementWait::Current()) CompleteColumns();
-    RunWaitedRead(*state_->statement, [this] { state_->reader->ReadBlock(state_->rows->Head()); }, StoppedMessage);
+    RunWaitedRead(*state_->statement, [this] { ReadStartBlock(); }, StoppedMessage);
   } catch (const Error&) {
     Close();
     throw;
@@ -226,7 +234,8 @@ std::string Recordset::RowIdentity(std::size_t row) const {
       cells = {state.read->rowidAt};
       break;
     case TableRead::Identity::PostgresTuple:
-      cells = {state.visibleColumns()};
+      for (int column = state.visibleColumns(); column < static_cast<int>(state.columns.size()); ++column)
+        cells.push_back(column);
       break;
     case TableRead::Identity::SqliteKey:
     case TableRead::Identity::PrimaryKey:
@@ -274,7 +283,7 @@ bool Recordset::FetchUntil(std::size_t row) {
 void Recordset::ReadNextBlock() {
   try {
     if (state_->readSuspended) ResumeRead();
-    state_->reader->ReadBlock(state_->rows->Head());
+    ReadStartBlock();
   } catch (const Error& error) {
     if (ReadStopped(error) || !state_->reading->EndedBy(error)) throw;
     ReadOnAfterEnd(error);
@@ -357,8 +366,27 @@ void Recordset::SuspendRead() {
   state_->readSuspended = true;
 }
 
+void Recordset::ReadStartBlock() {
+  OpenState& state = *state_;
+  state.firstReadRows += state.reader->ReadBlock(state.rows->Head());
+  if (state.firstReadLimit == 0 || !state.reader->finished()) return;
+  // Fewer rows than asked for were all there are.
+  if (state.firstReadRows >= state.firstReadLimit) {
+    state.readOnPastLimit = true;
+    SuspendRead();
+  }
+  state.firstReadLimit = 0;
+}
+
 void Recordset::ResumeRead() {
   OpenState& state = *state_;
+  if (state.readOnPastLimit) {
+    state.readOnPastLimit = false;
+    WindowStart after;
+    after.skip = state.firstReadRows;
+    OpenReadFrom(after);
+    return;
+  }
   if (state.read->identity == TableRead::Identity::PostgresTuple) {
     OpenReadFrom(*StartAfterLastRow());
     return;

@@ -295,6 +295,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // closes the read where it can be resumed exactly, else reads it to the end.
   void ReleaseReadLock(int editedColumn);
   void SuspendRead();
+  // Reads the next block of the read from the start; one that asked for
+  // its first rows only pauses where it handed all of them over.
+  void ReadStartBlock();
   std::vector<std::optional<std::string>> CachedRow(std::size_t row) const;
   // The cached row with its cut cells read whole, for a write or a copy
   // that needs the whole row as read; the cache keeps holding them cut.

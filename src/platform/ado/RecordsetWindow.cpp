@@ -69,6 +69,7 @@ void Recordset::SetRowCount(std::size_t rows, bool exact) {
     state.reader.reset();
     state.statement.reset();
     state.readSuspended = false;
+    state.readOnPastLimit = false;
     state.insertedRowids.clear();
     if (!exact) rows = std::max(rows, state.rows->rowCount());
   }
@@ -123,9 +124,12 @@ std::optional<std::vector<std::string>> Recordset::OrderKeysOf(std::size_t row) 
   }
   if (cells.empty()) {
     // PostgreSQL without a key: the row's physical place.
-    const CellView identity = state.rows->cell(row, state.visibleColumns());
-    if (identity.isNull) return std::nullopt;
-    const PostgresTuple tuple = PostgresTupleOf(std::string(identity.text), read.ownOid);
+    PostgresTuple tuple;
+    try {
+      tuple = PostgresTupleOf(read, state.rows->Row(row), static_cast<std::size_t>(state.visibleColumns()));
+    } catch (const Error&) {
+      return std::nullopt;
+    }
     if (!tuple.inOwnTable) return std::nullopt;
     keys = {tuple.ctid};
   }

@@ -303,9 +303,7 @@ void RecordsetModel::fetchRows(std::size_t rows) {
     endResetModel();
     return;
   }
-  // A large table gets a window over its rows, after the first screen.
-  if (!windowAsked_ && !recordset_->allRowsFetched() && recordset_->CanReadAnywhere())
-    QMetaObject::invokeMethod(this, &RecordsetModel::openWindow, Qt::QueuedConnection);
+  openWindowLater();
   const std::size_t cached = std::min(recordset_->rowCount(), wanted);
   if (cached <= shownRows_) return;
   // Views may ask for more while rows are being announced; they get them on

@@ -28,6 +28,8 @@ class RecordsetModel final : public QAbstractTableModel {
   // shows only its beginning.
   static constexpr int CopyRole = Qt::UserRole + 2;
   static constexpr int FetchBlockRows = 256;
+  // More rows than a grid shows at once.
+  static constexpr std::size_t ScreenfulRows = 100;
 
   explicit RecordsetModel(ado::RecordsetPtr recordset, QObject* parent = nullptr);
 
@@ -186,6 +188,8 @@ class RecordsetModel final : public QAbstractTableModel {
   const ado::ColumnInfo& columnFacts(int column) const;
   static QString hexadecimalReason(const ado::ColumnInfo& info);
 
+  // A large table gets a window over its rows, after the first screen.
+  void openWindowLater();
   void countArrived();
   // The count `rows` replaces the guess.
   void settlePlaces(std::size_t rows);

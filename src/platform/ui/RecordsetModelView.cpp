@@ -41,7 +41,11 @@ bool RecordsetModel::setView(const ado::RowView& view) {
   shownRows_ = recordset_->isOpen() ? recordset_->rowCount() : 0;
   generation_ = recordset_->isOpen() ? recordset_->generation() : 0;
   endResetModel();
-  if (canFetchMore({})) fetchMore({});
+  // Rows are read on until they fill a screen; the views ask for more when
+  // they show the last. Reading on past a screen at once would cost a find
+  // whose rows are few and far apart a second read as long as the first.
+  if (shownRows_ < ScreenfulRows && canFetchMore({})) fetchMore({});
+  else if (recordset_->isOpen()) openWindowLater();
   if (!refusal.isEmpty()) emit fetchFailed(refusal);
   return refusal.isEmpty();
 }

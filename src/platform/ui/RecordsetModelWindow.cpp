@@ -39,6 +39,11 @@ void RecordsetModel::openWindow() {
   }
 }
 
+void RecordsetModel::openWindowLater() {
+  if (!windowAsked_ && !recordset_->allRowsFetched() && recordset_->CanReadAnywhere())
+    QMetaObject::invokeMethod(this, &RecordsetModel::openWindow, Qt::QueuedConnection);
+}
+
 void RecordsetModel::countArrived() {
   if (!count_ || !count_->done() || !recordset_ || !recordset_->isOpen()) return;
   // Places do not move under a write waiting for its outcome.

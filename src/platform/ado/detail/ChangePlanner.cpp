@@ -42,14 +42,8 @@ bool ChangePlanner::ExactlyComparable(int column) const {
   }
 }
 
-std::string ChangePlanner::Hidden(const StoredRow& row, int position) const {
-  const auto at = columns_.size() + static_cast<std::size_t>(position);
-  if (at >= row.size() || !row[at]) throw Error("The row's identity was not read, so it cannot be changed.");
-  return *row[at];
-}
-
 PostgresTuple ChangePlanner::Tuple(const StoredRow& row) const {
-  return PostgresTupleOf(Hidden(row, 0), read_.ownOid);
+  return PostgresTupleOf(read_, row, columns_.size());
 }
 
 std::string ChangePlanner::Target(const StoredRow& row) const {

@@ -71,7 +71,6 @@ class ChangePlanner {
   PlannedStatement ReadRowVersion(const StoredRow& original) const;
 
  private:
-  std::string Hidden(const StoredRow& row, int position) const;
   // " AND ..." what makes a write reach the row only while it holds what
   // was read; no changed columns: the whole row.
   std::string StillAsRead(const StoredRow& original, const std::vector<int>& changedColumns,

@@ -23,7 +23,7 @@ const std::vector<std::pair<int, std::string>>& ChangeVerifier::PostgresKey(Odbc
                             "JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey) "
                             "WHERE i.indrelid = CAST(? AS oid) AND i.indisprimary "
                             "ORDER BY array_position(i.indkey::int2[], a.attnum)",
-                            {PostgresTupleOf(*row[hidden], read_.ownOid).tableOid});
+                            {PostgresTupleOf(read_, row, hidden).tableOid});
     for (const TextRow& found : rows) {
       if (found.size() < 2 || !found[0] || !found[1]) continue;
       int column = -1;

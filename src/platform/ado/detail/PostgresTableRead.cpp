@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "platform/ado/AdoError.h"
 #include "OdbcConnection.h"
@@ -29,28 +30,17 @@ bool HoldsText(const std::string& typeName) {
 
 // The table's order: its primary key, else its rows' physical places,
 // which a read without ORDER BY follows as it is (sorting by them would
-// read the whole table before the first row).
-void PlanOrder(OdbcConnection& connection, TableRead& read, bool inherited) {
-  std::vector<TextRow> key;
-  try {
-    key = QueryRows(connection,
-                    "SELECT a.attname FROM pg_index i JOIN pg_attribute a "
-                    "ON a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey) "
-                    "WHERE i.indrelid = to_regclass(?) AND i.indisprimary "
-                    "ORDER BY array_position(i.indkey::int2[], a.attnum)",
-                    {read.quotedTable});
-  } catch (const Error&) {
+// read the whole table before the first row). `keyPlaces`: per visible
+// column, its place in the primary key (from 1), 0 outside it.
+void PlanOrder(TableRead& read, const std::vector<int>& keyPlaces, bool inherited) {
+  std::vector<std::pair<int, int>> key;  // (place in the key, column)
+  for (std::size_t column = 0; column < keyPlaces.size(); ++column)
+    if (keyPlaces[column] > 0) key.emplace_back(keyPlaces[column], static_cast<int>(column));
+  std::ranges::sort(key);
+  for (const auto& [place, column] : key) {
+    read.orderColumns.push_back(column);
+    read.orderKeys.push_back(read.quotedColumns[static_cast<std::size_t>(column)]);
   }
-  for (const TextRow& row : key) {
-    const auto found = row.empty() || !row[0] ? read.quotedColumns.end()
-                                               : std::ranges::find(read.quotedColumns, connection.facts().Quote(*row[0]));
-    if (found == read.quotedColumns.end()) {
-      read.orderColumns.clear();
-      break;
-    }
-    read.orderColumns.push_back(static_cast<int>(found - read.quotedColumns.begin()));
-  }
-  for (int column : read.orderColumns) read.orderKeys.push_back(read.quotedColumns[static_cast<std::size_t>(column)]);
   if (!read.orderKeys.empty()) {
     read.orderBy = " ORDER BY " + Join(read.orderKeys, ", ");
     return;
@@ -64,14 +54,17 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   read.visibleList = "*";
   // The relation, whether other tables inherit from it, whether it has row
   // security, and its columns with the type each holds at bottom (a
-  // domain's base type).
+  // domain's base type) and their places in the primary key: in one
+  // question, as this is asked for every find and sort.
   std::vector<TextRow> rows;
   try {
     rows = QueryRows(connection,
                      "SELECT c.oid::text, c.relkind::text, c.relhassubclass::text, a.attname, "
                      "(SELECT b.typname FROM pg_type b "
                      "WHERE b.oid = CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END), "
-                     "c.relrowsecurity::text "
+                     "c.relrowsecurity::text, "
+                     "(SELECT array_position(i.indkey::int2[], a.attnum) - array_lower(i.indkey::int2[], 1) + 1 "
+                     "FROM pg_index i WHERE i.indrelid = c.oid AND i.indisprimary)::text "
                      "FROM pg_class c LEFT JOIN pg_attribute a "
                      "ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
                      "LEFT JOIN pg_type t ON t.oid = a.atttypid "
@@ -79,15 +72,17 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
                      {read.quotedTable});
   } catch (const Error&) {
   }
-  if (rows.empty() || rows[0].size() < 6 || !rows[0][0] || !rows[0][1]) {
+  if (rows.empty() || rows[0].size() < 7 || !rows[0][0] || !rows[0][1]) {
     read.unavailable = "The table could not be found in the database's catalogue, so a row cannot be found again "
                        "to change it.";
     return;
   }
   bool lossy = false;
   std::vector<std::string> list;
+  std::vector<int> keyPlaces;
   for (const TextRow& row : rows) {
     if (!row[3]) continue;
+    keyPlaces.push_back(row[6] ? std::stoi(*row[6]) : 0);
     const std::string quoted = connection.facts().Quote(*row[3]);
     const std::string type = row[4].value_or("");
     read.quotedColumns.push_back(quoted);
@@ -105,24 +100,31 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   }
   read.identity = TableRead::Identity::PostgresTuple;
   read.ownOid = *rows[0][0];
-  // One text per row: the table it lives in where other tables inherit,
-  // then its physical place and version, as "16385(0,1)742".
+  // The table it lives in where other tables inherit, then its physical
+  // place and version. Read as the columns they are, not as one text made
+  // of them: that would be made for every row a sort goes through, not only
+  // for the rows sent.
   const bool inherited = rows[0][2] && (*rows[0][2] == "true" || *rows[0][2] == "1");
   read.rowSecurity = rows[0][5] && (*rows[0][5] == "true" || *rows[0][5] == "1");
-  read.hiddenColumns = {std::string(inherited || kind == "p" ? "tableoid::text || " : "") + "ctid::text || xmin::text"};
-  PlanOrder(connection, read, inherited || kind == "p");
+  read.hiddenColumns = {"ctid", "xmin"};
+  if (inherited || kind == "p") read.hiddenColumns.insert(read.hiddenColumns.begin(), "tableoid");
+  PlanOrder(read, keyPlaces, inherited || kind == "p");
 }
 
-PostgresTuple PostgresTupleOf(const std::string& text, const std::string& ownOid) {
-  const std::size_t open = text.find('(');
-  const std::size_t close = text.find(')', open == std::string::npos ? 0 : open);
-  if (open == std::string::npos || close == std::string::npos || close + 1 >= text.size())
+PostgresTuple PostgresTupleOf(const TableRead& read, const StoredRow& row, std::size_t firstHidden) {
+  const std::size_t count = read.hiddenColumns.size();
+  const auto cell = [&](std::size_t at) -> const std::optional<std::string>& { return row[firstHidden + at]; };
+  const bool whole = (count == 2 || count == 3) && firstHidden + count <= row.size() &&
+                     std::ranges::all_of(row.begin() + static_cast<std::ptrdiff_t>(firstHidden),
+                                         row.begin() + static_cast<std::ptrdiff_t>(firstHidden + count),
+                                         [](const auto& text) { return text && !text->empty(); });
+  if (!whole || !cell(count - 2)->starts_with('(') || !cell(count - 2)->ends_with(')'))
     throw Error("The row's identity was not read, so it cannot be changed.");
   PostgresTuple tuple;
-  tuple.tableOid = open == 0 ? ownOid : text.substr(0, open);
-  tuple.ctid = text.substr(open, close + 1 - open);
-  tuple.xmin = text.substr(close + 1);
-  tuple.inOwnTable = !ownOid.empty() && tuple.tableOid == ownOid;
+  tuple.tableOid = count == 3 ? *cell(0) : read.ownOid;
+  tuple.ctid = *cell(count - 2);
+  tuple.xmin = *cell(count - 1);
+  tuple.inOwnTable = !read.ownOid.empty() && tuple.tableOid == read.ownOid;
   return tuple;
 }
 

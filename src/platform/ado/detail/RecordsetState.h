@@ -52,6 +52,13 @@ struct Recordset::OpenState {
   mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
   // A read closed before its end for a write, to go on after this rowid.
   bool readSuspended = false;
+  // PostgreSQL under a sort: the read from the start asks for its first
+  // rows only, which the server sorts in memory (0: for every row); where
+  // it handed over all it asked for, it goes on after them when more rows
+  // are wanted.
+  std::size_t firstReadLimit = 0;
+  std::size_t firstReadRows = 0;
+  bool readOnPastLimit = false;
   // The driver reads through a cursor that holds a transaction open until
   // the read is closed.
   bool cursorHoldsTransaction = false;

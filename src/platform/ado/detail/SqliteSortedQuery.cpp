@@ -40,8 +40,8 @@ std::string SqliteSortedQuery(const TableRead& read, const std::string& where, c
   for (const std::string& hidden : read.hiddenColumns) list += ", " + (hidden == read.rowidName ? rowid : hidden);
   const std::string orderBy = "ORDER BY " + Join(order, ", ");
   const bool every = rows == SIZE_MAX;
-  const std::string limit =
-      every ? std::string() : " LIMIT " + std::to_string(rows) + (skip > 0 ? " OFFSET " + std::to_string(skip) : "");
+  const std::string limit = (every ? (skip > 0 ? " LIMIT -1" : "") : " LIMIT " + std::to_string(rows)) +
+                            (skip > 0 ? " OFFSET " + std::to_string(skip) : "");
   const std::string joined = ") AS " + sorted + " CROSS JOIN " + read.quotedTable + " ON " + read.quotedTable + "." +
                             read.rowidName + " = " + rowid;
   if (!every && skip + rows <= ShallowRows) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "StoredRow.h"
+
 namespace ado {
 
 class OdbcConnection;
@@ -16,7 +18,7 @@ struct ColumnInfo;
 //
 // - PostgreSQL: the row's table (tableoid, only where other tables inherit
 //   from it or it has partitions), its physical address (ctid) and its
-//   version (xmin), in one text. Any change of the row by anyone gives it a
+//   version (xmin), each a hidden column. Any change of the row by anyone gives it a
 //   new version. Views and foreign tables are read-only.
 // - SQLite, rowid tables: the rowid, read in rowid order.
 // - SQLite, WITHOUT ROWID tables: the primary key.
@@ -87,8 +89,8 @@ struct TableRead {
   // `skipped`: rowids of rows already shown that the read would meet again.
   std::string QueryAfter(long long rowid, const std::vector<long long>& skipped = {}) const;
 
-  // PostgreSQL: the table's own oid; the row's identity is the one hidden
-  // column (see PostgresTupleOf).
+  // PostgreSQL: the table's own oid; the row's identity is in the hidden
+  // columns (see PostgresTupleOf).
   std::string ownOid;
   // SQLite: where in a row the rowid and the storage marks are (-1: not
   // read). A marks cell that is NULL marks nothing.
@@ -101,14 +103,15 @@ struct TableRead {
 // cannot describe it.
 TableRead PlanTableRead(OdbcConnection& connection, const std::string& table);
 
-// A PostgreSQL row's identity as read in its hidden column.
+// A PostgreSQL row's identity as read in its hidden columns, the first of
+// which is the row's cell `firstHidden`.
 struct PostgresTuple {
   std::string tableOid;
   std::string ctid;
   std::string xmin;
   bool inOwnTable = false;  // not in a table that inherits or a partition
 };
-PostgresTuple PostgresTupleOf(const std::string& text, const std::string& ownOid);
+PostgresTuple PostgresTupleOf(const TableRead& read, const StoredRow& row, std::size_t firstHidden);
 
 // Other drivers, when the first write is prepared: the primary key the
 // catalogue names, matched to the result's columns. Does nothing for

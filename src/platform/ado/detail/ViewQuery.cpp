@@ -1,6 +1,8 @@
 #include "ViewQuery.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <set>
 
 #include "platform/ado/AdoError.h"
@@ -64,13 +66,21 @@ std::string Filter(const TableRead& read, const RowView::ValueFilter& filter, co
   return "(" + c + " IS NULL OR NOT " + holds + ")";
 }
 
-// What tells rows of equal sorted values apart, in the table's own terms.
-std::vector<std::string> Identity(const TableRead& read) {
+// What tells rows of equal values of the column `sorted` apart, in the
+// table's own terms.
+std::vector<std::string> Identity(const TableRead& read, const std::string& sorted) {
   switch (read.identity) {
     case TableRead::Identity::SqliteRowid:
       return {read.rowidName};
     case TableRead::Identity::PostgresTuple:
-      if (!read.hiddenColumns.empty() && read.hiddenColumns[0].starts_with("tableoid")) return {"tableoid", "ctid"};
+      // The primary key where there is one: the rows sorted carry no more
+      // than is shown, and a sort by the key itself needs only its index.
+      if (!read.orderColumns.empty()) {
+        std::vector<std::string> key;
+        std::ranges::copy_if(read.orderKeys, std::back_inserter(key), [&](const auto& c) { return c != sorted; });
+        return key;
+      }
+      if (!read.hiddenColumns.empty() && read.hiddenColumns[0] == "tableoid") return {"tableoid", "ctid"};
       return {"ctid"};
     case TableRead::Identity::SqliteKey:
     case TableRead::Identity::PrimaryKey: {
@@ -109,8 +119,9 @@ ViewParts BuildViewParts(const TableRead& read, const RowView& view, const DataS
     parts.conditions.push_back(Filter(read, filter, facts, parts.parameters));
   if (view.sortColumn >= 0) {
     const std::string direction = view.descending ? " DESC" : "";
-    parts.order = {ColumnOf(read, view.sortColumn) + direction};
-    for (const std::string& key : Identity(read)) parts.order.push_back(key + direction);
+    const std::string& sorted = ColumnOf(read, view.sortColumn);
+    parts.order = {sorted + direction};
+    for (const std::string& key : Identity(read, sorted)) parts.order.push_back(key + direction);
     parts.sorted = true;
   } else {
     parts.order = read.orderKeys;

@@ -84,6 +84,8 @@ ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const Dat
               (parts.order.empty() ? std::string() : " ORDER BY " + Join(parts.order, ", "));
   if (rows != NoRowLimit)
     query.sql += " LIMIT " + std::to_string(rows) + (start.skip > 0 ? " OFFSET " + std::to_string(start.skip) : "");
+  else if (start.skip > 0)
+    query.sql += " OFFSET " + std::to_string(start.skip);  // PostgreSQL's only: the others want a LIMIT first
   return query;
 }
 
