@@ -186,6 +186,8 @@ class RecordsetModel final : public QAbstractTableModel {
   const ado::ColumnInfo& columnFacts(int column) const;
   static QString hexadecimalReason(const ado::ColumnInfo& info);
 
+  // Starts the count that openWindow asked for, unless started already.
+  void startCount();
   void countArrived();
   // The count `rows` replaces the guess.
   void settlePlaces(std::size_t rows);
@@ -210,6 +212,7 @@ class RecordsetModel final : public QAbstractTableModel {
   // The window: the count under way, the blocks of rows looked at and not
   // held, those whose read failed (not asked for again until a refresh).
   std::unique_ptr<ado::RowCount> count_;
+  bool countWanted_ = false;
   bool windowAsked_ = false;
   mutable std::set<std::size_t> wantedBlocks_;
   mutable bool readQueued_ = false;

@@ -27,30 +27,21 @@ bool HoldsText(const std::string& typeName) {
   return text.contains(Lower(typeName));
 }
 
-// The table's order: its primary key, else its rows' physical places,
-// which a read without ORDER BY follows as it is (sorting by them would
-// read the whole table before the first row).
-void PlanOrder(OdbcConnection& connection, TableRead& read, bool inherited) {
-  std::vector<TextRow> key;
-  try {
-    key = QueryRows(connection,
-                    "SELECT a.attname FROM pg_index i JOIN pg_attribute a "
-                    "ON a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey) "
-                    "WHERE i.indrelid = to_regclass(?) AND i.indisprimary "
-                    "ORDER BY array_position(i.indkey::int2[], a.attnum)",
-                    {read.quotedTable});
-  } catch (const Error&) {
+// The table's order: its primary key (each column's place in it, from the
+// catalogue's rows), else its rows' physical places, which a read without
+// ORDER BY follows as it is (sorting by them would read the whole table
+// before the first row).
+void PlanOrder(TableRead& read, const std::vector<TextRow>& rows, bool inherited) {
+  std::vector<std::pair<int, int>> key;  // place in the key, column
+  int column = 0;
+  for (const TextRow& row : rows) {
+    if (!row[3]) continue;
+    if (row[6]) key.emplace_back(std::stoi(*row[6]), column);
+    ++column;
   }
-  for (const TextRow& row : key) {
-    const auto found = row.empty() || !row[0] ? read.quotedColumns.end()
-                                               : std::ranges::find(read.quotedColumns, connection.facts().Quote(*row[0]));
-    if (found == read.quotedColumns.end()) {
-      read.orderColumns.clear();
-      break;
-    }
-    read.orderColumns.push_back(static_cast<int>(found - read.quotedColumns.begin()));
-  }
-  for (int column : read.orderColumns) read.orderKeys.push_back(read.quotedColumns[static_cast<std::size_t>(column)]);
+  std::ranges::sort(key);
+  for (const auto& [place, index] : key) read.orderColumns.push_back(index);
+  for (int index : read.orderColumns) read.orderKeys.push_back(read.quotedColumns[static_cast<std::size_t>(index)]);
   if (!read.orderKeys.empty()) {
     read.orderBy = " ORDER BY " + Join(read.orderKeys, ", ");
     return;
@@ -62,24 +53,27 @@ void PlanOrder(OdbcConnection& connection, TableRead& read, bool inherited) {
 
 void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   read.visibleList = "*";
-  // The relation, whether other tables inherit from it, whether it has row
-  // security, and its columns with the type each holds at bottom (a
-  // domain's base type).
+  // In one round trip: the relation, whether other tables inherit from it,
+  // whether it has row security, the planner's estimate of its rows, and
+  // its columns with the type each holds at bottom (a domain's base type)
+  // and its place in the primary key.
   std::vector<TextRow> rows;
   try {
     rows = QueryRows(connection,
                      "SELECT c.oid::text, c.relkind::text, c.relhassubclass::text, a.attname, "
                      "(SELECT b.typname FROM pg_type b "
                      "WHERE b.oid = CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END), "
-                     "c.relrowsecurity::text "
+                     "c.relrowsecurity::text, array_position(i.indkey::int2[], a.attnum)::text, "
+                     "CAST(c.reltuples AS bigint)::text "
                      "FROM pg_class c LEFT JOIN pg_attribute a "
                      "ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
                      "LEFT JOIN pg_type t ON t.oid = a.atttypid "
+                     "LEFT JOIN pg_index i ON i.indrelid = c.oid AND i.indisprimary "
                      "WHERE c.oid = to_regclass(?) ORDER BY a.attnum",
                      {read.quotedTable});
   } catch (const Error&) {
   }
-  if (rows.empty() || rows[0].size() < 6 || !rows[0][0] || !rows[0][1]) {
+  if (rows.empty() || rows[0].size() < 8 || !rows[0][0] || !rows[0][1]) {
     read.unavailable = "The table could not be found in the database's catalogue, so a row cannot be found again "
                        "to change it.";
     return;
@@ -109,8 +103,9 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   // then its physical place and version, as "16385(0,1)742".
   const bool inherited = rows[0][2] && (*rows[0][2] == "true" || *rows[0][2] == "1");
   read.rowSecurity = rows[0][5] && (*rows[0][5] == "true" || *rows[0][5] == "1");
+  if (rows[0][7]) read.plannedRows = std::stoll(*rows[0][7]);
   read.hiddenColumns = {std::string(inherited || kind == "p" ? "tableoid::text || " : "") + "ctid::text || xmin::text"};
-  PlanOrder(connection, read, inherited || kind == "p");
+  PlanOrder(read, rows, inherited || kind == "p");
 }
 
 PostgresTuple PostgresTupleOf(const std::string& text, const std::string& ownOid) {
