@@ -78,6 +78,13 @@ CellCut LongValuesCut(const TableRead& read, int visibleColumns) {
   return cut;
 }
 
+// PostgreSQL through a cursor: an open read holds a transaction, so it is
+// closed between looks and goes on after the last row's key where the
+// primary key orders the rows.
+bool CursorHoldsTransaction(const OdbcConnection& connection) {
+  return connection.facts().isPostgreSql() && DataSourceOptionOn(connection.connectionString(), "UseDeclareFetch");
+}
+
 }  // namespace
 
 Recordset::Recordset() = default;
@@ -123,8 +130,16 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
   std::optional<TableRead> read;
   if (writable && !table_.empty()) read = PlanTableRead(connection, table_);
   auto statement = std::make_unique<OdbcStatement>(connection);
+  const bool holdsTransaction = CursorHoldsTransaction(connection);
   if (read) {
-    ViewQuery query = BuildViewQuery(*read, view_, connection.facts());
+    // A read closed after its first block (below) asks for that block
+    // alone: planned for the whole of a large table, its first rows would
+    // wait for the server to compile the plan (over half a second at ten
+    // million rows).
+    const bool firstBlockOnly = holdsTransaction && !read->orderColumns.empty() && ReadsByKeys(*read, view_);
+    ViewQuery query = firstBlockOnly
+                          ? BuildWindowQuery(*read, view_, connection.facts(), {}, ResultReader::MaxRowsPerBlock)
+                          : BuildViewQuery(*read, view_, connection.facts());
     query.parameters.BindTo(*statement);
     RunWaitedRead(*statement, [&] { statement->ExecDirect(query.sql); }, StoppedMessage);
   } else {
@@ -150,8 +165,7 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
     Close();
     throw;
   }
-  state_->cursorHoldsTransaction =
-      connection.facts().isPostgreSql() && DataSourceOptionOn(connection.connectionString(), "UseDeclareFetch");
+  state_->cursorHoldsTransaction = holdsTransaction;
   CloseReadBetweenLooks();
 }
 
