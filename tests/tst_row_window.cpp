@@ -1,6 +1,8 @@
 // Tables of any size: the rows counted in the background, read where the
 // user looks (the end, the middle, the start) in the table's own order, let
 // go when far away and read again with what changed meanwhile.
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QTest>
 
@@ -106,6 +108,12 @@ class RowWindowTest : public QObject {
     auto* model = grid.recordsetModel();
     if (sorted) grid.sortByColumn(0);
     QVERIFY(ShowsFrom(grid, 0, 50, expected));
+    // From the first screen on, the row numbers have room for the last
+    // place's number (headers measure in bold).
+    QFont bold = grid.verticalHeader()->font();
+    bold.setBold(true);
+    QVERIFY(grid.verticalHeader()->width() >
+            QFontMetrics(bold).horizontalAdvance(QString::number(grid.dataSource()->rowCount())));
 
     // The end (whether counted yet or not), the middle by the scroll bar,
     // then the start again.
