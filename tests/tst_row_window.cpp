@@ -1,6 +1,8 @@
 // Tables of any size: the rows counted in the background, read where the
 // user looks (the end, the middle, the start) in the table's own order, let
 // go when far away and read again with what changed meanwhile.
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QTest>
 
@@ -17,11 +19,12 @@ namespace {
 
 constexpr int TableRows = 30000;
 
-// The ids (t) or values (k) in the order the table's rows have: t by its
-// primary key, k (no key) by rowid or physical place; or sorted by the
-// values. Both filled in an order unlike that.
+// The ids (t) or values (k, c) in the order the table's rows have: t by
+// its primary key, c by its two-column key on PostgreSQL (its rowid on
+// SQLite), k (no key) by rowid or physical place; or sorted by the values.
+// All filled in an order unlike that.
 QStringList Expected(support::DirectSql& sql, bool postgres, const std::string& table, bool sorted = false) {
-  const std::string place = table == "t" ? "id" : postgres ? "ctid" : "rowid";
+  const std::string place = table == "t" ? "id" : !postgres ? "rowid" : table == "c" ? "b, a" : "ctid";
   const std::string order = sorted ? "v, " + place : place;
   QStringList values;
   for (const auto& row : sql.Query("SELECT " + std::string(table == "t" ? "id" : "v") + " FROM " + table +
@@ -65,8 +68,11 @@ class RowWindowTest : public QObject {
                                              "WHERE i < " + std::to_string(TableRows - 1) + ")";
     sql.ExecScript("CREATE TABLE t (id INTEGER PRIMARY KEY, v VARCHAR(20));\n"
                    "CREATE TABLE k (v INTEGER);\n"
+                   "CREATE TABLE c (v INTEGER, a INTEGER, b INTEGER, PRIMARY KEY (b, a));\n"
                    "INSERT INTO t" + with + " SELECT " + scattered + " + 1, 'v' || (" + scattered + " + 1)" + numbers +
-                   ";\nINSERT INTO k" + with + " SELECT " + scattered + numbers);
+                   ";\nINSERT INTO k" + with + " SELECT " + scattered + numbers +
+                   ";\nINSERT INTO c" + with + " SELECT " + scattered + ", (" + scattered + ") % 7, (" + scattered +
+                   ") / 7" + numbers);
     return source;
   }
 
@@ -83,7 +89,8 @@ class RowWindowTest : public QObject {
     QTest::addColumn<bool>("sorted");
     for (bool postgres : {false, true}) {
       const char* driver = postgres ? "postgres" : "sqlite";
-      for (const char* table : {"t", "k"}) QTest::addRow("%s %s", driver, table) << postgres << QString(table) << false;
+      for (const char* table : {"t", "k", "c"})
+        QTest::addRow("%s %s", driver, table) << postgres << QString(table) << false;
       QTest::addRow("%s k sorted", driver) << postgres << QString("k") << true;
     }
   }
@@ -106,6 +113,12 @@ class RowWindowTest : public QObject {
     auto* model = grid.recordsetModel();
     if (sorted) grid.sortByColumn(0);
     QVERIFY(ShowsFrom(grid, 0, 50, expected));
+    // From the first screen on, the row numbers have room for the last
+    // place's number (headers measure in bold).
+    QFont bold = grid.verticalHeader()->font();
+    bold.setBold(true);
+    QVERIFY(grid.verticalHeader()->width() >
+            QFontMetrics(bold).horizontalAdvance(QString::number(grid.dataSource()->rowCount())));
 
     // The end (whether counted yet or not), the middle by the scroll bar,
     // then the start again.

@@ -80,6 +80,13 @@ CellCut LongValuesCut(const TableRead& read, int visibleColumns) {
   return cut;
 }
 
+// PostgreSQL through a cursor: an open read holds a transaction, so it is
+// closed between looks and goes on after the last row's key where the
+// primary key orders the rows.
+bool CursorHoldsTransaction(const OdbcConnection& connection) {
+  return connection.facts().isPostgreSql() && DataSourceOptionOn(connection.connectionString(), "UseDeclareFetch");
+}
+
 }  // namespace
 
 Recordset::Recordset() = default;
@@ -125,13 +132,20 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
   std::optional<TableRead> read;
   if (writable && !table_.empty()) read = PlanTableRead(connection, table_);
   auto statement = std::make_unique<OdbcStatement>(connection);
+  const bool holdsTransaction = CursorHoldsTransaction(connection);
   // PostgreSQL sorts the first rows of a sort in memory, and all of them
   // only once rows past those are wanted (a scroll bar sized by a guess or
   // a count reads them where they are looked at instead).
   const std::size_t limit = read && view_.sortColumn >= 0 && connection.facts().isPostgreSql() ? SortedFirstRows : 0;
   if (read) {
-    ViewQuery query = limit > 0 ? BuildWindowQuery(*read, view_, connection.facts(), {}, limit)
-                                : BuildViewQuery(*read, view_, connection.facts());
+    // A read closed after its first block (below) asks for that block
+    // alone: planned for the whole of a large table, its first rows would
+    // wait for the server to compile the plan (over half a second at ten
+    // million rows).
+    const bool firstBlockOnly = holdsTransaction && !read->orderColumns.empty() && ReadsByKeys(*read, view_);
+    const std::size_t rows = limit > 0 ? limit : firstBlockOnly ? ResultReader::MaxRowsPerBlock : 0;
+    ViewQuery query = rows > 0 ? BuildWindowQuery(*read, view_, connection.facts(), {}, rows)
+                               : BuildViewQuery(*read, view_, connection.facts());
     query.parameters.BindTo(*statement);
     RunWaitedRead(*statement, [&] { statement->ExecDirect(query.sql); }, StoppedMessage);
   } else {
@@ -158,8 +172,7 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
     Close();
     throw;
   }
-  state_->cursorHoldsTransaction =
-      connection.facts().isPostgreSql() && DataSourceOptionOn(connection.connectionString(), "UseDeclareFetch");
+  state_->cursorHoldsTransaction = holdsTransaction;
   CloseReadBetweenLooks();
 }
 

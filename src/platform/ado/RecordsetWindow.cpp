@@ -32,9 +32,15 @@ std::optional<std::size_t> Recordset::EstimatedRowCount() {
   const std::string sql = EstimateQuery(*state.read, state.view, state.connection->odbc().facts());
   if (sql.empty()) return std::nullopt;
   try {
-    const std::vector<TextRow> rows = QueryRows(state.reading->Get(), sql);
-    if (rows.empty() || rows[0].empty() || !rows[0][0]) return std::nullopt;
-    const long long guess = std::stoll(*rows[0][0]);
+    long long guess = 0;
+    if (state.read->plannedRows) {
+      // Read with the table's plan, in the same round trip.
+      guess = *state.read->plannedRows;
+    } else {
+      const std::vector<TextRow> rows = QueryRows(state.reading->Get(), sql);
+      if (rows.empty() || rows[0].empty() || !rows[0][0]) return std::nullopt;
+      guess = std::stoll(*rows[0][0]);
+    }
     if (guess <= 0 || static_cast<unsigned long long>(guess) > MostPlaces) return std::nullopt;
     return static_cast<std::size_t>(guess);
   } catch (const Error& error) {

@@ -16,6 +16,7 @@
 #include "LockWait.h"
 #include "LockWaitNotice.h"
 #include "RecordsetModel.h"
+#include "RowNumberHeader.h"
 #include "TabSeparatedText.h"
 #include "ShownValue.h"
 #include "ValueEditorDialog.h"
@@ -47,6 +48,8 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
                   QAbstractItemView::AnyKeyPressed);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setItemDelegate(new CellEditorDelegate(this));
+  rowNumbers_ = new RowNumberHeader(this);
+  setVerticalHeader(rowNumbers_);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   findBar_ = new FindBar(this);
   findBar_->hide();
@@ -85,7 +88,11 @@ void DataGrid::setDataSource(ado::RecordsetPtr source) {
   lockWaitNotice_->follow(model_->lockWait());
   followPlaces();
   setModel(model_.get());
-  if (model_->canFetchMore({})) model_->fetchMore({});
+  // The rows of the first read fill the screen as a rule; more are read
+  // only where they do not, so that nothing else is read before the first
+  // rows are painted.
+  const int rowsOnScreen = viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()) + 1;
+  if (model_->rowCount() < rowsOnScreen && model_->canFetchMore({})) model_->fetchMore({});
   // The scroll bar and the row numbers' width as the table's size needs,
   // from the first paint.
   model_->openWindow();

@@ -12,6 +12,7 @@ namespace ui {
 class FindBar;
 class LockWaitNotice;
 class RecordsetModel;
+class RowNumberHeader;
 
 // The data grid of the table editor: shows every row and column of the
 // recordset it is bound to and writes each committed cell edit through it.
@@ -123,6 +124,7 @@ class DataGrid final : public QTableView {
   Confirmation confirm_;
   FindBar* findBar_;
   LockWaitNotice* lockWaitNotice_;
+  RowNumberHeader* rowNumbers_;
 };
 
 }  // namespace ui

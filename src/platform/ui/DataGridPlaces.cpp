@@ -7,17 +7,13 @@
 
 #include "DataGrid.h"
 #include "RecordsetModel.h"
+#include "RowNumberHeader.h"
 
 namespace ui {
 
 void DataGrid::widenRowNumbers(std::size_t rows) {
-  // As wide as the numbers of the rows read, and the digits more.
-  QHeaderView* numbers = verticalHeader();
-  if (numbers->count() == 0) return;
-  const QFontMetrics metrics = numbers->fontMetrics();
-  const int more =
-      metrics.horizontalAdvance(QString::number(rows)) - metrics.horizontalAdvance(QString::number(numbers->count()));
-  numbers->setMinimumWidth(numbers->sizeHint().width() + std::max(0, more));
+  rowNumbers_->setWidestNumber(rows);
+  updateGeometries();
 }
 
 void DataGrid::keepRowsInView(int first, int moved) {
@@ -32,7 +28,7 @@ void DataGrid::keepRowsInView(int first, int moved) {
 }
 
 void DataGrid::followPlaces() {
-  verticalHeader()->setMinimumWidth(0);
+  rowNumbers_->setWidestNumber(0);
   connect(model_.get(), &RecordsetModel::placesGuessed, this, &DataGrid::widenRowNumbers);
   connect(model_.get(), &QAbstractItemModel::rowsInserted, this,
           [this](const QModelIndex&, int first, int last) { keepRowsInView(first, last - first + 1); });

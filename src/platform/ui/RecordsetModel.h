@@ -190,6 +190,8 @@ class RecordsetModel final : public QAbstractTableModel {
 
   // A large table gets a window over its rows, after the first screen.
   void openWindowLater();
+  // Starts the count that openWindow asked for, unless started already.
+  void startCount();
   void countArrived();
   // The count `rows` replaces the guess.
   void settlePlaces(std::size_t rows);
@@ -214,6 +216,7 @@ class RecordsetModel final : public QAbstractTableModel {
   // The window: the count under way, the blocks of rows looked at and not
   // held, those whose read failed (not asked for again until a refresh).
   std::unique_ptr<ado::RowCount> count_;
+  bool countWanted_ = false;
   bool windowAsked_ = false;
   mutable std::set<std::size_t> wantedBlocks_;
   mutable bool readQueued_ = false;

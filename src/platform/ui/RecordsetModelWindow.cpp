@@ -31,6 +31,20 @@ void RecordsetModel::openWindow() {
       // a share per turn: for a view, places cost by their number.
       QTimer::singleShot(0, this, &RecordsetModel::announcePlaces);
     }
+  } catch (const std::exception& failure) {
+    emit fetchFailed(QString::fromUtf8(failure.what()));
+    return;
+  }
+  // The count opens a connection of its own and keeps the database busy:
+  // it starts after the first rows are shown, unless waited for sooner.
+  countWanted_ = true;
+  QTimer::singleShot(0, this, &RecordsetModel::startCount);
+}
+
+void RecordsetModel::startCount() {
+  if (!countWanted_ || !recordset_ || !recordset_->isOpen()) return;
+  countWanted_ = false;
+  try {
     count_ = recordset_->CountRows([this] {
       QMetaObject::invokeMethod(this, [this] { countArrived(); }, Qt::QueuedConnection);
     });
@@ -131,6 +145,7 @@ void RecordsetModel::fetchAll() {
   // it is: the last row is then the last one read.
   if (recordset_->CanReadAnywhere() && !rowCountKnown()) {
     openWindow();
+    startCount();
     {
       // The count runs on a thread of its own.
       const LockWait::Read waiting(*lockWait_);
@@ -225,6 +240,7 @@ QVariant RecordsetModel::placeholder(std::size_t row, int role) const {
 
 void RecordsetModel::forgetWindow() {
   count_.reset();
+  countWanted_ = false;
   windowAsked_ = false;
   wantedBlocks_.clear();
   failedBlocks_.clear();

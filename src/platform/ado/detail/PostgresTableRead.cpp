@@ -52,10 +52,11 @@ void PlanOrder(TableRead& read, const std::vector<int>& keyPlaces, bool inherite
 
 void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   read.visibleList = "*";
-  // The relation, whether other tables inherit from it, whether it has row
-  // security, and its columns with the type each holds at bottom (a
-  // domain's base type) and their places in the primary key: in one
-  // question, as this is asked for every find and sort.
+  // In one question, as this is asked for every find and sort: the
+  // relation, whether other tables inherit from it, whether it has row
+  // security, the planner's estimate of its rows, and its columns with the
+  // type each holds at bottom (a domain's base type) and their places in
+  // the primary key.
   std::vector<TextRow> rows;
   try {
     rows = QueryRows(connection,
@@ -64,7 +65,8 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
                      "WHERE b.oid = CASE WHEN t.typtype = 'd' THEN t.typbasetype ELSE t.oid END), "
                      "c.relrowsecurity::text, "
                      "(SELECT array_position(i.indkey::int2[], a.attnum) - array_lower(i.indkey::int2[], 1) + 1 "
-                     "FROM pg_index i WHERE i.indrelid = c.oid AND i.indisprimary)::text "
+                     "FROM pg_index i WHERE i.indrelid = c.oid AND i.indisprimary)::text, "
+                     "CAST(c.reltuples AS bigint)::text "
                      "FROM pg_class c LEFT JOIN pg_attribute a "
                      "ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
                      "LEFT JOIN pg_type t ON t.oid = a.atttypid "
@@ -72,7 +74,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
                      {read.quotedTable});
   } catch (const Error&) {
   }
-  if (rows.empty() || rows[0].size() < 7 || !rows[0][0] || !rows[0][1]) {
+  if (rows.empty() || rows[0].size() < 8 || !rows[0][0] || !rows[0][1]) {
     read.unavailable = "The table could not be found in the database's catalogue, so a row cannot be found again "
                        "to change it.";
     return;
@@ -106,6 +108,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   // for the rows sent.
   const bool inherited = rows[0][2] && (*rows[0][2] == "true" || *rows[0][2] == "1");
   read.rowSecurity = rows[0][5] && (*rows[0][5] == "true" || *rows[0][5] == "1");
+  if (rows[0][7]) read.plannedRows = std::stoll(*rows[0][7]);
   read.hiddenColumns = {"ctid", "xmin"};
   if (inherited || kind == "p") read.hiddenColumns.insert(read.hiddenColumns.begin(), "tableoid");
   PlanOrder(read, keyPlaces, inherited || kind == "p");

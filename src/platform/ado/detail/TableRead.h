@@ -92,6 +92,9 @@ struct TableRead {
   // PostgreSQL: the table's own oid; the row's identity is in the hidden
   // columns (see PostgresTupleOf).
   std::string ownOid;
+  // PostgreSQL: the planner's estimate of the table's rows when it was
+  // planned (negative or 0: never analysed).
+  std::optional<long long> plannedRows;
   // SQLite: where in a row the rowid and the storage marks are (-1: not
   // read). A marks cell that is NULL marks nothing.
   int rowidAt = -1;

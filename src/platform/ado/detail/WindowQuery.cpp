@@ -52,6 +52,24 @@ std::string Where(const std::vector<std::string>& conditions) {
   return conditions.empty() ? std::string() : " WHERE " + Join(conditions, " AND ");
 }
 
+// PostgreSQL, in the order of the primary key with nothing filtered: the
+// place skipped to is found on the key's index alone (without visiting the
+// rows skipped where the table's pages are marked all-visible), and the
+// rows are read from the key found there. In one statement both parts see
+// the same rows, so this gives exactly the rows OFFSET gives.
+bool SkipsOnKeys(const TableRead& read, const RowView& view, const DataSourceFacts& facts, const ViewParts& parts,
+                 const WindowStart& start) {
+  return start.skip > 0 && !start.afterKeys && facts.isPostgreSql() && !read.orderColumns.empty() &&
+         ReadsByKeys(read, view) && parts.conditions.empty();
+}
+
+std::string FromSkippedKey(const TableRead& read, const ViewParts& parts, const WindowStart& start) {
+  const std::string keys = read.orderKeys.size() == 1 ? read.orderKeys[0] : "(" + Join(read.orderKeys, ", ") + ")";
+  return keys + (start.fromEnd ? " <= " : " >= ") + "(SELECT " + Join(read.orderKeys, ", ") + " FROM " +
+         read.quotedTable + " ORDER BY " + Join(parts.order, ", ") + " OFFSET " + std::to_string(start.skip) +
+         " LIMIT 1)";
+}
+
 }  // namespace
 
 bool ReadsByKeys(const TableRead& read, const RowView& view) {
@@ -74,6 +92,8 @@ ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const Dat
     if (parts.order.empty()) throw Error("The rows of this table have no order to read backwards in.");
     std::ranges::transform(parts.order, parts.order.begin(), Reversed);
   }
+  const bool skipsOnKeys = rows != NoRowLimit && SkipsOnKeys(read, view, facts, parts, start);
+  if (skipsOnKeys) parts.conditions.push_back(FromSkippedKey(read, parts, start));
   ViewQuery query;
   query.parameters = std::move(parts.parameters);
   if (SortsRowidsFirst(read, parts.sorted)) {
@@ -83,7 +103,8 @@ ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const Dat
   query.sql = "SELECT " + read.SelectList() + " FROM " + read.quotedTable + Where(parts.conditions) +
               (parts.order.empty() ? std::string() : " ORDER BY " + Join(parts.order, ", "));
   if (rows != NoRowLimit)
-    query.sql += " LIMIT " + std::to_string(rows) + (start.skip > 0 ? " OFFSET " + std::to_string(start.skip) : "");
+    query.sql += " LIMIT " + std::to_string(rows) +
+                 (start.skip > 0 && !skipsOnKeys ? " OFFSET " + std::to_string(start.skip) : "");
   else if (start.skip > 0)
     query.sql += " OFFSET " + std::to_string(start.skip);  // PostgreSQL's only: the others want a LIMIT first
   return query;

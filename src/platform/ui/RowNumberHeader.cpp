@@ -1,0 +1,35 @@
+#include "RowNumberHeader.h"
+
+#include <QFontMetrics>
+#include <algorithm>
+
+namespace ui {
+
+RowNumberHeader::RowNumberHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+  // As a table view sets up its own header.
+  setSectionsClickable(true);
+  setHighlightSections(true);
+}
+
+void RowNumberHeader::setWidestNumber(std::size_t rows) { widestNumber_ = rows; }
+
+QSize RowNumberHeader::sizeHint() const {
+  const int sections = count();
+  if (!model() || sections == 0) return QHeaderView::sizeHint();
+  // The numbers widen towards the end; the last section may be a new row's
+  // mark, so the one before it is measured too.
+  QSize hint(0, 0);
+  for (const int section : {0, sections - 2, sections - 1})
+    if (section >= 0) hint = hint.expandedTo(sectionSizeFromContents(section));
+  if (widestNumber_ > static_cast<std::size_t>(sections)) {
+    // Sections are measured in bold.
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    hint.rwidth() += std::max(0, metrics.horizontalAdvance(QString::number(widestNumber_)) -
+                                     metrics.horizontalAdvance(QString::number(sections)));
+  }
+  return hint;
+}
+
+}  // namespace ui
