@@ -25,6 +25,11 @@ bool IsInteger(const std::string& text) {
                                              [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
+// One value, or a row of them for a key of several columns.
+std::string Tuple(const std::vector<std::string>& values) {
+  return values.size() == 1 ? values[0] : "(" + Join(values, ", ") + ")";
+}
+
 // The keys compared with the row's values: bound, as the type the key
 // holds; a rowid as the number it is.
 std::string KeysCompared(const TableRead& read, const std::vector<std::string>& values, bool before,
@@ -43,9 +48,7 @@ std::string KeysCompared(const TableRead& read, const std::vector<std::string>& 
                                   : read.baseTypes.at(static_cast<std::size_t>(read.orderColumns[index]));
     markers.push_back("CAST(? AS " + type + ")");
   }
-  const std::string keys = read.orderKeys.size() == 1 ? read.orderKeys[0] : "(" + Join(read.orderKeys, ", ") + ")";
-  const std::string given = markers.size() == 1 ? markers[0] : "(" + Join(markers, ", ") + ")";
-  return keys + (before ? " < " : " > ") + given;
+  return Tuple(read.orderKeys) + (before ? " < " : " > ") + Tuple(markers);
 }
 
 std::string Where(const std::vector<std::string>& conditions) {
@@ -64,8 +67,7 @@ bool SkipsOnKeys(const TableRead& read, const RowView& view, const DataSourceFac
 }
 
 std::string FromSkippedKey(const TableRead& read, const ViewParts& parts, const WindowStart& start) {
-  const std::string keys = read.orderKeys.size() == 1 ? read.orderKeys[0] : "(" + Join(read.orderKeys, ", ") + ")";
-  return keys + (start.fromEnd ? " <= " : " >= ") + "(SELECT " + Join(read.orderKeys, ", ") + " FROM " +
+  return Tuple(read.orderKeys) + (start.fromEnd ? " <= " : " >= ") + "(SELECT " + Join(read.orderKeys, ", ") + " FROM " +
          read.quotedTable + " ORDER BY " + Join(parts.order, ", ") + " OFFSET " + std::to_string(start.skip) +
          " LIMIT 1)";
 }
