@@ -7,6 +7,7 @@
 
 #include "platform/ado/Connection.h"
 #include "platform/ado/Recordset.h"
+#include "platform/ado/StatementWait.h"
 #include "support/DirectSql.h"
 #include "platform/ui/DataGrid.h"
 #include "platform/ui/RecordsetModel.h"
@@ -38,6 +39,13 @@ std::vector<std::string> Contents(support::DirectSql& sql, const std::string& ta
     rows.push_back(row[0].value_or("<null>") + "|" + row[1].value_or("<null>"));
   return rows;
 }
+
+// A wait whose user has asked to stop before the statement ran.
+class StoppedWait final : public ado::StatementWait {
+ public:
+  void Run(const std::function<void()>& statement, const std::function<void()>&) override { statement(); }
+  bool cancelRequested() const override { return true; }
+};
 
 }  // namespace
 
@@ -159,6 +167,53 @@ class ReadResumptionTest : public QObject {
     std::ranges::sort(sorted);
     std::ranges::sort(stored);
     QCOMPARE(sorted, stored);
+  }
+
+  // A new read of the session (a sort, a find) pauses the unfinished one it
+  // is to replace; stopped, it leaves that read to go on where it was:
+  // every row once, in its order, also through an edit.
+  void aReadStoppedForAnotherGoesOnWhereItWas_data() {
+    QTest::addColumn<int>("sortColumn");
+    QTest::addColumn<QString>("order");
+    QTest::newRow("table's order") << -1 << "k";
+    QTest::newRow("sorted") << 1 << "word DESC";
+  }
+  void aReadStoppedForAnotherGoesOnWhereItWas() {
+    QFETCH(int, sortColumn);
+    QFETCH(QString, order);
+    const QString source = freshTable("CREATE TABLE t (k INTEGER PRIMARY KEY, word TEXT)");
+    support::DirectSql other(source);
+    auto recordset = OpenTable(source, "t");
+    ado::RowView view;
+    view.sortColumn = sortColumn;
+    view.descending = true;
+    recordset->setView(view);
+    recordset->Requery();
+    recordset->FetchMore(300);
+    const std::vector<std::string> before = Contents(recordset);
+    QVERIFY(!recordset->allRowsFetched());
+    ado::RowView found;
+    found.findText = "w1";
+    found.findColumns = {1};
+    recordset->setView(found);
+    {
+      StoppedWait stopped;
+      ado::StatementWait::Scope scope(stopped);
+      QVERIFY_THROWS_EXCEPTION(ado::Error, recordset->Requery());
+    }
+    recordset->setView(view);
+    QCOMPARE(Contents(recordset), before);
+    // Another program writes meanwhile, to a row the read has not reached,
+    // keeping its place in either order: the read goes on in the file as it
+    // is now, not in a copy taken when the new read came.
+    other.Exec("UPDATE t SET word = word || ' later' WHERE k = 1999");
+    recordset->FetchMore(200);
+    // Its text grows, its place in either order stays.
+    const std::string edited = Text(recordset, 10, 1) + " edited";
+    recordset->UpdateCell(10, 1, edited);
+    recordset->FetchMore(static_cast<std::size_t>(-1));
+    QCOMPARE(Contents(recordset), Contents(other, "t", order.toStdString()));
+    QCOMPARE(Text(recordset, 10, 1), edited);
   }
 };
 

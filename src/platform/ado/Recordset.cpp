@@ -215,6 +215,7 @@ void Recordset::Requery() {
   RequireOpen();
   // The rows read so far stay until the new read has its first rows: a read
   // refused or stopped leaves them as they were.
+  PauseForAnotherRead();
   std::unique_ptr<OpenState> previous = std::move(state_);
   carriedReading_ = previous->reading;
   try {
@@ -385,7 +386,7 @@ void Recordset::ReadStartBlock() {
   if (state.firstReadLimit == 0 || !state.reader->finished()) return;
   // Fewer rows than asked for were all there are.
   if (state.firstReadRows >= state.firstReadLimit) {
-    state.readOnPastLimit = true;
+    state.readOnPastRowsRead = true;
     SuspendRead();
   }
   state.firstReadLimit = 0;
@@ -393,11 +394,16 @@ void Recordset::ReadStartBlock() {
 
 void Recordset::ResumeRead() {
   OpenState& state = *state_;
-  if (state.readOnPastLimit) {
-    state.readOnPastLimit = false;
-    WindowStart after;
-    after.skip = state.firstReadRows;
-    OpenReadFrom(after);
+  if (state.readOnPastRowsRead) {
+    state.readOnPastRowsRead = false;
+    // After the last row's keys where they order the rows, else past as
+    // many rows.
+    std::optional<WindowStart> after = StartAfterLastRow();
+    if (!after) {
+      after.emplace();
+      after->skip = state.firstReadRows;
+    }
+    OpenReadFrom(*after);
     return;
   }
   if (state.read->identity == TableRead::Identity::PostgresTuple) {
@@ -417,6 +423,7 @@ void Recordset::ResumeRead() {
     state.addedRows.clear();
     state.exactTexts.clear();
     state.journal.ForgetPlaces();
+    state.firstReadRows = 0;
     ++state.generation;
   } else {
     statement->ExecDirect(state.read->QueryAfter(state.resumeAfter, state.insertedRowids));
@@ -428,9 +435,25 @@ void Recordset::ResumeRead() {
   state.readSuspended = false;
 }
 
+void Recordset::PauseForAnotherRead() {
+  OpenState& state = *state_;
+  // The SQLite driver steps through one statement of a connection at a
+  // time and reads any other whole as it is executed: a sort of a large
+  // table would work out every row before showing one. The read being
+  // replaced therefore pauses, to go on past the rows it handed over
+  // should the new read be refused or stopped.
+  if (!state.read || state.readSuspended || allRowsFetched() || !state.reading->Get().facts().isSqlite()) return;
+  CompleteColumnsBeforeClose();
+  state.readOnPastRowsRead = true;
+  SuspendRead();
+}
+
 void Recordset::ReleaseReadLock(int editedColumn) {
   OpenState& state = *state_;
   if (allRowsFetched()) return;
+  // A read paused for another goes on before anything is written, as
+  // where it stopped holds only while nothing changes.
+  if (state.readSuspended && state.readOnPastRowsRead) ResumeRead();
   // The read goes in rowid order and can go on after the last rowid it
   // gave; but a write to the rowid itself could move a row already read to
   // where the read goes on, so the read is finished first then.

@@ -294,6 +294,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // Before a write on a data source where an unfinished read blocks writers:
   // closes the read where it can be resumed exactly, else reads it to the end.
   void ReleaseReadLock(int editedColumn);
+  // Before another read of the same session replaces this one.
+  void PauseForAnotherRead();
   void SuspendRead();
   // Reads the next block of the read from the start; one that asked for
   // its first rows only pauses where it handed all of them over.

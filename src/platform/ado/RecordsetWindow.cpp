@@ -75,7 +75,7 @@ void Recordset::SetRowCount(std::size_t rows, bool exact) {
     state.reader.reset();
     state.statement.reset();
     state.readSuspended = false;
-    state.readOnPastLimit = false;
+    state.readOnPastRowsRead = false;
     state.insertedRowids.clear();
     if (!exact) rows = std::max(rows, state.rows->rowCount());
   }

@@ -55,10 +55,10 @@ struct Recordset::OpenState {
   // PostgreSQL under a sort: the read from the start asks for its first
   // rows only, which the server sorts in memory (0: for every row); where
   // it handed over all it asked for, it goes on after them when more rows
-  // are wanted.
+  // are wanted. So does a read paused for another read of its session.
   std::size_t firstReadLimit = 0;
   std::size_t firstReadRows = 0;
-  bool readOnPastLimit = false;
+  bool readOnPastRowsRead = false;
   // The driver reads through a cursor that holds a transaction open until
   // the read is closed.
   bool cursorHoldsTransaction = false;
