@@ -421,6 +421,7 @@ void Recordset::ResumeRead() {
     state.deletedRows.clear();
     state.rowReasons.clear();
     state.addedRows.clear();
+    state.writtenRows.clear();
     state.exactTexts.clear();
     state.journal.ForgetPlaces();
     state.firstReadRows = 0;
@@ -688,6 +689,7 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
 void Recordset::PutStoredRow(std::size_t row, const StoredRow& stored) {
   OpenState& state = *state_;
   state.rows->ReplaceRow(row, stored);
+  state.writtenRows.insert(row);
   std::erase_if(state.exactTexts, [&](const auto& entry) { return entry.first.first == row; });
 }
 
@@ -703,7 +705,8 @@ void Recordset::ShiftRows(std::size_t from, std::ptrdiff_t by) {
   auto moved = [&](std::size_t row) {
     return row >= from ? static_cast<std::size_t>(static_cast<std::ptrdiff_t>(row) + by) : row;
   };
-  for (std::set<std::size_t>* rows : {&state.deletedRows, &state.addedRows, &state.unmatchedRows}) {
+  for (std::set<std::size_t>* rows :
+       {&state.deletedRows, &state.addedRows, &state.unmatchedRows, &state.writtenRows}) {
     std::set<std::size_t> shifted;
     for (std::size_t row : *rows) shifted.insert(moved(row));
     *rows = std::move(shifted);

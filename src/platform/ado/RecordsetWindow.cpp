@@ -19,6 +19,7 @@ namespace {
 
 // More places than a grid can count are not guessed at.
 constexpr std::size_t MostPlaces = INT_MAX / 2;
+constexpr std::size_t MostRowsLeftOut = 2000;
 
 }  // namespace
 
@@ -116,12 +117,19 @@ bool Recordset::rowHeld(std::size_t row) const { return state_ && state_->rows->
 std::size_t Recordset::heldRows() const { return state_ ? state_->rows->heldRows() : 0; }
 
 std::optional<std::vector<std::string>> Recordset::OrderKeysOf(std::size_t row) const {
+  if (state_->addedRows.contains(row)) return std::nullopt;
+  return KeysOf(row);
+}
+
+std::optional<std::vector<std::string>> Recordset::KeysOf(std::size_t row) const {
   const OpenState& state = *state_;
   const TableRead& read = *state.read;
-  if (!state.rows->held(row) || state.addedRows.contains(row)) return std::nullopt;
+  if (!state.rows->held(row) || read.orderKeys.empty()) return std::nullopt;
   std::vector<int> cells;
   if (read.identity == TableRead::Identity::SqliteRowid) cells = {read.rowidAt};
   else if (!read.orderColumns.empty()) cells = read.orderColumns;
+  else if (read.identity != TableRead::Identity::PostgresTuple) cells = read.key;
+  if (cells.empty() && read.identity != TableRead::Identity::PostgresTuple) return std::nullopt;
   std::vector<std::string> keys;
   for (int column : cells) {
     const CellView view = state.rows->cell(row, column);
@@ -129,7 +137,9 @@ std::optional<std::vector<std::string>> Recordset::OrderKeysOf(std::size_t row) 
     keys.emplace_back(view.text);
   }
   if (cells.empty()) {
-    // PostgreSQL without a key: the row's physical place.
+    // PostgreSQL without a key: the row's physical place (where one table
+    // holds every row).
+    if (read.orderKeys.size() != 1) return std::nullopt;
     PostgresTuple tuple;
     try {
       tuple = PostgresTupleOf(read, state.rows->Row(row), static_cast<std::size_t>(state.visibleColumns()));
@@ -140,6 +150,19 @@ std::optional<std::vector<std::string>> Recordset::OrderKeysOf(std::size_t row) 
     keys = {tuple.ctid};
   }
   return keys;
+}
+
+std::vector<std::pair<std::size_t, std::vector<std::string>>> Recordset::WrittenRowsHeld() const {
+  const OpenState& state = *state_;
+  std::set<std::size_t> places = state.writtenRows;
+  places.insert(state.addedRows.begin(), state.addedRows.end());
+  std::vector<std::pair<std::size_t, std::vector<std::string>>> rows;
+  // Beyond so many the rows are read as if unwritten: each left out costs
+  // the read a comparison per row.
+  if (places.size() > MostRowsLeftOut) return rows;
+  for (std::size_t place : places)
+    if (auto keys = KeysOf(place)) rows.emplace_back(place, std::move(*keys));
+  return rows;
 }
 
 std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::size_t count) {
@@ -157,25 +180,41 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
   // apart; the rest is read when asked for again.
   const std::optional<std::size_t> tail = state.rows->tailFrom();
   if (tail && first < *tail && end > *tail) end = *tail;
+  // Rows written here keep their places, where the view may now put them
+  // elsewhere: a read leaves them out and counts places without them, and
+  // stops short of one among the places it reads.
+  WindowStart start;
+  std::vector<std::size_t> written;
+  for (auto& [place, keys] : WrittenRowsHeld()) {
+    written.push_back(place);
+    start.leaveOut.push_back(std::move(keys));
+  }
+  if (const auto inside = std::ranges::upper_bound(written, first); inside != written.end() && *inside < end)
+    end = *inside;
+  const auto writtenBefore = [&](std::size_t place) {
+    return static_cast<std::size_t>(std::ranges::lower_bound(written, place) - written.begin());
+  };
+  const auto neighbourKeys = [&](std::size_t place) {
+    return std::ranges::binary_search(written, place) ? std::nullopt : OrderKeysOf(place);
+  };
 
   // From the nearest row held, where the order's keys allow; else by
   // skipping rows from the nearer end. While the number of rows is a guess,
   // rows counted from the end are read from the end.
-  WindowStart start;
   bool fromTail = tail && first >= *tail;
   const bool byKeys = ReadsByKeys(*state.read, state.view);
-  if (auto keys = byKeys && first > 0 && (!tail || first != *tail) ? OrderKeysOf(first - 1) : std::nullopt) {
+  if (auto keys = byKeys && first > 0 && (!tail || first != *tail) ? neighbourKeys(first - 1) : std::nullopt) {
     start.afterKeys = std::move(keys);
-  } else if (auto after = byKeys && end < total ? OrderKeysOf(end) : std::nullopt) {
+  } else if (auto after = byKeys && end < total ? neighbourKeys(end) : std::nullopt) {
     start.afterKeys = std::move(after);
     start.fromEnd = true;
     fromTail = tail && end >= *tail;
   } else if (state.rowCountExact ? total - end < first : fromTail || (!tail && end == total)) {
     start.fromEnd = true;
-    start.skip = total - end;
+    start.skip = total - end - (written.size() - writtenBefore(end));
     fromTail = !state.rowCountExact;
   } else {
-    start.skip = first;
+    start.skip = first - writtenBefore(first);
   }
   const std::size_t wanted = end - first;
   RowCache page(static_cast<int>(state.columns.size()), state.rows->cut());
@@ -234,6 +273,7 @@ void Recordset::ForgetRows(std::size_t first, std::size_t count) {
   std::erase_if(state.deletedRows, inside);
   std::erase_if(state.addedRows, inside);
   std::erase_if(state.unmatchedRows, inside);
+  std::erase_if(state.writtenRows, inside);
   std::erase_if(state.rowReasons, [&](const auto& entry) { return inside(entry.first); });
   std::erase_if(state.exactTexts, [&](const auto& entry) { return inside(entry.first.first); });
   state.journal.Drop(first, count);

@@ -48,6 +48,10 @@ struct Recordset::OpenState {
   // Rows changed here that the view's find or filters would no longer show;
   // they stay in view until the rows are read anew.
   std::set<std::size_t> unmatchedRows;
+  // Rows written here (changed, or shown as the database holds them after
+  // a refused write), which keep their places where the view may now put
+  // them elsewhere.
+  std::set<std::size_t> writtenRows;
   // Exact texts of SQLite REAL cells whose usual text loses digits.
   mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
   // A read closed before its end for a write, to go on after this rowid.

@@ -30,10 +30,9 @@ std::string Tuple(const std::vector<std::string>& values) {
   return values.size() == 1 ? values[0] : "(" + Join(values, ", ") + ")";
 }
 
-// The keys compared with the row's values: bound, as the type the key
-// holds; a rowid as the number it is.
-std::string KeysCompared(const TableRead& read, const std::vector<std::string>& values, bool before,
-                         BoundParameters& parameters) {
+// A row's values of the order keys, to compare the keys with: bound, as
+// the type the key holds on PostgreSQL; a rowid as the number it is.
+std::string KeyValues(const TableRead& read, const std::vector<std::string>& values, BoundParameters& parameters) {
   if (values.size() != read.orderKeys.size()) throw Error("The row to read from is not known by its keys.");
   std::vector<std::string> markers;
   for (std::size_t index = 0; index < values.size(); ++index) {
@@ -43,12 +42,28 @@ std::string KeysCompared(const TableRead& read, const std::vector<std::string>& 
       continue;
     }
     parameters.AddText(values[index]);
+    if (read.identity != TableRead::Identity::PostgresTuple) {
+      markers.push_back("?");
+      continue;
+    }
     const std::string type =
         read.orderColumns.empty() ? std::string("tid")
                                   : read.baseTypes.at(static_cast<std::size_t>(read.orderColumns[index]));
     markers.push_back("CAST(? AS " + type + ")");
   }
-  return Tuple(read.orderKeys) + (before ? " < " : " > ") + Tuple(markers);
+  return Tuple(markers);
+}
+
+std::string KeysCompared(const TableRead& read, const std::vector<std::string>& values, bool before,
+                         BoundParameters& parameters) {
+  return Tuple(read.orderKeys) + (before ? " < " : " > ") + KeyValues(read, values, parameters);
+}
+
+std::string KeysLeftOut(const TableRead& read, const std::vector<std::vector<std::string>>& rows,
+                        BoundParameters& parameters) {
+  std::vector<std::string> values;
+  for (const std::vector<std::string>& row : rows) values.push_back(KeyValues(read, row, parameters));
+  return "NOT (" + Tuple(read.orderKeys) + " IN (" + Join(values, ", ") + "))";
 }
 
 std::string Where(const std::vector<std::string>& conditions) {
@@ -90,6 +105,7 @@ ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const Dat
     if (!ReadsByKeys(read, view)) throw Error("The rows of this view cannot be read from a row on.");
     parts.conditions.push_back(KeysCompared(read, *start.afterKeys, start.fromEnd, parts.parameters));
   }
+  if (!start.leaveOut.empty()) parts.conditions.push_back(KeysLeftOut(read, start.leaveOut, parts.parameters));
   if (start.fromEnd) {
     if (parts.order.empty()) throw Error("The rows of this table have no order to read backwards in.");
     std::ranges::transform(parts.order, parts.order.begin(), Reversed);

@@ -17,6 +17,9 @@ struct WindowStart {
   std::size_t skip = 0;
   bool fromEnd = false;
   std::optional<std::vector<std::string>> afterKeys;
+  // Rows left out, by the values of their order keys: rows written here,
+  // which keep their places apart from the view's order.
+  std::vector<std::vector<std::string>> leaveOut;
 };
 
 // Every row from the start on (which then skips none).
