@@ -328,7 +328,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // The values of the keys that name the row in the view's reads, added
   // rows too.
   std::optional<std::vector<std::string>> KeysOf(std::size_t row) const;
-  // Rows written or added here and held, with their keys, in place order.
+  // Rows written, added or shown gone here and held, with their keys, in
+  // place order.
   std::vector<std::pair<std::size_t, std::vector<std::string>>> WrittenRowsHeld() const;
   // Per-row marks and undo places of rows no longer held.
   void ForgetRows(std::size_t first, std::size_t count);

@@ -156,6 +156,8 @@ std::vector<std::pair<std::size_t, std::vector<std::string>>> Recordset::Written
   const OpenState& state = *state_;
   std::set<std::size_t> places = state.writtenRows;
   places.insert(state.addedRows.begin(), state.addedRows.end());
+  // Rows shown gone hold places the database no longer has rows for.
+  places.insert(state.deletedRows.begin(), state.deletedRows.end());
   std::vector<std::pair<std::size_t, std::vector<std::string>>> rows;
   // Beyond so many the rows are read as if unwritten: each left out costs
   // the read a comparison per row.
