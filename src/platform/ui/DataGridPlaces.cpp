@@ -18,18 +18,15 @@ void DataGrid::widenRowNumbers(std::size_t rows) {
 
 void DataGrid::keepRowsInView(int first, int moved) {
   // The views keep their scroll position by place, not by row.
-  QScrollBar* bar = verticalScrollBar();
-  const int unit = verticalScrollMode() == ScrollPerItem ? 1 : verticalHeader()->defaultSectionSize();
-  const int top = bar->value() / unit;
+  const int top = topRow();
   if (top == 0 || first > top) return;
-  const int kept = moved > 0 ? top + moved : std::max(first, top + moved);
-  updateGeometries();
-  bar->setValue(kept * unit);
+  setTopRow(moved > 0 ? top + moved : std::max(first, top + moved));
 }
 
 void DataGrid::followPlaces() {
   rowNumbers_->setWidestNumber(0);
   connect(model_.get(), &RecordsetModel::placesGuessed, this, &DataGrid::widenRowNumbers);
+  connect(model_.get(), &RecordsetModel::pageChanged, this, &DataGrid::showPagePlace);
   connect(model_.get(), &QAbstractItemModel::rowsInserted, this,
           [this](const QModelIndex&, int first, int last) { keepRowsInView(first, last - first + 1); });
   connect(model_.get(), &QAbstractItemModel::rowsRemoved, this,
