@@ -58,7 +58,7 @@ bool ShowsTableRows(ui::DataGrid& grid, std::size_t first, int count, const QStr
     const int shown = static_cast<int>(row - model->pageBase());
     if (!QTest::qWaitFor([&] { return Shown(grid, shown, 0) == expected.at(static_cast<int>(row)); }, 5000) ||
         model->headerData(shown, Qt::Vertical, Qt::DisplayRole).toULongLong() != row + 1) {
-      qWarning() << "table row" << row << "shows" << Shown(grid, shown, 0) << "not" << expected.at(static_cast<int>(row));
+      qWarning() << "table row" << row << "shows" << Shown(grid, shown, 0);
       return false;
     }
   }
@@ -219,14 +219,25 @@ class RowWindowTest : public QObject {
   // hold a page of places at a time, the table's scroll bar spans every row,
   // and the page goes where the user goes, with the rows' numbers, edits
   // and the current row.
-  void aTableLargerThanAPageIsShownAPageAtATime_data() { AddDrivers(); }
+  void aTableLargerThanAPageIsShownAPageAtATime_data() {
+    QTest::addColumn<bool>("postgres");
+    // Ctrl+End before the count, which finds 300 rows fewer than guessed.
+    QTest::addColumn<bool>("early");
+    for (bool postgres : {false, true})
+      for (bool early : {false, true})
+        QTest::addRow("%s%s", postgres ? "postgres" : "sqlite", early ? " end before the count" : "") << postgres
+                                                                                                   << early;
+  }
   void aTableLargerThanAPageIsShownAPageAtATime() {
     QFETCH(bool, postgres);
+    QFETCH(bool, early);
     const QString source = Fresh(postgres);
     QUORVANE_SKIP_WITHOUT(source);
     support::DirectSql sql(source);
     if (postgres) sql.Exec("ANALYZE t");
+    if (early) sql.Exec("DELETE FROM t WHERE id BETWEEN 1000 AND 1299");
     const QStringList expected = Expected(sql, postgres, "t");
+    const auto rows = static_cast<std::size_t>(expected.size());
     constexpr int Page = 1000;
     OpenedGrid opened = OpenInGrid(source, "t", true, Page);
     ui::DataGrid& grid = *opened.grid;
@@ -235,28 +246,31 @@ class RowWindowTest : public QObject {
     // (A tester that reads on from its own reset handler sees its read as
     // nested in the reset.)
     tester.setUseFetchMore(false);
-    QTRY_VERIFY(model->rowCountKnown());
-    QTRY_COMPARE(model->tableRows(), std::size_t{TableRows});
-    QVERIFY(model->paged() && model->rowCount() <= Page);
-    QScrollBar* bar = grid.rowScrollBar();
-    QVERIFY(bar != grid.verticalScrollBar() && bar->maximum() > TableRows - 100);
+    if (!early) QTRY_VERIFY(model->rowCountKnown());
     const auto edit = [&](std::size_t row, const char* text) {
-      QVERIFY2(Commit(grid, static_cast<int>(row - model->pageBase()), 1, text), qPrintable(LastMessage(*opened.failed)));
-      QCOMPARE(sql.Scalar("SELECT v FROM t WHERE id = " + expected.at(static_cast<int>(row)).toStdString()), Cell(text));
+      const int shown = static_cast<int>(row - model->pageBase());
+      QVERIFY2(Commit(grid, shown, 1, text), qPrintable(LastMessage(*opened.failed)));
+      const std::string id = expected.at(static_cast<int>(row)).toStdString();
+      QCOMPARE(sql.Scalar("SELECT v FROM t WHERE id = " + id), Cell(text));
     };
 
     grid.setFocus();
     grid.setCurrentIndex(model->index(0, 0));
     QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(CurrentTableRow(grid), std::size_t{TableRows - 1});
-    QVERIFY(ShowsTableRows(grid, TableRows - 30, 30, expected));
+    QTRY_VERIFY(model->rowCountKnown());
+    QTRY_COMPARE(model->tableRows(), rows);
+    QVERIFY(model->paged() && model->rowCount() <= Page);
+    QScrollBar* bar = grid.rowScrollBar();
+    QVERIFY(bar != grid.verticalScrollBar() && bar->maximum() > static_cast<int>(rows) - 100);
+    QCOMPARE(CurrentTableRow(grid), rows - 1);
+    QVERIFY(ShowsTableRows(grid, rows - 30, 30, expected));
     QCOMPARE(bar->value(), bar->maximum());
-    edit(TableRows - 2, "end");
+    edit(rows - 2, "end");
 
     // The middle by the table's scroll bar; the page moves there.
     bar->setValue(bar->maximum() / 2);
     const std::size_t middle = model->pageBase() + static_cast<std::size_t>(grid.rowAt(grid.viewport()->height() / 2));
-    QVERIFY(middle > TableRows / 3 && middle < 2 * TableRows / 3);
+    QVERIFY(middle > rows / 3 && middle < 2 * rows / 3);
     QVERIFY(ShowsTableRows(grid, middle - 10, 20, expected));
     edit(middle, "middle");
     QVERIFY(model->rowCount() <= Page);

@@ -92,6 +92,7 @@ void DataGrid::setDataSource(ado::RecordsetPtr source) {
   lockWaitNotice_->follow(model_->lockWait());
   followPlaces();
   setModel(model_.get());
+  followInsertedPlaces();
   // The rows of the first read fill the screen as a rule; more are read
   // only where they do not, so that nothing else is read before the first
   // rows are painted.

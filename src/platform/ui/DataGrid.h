@@ -117,6 +117,7 @@ class DataGrid final : public QTableView {
   // stay there.
   void keepRowsInView(int first, int moved);
   void followPlaces();
+  void followInsertedPlaces();
   // The first row on screen, of the page.
   int topRow() const;
   // Rows of the default height the viewport has room for, one cut.

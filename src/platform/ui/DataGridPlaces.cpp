@@ -27,10 +27,15 @@ void DataGrid::followPlaces() {
   rowNumbers_->setWidestNumber(0);
   connect(model_.get(), &RecordsetModel::placesGuessed, this, &DataGrid::widenRowNumbers);
   connect(model_.get(), &RecordsetModel::pageChanged, this, &DataGrid::showPagePlace);
-  connect(model_.get(), &QAbstractItemModel::rowsInserted, this,
-          [this](const QModelIndex&, int first, int last) { keepRowsInView(first, last - first + 1); });
   connect(model_.get(), &QAbstractItemModel::rowsRemoved, this,
           [this](const QModelIndex&, int first, int last) { keepRowsInView(first, first - last - 1); });
+}
+
+void DataGrid::followInsertedPlaces() {
+  // After the view's own handlers: the scroll bar then has room for the
+  // places that came.
+  connect(model_.get(), &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex&, int first, int last) { keepRowsInView(first, last - first + 1); });
 }
 
 }  // namespace ui

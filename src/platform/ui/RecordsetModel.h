@@ -101,7 +101,9 @@ class RecordsetModel final : public QAbstractTableModel {
   // be added, or a new row already open could not be stored.
   bool openNewRow(int below);
   int newRowIndex() const { return newRow_ ? static_cast<int>(newRow_->at - pageBase_) : -1; }
-  bool isNewRow(int row) const { return newRow_ && row >= 0 && pageBase_ + static_cast<std::size_t>(row) == newRow_->at; }
+  bool isNewRow(int row) const {
+    return newRow_ && row >= 0 && pageBase_ + static_cast<std::size_t>(row) == newRow_->at;
+  }
   // Stores the new row, if one is open, in one insert. False when the
   // database refused it: the row stays new and editable.
   bool storeNewRow();
