@@ -419,6 +419,10 @@ QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
     moveCursorsPage(0);
   } else if (model_ && currentIndex().isValid() && model_->paged()) {
     keepInPage(model_->pageBase() + static_cast<std::size_t>(currentIndex().row()));
+  } else if (model_ && model_->paged() && rowAt(0) >= 0) {
+    // The page moved away from the current cell: keys go on from the rows
+    // on screen.
+    selectionModel()->setCurrentIndex(model_->index(rowAt(0), 0), QItemSelectionModel::NoUpdate);
   }
   return QTableView::moveCursor(action, modifiers);
 }
