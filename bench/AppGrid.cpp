@@ -28,8 +28,9 @@ bool ScreenRead(const ui::DataGrid& grid) {
   if (first < 0) return grid.recordsetModel()->rowCount() == 0;
   for (int row = first; row <= last; ++row) {
     // Only rows held are asked for their values: asking for others would
-    // read them, which is painting's part.
-    if (!grid.dataSource()->rowHeld(static_cast<std::size_t>(row))) return false;
+    // read them, which is painting's part. Rows of the page are the table's
+    // from its base on.
+    if (!grid.dataSource()->rowHeld(grid.recordsetModel()->pageBase() + static_cast<std::size_t>(row))) return false;
     if (grid.recordsetModel()->index(row, 0).data().toString().isEmpty()) return false;
   }
   return true;

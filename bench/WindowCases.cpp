@@ -53,8 +53,7 @@ Metrics FromFirstScreen(const Options& options, Move move, After after = [](ui::
   WaitForScreen(grid);
   // The scroll bar sized, as it is by the time a user can press a key
   // (rows read from the start only are shown as the view asks for them).
-  while (grid.dataSource()->windowed() &&
-         static_cast<std::size_t>(grid.model()->rowCount()) < grid.dataSource()->rowCount())
+  while (grid.dataSource()->windowed() && grid.recordsetModel()->tableRows() < grid.dataSource()->rowCount())
     QCoreApplication::processEvents();
   grid.setCurrentIndex(grid.model()->index(0, 0));
   Span span;
@@ -71,7 +70,7 @@ Metrics FromFirstScreen(const Options& options, Move move, After after = [](ui::
                                  {"counted_seconds", countedAfter},
                                  {"screen_resident_mib", span.residentAtStartMiB()},
                                  {"peak_resident_mib", span.peakResidentMiB()},
-                                 {"rows", static_cast<double>(grid.model()->rowCount())},
+                                 {"rows", static_cast<double>(grid.recordsetModel()->tableRows())},
                                  {"held_rows", static_cast<double>(grid.dataSource()->heldRows())}});
   after(grid);
   return metrics;
@@ -93,7 +92,7 @@ Metrics AppCtrlEnd(const Options& options) {
 
 Metrics AppMiddle(const Options& options) {
   return FromFirstScreen(options, [](ui::DataGrid& grid) {
-    QScrollBar* bar = grid.verticalScrollBar();
+    QScrollBar* bar = grid.rowScrollBar();
     bar->setValue((bar->minimum() + bar->maximum()) / 2);
     WaitForScreen(grid);
     return Metrics{};
@@ -105,7 +104,7 @@ Metrics AppSweep(const Options& options) {
     // The whole table: where no guess sized the scroll bar, it is sized by
     // the count (waited for as Ctrl+End does).
     grid.recordsetModel()->fetchAll();
-    QScrollBar* bar = grid.verticalScrollBar();
+    QScrollBar* bar = grid.rowScrollBar();
     std::size_t mostHeld = 0;
     double slowest = 0;
     int slowestStep = 0;

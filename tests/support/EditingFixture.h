@@ -129,8 +129,12 @@ struct OpenedGrid {
   std::shared_ptr<QStringList> questions = std::make_shared<QStringList>();
 };
 
-inline OpenedGrid OpenInGrid(const QString& source, const std::string& table, bool answer = true) {
+// `pageRows`: the grid shows the table a page of that many rows at a time
+// (0: as the program does).
+inline OpenedGrid OpenInGrid(const QString& source, const std::string& table, bool answer = true,
+                             std::size_t pageRows = 0) {
   OpenedGrid opened;
+  opened.grid->setPageRows(pageRows);
   opened.grid->setDataSource(OpenTable(source, table));
   opened.grid->setConfirmation([answer, questions = opened.questions](const QString& question) {
     *questions << question;

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <algorithm>
 #include <map>
 
@@ -66,6 +67,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
   horizontalHeader()->setSortIndicatorShown(true);
   horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DataGrid::sortByColumn);
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &DataGrid::pageScrolled);
 }
 
 DataGrid::~DataGrid() {
@@ -79,8 +81,10 @@ void DataGrid::setDataSource(ado::RecordsetPtr source) {
   findBar_->clearText();
   findBar_->hide();
   horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  showPagePlace();
   if (!source) return;
   model_ = std::make_unique<RecordsetModel>(std::move(source));
+  if (pageRows_ > 0) model_->setPageRows(pageRows_);
   connect(model_.get(), &RecordsetModel::writeFailed, this, &DataGrid::writeFailed);
   connect(model_.get(), &RecordsetModel::fetchFailed, this, &DataGrid::writeFailed);
   connect(model_.get(), &RecordsetModel::writeFailed, this, [this] { lastWriteFailed_ = true; });
@@ -88,11 +92,11 @@ void DataGrid::setDataSource(ado::RecordsetPtr source) {
   lockWaitNotice_->follow(model_->lockWait());
   followPlaces();
   setModel(model_.get());
+  followInsertedPlaces();
   // The rows of the first read fill the screen as a rule; more are read
   // only where they do not, so that nothing else is read before the first
   // rows are painted.
-  const int rowsOnScreen = viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()) + 1;
-  if (model_->rowCount() < rowsOnScreen && model_->canFetchMore({})) model_->fetchMore({});
+  if (static_cast<std::size_t>(model_->rowCount()) < rowsOnScreen() && model_->canFetchMore({})) model_->fetchMore({});
   // The scroll bar and the row numbers' width as the table's size needs,
   // from the first paint.
   model_->openWindow();
@@ -406,9 +410,20 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
 
 QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
   // A jump to the end means the last row of the table, not of the rows read
-  // so far; End alone stays in the row.
-  if (model_ && (action == MoveEnd || action == MovePageDown) && modifiers & Qt::ControlModifier)
+  // so far; End alone stays in the row. A large table's page goes with it.
+  const bool control = modifiers & Qt::ControlModifier;
+  if (model_ && (action == MoveEnd || action == MovePageDown) && control) {
     model_->fetchAll();
+    if (model_->paged()) moveCursorsPage(model_->tableRows());
+  } else if (model_ && action == MoveHome && control && model_->paged()) {
+    moveCursorsPage(0);
+  } else if (model_ && currentIndex().isValid() && model_->paged()) {
+    keepInPage(model_->pageBase() + static_cast<std::size_t>(currentIndex().row()));
+  } else if (model_ && model_->paged() && rowAt(0) >= 0) {
+    // The page moved away from the current cell: keys go on from the rows
+    // on screen.
+    selectionModel()->setCurrentIndex(model_->index(rowAt(0), 0), QItemSelectionModel::NoUpdate);
+  }
   return QTableView::moveCursor(action, modifiers);
 }
 

@@ -13,6 +13,7 @@ class FindBar;
 class LockWaitNotice;
 class RecordsetModel;
 class RowNumberHeader;
+class TableScrollBar;
 
 // The data grid of the table editor: shows every row and column of the
 // recordset it is bound to and writes each committed cell edit through it.
@@ -35,6 +36,12 @@ class DataGrid final : public QTableView {
   void setDataSource(ado::RecordsetPtr source);
   ado::RecordsetPtr dataSource() const;
   RecordsetModel* recordsetModel() const { return model_.get(); }
+  // The places of a page, for tables bound from now on (see
+  // RecordsetModel::PageRows); tests use small pages.
+  void setPageRows(std::size_t rows) { pageRows_ = rows; }
+  // The scroll bar the user sees: over the whole table, also where the grid
+  // shows it a page at a time.
+  QScrollBar* rowScrollBar() const;
 
   // Commits a cell edit still open in the grid. Returns false when the
   // database refused it (the refusal has been announced by writeFailed).
@@ -110,6 +117,26 @@ class DataGrid final : public QTableView {
   // stay there.
   void keepRowsInView(int first, int moved);
   void followPlaces();
+  void followInsertedPlaces();
+  // The first row on screen, of the page.
+  int topRow() const;
+  // Rows of the default height the viewport has room for, one cut.
+  std::size_t rowsOnScreen() const;
+  void setTopRow(int row);
+  // Shows the page from the table's row `base` on, keeping the current
+  // cell, the selection and the rows on screen where they fall in it. An
+  // open edit or new row is stored first; false where that was refused.
+  bool movePage(std::size_t base);
+  // Moves the page where the table's row is near an edge of the page that
+  // is not the table's, so that it lies in its middle.
+  void keepInPage(std::size_t row);
+  // Moves the page for a key's jump; a current cell the page leaves behind
+  // goes to the page's nearest row, from where the key moves on.
+  void moveCursorsPage(std::size_t base);
+  // The table's scroll bar and the row numbers follow the page.
+  void showPagePlace();
+  void pageScrolled();
+  void tableScrolled();
   bool confirm(const QString& question);
   // Shows the rows of the view from the top, or with `keepRow` at the
   // current row where it is still there; the bar and heading say what is
@@ -120,6 +147,10 @@ class DataGrid final : public QTableView {
   void findFromBar();
 
   bool lastWriteFailed_ = false;
+  std::size_t pageRows_ = 0;  // 0: the model's own
+  bool movingPage_ = false;
+  bool pageCheckQueued_ = false;
+  TableScrollBar* tableBar_ = nullptr;
   bool fitPending_ = false;
   Confirmation confirm_;
   FindBar* findBar_;

@@ -18,22 +18,24 @@ void DataGrid::widenRowNumbers(std::size_t rows) {
 
 void DataGrid::keepRowsInView(int first, int moved) {
   // The views keep their scroll position by place, not by row.
-  QScrollBar* bar = verticalScrollBar();
-  const int unit = verticalScrollMode() == ScrollPerItem ? 1 : verticalHeader()->defaultSectionSize();
-  const int top = bar->value() / unit;
+  const int top = topRow();
   if (top == 0 || first > top) return;
-  const int kept = moved > 0 ? top + moved : std::max(first, top + moved);
-  updateGeometries();
-  bar->setValue(kept * unit);
+  setTopRow(moved > 0 ? top + moved : std::max(first, top + moved));
 }
 
 void DataGrid::followPlaces() {
   rowNumbers_->setWidestNumber(0);
   connect(model_.get(), &RecordsetModel::placesGuessed, this, &DataGrid::widenRowNumbers);
-  connect(model_.get(), &QAbstractItemModel::rowsInserted, this,
-          [this](const QModelIndex&, int first, int last) { keepRowsInView(first, last - first + 1); });
+  connect(model_.get(), &RecordsetModel::pageChanged, this, &DataGrid::showPagePlace);
   connect(model_.get(), &QAbstractItemModel::rowsRemoved, this,
           [this](const QModelIndex&, int first, int last) { keepRowsInView(first, first - last - 1); });
+}
+
+void DataGrid::followInsertedPlaces() {
+  // After the view's own handlers: the scroll bar then has room for the
+  // places that came.
+  connect(model_.get(), &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex&, int first, int last) { keepRowsInView(first, last - first + 1); });
 }
 
 }  // namespace ui

@@ -14,11 +14,12 @@ void DataGrid::showView(const ado::RowView& view, bool keepRow) {
   // Looking for the row may read far into a large table.
   const std::string identity = keepRow && current.isValid() ? model_->rowIdentity(current.row()) : std::string();
   const int column = std::max(0, current.column());
+  const std::ptrdiff_t near = current.isValid() ? static_cast<std::ptrdiff_t>(model_->pageBase()) + current.row() : -1;
   model_->setView(view);
   showViewState();
   // Where the row was is looked at first: in a large table it is mostly
   // still there (F5), and the rows before it need not be read.
-  const int row = model_->findRow(identity, current.row());
+  const int row = model_->findRow(identity, near);
   if (row >= 0) {
     setCurrentIndex(model_->index(row, column));
     scrollTo(currentIndex(), PositionAtCenter);
@@ -57,6 +58,7 @@ void DataGrid::placeFindBar() {
 void DataGrid::resizeEvent(QResizeEvent* event) {
   QTableView::resizeEvent(event);
   if (findBar_->isVisible()) placeFindBar();
+  if (model_ && model_->paged()) showPagePlace();
 }
 
 void DataGrid::openFind() {
@@ -84,6 +86,8 @@ void DataGrid::findFromBar() {
 
 void DataGrid::findNext() {
   if (!model_ || model_->view().findText.empty()) return;
+  // In a large table the rows after the current one come into the page.
+  if (currentIndex().isValid()) keepInPage(model_->pageBase() + static_cast<std::size_t>(currentIndex().row()));
   const int start = currentIndex().isValid() ? currentIndex().row() : -1;
   const int column = std::max(0, currentIndex().column());
   for (int row = start + 1;; ++row) {
@@ -94,8 +98,10 @@ void DataGrid::findNext() {
       return;
     }
   }
-  // From the top again.
-  for (int row = 0; row <= start && row < model_->rowCount(); ++row)
+  // From the top again, of the table.
+  const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(model_->pageBase()) + start;
+  if (model_->pageBase() > 0 && !movePage(0)) return;
+  for (int row = 0; row <= last && row < model_->rowCount(); ++row)
     if (model_->rowHoldsFindText(row)) {
       setCurrentIndex(model_->index(row, column));
       return;

@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <cstdint>
 
@@ -29,16 +30,17 @@ RecordsetModel::RecordsetModel(ado::RecordsetPtr recordset, QObject* parent)
       shownRows_(recordset_ ? recordset_->rowCount() : 0),
       generation_(recordset_ ? recordset_->generation() : 0),
       lockWait_(new LockWait(this)) {
+  resetPage();
   connect(lockWait_, &LockWait::savedDespiteCancel, this, &RecordsetModel::notice);
 }
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid() || !recordset_) return 0;
-  return static_cast<int>(shownRows_) + (newRow_ ? 1 : 0);
+  return static_cast<int>(pagePlaces_) + (newRow_ ? 1 : 0);
 }
 
 std::size_t RecordsetModel::cacheRow(int row) const {
-  const auto at = static_cast<std::size_t>(row);
+  const std::size_t at = pageBase_ + static_cast<std::size_t>(row);
   return newRow_ && at > newRow_->at ? at - 1 : at;
 }
 
@@ -161,7 +163,9 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
                           "again (F5).");
   if (role != Qt::DisplayRole || !recordset_) return {};
   // A new row is marked until it is stored.
-  if (orientation == Qt::Vertical) return isNewRow(section) ? QVariant(QStringLiteral("*")) : QVariant(section + 1);
+  if (orientation == Qt::Vertical)
+    return isNewRow(section) ? QVariant(QStringLiteral("*"))
+                             : QVariant(static_cast<qulonglong>(pageBase_) + static_cast<qulonglong>(section) + 1);
   if (section < 0 || section >= recordset_->fieldCount()) return {};
   return QString::fromStdString(recordset_->knownColumn(section).name);
 }
@@ -277,6 +281,8 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
 
 bool RecordsetModel::canFetchMore(const QModelIndex& parent) const {
   if (parent.isValid() || !recordset_ || !recordset_->isOpen() || announcing_ || lockWait_->busy()) return false;
+  // Rows past a page short of the table's end are read when it moves there.
+  if (pageBase_ + pagePlaces_ < shownRows_) return false;
   // A write may have read ahead into the cache rows the views have not been
   // told of yet.
   return recordset_->rowCount() > shownRows_ || (!recordset_->allRowsFetched() && !readCutShort_);
@@ -299,21 +305,19 @@ void RecordsetModel::fetchRows(std::size_t rows) {
     beginResetModel();
     generation_ = recordset_->generation();
     shownRows_ = std::min(recordset_->rowCount(), wanted);
+    resetPage();
     if (newRow_) newRow_->at = std::min(newRow_->at, shownRows_);
     endResetModel();
+    emit pageChanged();
     return;
   }
   openWindowLater();
   const std::size_t cached = std::min(recordset_->rowCount(), wanted);
   if (cached <= shownRows_) return;
   // Views may ask for more while rows are being announced; they get them on
-  // their next request.
-  announcing_ = true;
-  const int after = newRow_ ? 1 : 0;  // a new row stays where it was opened
-  beginInsertRows({}, static_cast<int>(shownRows_) + after, static_cast<int>(cached - 1) + after);
-  shownRows_ = cached;
-  endInsertRows();
-  announcing_ = false;
+  // their next request. A new row stays where it was opened.
+  const QScopedValueRollback announcing(announcing_, true);
+  insertPlaces(shownRows_, cached - shownRows_, {}, true);
 }
 
 void RecordsetModel::fetchMore(const QModelIndex& parent) {

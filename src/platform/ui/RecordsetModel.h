@@ -2,6 +2,9 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <algorithm>
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -76,12 +79,31 @@ class RecordsetModel final : public QAbstractTableModel {
   // Reads the rows [row, row + count) where not held yet, at once.
   void readRows(int row, int count);
 
+  // A table of more rows than a page is shown a page at a time: the views
+  // are told of at most pageRows() places, from the table's row pageBase()
+  // on (a view's row numbers and pixels are ints, and its row header keeps
+  // bytes for each place). Model rows are places in the page. A table that
+  // fits in one page has its page from row 0 on for good.
+  static constexpr std::size_t PageRows = std::size_t{1} << 20;
+  // Before the rows are shown; tests use small pages.
+  void setPageRows(std::size_t rows) { pageRows_ = std::max<std::size_t>(rows, 1); }
+  std::size_t pageRows() const { return pageRows_; }
+  std::size_t pageBase() const { return pageBase_; }
+  // The places of the table the model knows of, in the page or not.
+  std::size_t tableRows() const { return shownRows_; }
+  bool paged() const { return pageBase_ > 0 || pageBase_ + pagePlaces_ < shownRows_; }
+  // Shows the page from the table's row `base` on (kept within the table),
+  // anew, as after a reset. False where a new row is open.
+  bool movePage(std::size_t base);
+
   // A new row, opened below the given row (-1: at the top) and kept here
   // until it is stored; false (with the reason announced) where rows cannot
   // be added, or a new row already open could not be stored.
   bool openNewRow(int below);
-  int newRowIndex() const { return newRow_ ? static_cast<int>(newRow_->at) : -1; }
-  bool isNewRow(int row) const { return newRow_ && static_cast<std::size_t>(row) == newRow_->at; }
+  int newRowIndex() const { return newRow_ ? static_cast<int>(newRow_->at - pageBase_) : -1; }
+  bool isNewRow(int row) const {
+    return newRow_ && row >= 0 && pageBase_ + static_cast<std::size_t>(row) == newRow_->at;
+  }
   // Stores the new row, if one is open, in one insert. False when the
   // database refused it: the row stays new and editable.
   bool storeNewRow();
@@ -118,8 +140,9 @@ class RecordsetModel final : public QAbstractTableModel {
   // What names the row in its table (empty for none); the row with that
   // identity among the rows shown, reading further to find it (-1: none).
   std::string rowIdentity(int row) const;
-  // `near`: where to look first (-1: nowhere).
-  int findRow(const std::string& identity, int near = -1);
+  // `near`: the table's row where to look first (-1: nowhere). The page
+  // moves to the row found.
+  int findRow(const std::string& identity, std::ptrdiff_t near = -1);
   // A filter on the cell's value exactly as stored.
   ado::RowView::ValueFilter valueFilter(const QModelIndex& index, bool keep) const;
   // Whether a cell of the row the find looks in holds the find's text.
@@ -163,6 +186,8 @@ class RecordsetModel final : public QAbstractTableModel {
   // The catalogue's guess of the number of rows, before the views are told
   // of them.
   void placesGuessed(std::size_t rows);
+  // The page moved, or places came or went in or outside it.
+  void pageChanged();
 
  private:
   struct NewRow {
@@ -171,6 +196,23 @@ class RecordsetModel final : public QAbstractTableModel {
     bool discarded = false;  // going: views moving off it must not store it
   };
   std::size_t cacheRow(int row) const;
+  // The model row of a row in the cache (within the page).
+  int modelRow(std::size_t cached) const;
+  // Places [first, first + count) of the table come or go; `change` makes
+  // the recordset's rows so while the views are told. Places from reads
+  // (`bounded`) fill the page up to pageRows(); those the user adds go in.
+  void insertPlaces(std::size_t first, std::size_t count, const std::function<void()>& change, bool bounded);
+  void removePlaces(std::size_t first, std::size_t count, const std::function<void()>& change);
+  // A page short of pageRows() takes in the places next to it.
+  void fillPage();
+  // The page from row 0 on, the views told anew (within a model reset).
+  void resetPage();
+  // Where the cached row lies outside the page, the page moves there.
+  void showCachedRow(std::size_t cached);
+  // The views are told the rows [first, last] of the cache changed, those
+  // in the page.
+  void cachedRowsChanged(std::size_t first, std::size_t last);
+  void readCachedRows(std::size_t first, std::size_t count);
   int revert(bool undo);
   // Takes cached rows out of the cache and the views; ascending.
   void removeCachedRows(const std::vector<std::size_t>& cached);
@@ -209,7 +251,10 @@ class RecordsetModel final : public QAbstractTableModel {
   void readFailed(const std::exception& failure);
 
   ado::RecordsetPtr recordset_;
-  std::size_t shownRows_ = 0;  // rows the views have been told of
+  std::size_t shownRows_ = 0;  // places of the table the model knows of
+  std::size_t pageRows_ = PageRows;
+  std::size_t pageBase_ = 0;  // the table's row of the page's first place
+  std::size_t pagePlaces_ = 0;  // places in the page (the views' rows but a new row)
   std::size_t generation_ = 0;  // of the recordset's rows the views were told of
   bool announcing_ = false;
   std::optional<NewRow> newRow_;

@@ -49,8 +49,8 @@ bool RecordsetModel::openNewRow(int below) {
     emit writeFailed(QString::fromUtf8(failure.what()));
     return false;
   }
-  const std::size_t at = below < 0 ? 0 : std::min(cacheRow(below) + 1, shownRows_);
-  beginInsertRows({}, static_cast<int>(at), static_cast<int>(at));
+  const std::size_t at = below < 0 ? pageBase_ : std::min(cacheRow(below) + 1, shownRows_);
+  beginInsertRows({}, static_cast<int>(at - pageBase_), static_cast<int>(at - pageBase_));
   newRow_ = NewRow{at, {}};
   endInsertRows();
   return true;
@@ -68,9 +68,10 @@ bool RecordsetModel::storeNewRow() {
     return false;
   }
   // The row shown is now the one the database stored, where it was opened.
-  const int row = static_cast<int>(newRow_->at);
+  const int row = newRowIndex();
   newRow_.reset();
   ++shownRows_;
+  ++pagePlaces_;
   emit dataChanged(index(row, 0), index(row, columnCount() - 1));
   emit headerDataChanged(Qt::Vertical, row, rowCount() - 1);
   if (!unidentified.empty()) emit notice(QString::fromStdString(unidentified));
@@ -79,7 +80,7 @@ bool RecordsetModel::storeNewRow() {
 
 void RecordsetModel::discardNewRow() {
   if (!newRow_) return;
-  const int row = static_cast<int>(newRow_->at);
+  const int row = newRowIndex();
   newRow_->discarded = true;
   beginRemoveRows({}, row, row);
   newRow_.reset();
@@ -91,10 +92,10 @@ bool RecordsetModel::deleteRows(QList<int> rows) {
   std::sort(rows.begin(), rows.end());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   // A new row not stored yet is only let go; the others go in one delete.
-  if (newRow_ && rows.contains(static_cast<int>(newRow_->at))) {
-    rows.removeAll(static_cast<int>(newRow_->at));
+  if (const int newRow = newRowIndex(); newRow_ && rows.contains(newRow)) {
+    rows.removeAll(newRow);
     for (int& row : rows)
-      if (row > static_cast<int>(newRow_->at)) --row;
+      if (row > newRow) --row;
     discardNewRow();
   }
   if (rows.isEmpty()) return true;
@@ -122,12 +123,7 @@ void RecordsetModel::removeCachedRows(const std::vector<std::size_t>& cached) {
     const std::size_t first = cached[begin], count = end - begin;
     // Rows the views have not been told of yet go unannounced.
     const std::size_t shown = first < shownRows_ ? std::min(count, shownRows_ - first) : 0;
-    const int shownFirst = static_cast<int>(first) + (newRow_ && first >= newRow_->at ? 1 : 0);
-    if (shown > 0) beginRemoveRows({}, shownFirst, shownFirst + static_cast<int>(shown) - 1);
-    recordset_->DropRows(first, count);
-    shownRows_ -= shown;
-    if (newRow_ && newRow_->at > first) newRow_->at -= std::min(count, newRow_->at - first);
-    if (shown > 0) endRemoveRows();
+    removePlaces(first, shown, [this, first, count] { recordset_->DropRows(first, count); });
     end = begin;
   }
   emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
@@ -189,14 +185,9 @@ bool RecordsetModel::pasteBlock(int row, int column, const QList<QStringList>& l
   }
   if (!changed.empty()) {
     markUnmatched(row, static_cast<int>(changed.size()));
-    emit dataChanged(index(row, 0), index(row + static_cast<int>(changed.size()) - 1, columnCount() - 1));
+    cachedRowsChanged(first, first + changed.size() - 1);
   }
-  if (!added.empty()) {
-    const int at = static_cast<int>(shownRows_);
-    beginInsertRows({}, at, at + static_cast<int>(added.size()) - 1);
-    shownRows_ += added.size();
-    endInsertRows();
-  }
+  if (!added.empty()) insertPlaces(shownRows_, added.size(), {}, false);
   return true;
 }
 

@@ -43,24 +43,27 @@ int RecordsetModel::revert(bool undo) {
   }
   for (std::size_t row : reverted.changed)
     if (row < shownRows_) {
-      markUnmatched(static_cast<int>(row), 1);
-      emit dataChanged(index(static_cast<int>(row), 0), index(static_cast<int>(row), columnCount() - 1));
+      if (row >= pageBase_ && row - pageBase_ < pagePlaces_) markUnmatched(modelRow(row), 1);
+      cachedRowsChanged(row, row);
     }
   // Each added row is in the cache already; the views learn of them in the
   // order they went in.
-  for (std::size_t row : reverted.added) {
-    if (row > shownRows_) continue;
-    beginInsertRows({}, static_cast<int>(row), static_cast<int>(row));
-    ++shownRows_;
-    endInsertRows();
-  }
+  for (std::size_t row : reverted.added)
+    if (row <= shownRows_) insertPlaces(row, 1, {}, false);
   if (!reverted.added.empty()) emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
   removeCachedRows(reverted.removed);
   std::vector<std::size_t> touched = reverted.changed;
   touched.insert(touched.end(), reverted.added.begin(), reverted.added.end());
-  if (!touched.empty()) return static_cast<int>(*std::min_element(touched.begin(), touched.end()));
-  if (reverted.removed.empty()) return -1;
-  return std::min(static_cast<int>(reverted.removed.front()), rowCount() - 1);
+  std::size_t shown = 0;
+  if (!touched.empty())
+    shown = *std::min_element(touched.begin(), touched.end());
+  else if (!reverted.removed.empty() && shownRows_ > 0)
+    shown = std::min(reverted.removed.front(), shownRows_ - 1);
+  else
+    return -1;
+  // Undone far from the rows shown: the page goes there.
+  showCachedRow(shown);
+  return modelRow(shown);
 }
 
 }  // namespace ui

@@ -40,7 +40,9 @@ bool RecordsetModel::setView(const ado::RowView& view) {
   }
   shownRows_ = recordset_->isOpen() ? recordset_->rowCount() : 0;
   generation_ = recordset_->isOpen() ? recordset_->generation() : 0;
+  resetPage();
   endResetModel();
+  emit pageChanged();
   // Rows are read on until they fill a screen; the views ask for more when
   // they show the last. Reading on past a screen at once would cost a find
   // whose rows are few and far apart a second read as long as the first.
@@ -55,22 +57,25 @@ std::string RecordsetModel::rowIdentity(int row) const {
   return recordset_->RowIdentity(cacheRow(row));
 }
 
-int RecordsetModel::findRow(const std::string& identity, int near) {
+int RecordsetModel::findRow(const std::string& identity, std::ptrdiff_t near) {
   if (!recordset_ || !recordset_->isOpen() || identity.empty()) return -1;
   openWindow();
   // The row is looked for at its place: every place is told of at once.
   if (recordset_->windowed()) showRowCount(recordset_->rowCount());
-  if (!recordset_->windowed() && near >= static_cast<int>(shownRows_) && recordset_->CanReadAnywhere() &&
+  if (!recordset_->windowed() && near >= static_cast<std::ptrdiff_t>(shownRows_) && recordset_->CanReadAnywhere() &&
       !recordset_->allRowsFetched() && !lockWait_->busy()) {
     // No guess yet: the table has at least the rows it had up to there.
     recordset_->SetRowCount(static_cast<std::size_t>(near) + WindowBlockRows, false);
     showRowCount(recordset_->rowCount());
   }
-  if (recordset_->windowed() && near >= 0 && near < rowCount()) {
-    const int first = std::max(0, near - WindowBlockRows / 2);
-    readRows(first, WindowBlockRows);
-    for (int row = first; row < std::min(rowCount(), first + WindowBlockRows); ++row)
-      if (rowIdentity(row) == identity) return row;
+  if (recordset_->windowed() && near >= 0 && static_cast<std::size_t>(near) < shownRows_) {
+    const std::size_t first = std::max<std::ptrdiff_t>(0, near - WindowBlockRows / 2);
+    readCachedRows(first, WindowBlockRows);
+    for (std::size_t row = first; row < std::min(shownRows_, first + WindowBlockRows); ++row)
+      if (recordset_->RowIdentity(row) == identity) {
+        showCachedRow(row);
+        return modelRow(row);
+      }
   }
   std::optional<std::size_t> found;
   try {
@@ -80,7 +85,9 @@ int RecordsetModel::findRow(const std::string& identity, int near) {
   }
   if (!found) return -1;
   if (*found >= shownRows_) fetchRows(*found + 1 - shownRows_);
-  return *found < shownRows_ ? static_cast<int>(*found) : -1;
+  if (*found >= shownRows_) return -1;
+  showCachedRow(*found);
+  return modelRow(*found);
 }
 
 ado::RowView::ValueFilter RecordsetModel::valueFilter(const QModelIndex& index, bool keep) const {

@@ -89,22 +89,11 @@ void RecordsetModel::settlePlaces(std::size_t rows) {
     return;
   }
   const QScopedValueRollback announcing(announcing_, true);
-  const std::size_t first = by > 0 ? at : at - static_cast<std::size_t>(-by);
-  const int shownFirst = static_cast<int>(first) + (newRow_ && first >= newRow_->at ? 1 : 0);
-  if (by > 0) {
-    beginInsertRows({}, shownFirst, shownFirst + static_cast<int>(by) - 1);
-    recordset_->SetRowCount(rows, true);
-    shownRows_ += static_cast<std::size_t>(by);
-    if (newRow_ && newRow_->at > first) newRow_->at += static_cast<std::size_t>(by);
-    endInsertRows();
-  } else {
-    const auto gone = static_cast<std::size_t>(-by);
-    beginRemoveRows({}, shownFirst, shownFirst + static_cast<int>(gone) - 1);
-    recordset_->SetRowCount(rows, true);
-    shownRows_ -= gone;
-    if (newRow_ && newRow_->at > first) newRow_->at -= std::min(gone, newRow_->at - first);
-    endRemoveRows();
-  }
+  const auto settle = [&] { recordset_->SetRowCount(rows, true); };
+  if (by > 0)
+    insertPlaces(at, static_cast<std::size_t>(by), settle, true);
+  else
+    removePlaces(at - static_cast<std::size_t>(-by), static_cast<std::size_t>(-by), settle);
 }
 
 void RecordsetModel::announcePlaces() {
@@ -118,19 +107,10 @@ void RecordsetModel::announcePlaces() {
 void RecordsetModel::showRowCount(std::size_t rows) {
   // Views asking for more rows meanwhile get none: these are all.
   const QScopedValueRollback announcing(announcing_, true);
-  const int after = newRow_ ? 1 : 0;
-  if (rows > shownRows_) {
-    const int first = static_cast<int>(shownRows_) + after;
-    beginInsertRows({}, first, first + static_cast<int>(rows - shownRows_) - 1);
-    shownRows_ = rows;
-    endInsertRows();
-  } else if (rows < shownRows_) {
-    const int first = static_cast<int>(rows) + after;
-    beginRemoveRows({}, first, first + static_cast<int>(shownRows_ - rows) - 1);
-    shownRows_ = rows;
-    if (newRow_) newRow_->at = std::min(newRow_->at, shownRows_);
-    endRemoveRows();
-  }
+  if (rows > shownRows_)
+    insertPlaces(shownRows_, rows - shownRows_, {}, true);
+  else if (rows < shownRows_)
+    removePlaces(rows, shownRows_ - rows, {});
 }
 
 void RecordsetModel::fetchAll() {
@@ -164,19 +144,17 @@ void RecordsetModel::fetchAll() {
 }
 
 void RecordsetModel::readRows(int row, int count) {
-  if (!recordset_ || !recordset_->windowed() || row < 0 || count <= 0) return;
-  const std::size_t first = cacheRow(row);
+  if (row >= 0 && count > 0) readCachedRows(cacheRow(row), static_cast<std::size_t>(count));
+}
+
+void RecordsetModel::readCachedRows(std::size_t first, std::size_t count) {
+  if (!recordset_ || !recordset_->windowed() || count == 0) return;
   try {
-    const auto [missingFirst, missing] = recordset_->ReadRows(first, static_cast<std::size_t>(count));
+    const auto [missingFirst, missing] = recordset_->ReadRows(first, count);
     if (missing > 0) {
       // The database has fewer rows there than places: those places go.
-      const int shownFirst = static_cast<int>(missingFirst) + (newRow_ && missingFirst >= newRow_->at ? 1 : 0);
       const QScopedValueRollback announcing(announcing_, true);
-      beginRemoveRows({}, shownFirst, shownFirst + static_cast<int>(missing) - 1);
-      recordset_->DropRows(missingFirst, missing);
-      shownRows_ -= missing;
-      if (newRow_ && newRow_->at > missingFirst) newRow_->at -= std::min(missing, newRow_->at - missingFirst);
-      endRemoveRows();
+      removePlaces(missingFirst, missing, [&, at = missingFirst, gone = missing] { recordset_->DropRows(at, gone); });
     }
   } catch (const ado::ReadCutShort& failure) {
     readFailed(failure);
@@ -217,10 +195,9 @@ void RecordsetModel::readWantedRows() {
     const std::size_t end = std::min(first + WindowBlockRows, shownRows_);
     if (recordset_->rowHeld(first) && recordset_->rowHeld(end - 1)) continue;
     looked = {std::min(first, looked ? looked->first : first), std::max(end, looked ? looked->second : end)};
-    readRows(static_cast<int>(first) + (newRow_ && first >= newRow_->at ? 1 : 0), WindowBlockRows);
+    readCachedRows(first, WindowBlockRows);
     if (readCutShort_) return;
-    const int last = std::min(rowCount(), static_cast<int>(end)) - 1;
-    if (last >= static_cast<int>(first)) emit dataChanged(index(static_cast<int>(first), 0), index(last, columnCount() - 1));
+    cachedRowsChanged(first, std::min(end, shownRows_) - 1);
   }
   // Rows far from those looked at last are let go.
   if (looked) recordset_->KeepRows(looked->first > KeptRows ? looked->first - KeptRows : 0, looked->second + KeptRows);

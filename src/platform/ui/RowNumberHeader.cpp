@@ -21,13 +21,14 @@ QSize RowNumberHeader::sizeHint() const {
   QSize hint(0, 0);
   for (const int section : {0, sections - 2, sections - 1})
     if (section >= 0) hint = hint.expandedTo(sectionSizeFromContents(section));
-  if (widestNumber_ > static_cast<std::size_t>(sections)) {
+  const std::size_t lastNumber = numberBase_ + static_cast<std::size_t>(sections);
+  if (widestNumber_ > lastNumber) {
     // Sections are measured in bold.
     QFont bold = font();
     bold.setBold(true);
     const QFontMetrics metrics(bold);
     hint.rwidth() += std::max(0, metrics.horizontalAdvance(QString::number(widestNumber_)) -
-                                     metrics.horizontalAdvance(QString::number(sections)));
+                                     metrics.horizontalAdvance(QString::number(lastNumber)));
   }
   return hint;
 }

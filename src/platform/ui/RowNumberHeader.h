@@ -18,10 +18,14 @@ class RowNumberHeader final : public QHeaderView {
   // The largest number the header will show once all places are told of
   // (0: as many as it has sections).
   void setWidestNumber(std::size_t rows);
+  std::size_t widestNumber() const { return widestNumber_; }
+  // The number before the first section's (a page's first row's).
+  void setNumberBase(std::size_t base) { numberBase_ = base; }
   QSize sizeHint() const override;
 
  private:
   std::size_t widestNumber_ = 0;
+  std::size_t numberBase_ = 0;
 };
 
 }  // namespace ui
