@@ -28,7 +28,8 @@ constexpr int CancelAfterMs = 500;
 void PressCtrlEnd(ui::DataGrid& grid) {
   QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
   WaitForScreen(grid);
-  if (grid.currentIndex().row() != grid.model()->rowCount() - 1) throw std::runtime_error("Ctrl+End did not reach the end");
+  if (grid.currentIndex().row() != grid.model()->rowCount() - 1)
+    throw std::runtime_error("Ctrl+End did not reach the end");
 }
 
 // After Ctrl+End and the count: the last row still current, and the same.

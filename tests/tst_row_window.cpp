@@ -404,7 +404,8 @@ class RowWindowTest : public QObject {
     rows->FetchMore(256);
     rows->SetRowCount(TableRows / 2, false);
     rows->ReadRows(TableRows / 2 - 20, 10);
-    QCOMPARE(QString::fromStdString(std::string(rows->cell(TableRows / 2 - 11, 0).text)), expected.at(TableRows / 2 - 11));
+    QCOMPARE(QString::fromStdString(std::string(rows->cell(TableRows / 2 - 11, 0).text)),
+             expected.at(TableRows / 2 - 11));
     QVERIFY(!rows->rowCountKnown());
     std::atomic<bool> arrived = false;
     auto count = rows->CountRows([&arrived] { arrived = true; });

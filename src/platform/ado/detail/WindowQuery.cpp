@@ -82,9 +82,9 @@ bool SkipsOnKeys(const TableRead& read, const RowView& view, const DataSourceFac
 }
 
 std::string FromSkippedKey(const TableRead& read, const ViewParts& parts, const WindowStart& start) {
-  return Tuple(read.orderKeys) + (start.fromEnd ? " <= " : " >= ") + "(SELECT " + Join(read.orderKeys, ", ") + " FROM " +
-         read.quotedTable + " ORDER BY " + Join(parts.order, ", ") + " OFFSET " + std::to_string(start.skip) +
-         " LIMIT 1)";
+  return Tuple(read.orderKeys) + (start.fromEnd ? " <= " : " >= ") + "(SELECT " + Join(read.orderKeys, ", ") +
+         " FROM " + read.quotedTable + " ORDER BY " + Join(parts.order, ", ") + " OFFSET " +
+         std::to_string(start.skip) + " LIMIT 1)";
 }
 
 }  // namespace
