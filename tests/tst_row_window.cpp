@@ -65,6 +65,12 @@ bool ShowsTableRows(ui::DataGrid& grid, std::size_t first, int count, const QStr
   return true;
 }
 
+// The first column of a row of the recordset.
+QString IdAt(const ado::RecordsetPtr& rows, std::size_t row) {
+  const std::string_view text = rows->cell(row, 0).text;
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 std::size_t CurrentTableRow(const ui::DataGrid& grid) {
   return grid.recordsetModel()->pageBase() + static_cast<std::size_t>(grid.currentIndex().row());
 }
@@ -320,10 +326,8 @@ class RowWindowTest : public QObject {
     rows->Requery();
     rows->FetchMore(static_cast<std::size_t>(expected.size()));
     QVERIFY(rows->rowCount() >= static_cast<std::size_t>(expected.size()));
-    for (int row = 0; row < expected.size(); ++row) {
-      const std::string_view id = rows->cell(static_cast<std::size_t>(row), 0).text;
-      QCOMPARE(QString::fromUtf8(id.data(), static_cast<qsizetype>(id.size())), expected.at(row));
-    }
+    for (int row = 0; row < expected.size(); ++row)
+      QCOMPARE(IdAt(rows, static_cast<std::size_t>(row)), expected.at(row));
   }
 
   // Rows added or changed here keep their places until the rows are read
@@ -373,14 +377,11 @@ class RowWindowTest : public QObject {
     QCOMPARE(rows->rowCount(), std::size_t(places));
     const auto shows = [&](int first, int count) {
       rows->ReadRows(static_cast<std::size_t>(first), static_cast<std::size_t>(count));
-      for (int row = first; row < first + count; ++row) {
-        const ado::CellView cell = rows->cell(static_cast<std::size_t>(row), 0);
-        if (QString::fromUtf8(cell.text.data(), static_cast<qsizetype>(cell.text.size())) != expected.at(row)) {
-          qWarning() << "row" << row << "shows" << QByteArray(cell.text.data(), cell.text.size()) << "not"
-                     << expected.at(row);
+      for (int row = first; row < first + count; ++row)
+        if (const QString id = IdAt(rows, static_cast<std::size_t>(row)); id != expected.at(row)) {
+          qWarning() << "row" << row << "shows" << id << "not" << expected.at(row);
           return false;
         }
-      }
       return true;
     };
     // Next to the rows held, in the middle, at the end.
@@ -404,8 +405,7 @@ class RowWindowTest : public QObject {
     rows->FetchMore(256);
     rows->SetRowCount(TableRows / 2, false);
     rows->ReadRows(TableRows / 2 - 20, 10);
-    QCOMPARE(QString::fromStdString(std::string(rows->cell(TableRows / 2 - 11, 0).text)),
-             expected.at(TableRows / 2 - 11));
+    QCOMPARE(IdAt(rows, TableRows / 2 - 11), expected.at(TableRows / 2 - 11));
     QVERIFY(!rows->rowCountKnown());
     std::atomic<bool> arrived = false;
     auto count = rows->CountRows([&arrived] { arrived = true; });
@@ -414,7 +414,7 @@ class RowWindowTest : public QObject {
     rows->SetRowCount(*count->rows(), true);
     QVERIFY(rows->rowHeld(TableRows / 2 - 11));
     rows->ReadRows(TableRows - 5, 5);
-    QCOMPARE(QString::fromStdString(std::string(rows->cell(TableRows - 1, 0).text)), expected.at(TableRows - 1));
+    QCOMPARE(IdAt(rows, TableRows - 1), expected.at(TableRows - 1));
     // A guess too high: the places past the last row are found empty.
     rows->Requery();
     rows->FetchMore(1);
@@ -428,11 +428,11 @@ class RowWindowTest : public QObject {
       rows->FetchMore(1);
       rows->SetRowCount(guess, false);
       rows->ReadRows(guess - 50, 50);
-      QCOMPARE(QString::fromStdString(std::string(rows->cell(guess - 1, 0).text)), expected.last());
+      QCOMPARE(IdAt(rows, guess - 1), expected.last());
       rows->SetRowCount(TableRows, true);
       for (const int row : {0, TableRows - 50, TableRows - 1}) {
         QVERIFY(rows->rowHeld(row));
-        QCOMPARE(QString::fromStdString(std::string(rows->cell(row, 0).text)), expected.at(row));
+        QCOMPARE(IdAt(rows, row), expected.at(row));
       }
     }
     if (!postgres) return;

@@ -198,6 +198,7 @@ class RecordsetModel final : public QAbstractTableModel {
   std::size_t cacheRow(int row) const;
   // The model row of a row in the cache (within the page).
   int modelRow(std::size_t cached) const;
+  bool inPage(std::size_t cached) const { return cached >= pageBase_ && cached - pageBase_ < pagePlaces_; }
   // Places [first, first + count) of the table come or go; `change` makes
   // the recordset's rows so while the views are told. Places from reads
   // (`bounded`) fill the page up to pageRows(); those the user adds go in.

@@ -121,7 +121,7 @@ bool RecordsetModel::movePage(std::size_t base) {
 }
 
 void RecordsetModel::showCachedRow(std::size_t cached) {
-  if (cached >= pageBase_ && cached < pageBase_ + pagePlaces_) return;
+  if (inPage(cached)) return;
   movePage(cached > pageRows_ / 2 ? cached - pageRows_ / 2 : 0);
 }
 

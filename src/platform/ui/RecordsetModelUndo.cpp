@@ -43,7 +43,7 @@ int RecordsetModel::revert(bool undo) {
   }
   for (std::size_t row : reverted.changed)
     if (row < shownRows_) {
-      if (row >= pageBase_ && row - pageBase_ < pagePlaces_) markUnmatched(modelRow(row), 1);
+      if (inPage(row)) markUnmatched(modelRow(row), 1);
       cachedRowsChanged(row, row);
     }
   // Each added row is in the cache already; the views learn of them in the
