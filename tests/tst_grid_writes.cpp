@@ -1,7 +1,8 @@
 // What the grid shows after a write, on every driver: the value the database
-// stored (triggers, a value it altered with a warning, a value written over
-// with the same), the database's own refusal, and edits far down a table
-// bigger than several fetch blocks, before and after all rows are read.
+// stored (triggers, a value written over with the same), the database's own
+// refusal (a value it would alter, with a warning, too), and edits far down
+// a table bigger than several fetch blocks, before and after all rows are
+// read.
 // The editors that fit a value write exactly what the user chose: line
 // breaks in their stored style, a boolean in the database's own spelling,
 // a date chosen on the calendar with the rest of a timestamp kept.
@@ -146,22 +147,23 @@ class GridWritesTest : public QObject {
     QCOMPARE(sql.Scalar("SELECT note FROM prices WHERE id = 1"), Cell("b"));
   }
 
-  // A value the database stores other than as typed, with a warning, is
-  // reported with its column and the warning, and the cell shows what the
-  // database holds. A new row, written all or none, is not stored at all.
-  void aValueTheDatabaseAltersIsShownAsStored_data() {
+  // A value the database would store other than as typed, with a warning,
+  // is not stored at all, whether typed into a cell or added in a new row:
+  // the message gives its column and the warning, and the cell shows what
+  // the database holds.
+  void aValueTheDatabaseWouldAlterIsNotStored_data() {
     QTest::addColumn<QString>("options");
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("enum outside its list, not strict") << "InitStmt=SET SESSION sql_mode=''" << 1 << "xl" << "";
-    QTest::newRow("decimal rounded") << "" << 2 << "1.005" << "1.01";
+    QTest::addColumn<QString>("held");
+    QTest::newRow("enum outside its list, not strict") << "InitStmt=SET SESSION sql_mode=''" << 1 << "xl" << "m";
+    QTest::newRow("decimal rounded") << "" << 2 << "1.005" << "2.50";
   }
-  void aValueTheDatabaseAltersIsShownAsStored() {
+  void aValueTheDatabaseWouldAlterIsNotStored() {
     QFETCH(QString, options);
     QFETCH(int, column);
     QFETCH(QString, typed);
-    QFETCH(QString, stored);
+    QFETCH(QString, held);
     const QString source = sources_.Fresh(Driver::MariaDb, options.isEmpty() ? QStringList{} : QStringList{options});
     QUORVANE_SKIP_WITHOUT(source);
     support::DirectSql sql(source);
@@ -174,8 +176,8 @@ class GridWritesTest : public QObject {
     QVERIFY2(message.contains("\"" + name + "\"") && message.contains("\"" + typed + "\"") &&
                  message.contains("truncated"),
              qPrintable(message));
-    QCOMPARE(Shown(*opened.grid, 0, column), stored);
-    QCOMPARE(sql.Scalar("SELECT " + name.toStdString() + " FROM shirts"), Cell(stored.toStdString()));
+    QCOMPARE(Shown(*opened.grid, 0, column), held);
+    QCOMPARE(sql.Scalar("SELECT " + name.toStdString() + " FROM shirts"), Cell(held.toStdString()));
 
     const ado::RecordsetPtr rows = OpenTable(source, "shirts");
     try {

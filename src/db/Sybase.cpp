@@ -14,6 +14,7 @@
 #include "frame/ErrorReport.h"
 #include "platform/ado/AdoError.h"
 #include "platform/ado/Connection.h"
+#include "platform/ado/ErrorMeaning.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ui/EventLoop.h"
 #include "platform/ui/PacedListFill.h"
@@ -51,12 +52,6 @@ LockedCatalogue& LastLockedCatalogue() {
   return locked;
 }
 
-bool IsLockWait(const ado::Error& error) {
-  const std::string text = error.what();
-  return error.sqlState() == "HYT00" || error.sqlState() == "HYT01" || text.find("is locked") != std::string::npos ||
-         text.find("database is busy") != std::string::npos;
-}
-
 // Runs a read of the catalogue, failing at once where it failed on a lock.
 template <class Read>
 void ReadCatalogue(const std::string& dataSource, Read&& read) {
@@ -65,7 +60,7 @@ void ReadCatalogue(const std::string& dataSource, Read&& read) {
   try {
     read();
   } catch (const ado::Error& error) {
-    if (IsLockWait(error)) locked = {dataSource, error};
+    if (ado::IsBusy(error)) locked = {dataSource, error};
     throw;
   }
 }

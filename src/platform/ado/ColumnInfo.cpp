@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "Recordset.h"
+#include "ColumnInfo.h"
 
 namespace ado {
 

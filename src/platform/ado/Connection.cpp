@@ -10,8 +10,7 @@
 #include "CreationFailure.h"
 #include "detail/OdbcConnection.h"
 #include "detail/OdbcStatement.h"
-#include "detail/OwnTables.h"
-#include "detail/StatementRows.h"
+#include "detail/dialect/Dialect.h"
 #include "Recordset.h"
 
 namespace ado {
@@ -57,8 +56,7 @@ bool Connection::isOpen() const { return odbc_->isOpen(); }
 
 void Connection::CheckReadable() {
   if (!isOpen()) throw Error("Operation is not allowed when the object is closed.");
-  // A server's data source has read its database to connect at all.
-  if (odbc_->facts().isSqlite()) QueryRows(*odbc_, "SELECT count(*) FROM main.sqlite_master");
+  odbc_->facts().dialect->CheckReadable(*odbc_);
 }
 
 std::shared_ptr<Recordset> Connection::OpenSchema(int schema) {
@@ -67,7 +65,7 @@ std::shared_ptr<Recordset> Connection::OpenSchema(int schema) {
     throw Error("Object or provider is not capable of performing requested operation. (schema " +
                 std::to_string(schema) + ")");
   auto statement = std::make_unique<OdbcStatement>(*odbc_);
-  ListOwnTables(*statement, odbc_->facts());
+  odbc_->facts().dialect->ListOwnTables(*statement);
   auto recordset = std::make_shared<Recordset>();
   recordset->OpenResult(std::move(statement), shared_from_this(),
                         {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "REMARKS"});

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "AdoError.h"
+#include "CellView.h"
+#include "ColumnInfo.h"
 #include "Connection.h"
 #include "RowView.h"
 #include "Value.h"
@@ -18,48 +20,6 @@ namespace ado {
 
 enum CursorType { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
 enum LockType { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3 };
-
-// What the driver tells about one column of a result.
-struct ColumnInfo {
-  std::string name;
-  int sqlType = 0;          // SQL_* data type code
-  std::string typeName;     // the data source's own name of the type
-  std::size_t size = 0;     // column size
-  int decimalDigits = 0;
-  bool nullable = true;     // false only when the driver says SQL_NO_NULLS
-  bool updatable = true;    // false when the driver reports it read-only
-  bool autoIncrement = false;
-  std::string baseSchema;   // where the driver tells it
-  std::string baseTable;
-  std::string baseColumn;
-
-  bool isText() const;    // character data of any width
-  bool isBinary() const;  // raw bytes
-  bool isNumber() const;  // integers, decimals, floating point, bits
-  // True and false: a one-bit SQL_BIT, or a type the data source names bool
-  // or boolean (PostgreSQL's bool read as text, SQLite's declared BOOLEAN).
-  // MariaDB's BOOLEAN is a TINYINT(1) that may hold any small number: a
-  // number, not this.
-  bool isBoolean() const;
-  // Dates and timestamps, with or without an offset (not times of day),
-  // also where the data source hands them over as text.
-  bool holdsDate() const;
-};
-
-// A cell of the row cache: NULL, or text (numbers and dates in the text form
-// the driver gives; binary as the raw bytes). A value longer than the cache
-// holds is cut: `text` is its beginning and `wholeSize` its size in bytes
-// (0 for a value held whole).
-struct CellView {
-  bool isNull = true;
-  std::string_view text;
-  std::uint64_t wholeSize = 0;
-  bool cut() const { return wholeSize > text.size(); }
-  std::uint64_t size() const { return cut() ? wholeSize : text.size(); }
-};
-
-// Values for some columns of one row: (column, value); std::nullopt is NULL.
-using CellValues = std::vector<std::pair<int, std::optional<std::string>>>;
 
 class RowCache;
 class RowCount;
@@ -296,7 +256,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void ReleaseReadLock(int editedColumn);
   // Before another read of the same session replaces this one.
   void PauseForAnotherRead();
-  void SuspendRead();
+  void PauseRead();
   // Reads the next block of the read from the start; one that asked for
   // its first rows only pauses where it handed all of them over.
   void ReadStartBlock();
@@ -319,7 +279,6 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void ShiftRows(std::size_t from, std::ptrdiff_t by);
   void ResumeRead();
   Reverted Revert(bool undo);
-  std::optional<std::string> ExactValueOf(std::string_view marks, int column) const;
   // A cell of a row as stored, to give back to the database exactly.
   CellChange ExactCell(const StoredRow& row, int column) const;
   std::vector<CellChange> InsertCells(const StoredRow& row, bool numbered);

@@ -3,7 +3,7 @@
 
 #include "AdoError.h"
 #include "Recordset.h"
-#include "detail/RecordsetState.h"
+#include "RecordsetState.h"
 #include "detail/WriteFailure.h"
 
 namespace ado {
@@ -85,7 +85,9 @@ Recordset::Reverted Recordset::Revert(bool undo) {
   }
 
   const std::string failing = undo ? "Nothing was undone, because of " : "Nothing was redone, because of ";
-  const auto write = [&] { return writer->WriteRows(writes, labels, [this] { ReleaseReadLock(-1); }, failing); };
+  std::vector<WriteFailure> failures;
+  for (const std::string& label : labels) failures.emplace_back(failing + label + ": ");
+  const auto write = [&] { return writer->Write(writes, failures, [this] { ReleaseReadLock(-1); }); };
   TableWriter::Written written;
   try {
     // The rows as our last write left them, read whole again where they

@@ -1,7 +1,7 @@
 // Cells the row cache holds cut, read whole again where that is needed.
 #include "AdoError.h"
 #include "Recordset.h"
-#include "detail/RecordsetState.h"
+#include "RecordsetState.h"
 #include "detail/WriteFailure.h"
 
 namespace ado {

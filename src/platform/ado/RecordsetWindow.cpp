@@ -8,11 +8,12 @@
 #include "RowCount.h"
 #include "detail/OdbcConnection.h"
 #include "detail/OdbcStatement.h"
-#include "detail/RecordsetState.h"
+#include "RecordsetState.h"
 #include "detail/ResultReader.h"
 #include "detail/StatementRows.h"
 #include "detail/WaitedRead.h"
 #include "detail/WindowQuery.h"
+#include "detail/dialect/Dialect.h"
 
 namespace ado {
 namespace {
@@ -30,7 +31,7 @@ bool Recordset::CanReadAnywhere() const {
 std::optional<std::size_t> Recordset::EstimatedRowCount() {
   if (!CanReadAnywhere()) return std::nullopt;
   OpenState& state = *state_;
-  const std::string sql = EstimateQuery(*state.read, state.view, state.connection->odbc().facts());
+  const std::string sql = EstimateQuery(*state.read, state.view);
   if (sql.empty()) return std::nullopt;
   try {
     long long guess = 0;
@@ -57,7 +58,7 @@ std::optional<std::size_t> Recordset::EstimatedRowCount() {
 std::unique_ptr<RowCount> Recordset::CountRows(std::function<void()> arrived) const {
   if (!CanReadAnywhere()) throw Error("The rows of this result cannot be counted.");
   const OpenState& state = *state_;
-  ViewQuery query = BuildCountQuery(*state.read, state.view, state.connection->odbc().facts());
+  ViewQuery query = BuildCountQuery(*state.read, state.view);
   auto parameters = std::make_shared<BoundParameters>(std::move(query.parameters));
   // The connection stays while the count runs, whatever happens to this
   // recordset meanwhile.
@@ -75,7 +76,7 @@ void Recordset::SetRowCount(std::size_t rows, bool exact) {
     CompleteColumnsBeforeClose();
     state.reader.reset();
     state.statement.reset();
-    state.readSuspended = false;
+    state.readPaused = false;
     state.readOnPastRowsRead = false;
     state.insertedRowids.clear();
     if (!exact) rows = std::max(rows, state.rows->rowCount());
@@ -117,7 +118,7 @@ bool Recordset::rowHeld(std::size_t row) const { return state_ && state_->rows->
 std::size_t Recordset::heldRows() const { return state_ ? state_->rows->heldRows() : 0; }
 
 std::optional<std::vector<std::string>> Recordset::OrderKeysOf(std::size_t row) const {
-  if (state_->addedRows.contains(row)) return std::nullopt;
+  if (state_->marks.added.contains(row)) return std::nullopt;
   return KeysOf(row);
 }
 
@@ -125,39 +126,23 @@ std::optional<std::vector<std::string>> Recordset::KeysOf(std::size_t row) const
   const OpenState& state = *state_;
   const TableRead& read = *state.read;
   if (!state.rows->held(row) || read.orderKeys.empty()) return std::nullopt;
-  std::vector<int> cells;
-  if (read.identity == TableRead::Identity::SqliteRowid) cells = {read.rowidAt};
-  else if (!read.orderColumns.empty()) cells = read.orderColumns;
-  else if (read.identity != TableRead::Identity::PostgresTuple) cells = read.key;
-  if (cells.empty() && read.identity != TableRead::Identity::PostgresTuple) return std::nullopt;
+  const std::vector<int> cells = read.dialect->OrderKeyCells(read, state.visibleColumns());
+  if (cells.size() != read.orderKeys.size()) return std::nullopt;
   std::vector<std::string> keys;
   for (int column : cells) {
     const CellView view = state.rows->cell(row, column);
     if (view.isNull) return std::nullopt;
     keys.emplace_back(view.text);
   }
-  if (cells.empty()) {
-    // PostgreSQL without a key: the row's physical place (where one table
-    // holds every row).
-    if (read.orderKeys.size() != 1) return std::nullopt;
-    PostgresTuple tuple;
-    try {
-      tuple = PostgresTupleOf(read, state.rows->Row(row), static_cast<std::size_t>(state.visibleColumns()));
-    } catch (const Error&) {
-      return std::nullopt;
-    }
-    if (!tuple.inOwnTable) return std::nullopt;
-    keys = {tuple.ctid};
-  }
   return keys;
 }
 
 std::vector<std::pair<std::size_t, std::vector<std::string>>> Recordset::WrittenRowsHeld() const {
   const OpenState& state = *state_;
-  std::set<std::size_t> places = state.writtenRows;
-  places.insert(state.addedRows.begin(), state.addedRows.end());
+  std::set<std::size_t> places = state.marks.written;
+  places.insert(state.marks.added.begin(), state.marks.added.end());
   // Rows shown gone hold places the database no longer has rows for.
-  places.insert(state.deletedRows.begin(), state.deletedRows.end());
+  places.insert(state.marks.deleted.begin(), state.marks.deleted.end());
   std::vector<std::pair<std::size_t, std::vector<std::string>>> rows;
   // Beyond so many the rows are read as if unwritten: each left out costs
   // the read a comparison per row.
@@ -252,7 +237,7 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
 void Recordset::ReadPage(const WindowStart& start, std::size_t rows, RowCache& page) {
   OpenState& state = *state_;
   OdbcConnection& connection = state.reading->Get();
-  ViewQuery query = BuildWindowQuery(*state.read, state.view, connection.facts(), start, rows);
+  ViewQuery query = BuildWindowQuery(*state.read, state.view, start, rows);
   OdbcStatement statement(connection);
   query.parameters.BindTo(statement);
   RunWaitedRead(statement, [&] {
@@ -270,15 +255,8 @@ void Recordset::KeepRows(std::size_t first, std::size_t last) {
 }
 
 void Recordset::ForgetRows(std::size_t first, std::size_t count) {
-  OpenState& state = *state_;
-  const auto inside = [&](std::size_t row) { return row >= first && row < first + count; };
-  std::erase_if(state.deletedRows, inside);
-  std::erase_if(state.addedRows, inside);
-  std::erase_if(state.unmatchedRows, inside);
-  std::erase_if(state.writtenRows, inside);
-  std::erase_if(state.rowReasons, [&](const auto& entry) { return inside(entry.first); });
-  std::erase_if(state.exactTexts, [&](const auto& entry) { return inside(entry.first.first); });
-  state.journal.Drop(first, count);
+  state_->marks.Forget(first, count);
+  state_->journal.Drop(first, count);
 }
 
 }  // namespace ado

@@ -18,9 +18,13 @@ namespace ui {
 
 class LockWait;
 
-// The rows of a recordset as a Qt table model. Rows are fetched lazily, a
-// block at a time; data() only reads the recordset's cache. A cell edit is
-// written through the recordset at once; a refused write is kept and
+// The rows of a recordset as a Qt table model. A small result is read from
+// its start a block at a time; a table read at any place has a place for
+// every row, and the rows are read where they are looked at (a place not
+// read yet shows blank until its block arrives, after the event loop's
+// turn). data() reads the recordset's cache, except the edit and copy text
+// of a value held cut, which is read whole from the database. A cell edit
+// is written through the recordset at once; a refused write is kept and
 // announced, never shown by the model itself.
 class RecordsetModel final : public QAbstractTableModel {
   Q_OBJECT

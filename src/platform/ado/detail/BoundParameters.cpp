@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "OdbcStatement.h"
-#include "platform/ado/Recordset.h"
+#include "platform/ado/ColumnInfo.h"
 
 namespace ado {
 

@@ -2,27 +2,15 @@
 
 #include <exception>
 
+#include "platform/ado/ErrorMeaning.h"
 #include "platform/ado/StatementWait.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
 #include "OdbcTransaction.h"
-#include "RenewableSession.h"
 #include "StatementRows.h"
-#include "WriteFailure.h"
 
 namespace ado {
 namespace {
-
-// MariaDB's driver reports a write that the server warned about (a value
-// truncated or converted) as a plain success; the server still has the
-// warnings of the session's last statement.
-std::string ServerWarnings(OdbcConnection& connection) {
-  std::string text;
-  for (const TextRow& row : QueryRows(connection, "SHOW WARNINGS"))
-    if (row.size() >= 3 && row[2])
-      text += (text.empty() ? "" : "\n") + *row[2] + " (" + row[0].value_or("") + " " + row[1].value_or("") + ")";
-  return text;
-}
 
 // Runs a statement of a write where the thread's write wait lets it run.
 // Once the user asked to cancel the write, no further statement starts,
@@ -31,7 +19,7 @@ std::string ServerWarnings(OdbcConnection& connection) {
 bool ExecuteWaiting(OdbcStatement& statement) {
   StatementWait* wait = StatementWait::Current();
   if (!wait) return statement.Execute();
-  if (wait->cancelRequested()) throw WriteFailure::Cancelled();
+  if (wait->cancelRequested()) throw CancelledError();
   bool any = false;
   std::exception_ptr failure;
   wait->Run(
@@ -47,23 +35,35 @@ bool ExecuteWaiting(OdbcStatement& statement) {
   try {
     std::rethrow_exception(failure);
   } catch (const Error& error) {
-    if (!wait->cancelRequested() || RenewableSession::ConnectionLost(error)) throw;
-    throw WriteFailure::Cancelled(error.what());
+    if (!wait->cancelRequested() || IsConnectionLost(error)) throw;
+    throw CancelledError(error.what());
   }
 }
 
 }  // namespace
 
-ChangeExecutor::ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings)
-    : writer_(writer), binary_(std::move(binaryColumns)), settings_(std::move(settings)) {}
+ChangeExecutor::ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings,
+                               std::string warnings)
+    : writer_(writer),
+      binary_(std::move(binaryColumns)),
+      settings_(std::move(settings)),
+      warningsQuery_(std::move(warnings)) {}
 
 ChangeExecutor::~ChangeExecutor() = default;
 
-void ChangeExecutor::Begin() {
-  session_.clear();
-  if (settings_.empty()) return;
+std::string ChangeExecutor::Begin() {
+  if (settings_.empty()) return {};
   const std::vector<TextRow> rows = QueryRows(writer_, settings_);
-  if (!rows.empty() && !rows.front().empty()) session_ = rows.front().front().value_or("");
+  return rows.empty() || rows.front().empty() ? std::string() : rows.front().front().value_or("");
+}
+
+std::string ChangeExecutor::ServerWarnings() {
+  // Level, Code, Message.
+  std::string text;
+  for (const TextRow& row : QueryRows(writer_, warningsQuery_))
+    if (row.size() >= 3 && row[2])
+      text += (text.empty() ? "" : "\n") + *row[2] + " (" + row[0].value_or("") + " " + row[1].value_or("") + ")";
+  return text;
 }
 
 OdbcStatement& ChangeExecutor::Prepared(PlannedStatement& planned, int waitSeconds) {
@@ -96,59 +96,18 @@ long ChangeExecutor::Run(PlannedStatement& planned, int waitSeconds, std::vector
     return static_cast<long>(returned.size());
   }
   const long changed = any ? statement.RowsChanged() : 0;
-  if (warnings_.empty() && writer_.facts().isMariaDb()) {
+  if (warnings_.empty() && !warningsQuery_.empty()) {
     statement.CloseCursor();
-    warnings_ = ServerWarnings(writer_);
+    warnings_ = ServerWarnings();
   }
   return changed;
 }
 
-Execution ChangeExecutor::Write(PlannedStatement& planned, int waitSeconds) {
+Execution ChangeExecutor::Write(std::vector<PlannedStatement>& planned, int waitSeconds,
+                                std::vector<std::optional<PlannedStatement>>* readBacks) {
   Execution execution;
-  if (planned.returnsRows && writer_.autocommit()) {
-    // One statement in autocommit: stored when it succeeds, undone by the
-    // server when it fails. Its identity lets it reach one row at most.
-    try {
-      execution.rowsChanged = Run(planned, waitSeconds, execution.returned);
-      execution.stored = execution.rowsChanged > 0;
-      execution.warnings = warnings_;
-    } catch (const Error& error) {
-      execution.failure = error;
-      // The server may have committed before the answer was lost.
-      execution.failedWhileCommitting = true;
-    }
-    return execution;
-  }
-  OdbcTransaction transaction(writer_);
-  try {
-    Begin();
-    execution.rowsChanged = Run(planned, waitSeconds, execution.returned);
-  } catch (const Error& error) {
-    execution.failure = error;
-    // Without transactions the statement stood on its own and may be done.
-    execution.failedWhileCommitting = !transaction.enabled();
-    return execution;
-  }
-  if (execution.rowsChanged != planned.expectedRows && transaction.enabled()) {
-    transaction.Rollback();
-    return execution;
-  }
-  try {
-    transaction.Commit();
-    execution.stored = execution.rowsChanged > 0;
-    execution.warnings = warnings_;
-  } catch (const Error& error) {
-    execution.failure = error;
-    execution.failedWhileCommitting = true;
-  }
-  return execution;
-}
-
-ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& planned, int waitSeconds,
-                                               std::vector<std::optional<PlannedStatement>>* readBacks) {
-  Batch batch;
-  // A writer that commits each statement by itself holds off for the batch.
-  const bool wasAutocommit = writer_.autocommit();
+  // A writer that commits each statement by itself holds off for the write.
+  const bool wasAutocommit = writer_.autocommit() && writer_.facts().transactions;
   if (wasAutocommit) writer_.SetAutocommit(false);
   struct Restore {
     OdbcConnection& writer;
@@ -164,34 +123,37 @@ ChangeExecutor::Batch ChangeExecutor::WriteAll(std::vector<PlannedStatement>& pl
   OdbcTransaction transaction(writer_);
   std::size_t index = 0;
   try {
-    Begin();
+    execution.session = Begin();
     for (; index < planned.size(); ++index) {
       std::vector<StoredRow> rows;
-      batch.execution.rowsChanged = Run(planned[index], waitSeconds, rows);
-      if (batch.execution.rowsChanged != planned[index].expectedRows) {
-        batch.failedAt = index;
-        return batch;  // rolled back by the guard
+      execution.rowsChanged = Run(planned[index], waitSeconds, rows);
+      if (execution.rowsChanged != planned[index].expectedRows) {
+        execution.failedAt = index;
+        return execution;  // rolled back by the guard
       }
       // Nothing tells the user which row the database altered once it is
-      // stored: all or none holds for that too.
-      if (!warnings_.empty()) throw Error(warnings_);
+      // stored: all or none holds for that too. Without transactions it
+      // stands, and is said.
+      if (!warnings_.empty() && transaction.enabled()) throw Error(warnings_);
+      if (!warnings_.empty()) execution.warnings += (execution.warnings.empty() ? "" : "\n") + warnings_;
       if (readBacks && index < readBacks->size() && (*readBacks)[index]) rows = Read(*(*readBacks)[index], false);
-      batch.rows.push_back(std::move(rows));
+      execution.rows.push_back(std::move(rows));
     }
   } catch (const Error& error) {
-    batch.execution.failure = error;
-    batch.failedAt = index < planned.size() ? std::optional<std::size_t>(index) : std::nullopt;
-    batch.execution.failedWhileCommitting = !transaction.enabled();
-    return batch;
+    execution.failure = error;
+    execution.failedAt = index < planned.size() ? std::optional<std::size_t>(index) : std::nullopt;
+    // Without transactions a statement stands on its own and may be done.
+    execution.failedWhileCommitting = !transaction.enabled();
+    return execution;
   }
   try {
     transaction.Commit();
-    batch.execution.stored = true;
+    execution.stored = true;
   } catch (const Error& error) {
-    batch.execution.failure = error;
-    batch.execution.failedWhileCommitting = true;
+    execution.failure = error;
+    execution.failedWhileCommitting = true;
   }
-  return batch;
+  return execution;
 }
 
 std::vector<StoredRow> ChangeExecutor::Read(PlannedStatement& planned, bool ownTransaction) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <optional>
@@ -7,76 +8,78 @@
 #include <vector>
 
 #include "platform/ado/AdoError.h"
-#include "ChangePlanner.h"
+#include "PlannedStatement.h"
+#include "StoredRow.h"
 
 namespace ado {
 
 class OdbcConnection;
 class OdbcStatement;
 
-// What running a planned write did.
+// What running the statements of a write did.
 struct Execution {
-  long rowsChanged = 0;
-  std::vector<StoredRow> returned;  // rows handed back by RETURNING
-  bool stored = false;              // committed (or, without transactions, done)
-  std::optional<Error> failure;     // the database's refusal or a lost connection
+  // Committed (without transactions: every statement done).
+  bool stored = false;
+  // The database's refusal, a cancel or a lost connection.
+  std::optional<Error> failure;
+  // The failure came while the write may have been committed (or, without
+  // transactions, while a statement may have been done).
   bool failedWhileCommitting = false;
-  std::string warnings;             // what the database said of a stored write
+  // The statement that was refused or changed other than its expected rows;
+  // nothing is stored then (without transactions: what was done stands).
+  std::optional<std::size_t> failedAt;
+  long rowsChanged = 0;  // by that statement, or the last one
+  // Per statement: the rows it handed back or its read-back found.
+  std::vector<std::vector<StoredRow>> rows;
+  // Stored, but the database warned that it did not store everything as
+  // given (only without transactions: otherwise the write is undone).
+  std::string warnings;
+  // What the settings query named the write's transaction by; empty
+  // without one, or where it did not answer (nothing reached the server).
+  std::string session;
 };
 
-// Runs planned statements on a writer connection. A write runs in a
-// transaction of its own (unless it is one self-committing statement that
-// hands its rows back, on a writer in autocommit), committed only when
-// exactly the expected rows changed, rolled back otherwise.
+// Runs planned statements on a writer connection as one write: all in one
+// transaction, committed only when each changed exactly its expected rows
+// and the database stored each as given.
 class ChangeExecutor {
  public:
   // `settings`, where given, is a query run first in each write's
   // transaction: it sets what the write needs for that transaction alone
-  // and answers with what names the transaction (see session()).
-  ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings = {});
+  // and answers with what names the transaction. `warnings`, where given,
+  // asks the server for the warnings of a statement its driver reported as
+  // a plain success.
+  ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings = {},
+                 std::string warnings = {});
   ~ChangeExecutor();
   ChangeExecutor(const ChangeExecutor&) = delete;
   ChangeExecutor& operator=(const ChangeExecutor&) = delete;
 
-  Execution Write(PlannedStatement& planned, int waitSeconds);
-  // Several writes as one: all in one transaction, committed only when each
-  // changed exactly its expected rows and the database stored each as given
-  // (a write it warned about fails with the warnings). `readBacks`, where given, has one
-  // entry per write, read in that transaction right after it. `failedAt`
-  // names the write that was refused or changed other than expected;
-  // nothing is stored then. `rows` has, per write, the rows it handed back
-  // or its read-back found.
-  struct Batch {
-    Execution execution;
-    std::optional<std::size_t> failedAt;
-    std::vector<std::vector<StoredRow>> rows;
-  };
-  Batch WriteAll(std::vector<PlannedStatement>& planned, int waitSeconds,
-                 std::vector<std::optional<PlannedStatement>>* readBacks = nullptr);
+  // `readBacks`, where given, has one entry per statement, read in the
+  // write's transaction right after it.
+  Execution Write(std::vector<PlannedStatement>& planned, int waitSeconds,
+                  std::vector<std::optional<PlannedStatement>>* readBacks = nullptr);
   // The rows a planned read finds, read in a transaction of their own.
   std::vector<StoredRow> Read(PlannedStatement& planned, bool ownTransaction = true);
-  // What the settings query of the last write answered in its first
-  // column; empty without one.
-  const std::string& session() const { return session_; }
 
  private:
   // Runs the settings query at the start of a write's transaction.
-  void Begin();
+  std::string Begin();
   std::vector<StoredRow> Rows(OdbcStatement& statement);
   // Runs one planned statement; returns the rows it changed (those it
   // handed back, for one that returns rows).
   long Run(PlannedStatement& planned, int waitSeconds, std::vector<StoredRow>& returned);
-  // The statement for the text, parsed once for all the writes of a batch
-  // that share it, its values bound; false when a searched UPDATE or DELETE
-  // found no row.
+  // The statement for the text, parsed once for all the writes that share
+  // it, its values bound.
   OdbcStatement& Prepared(PlannedStatement& planned, int waitSeconds);
+  std::string ServerWarnings();
 
   std::string warnings_;  // of the last Run
 
   OdbcConnection& writer_;
   std::vector<bool> binary_;
   std::string settings_;
-  std::string session_;
+  std::string warningsQuery_;
   std::map<std::string, std::unique_ptr<OdbcStatement>> prepared_;
 };
 

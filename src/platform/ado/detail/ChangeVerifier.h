@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ChangePlanner.h"
@@ -17,7 +16,7 @@ class OdbcConnection;
 // changed or deleted by someone else, or not known.
 class ChangeVerifier {
  public:
-  ChangeVerifier(const TableRead& read, const ChangePlanner& planner) : read_(read), planner_(planner) {}
+  explicit ChangeVerifier(const ChangePlanner& planner) : planner_(planner) {}
 
   // Deleted: no row holds the key any more (the row was deleted, or its
   // key changed). Unknown: the table has no key to find the row by.
@@ -32,26 +31,33 @@ class ChangeVerifier {
   Found FindAgain(OdbcConnection& connection, ChangeExecutor& executor, const StoredRow& original,
                   const std::optional<CellChange>& change = {});
 
-  // PostgreSQL: the row is still the very version that was read: nobody
-  // wrote it since. False elsewhere.
+  // The row is still the very version that was read: nobody wrote it
+  // since. False where rows carry no version.
   bool StillAsRead(ChangeExecutor& executor, const StoredRow& original) const;
 
+  // After the connection was lost while a write may have been committed:
+  // ends the old session for good (`session`, as the write's settings
+  // named it), then tells from the rows whether the write was stored. All
+  // or none: not stored where a row it changes is still in the version
+  // read; stored where every row it updated holds what was written.
   enum class Settled { Stored, NotStored, Unknown };
-  // After the connection was lost while a PostgreSQL write was under way:
-  // ends the old transaction for good (`oldSession`, its server process id
-  // and its start time, as ChangeExecutor::session() names it), then tells
-  // from the row whether the write was stored.
-  std::pair<Settled, std::optional<StoredRow>> SettleLostWrite(OdbcConnection& connection, ChangeExecutor& executor,
-                                                               const std::string& oldSession,
-                                                               const StoredRow& original, const CellChange& change);
+  struct Settlement {
+    Settled settled = Settled::Unknown;
+    // Stored: each updated row as it is now. Not stored: the row found in
+    // its version read, and its index among `originals`.
+    std::vector<StoredRow> rows;
+    std::size_t at = 0;
+  };
+  struct LostWrite {
+    std::vector<StoredRow> originals;             // rows updated, then rows deleted
+    std::vector<std::vector<CellChange>> changes;  // per updated row
+    bool adds = false;                             // rows were added too
+  };
+  Settlement SettleLostWrite(OdbcConnection& connection, ChangeExecutor& executor, const std::string& session,
+                             const LostWrite& write);
 
  private:
-  bool NullInKey(const StoredRow& row) const;
-  const std::vector<std::pair<int, std::string>>& PostgresKey(OdbcConnection& connection, const StoredRow& row);
-
-  const TableRead& read_;
   const ChangePlanner& planner_;
-  std::optional<std::vector<std::pair<int, std::string>>> postgresKey_;
 };
 
 }  // namespace ado

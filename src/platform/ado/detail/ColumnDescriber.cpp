@@ -3,6 +3,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "OdbcStatement.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/ado/Recordset.h"
+#include "platform/ado/ColumnInfo.h"
 
 namespace ado {
 

@@ -2,13 +2,10 @@
 
 #include <sqlext.h>
 
-#include <algorithm>
-#include <cctype>
-
 #include "DataSourceOptions.h"
+#include "dialect/Dialect.h"
 #include "OdbcConnection.h"
 #include "platform/ado/Identifier.h"
-#include "SqlText.h"
 
 namespace ado {
 namespace {
@@ -29,13 +26,7 @@ DataSourceFacts LearnDataSourceFacts(const OdbcConnection& connection) {
   const SQLHDBC handle = connection.handle();
   facts.dbmsName = TextInfo(handle, SQL_DBMS_NAME);
   facts.driverName = TextInfo(handle, SQL_DRIVER_NAME);
-  const std::string dbms = Lower(facts.dbmsName);
-  if (dbms == "postgresql")
-    facts.dbms = DataSourceFacts::Dbms::PostgreSql;
-  else if (dbms == "mariadb" || dbms == "mysql")
-    facts.dbms = DataSourceFacts::Dbms::MariaDb;
-  else if (dbms.find("sqlite") != std::string::npos || Lower(facts.driverName).find("sqlite") != std::string::npos)
-    facts.dbms = DataSourceFacts::Dbms::Sqlite;
+  facts.dialect = &ChooseDialect(facts.dbmsName, facts.driverName);
 
   // A blank means the data source cannot quote identifiers: the standard
   // quote is as good a guess as any.
@@ -45,16 +36,12 @@ DataSourceFacts LearnDataSourceFacts(const OdbcConnection& connection) {
   SQLUINTEGER extensions = 0;  // a 32-bit mask
   if (SQL_SUCCEEDED(SQLGetInfo(handle, SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr)))
     facts.blockGetData = (extensions & SQL_GD_BLOCK) != 0;
-  // MariaDB's driver claims SQL_GD_BLOCK, but SQLGetData on a row of a
-  // block after SQLSetPos reads something else than that row's cell.
-  if (facts.isMariaDb()) facts.blockGetData = false;
   SQLUSMALLINT transactionSupport = SQL_TC_ALL;
   if (SQL_SUCCEEDED(SQLGetInfo(handle, SQL_TXN_CAPABLE, &transactionSupport, sizeof transactionSupport, nullptr)) &&
       transactionSupport == SQL_TC_NONE)
     facts.transactions = false;
   if (TransactionsDisabled(connection.connectionString())) facts.transactions = false;
-  facts.readerBlocksWriters = facts.isSqlite();
-  facts.returning = facts.isPostgreSql();
+  facts.dialect->Learn(connection.connectionString(), facts);
   return facts;
 }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "platform/ado/AdoError.h"
-#include "DataSourceOptions.h"
+#include "dialect/Dialect.h"
 #include "OdbcDiagnostics.h"
 #include "OdbcStatement.h"
 
@@ -36,11 +36,9 @@ void OdbcConnection::Connect(const std::string& odbcConnectionString) {
 void OdbcConnection::Open(const std::string& odbcConnectionString) {
   if (open_) throw Error("Operation is not allowed when the object is open.");
   Connect(odbcConnectionString);
-  // Which database it is shows only once connected. A MariaDB/MySQL
-  // driver counts changed rows unless told otherwise, and "0 rows" would
-  // then also mean "written over with the same value".
-  if (!facts_.isMariaDb()) return;
-  const std::string amended = WithFoundRows(odbcConnectionString);
+  // Which database it is shows only once connected; its dialect may want
+  // the driver told more.
+  const std::string amended = facts_.dialect->ConnectionString(odbcConnectionString);
   if (amended == odbcConnectionString) return;
   Close();
   Connect(amended);

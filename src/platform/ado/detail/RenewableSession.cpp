@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/ado/AdoError.h"
+#include "platform/ado/ErrorMeaning.h"
 #include "OdbcConnection.h"
 
 namespace ado {
@@ -25,28 +26,9 @@ OdbcConnection& RenewableSession::Get() {
 }
 
 bool RenewableSession::EndedBy(const Error& error) {
-  if (!ConnectionLost(error) && !ReadEnded(error)) return false;
+  if (!IsReadEnded(error)) return false;
   ended_ = true;
   return true;
-}
-
-bool RenewableSession::ConnectionLost(const Error& error) {
-  // Class 08 is the connection exception class; 57P01 to 57P03 are the
-  // server ending or refusing the session (PostgreSQL).
-  const std::string& state = error.sqlState();
-  const std::string text = error.what();
-  return state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03" ||
-         text.find("connection has been lost") != std::string::npos ||
-         text.find("server closed the connection") != std::string::npos;
-}
-
-bool RenewableSession::ReadEnded(const Error& error) {
-  const std::string& state = error.sqlState();
-  const std::string text = error.what();
-  return ConnectionLost(error) || state == "25P03" ||
-         (state == "40001" && text.find("conflict with recovery") != std::string::npos) ||
-         text.find("idle-in-transaction timeout") != std::string::npos ||
-         text.find("terminating connection") != std::string::npos;
 }
 
 }  // namespace ado

@@ -34,14 +34,6 @@ class RenewableSession {
   // returns whether it did.
   bool EndedBy(const Error& error);
 
-  // The connection itself is gone: the connection exception class, the
-  // server ending or refusing the session, the driver's own words for it.
-  static bool ConnectionLost(const Error& error);
-  // A read the server ended, besides a lost connection: a standby cancels
-  // a statement that conflicts with what it replays, and a session idle in
-  // a transaction for too long is ended.
-  static bool ReadEnded(const Error& error);
-
  private:
   const OdbcConnection& origin_;
   std::function<void(OdbcConnection&)> setUp_;

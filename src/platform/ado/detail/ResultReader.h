@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/ado/Recordset.h"
+#include "platform/ado/ColumnInfo.h"
 
 namespace ado {
 

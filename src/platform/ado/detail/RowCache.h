@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ado/Recordset.h"
+#include "platform/ado/CellView.h"
 #include "StoredRow.h"
 
 namespace ado {

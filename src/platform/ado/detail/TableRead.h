@@ -8,6 +8,7 @@
 
 namespace ado {
 
+class Dialect;
 class OdbcConnection;
 class OdbcStatement;
 struct ColumnInfo;
@@ -35,6 +36,8 @@ struct TableRead {
   enum class Identity { PostgresTuple, SqliteRowid, SqliteKey, PrimaryKey, None };
 
   Identity identity = Identity::None;
+  // The database's, which plans the reads and writes of the rows.
+  const Dialect* dialect = nullptr;
   std::string tableName;
   std::string quotedTable;
   std::vector<std::string> quotedColumns;  // visible columns, in order
@@ -90,7 +93,7 @@ struct TableRead {
   std::string QueryAfter(long long rowid, const std::vector<long long>& skipped = {}) const;
 
   // PostgreSQL: the table's own oid; the row's identity is in the hidden
-  // columns (see PostgresTupleOf).
+  // columns (see the PostgreSQL dialect).
   std::string ownOid;
   // PostgreSQL: the planner's estimate of the table's rows when it was
   // planned (negative or 0: never analysed).
@@ -106,19 +109,8 @@ struct TableRead {
 // cannot describe it.
 TableRead PlanTableRead(OdbcConnection& connection, const std::string& table);
 
-// A PostgreSQL row's identity as read in its hidden columns, the first of
-// which is the row's cell `firstHidden`.
-struct PostgresTuple {
-  std::string tableOid;
-  std::string ctid;
-  std::string xmin;
-  bool inOwnTable = false;  // not in a table that inherits or a partition
-};
-PostgresTuple PostgresTupleOf(const TableRead& read, const StoredRow& row, std::size_t firstHidden);
-
-// Other drivers, when the first write is prepared: the primary key the
-// catalogue names, matched to the result's columns. Does nothing for
-// SQLite and PostgreSQL, whose rows carry their identity.
-void ResolvePlainKey(OdbcConnection& connection, TableRead& read, const std::vector<ColumnInfo>& columns);
+// When the first write is prepared: what finds a row again, where only the
+// described result tells (see Dialect::ResolveKey).
+void ResolveKey(OdbcConnection& connection, TableRead& read, const std::vector<ColumnInfo>& columns);
 
 }  // namespace ado

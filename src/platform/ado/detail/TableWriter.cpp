@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ado/ErrorMeaning.h"
 #include "ChangeExecutor.h"
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
@@ -11,11 +12,6 @@
 
 namespace ado {
 namespace {
-
-std::string Scalar(OdbcConnection& connection, const std::string& sql) {
-  const auto rows = QueryRows(connection, sql);
-  return rows.empty() || rows[0].empty() || !rows[0][0] ? std::string() : *rows[0][0];
-}
 
 std::vector<bool> BinaryColumns(const std::vector<ColumnInfo>& columns, const TableRead& read) {
   std::vector<bool> binary;
@@ -42,15 +38,42 @@ bool AsHeld(const StoredRow& row, const StoredRow& held, const std::map<int, std
   return true;
 }
 
+void SetUpWriter(OdbcConnection& writer) {
+  if (writer.facts().transactions) writer.SetAutocommit(false);
+  writer.facts().dialect->SetUpWriter(writer);
+}
+
 }  // namespace
+
+// One write under way: the rows, what of them is known done, and the
+// statements of the next try.
+struct TableWriter::Attempt {
+  RowWrites writes;
+  // Per update: the row as the database holds it, where the write found it
+  // holding what it writes already.
+  std::vector<std::optional<StoredRow>> held;
+  // The deletes go in one statement.
+  bool atOnce = false;
+  int retriesLeft = 0;
+  std::vector<PlannedStatement> planned;
+  std::vector<std::optional<PlannedStatement>> readBacks;
+  // Per statement: its row's index among the writes (updates, deletes,
+  // inserts).
+  std::vector<std::size_t> rowOf;
+  // Per statement, once stored: the rows it handed back or read back.
+  std::vector<std::vector<StoredRow>> rows;
+  // The updated rows as stored, where a lost commit was settled.
+  std::optional<std::vector<StoredRow>> settled;
+};
 
 TableWriter::TableWriter(OdbcConnection& readConnection, TableRead read, std::vector<ColumnInfo> columns)
     : readConnection_(readConnection),
       read_(std::move(read)),
       columns_(std::move(columns)),
       planner_(read_, columns_),
-      verifier_(read_, planner_),
+      verifier_(planner_),
       writer_(readConnection, nullptr, SetUpWriter) {
+  if (!read_.dialect) read_.dialect = readConnection.facts().dialect;
   if (!read_.unavailable.empty()) return;
   OdbcConnection& writer = Writer();
   // The questions end their transaction at once: a pooled server session
@@ -79,41 +102,26 @@ std::string TableWriter::DeletingReadOnlyReason() const {
   return permissions_.everything.empty() ? permissions_.deleting : permissions_.everything;
 }
 
-void TableWriter::SetUpWriter(OdbcConnection& writer) {
-  if (writer.facts().transactions) writer.SetAutocommit(false);
-  // MariaDB waits 50 seconds for another session's row lock by default.
-  if (writer.facts().isMariaDb())
-    OdbcStatement(writer).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + std::to_string(BusyWaitSeconds));
-}
-
 // A connection that was lost (the server ended it) is replaced, so that a
 // retry can succeed.
 OdbcConnection& TableWriter::Writer() { return writer_.Get(); }
 
 ChangeExecutor TableWriter::Executor(OdbcConnection& writer) const {
-  std::string settings;
-  if (writer.facts().isPostgreSql() && writer.facts().transactions) {
-    // Behind a connection pooler in transaction pooling, only a transaction
-    // keeps one server session: the wait for another session's lock is
-    // limited for each write's transaction alone, and leaves nothing behind
-    // for the pool's next client. The transaction is named by its server
-    // process and its start, for a write whose connection is lost.
-    settings = "SELECT pg_backend_pid()::text || ' ' || extract(epoch FROM now())::text, "
-               "set_config('lock_timeout', '" + std::to_string(BusyWaitSeconds) + "s', true)";
-  }
-  return ChangeExecutor(writer, BinaryColumns(columns_, read_), std::move(settings));
+  const Dialect& dialect = planner_.dialect();
+  return ChangeExecutor(writer, BinaryColumns(columns_, read_),
+                        writer.facts().transactions ? dialect.WriteSettings(BusyWaitSeconds) : std::string(),
+                        dialect.WarningsQuery());
 }
 
-int TableWriter::WaitSeconds() const { return readConnection_.facts().isPostgreSql() ? 0 : BusyWaitSeconds; }
-
 std::string TableWriter::OthersCommitMark() {
-  if (!readConnection_.facts().isSqlite()) return {};
+  const std::string query = planner_.dialect().OthersCommitMarkQuery();
+  if (query.empty()) return {};
   OdbcConnection& writer = Writer();
   // The read is ended at once: an open transaction would hold a lock.
   OdbcTransaction transaction(writer);
-  const std::string mark = Scalar(writer, "PRAGMA data_version");
+  const auto rows = QueryRows(writer, query);
   transaction.Commit();
-  return mark;
+  return rows.empty() || rows[0].empty() || !rows[0][0] ? std::string() : *rows[0][0];
 }
 
 StoredRow TableWriter::ReadWhole(const StoredRow& held, const std::map<int, std::uint64_t>& wholeSizes,
@@ -124,95 +132,196 @@ StoredRow TableWriter::ReadWhole(const StoredRow& held, const std::map<int, std:
   const std::vector<StoredRow> rows = executor.Read(planned);
   if (rows.size() == 1 && AsHeld(rows.front(), held, wholeSizes, held.size())) return rows.front();
   const ChangeVerifier::Found found = FindAgain(writer, executor, held);
-  // PostgreSQL: written again with the very values read, a new version.
-  if (read_.identity == TableRead::Identity::PostgresTuple && found.fate == ChangeVerifier::Fate::Present &&
-      found.row && AsHeld(*found.row, held, wholeSizes, columns_.size()))
+  // Written again with the very values read: a new version.
+  if (planner_.dialect().RowsCarryVersions(read_) && found.fate == ChangeVerifier::Fate::Present && found.row &&
+      AsHeld(*found.row, held, wholeSizes, columns_.size()))
     return *found.row;
   RaiseNotAsRead(found, failure);
 }
 
-StoredRow TableWriter::UpdateCell(const StoredRow& original, const CellChange& change,
-                                  const std::function<void()>& beforeWriting) {
-  return Write(original, change, beforeWriting, 1);
+TableWriter::Written TableWriter::Write(const RowWrites& given, const std::vector<WriteFailure>& failures,
+                                        const std::function<void()>& beforeWriting) {
+  if (given.size() == 0) return {};
+  if (failures.size() != given.size()) throw Error("Every row written needs the messages about it.");
+  const DataSourceFacts& facts = readConnection_.facts();
+  const bool deletesOnly = given.deletes.size() == given.size();
+  if (given.size() > 1 && !facts.transactions) {
+    if (deletesOnly)
+      throw WriteError("The data source works without transactions (NoTXN), so several rows cannot be deleted all or "
+                       "none. Nothing was deleted; delete one row at a time.",
+                       {}, {});
+    throw WriteError("The data source works without transactions (NoTXN), so several rows cannot be written all or "
+                     "none. Nothing was changed.",
+                     {}, {});
+  }
+  if (facts.readerBlocksWriters) beforeWriting();
+  Attempt attempt;
+  attempt.writes = given;
+  attempt.held.assign(given.updates.size(), std::nullopt);
+  attempt.atOnce = given.size() > 1 && deletesOnly;
+  attempt.retriesLeft = static_cast<int>(std::max<std::size_t>(given.size(), 1));
+  for (;;) {
+    Plan(attempt);
+    if (attempt.planned.empty()) break;
+    OdbcConnection& writer = Writer();
+    ChangeExecutor executor = Executor(writer);
+    Execution execution =
+        executor.Write(attempt.planned, planner_.dialect().StatementWaitSeconds(BusyWaitSeconds), &attempt.readBacks);
+    if (execution.stored && execution.warnings.empty()) {
+      attempt.rows = std::move(execution.rows);
+      break;
+    }
+    if (!Retry(attempt, writer, executor, execution, failures)) break;
+  }
+  return Assemble(attempt);
 }
 
-StoredRow TableWriter::Write(const StoredRow& original, const CellChange& change,
-                             const std::function<void()>& beforeWriting, int retriesLeft) {
-  const auto column = static_cast<std::size_t>(change.column);
-  const WriteFailure failure(columns_.at(column).name, change.value);
-  PlannedStatement planned = planner_.UpdateCell(original, change);
-  if (readConnection_.facts().readerBlocksWriters) beforeWriting();
+void TableWriter::Plan(Attempt& attempt) const {
+  attempt.planned.clear();
+  attempt.readBacks.clear();
+  attempt.rowOf.clear();
+  const RowWrites& writes = attempt.writes;
+  if (attempt.atOnce) {
+    if (std::optional<PlannedStatement> planned = planner_.DeleteAtOnce(writes.deletes)) {
+      attempt.planned.push_back(std::move(*planned));
+      attempt.readBacks.emplace_back();
+      attempt.rowOf.push_back(0);
+      return;
+    }
+    attempt.atOnce = false;
+  }
+  const std::size_t updates = writes.updates.size(), deletes = writes.deletes.size();
+  for (std::size_t index = 0; index < updates; ++index) {
+    if (attempt.held[index]) continue;
+    const RowWrite& update = writes.updates[index];
+    attempt.planned.push_back(planner_.UpdateRow(update.original, update.changes));
+    // The row as stored, read in the write's own transaction, where the
+    // write does not hand it back; by a key it changed, where it did.
+    std::optional<CellChange> keyChange;
+    for (const CellChange& change : update.changes)
+      if (change.column == read_.rowidColumn || std::ranges::find(read_.key, change.column) != read_.key.end())
+        keyChange = change;
+    attempt.readBacks.push_back(attempt.planned.back().returnsRows
+                                    ? std::nullopt
+                                    : std::optional(planner_.ReadBack(update.original, keyChange)));
+    attempt.rowOf.push_back(index);
+  }
+  for (std::size_t index = 0; index < deletes; ++index) {
+    attempt.planned.push_back(planner_.DeleteRow(writes.deletes[index]));
+    attempt.readBacks.emplace_back();
+    attempt.rowOf.push_back(updates + index);
+  }
+  for (std::size_t index = 0; index < writes.inserts.size(); ++index) {
+    attempt.planned.push_back(planner_.InsertRow(writes.inserts[index]));
+    attempt.readBacks.push_back(planner_.ReadInserted(writes.inserts[index]));
+    attempt.rowOf.push_back(updates + deletes + index);
+  }
+}
 
-  OdbcConnection& writer = Writer();
-  ChangeExecutor executor = Executor(writer);
-  Execution execution = executor.Write(planned, WaitSeconds());
-
-  if (execution.failure) {
-    const Error& error = *execution.failure;
-    const bool lost = RenewableSession::ConnectionLost(error);
-    if (lost) writer_.MarkEnded();
-    if (!lost) failure.Raise(error);
+bool TableWriter::Retry(Attempt& attempt, OdbcConnection& writer, ChangeExecutor& executor,
+                        const Execution& execution, const std::vector<WriteFailure>& failures) {
+  RowWrites& writes = attempt.writes;
+  const std::size_t updates = writes.updates.size(), deletes = writes.deletes.size();
+  const std::size_t at = attempt.rowOf.at(execution.failedAt.value_or(0));
+  const WriteFailure& failure = failures.at(at);
+  if (execution.failure && IsConnectionLost(*execution.failure)) {
+    writer_.MarkEnded();
+    if (execution.failedWhileCommitting) return !SettledStored(attempt, *execution.failure, execution.session, failure);
     // The session was found ended by the question that opens the write's
     // transaction: nothing of the write reached the server, and it goes
-    // once more on a fresh session. (A write sent may still wait on the old
-    // one.)
-    if (!execution.failedWhileCommitting && executor.session().empty() && writer.facts().isPostgreSql() &&
-        retriesLeft > 0)
-      return Write(original, change, beforeWriting, retriesLeft - 1);
-    if (!execution.failedWhileCommitting) failure.Raise(error);
-    const std::string oldSession = executor.session();
-    if (oldSession.empty()) failure.RaiseOutcomeUnknown(error);
-    std::pair<ChangeVerifier::Settled, std::optional<StoredRow>> settled{ChangeVerifier::Settled::Unknown, {}};
+    // once more on a fresh session. (A write sent may still wait on the
+    // old one.)
+    const bool asksSession =
+        readConnection_.facts().transactions && !planner_.dialect().WriteSettings(BusyWaitSeconds).empty();
+    const bool nothingSent = asksSession && execution.session.empty();
+    if (nothingSent && attempt.retriesLeft-- > 0) return true;
+  }
+  // Rows deleted at once that were not all reached, or refused: the rows
+  // one by one say which and why.
+  if (attempt.atOnce && (!execution.failure || !IsConnectionLost(*execution.failure))) {
+    attempt.atOnce = false;
+    return true;
+  }
+  try {
+    // Refused, cancelled, busy, or the connection lost before anything was
+    // committed: nothing was stored.
+    if (execution.failure) failure.Raise(*execution.failure);
+    // Stored where nothing can be undone (no transactions), with warnings.
+    if (execution.stored) {
+      std::optional<StoredRow> now;
+      if (execution.rows.size() == 1 && execution.rows.front().size() == 1) now = execution.rows.front().front();
+      failure.RaiseStoredAltered(execution.warnings, RowNow{now, false});
+    }
+    StoredRow* original = at < updates             ? &writes.updates[at].original
+                          : at < updates + deletes ? &writes.deletes[at - updates]
+                                                   : nullptr;
+    if (execution.rowsChanged > 1 || !original) {
+      if (!readConnection_.facts().transactions && execution.rowsChanged > 1)
+        failure.RaiseSeveralStored(execution.rowsChanged);
+      failure.RaiseSeveral(execution.rowsChanged);
+    }
+    // No row was reached: it is not as it was read, or a policy of the
+    // table hides it from the write.
+    if (RefusedByRowSecurity(executor, *original)) failure.RaiseRowSecurity();
+    const ChangeVerifier::Found found = FindAgain(writer, executor, *original);
+    if (RewrittenAlike(*original, found) && attempt.retriesLeft-- > 0) {
+      *original = *found.row;
+      return true;
+    }
+    // A driver that counts changed rather than matched rows says 0 for a
+    // value written over with what the row held: a row still as read was
+    // reached, and holds what was written.
+    if (at < updates && planner_.dialect().CountsChangedRows(read_) && found.fate == ChangeVerifier::Fate::Present &&
+        found.row && SameVisibleCells(*original, *found.row)) {
+      attempt.held[at] = *found.row;
+      return true;
+    }
+    RaiseNotAsRead(found, failure);
+  } catch (WriteError& error) {
+    error.setFailedRow(at);
+    throw;
+  }
+}
+
+bool TableWriter::SettledStored(Attempt& attempt, const Error& error, const std::string& session,
+                                const WriteFailure& failure) {
+  const RowWrites& writes = attempt.writes;
+  ChangeVerifier::LostWrite lost;
+  std::vector<std::size_t> rowOf;  // per original: its index among the writes
+  for (std::size_t index = 0; index < writes.updates.size(); ++index) {
+    if (attempt.held[index]) continue;
+    lost.originals.push_back(writes.updates[index].original);
+    lost.changes.push_back(writes.updates[index].changes);
+    rowOf.push_back(index);
+  }
+  for (std::size_t index = 0; index < writes.deletes.size(); ++index) {
+    lost.originals.push_back(writes.deletes[index]);
+    rowOf.push_back(writes.updates.size() + index);
+  }
+  lost.adds = !writes.inserts.empty();
+  ChangeVerifier::Settlement settlement;
+  if (!session.empty()) {
     try {
       OdbcConnection& again = Writer();
       ChangeExecutor checker = Executor(again);
-      settled = verifier_.SettleLostWrite(again, checker, oldSession, original, change);
+      settlement = verifier_.SettleLostWrite(again, checker, session, lost);
     } catch (const Error&) {
-      failure.RaiseOutcomeUnknown(error);
+      settlement = {};
     }
-    RowNow now{settled.second, false};
-    if (settled.first == ChangeVerifier::Settled::Stored && settled.second) return *settled.second;
-    if (settled.first == ChangeVerifier::Settled::NotStored) failure.Raise(error, now);
+  }
+  if (settlement.settled == ChangeVerifier::Settled::Stored) {
+    attempt.settled = std::move(settlement.rows);
+    return true;
+  }
+  const bool aboutRow = !settlement.rows.empty() && settlement.at < rowOf.size();
+  RowNow now{aboutRow ? std::optional(settlement.rows.front()) : std::nullopt, false};
+  try {
+    if (settlement.settled == ChangeVerifier::Settled::NotStored) failure.Raise(error, now);
     failure.RaiseOutcomeUnknown(error, now);
+  } catch (WriteError& raised) {
+    raised.setFailedRow(aboutRow ? rowOf[settlement.at] : attempt.rowOf.front());
+    throw;
   }
-
-  if (execution.rowsChanged > 1) {
-    if (execution.stored) failure.RaiseSeveralStored(execution.rowsChanged);
-    failure.RaiseSeveral(execution.rowsChanged);
-  }
-
-  if (execution.stored) {
-    std::optional<StoredRow> stored;
-    if (execution.returned.size() == 1) stored = execution.returned.front();
-    try {
-      // Just written: the rowid still names it, whatever VACUUM may do later.
-      PlannedStatement readBack = planner_.ReadRow(original, change, true);
-      std::vector<StoredRow> rows = stored ? std::vector<StoredRow>{} : executor.Read(readBack);
-      if (rows.size() == 1) stored = rows.front();
-    } catch (const Error&) {
-      // The change is stored; only showing it back failed.
-    }
-    if (!execution.warnings.empty()) failure.RaiseStoredAltered(execution.warnings, RowNow{stored, false});
-    if (stored) return *stored;
-    StoredRow patched = original;
-    patched[column] = change.value;
-    return patched;
-  }
-
-  // Nothing changed: the row is not as it was read, or a policy hides it
-  // from the write.
-  if (RefusedByRowSecurity(executor, original)) failure.RaiseRowSecurity();
-  const ChangeVerifier::Found found = FindAgain(writer, executor, original);
-  if (RewrittenAlike(original, found) && retriesLeft > 0) return Write(*found.row, change, beforeWriting, retriesLeft - 1);
-  // A driver that counts changed rather than matched rows (MariaDB told
-  // otherwise) says 0 for a value written over with what the row held: a
-  // row still as read was reached, and holds what was written.
-  const bool asRead = read_.identity == TableRead::Identity::PrimaryKey && found.fate == ChangeVerifier::Fate::Present &&
-                      found.row &&
-                      std::equal(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(columns_.size()),
-                                 found.row->begin());
-  if (asRead) return *found.row;
-  RaiseNotAsRead(found, failure);
 }
 
 bool TableWriter::RefusedByRowSecurity(ChangeExecutor& executor, const StoredRow& original) {
@@ -224,15 +333,19 @@ bool TableWriter::RefusedByRowSecurity(ChangeExecutor& executor, const StoredRow
   }
 }
 
+bool TableWriter::SameVisibleCells(const StoredRow& a, const StoredRow& b) const {
+  const auto visible = static_cast<std::ptrdiff_t>(columns_.size());
+  return a.size() >= columns_.size() && b.size() >= columns_.size() &&
+         std::equal(a.begin(), a.begin() + visible, b.begin());
+}
+
 bool TableWriter::RewrittenAlike(const StoredRow& original, const ChangeVerifier::Found& found) const {
-  // PostgreSQL: written again by someone else with the very values read (a
-  // new version, nothing to see), found by its key: a write goes on from
-  // that version. (An SQLite row found with the values read is another
+  // Written again by someone else with the very values read (a new
+  // version, nothing to see), found by its key: a write goes on from that
+  // version. (A row without versions found with the values read is another
   // row: this one would have matched.)
-  return read_.identity == TableRead::Identity::PostgresTuple && found.fate == ChangeVerifier::Fate::Present &&
-         found.row &&
-         std::equal(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(columns_.size()),
-                    found.row->begin());
+  return planner_.dialect().RowsCarryVersions(read_) && found.fate == ChangeVerifier::Fate::Present && found.row &&
+         SameVisibleCells(original, *found.row);
 }
 
 ChangeVerifier::Found TableWriter::FindAgain(OdbcConnection& writer, ChangeExecutor& executor,
@@ -250,37 +363,6 @@ void TableWriter::RaiseNotAsRead(const ChangeVerifier::Found& found, const Write
   failure.RaiseChangedOrDeleted();
 }
 
-void TableWriter::RaiseBatchFailure(const ChangeExecutor::Batch& batch, const WriteFailure& failure,
-                                    OdbcConnection& writer, ChangeExecutor& executor, const StoredRow* original) {
-  if (batch.execution.failure) {
-    const Error& error = *batch.execution.failure;
-    if (RenewableSession::ConnectionLost(error)) {
-      writer_.MarkEnded();
-      if (batch.execution.failedWhileCommitting) failure.RaiseOutcomeUnknown(error);
-    }
-    failure.Raise(error);
-  }
-  if (batch.execution.rowsChanged > 1 || !original) failure.RaiseSeveral(batch.execution.rowsChanged);
-  // No row was reached: the row is not as it was read.
-  RaiseNotAsRead(FindAgain(writer, executor, *original), failure);
-}
-
-void TableWriter::DeleteRows(const std::vector<StoredRow>& originals, const std::vector<std::string>& labels,
-                             const std::function<void()>& beforeWriting) {
-  if (originals.size() > 1 && !readConnection_.facts().transactions)
-    throw WriteError("The data source works without transactions (NoTXN), so several rows cannot be deleted all or "
-                     "none. Nothing was deleted; delete one row at a time.",
-                     {}, {});
-  const std::string count = originals.size() == 1 ? std::string("The row") : std::to_string(originals.size()) + " rows";
-  WriteRows({{}, originals, {}}, labels, beforeWriting, count + " could not be deleted, because of ");
-}
-
-TableWriter::Inserted TableWriter::InsertRow(const std::vector<CellChange>& cells,
-                                             const std::function<void()>& beforeWriting) {
-  const std::vector<Inserted> inserted = WriteRows({{}, {}, {cells}}, {"the new row"}, beforeWriting).inserted;
-  return inserted.front();
-}
-
 TableWriter::Inserted TableWriter::Unidentified(const std::vector<CellChange>& cells) const {
   // Stored, but nothing names it for sure: shown as typed.
   Inserted inserted;
@@ -292,106 +374,34 @@ TableWriter::Inserted TableWriter::Unidentified(const std::vector<CellChange>& c
   return inserted;
 }
 
-bool TableWriter::DeletedAtOnce(const std::vector<StoredRow>& originals, const std::vector<std::string>& labels,
-                                const std::string& failing) {
-  std::optional<PlannedStatement> planned = planner_.DeleteTuples(originals);
-  if (!planned) return false;
-  OdbcConnection& writer = Writer();
-  ChangeExecutor executor = Executor(writer);
-  std::vector<PlannedStatement> statements{std::move(*planned)};
-  const ChangeExecutor::Batch batch = executor.WriteAll(statements, WaitSeconds());
-  if (batch.execution.stored) return true;
-  // Not all of them, or refused: the rows one by one say which and why,
-  // unless the connection was lost while it may have been committed.
-  if (batch.execution.failure && RenewableSession::ConnectionLost(*batch.execution.failure)) {
-    writer_.MarkEnded();
-    if (batch.execution.failedWhileCommitting)
-      WriteFailure((failing.empty() ? std::string("The rows could not be saved, because of ") : failing) +
-                   labels.front() + ": ")
-          .RaiseOutcomeUnknown(*batch.execution.failure);
-  }
-  return false;
-}
-
-TableWriter::Written TableWriter::WriteRows(const RowWrites& given, const std::vector<std::string>& labels,
-                                           const std::function<void()>& beforeWriting, const std::string& failing) {
-  if (given.size() == 0) return {};
-  if (given.size() > 1 && !readConnection_.facts().transactions)
-    throw WriteError("The data source works without transactions (NoTXN), so several rows cannot be written all or "
-                     "none. Nothing was changed.",
-                     {}, {});
-  if (readConnection_.facts().readerBlocksWriters) beforeWriting();
-  if (given.size() > 1 && given.size() == given.deletes.size() && DeletedAtOnce(given.deletes, labels, failing))
-    return {};
-  RowWrites writes = given;
+TableWriter::Written TableWriter::Assemble(const Attempt& attempt) const {
+  const RowWrites& writes = attempt.writes;
   const std::size_t updates = writes.updates.size(), deletes = writes.deletes.size();
-  ChangeExecutor::Batch batch;
-  for (std::size_t retriesLeft = writes.size();; --retriesLeft) {
-    std::vector<PlannedStatement> planned;
-    std::vector<std::optional<PlannedStatement>> readBacks;
-    for (const RowWrite& update : writes.updates) {
-      planned.push_back(planner_.UpdateRow(update.original, update.changes));
-      // SQLite: the row as stored, read in the write's own transaction.
-      std::optional<CellChange> keyChange;
-      for (const CellChange& change : update.changes)
-        if (change.column == read_.rowidColumn || std::ranges::find(read_.key, change.column) != read_.key.end())
-          keyChange = change;
-      readBacks.push_back(planned.back().returnsRows ? std::nullopt
-                                                     : std::optional(planner_.ReadRow(update.original, keyChange, true)));
-    }
-    for (const StoredRow& original : writes.deletes) {
-      planned.push_back(planner_.DeleteRow(original));
-      readBacks.emplace_back();
-    }
-    for (const std::vector<CellChange>& cells : writes.inserts) {
-      planned.push_back(planner_.InsertRow(cells));
-      readBacks.push_back(planner_.ReadInserted(cells));
-    }
-    OdbcConnection& writer = Writer();
-    ChangeExecutor executor = Executor(writer);
-    batch = executor.WriteAll(planned, WaitSeconds(), &readBacks);
-    if (batch.execution.stored) break;
-
-    const std::size_t at = batch.failedAt.value_or(0);
-    StoredRow* original = at < updates             ? &writes.updates[at].original
-                          : at < updates + deletes ? &writes.deletes[at - updates]
-                                                   : nullptr;
-    std::string what = failing.empty() ? "The rows could not be saved, because of " : failing;
-    what += labels.at(at) + ": ";
-    if (failing.empty() && planned.size() == 1)
-      what = original ? "The row could not be saved: " : "The new row could not be added: ";
-    const WriteFailure failure(what);
-    try {
-      const bool reachedNone = original && !batch.execution.failure && batch.execution.rowsChanged == 0;
-      if (!reachedNone) RaiseBatchFailure(batch, failure, writer, executor, original);
-      if (RefusedByRowSecurity(executor, *original)) failure.RaiseRowSecurity();
-      // The row is not as it was read.
-      const ChangeVerifier::Found found = FindAgain(writer, executor, *original);
-      if (RewrittenAlike(*original, found) && retriesLeft > 0) {
-        *original = *found.row;
-        continue;
-      }
-      RaiseNotAsRead(found, failure);
-    } catch (WriteError& error) {
-      error.setFailedRow(at);
-      throw;
-    }
-  }
+  std::vector<const std::vector<StoredRow>*> rowsOf(writes.size(), nullptr);
+  if (!attempt.atOnce && !attempt.settled)
+    for (std::size_t statement = 0; statement < attempt.rowOf.size() && statement < attempt.rows.size(); ++statement)
+      rowsOf[attempt.rowOf[statement]] = &attempt.rows[statement];
   Written written;
+  std::size_t settledAt = 0;
   for (std::size_t index = 0; index < updates; ++index) {
-    const std::vector<StoredRow>& rows = batch.rows.at(index);
-    StoredRow row = writes.updates[index].original;
-    if (rows.size() == 1) {
-      row = rows.front();
+    const RowWrite& update = writes.updates[index];
+    if (attempt.held[index]) {
+      written.updated.push_back(*attempt.held[index]);
+    } else if (attempt.settled) {
+      written.updated.push_back(attempt.settled->at(settledAt++));
+    } else if (rowsOf[index] && rowsOf[index]->size() == 1) {
+      written.updated.push_back(rowsOf[index]->front());
     } else {
-      for (const CellChange& change : writes.updates[index].changes)
-        row[static_cast<std::size_t>(change.column)] = change.value;
+      // Stored, but not shown back: as written.
+      StoredRow row = update.original;
+      for (const CellChange& change : update.changes) row[static_cast<std::size_t>(change.column)] = change.value;
+      written.updated.push_back(std::move(row));
     }
-    written.updated.push_back(std::move(row));
   }
   for (std::size_t index = 0; index < writes.inserts.size(); ++index) {
-    const std::vector<StoredRow>& rows = batch.rows.at(updates + deletes + index);
-    written.inserted.push_back(rows.size() == 1 ? Inserted{rows.front(), {}} : Unidentified(writes.inserts[index]));
+    const std::vector<StoredRow>* rows = rowsOf[updates + deletes + index];
+    written.inserted.push_back(rows && rows->size() == 1 ? Inserted{rows->front(), {}}
+                                                         : Unidentified(writes.inserts[index]));
   }
   return written;
 }

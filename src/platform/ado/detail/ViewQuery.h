@@ -7,7 +7,6 @@
 
 namespace ado {
 
-struct DataSourceFacts;
 struct RowView;
 struct TableRead;
 
@@ -26,11 +25,11 @@ struct ViewParts {
   std::vector<std::string> order;
   bool sorted = false;  // by a column, not in the table's own order
 };
-ViewParts BuildViewParts(const TableRead& read, const RowView& view, const DataSourceFacts& facts);
+ViewParts BuildViewParts(const TableRead& read, const RowView& view);
 
 // The rows of the table as the view shows them. The order ends with the
 // row's identity, so that rows of equal values keep one order.
-ViewQuery BuildViewQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts);
+ViewQuery BuildViewQuery(const TableRead& read, const RowView& view);
 
 // The text as a LIKE pattern that finds it anywhere, its wildcards and the
 // escape character ('!') taken literally.

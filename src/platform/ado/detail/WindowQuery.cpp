@@ -1,13 +1,11 @@
 #include "WindowQuery.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "platform/ado/AdoError.h"
 #include "platform/ado/RowView.h"
-#include "DataSourceFacts.h"
+#include "dialect/Dialect.h"
 #include "SqlText.h"
-#include "SqliteSortedQuery.h"
 #include "TableRead.h"
 
 namespace ado {
@@ -19,38 +17,18 @@ std::string Reversed(const std::string& term) {
   return term + std::string(descending);
 }
 
-bool IsInteger(const std::string& text) {
-  const std::size_t digits = text.starts_with('-') ? 1 : 0;
-  return text.size() > digits && std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digits), text.end(),
-                                             [](unsigned char c) { return std::isdigit(c) != 0; });
-}
-
 // One value, or a row of them for a key of several columns.
 std::string Tuple(const std::vector<std::string>& values) {
   return values.size() == 1 ? values[0] : "(" + Join(values, ", ") + ")";
 }
 
-// A row's values of the order keys, to compare the keys with: bound, as
-// the type the key holds on PostgreSQL; a rowid as the number it is.
+// A row's values of the order keys, to compare the keys with, as the
+// dialect compares them.
 std::string KeyValues(const TableRead& read, const std::vector<std::string>& values, BoundParameters& parameters) {
   if (values.size() != read.orderKeys.size()) throw Error("The row to read from is not known by its keys.");
   std::vector<std::string> markers;
-  for (std::size_t index = 0; index < values.size(); ++index) {
-    if (read.identity == TableRead::Identity::SqliteRowid) {
-      if (!IsInteger(values[index])) throw Error("The row to read from is not known by its rowid.");
-      markers.push_back(values[index]);
-      continue;
-    }
-    parameters.AddText(values[index]);
-    if (read.identity != TableRead::Identity::PostgresTuple) {
-      markers.push_back("?");
-      continue;
-    }
-    const std::string type =
-        read.orderColumns.empty() ? std::string("tid")
-                                  : read.baseTypes.at(static_cast<std::size_t>(read.orderColumns[index]));
-    markers.push_back("CAST(? AS " + type + ")");
-  }
+  for (std::size_t index = 0; index < values.size(); ++index)
+    markers.push_back(read.dialect->KeyValue(read, index, values[index], parameters));
   return Tuple(markers);
 }
 
@@ -70,14 +48,13 @@ std::string Where(const std::vector<std::string>& conditions) {
   return conditions.empty() ? std::string() : " WHERE " + Join(conditions, " AND ");
 }
 
-// PostgreSQL, in the order of the primary key with nothing filtered: the
-// place skipped to is found on the key's index alone (without visiting the
-// rows skipped where the table's pages are marked all-visible), and the
-// rows are read from the key found there. In one statement both parts see
-// the same rows, so this gives exactly the rows OFFSET gives.
-bool SkipsOnKeys(const TableRead& read, const RowView& view, const DataSourceFacts& facts, const ViewParts& parts,
-                 const WindowStart& start) {
-  return start.skip > 0 && !start.afterKeys && facts.isPostgreSql() && !read.orderColumns.empty() &&
+// In the order of the primary key with nothing filtered, where the
+// database finds the place skipped to on the key's index alone (without
+// visiting the rows skipped), the rows are read from the key found there.
+// In one statement both parts see the same rows, so this gives exactly the
+// rows OFFSET gives.
+bool SkipsOnKeys(const TableRead& read, const RowView& view, const ViewParts& parts, const WindowStart& start) {
+  return start.skip > 0 && !start.afterKeys && read.dialect->SkipsOnKeyIndex() && !read.orderColumns.empty() &&
          ReadsByKeys(read, view) && parts.conditions.empty();
 }
 
@@ -90,17 +67,11 @@ std::string FromSkippedKey(const TableRead& read, const ViewParts& parts, const 
 }  // namespace
 
 bool ReadsByKeys(const TableRead& read, const RowView& view) {
-  if (view.sortColumn >= 0 || read.orderKeys.empty()) return false;
-  if (read.identity == TableRead::Identity::SqliteRowid) return true;
-  // PostgreSQL: the primary key, or the physical place where one table
-  // holds every row.
-  return read.identity == TableRead::Identity::PostgresTuple &&
-         (!read.orderColumns.empty() || read.orderKeys == std::vector<std::string>{"ctid"});
+  return view.sortColumn < 0 && !read.orderKeys.empty() && read.dialect->ReadsOnByKeys(read);
 }
 
-ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts,
-                           const WindowStart& start, std::size_t rows) {
-  ViewParts parts = BuildViewParts(read, view, facts);
+ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const WindowStart& start, std::size_t rows) {
+  ViewParts parts = BuildViewParts(read, view);
   if (start.afterKeys) {
     if (!ReadsByKeys(read, view)) throw Error("The rows of this view cannot be read from a row on.");
     parts.conditions.push_back(KeysCompared(read, *start.afterKeys, start.fromEnd, parts.parameters));
@@ -110,13 +81,15 @@ ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const Dat
     if (parts.order.empty()) throw Error("The rows of this table have no order to read backwards in.");
     std::ranges::transform(parts.order, parts.order.begin(), Reversed);
   }
-  const bool skipsOnKeys = rows != NoRowLimit && SkipsOnKeys(read, view, facts, parts, start);
+  const bool skipsOnKeys = rows != NoRowLimit && SkipsOnKeys(read, view, parts, start);
   if (skipsOnKeys) parts.conditions.push_back(FromSkippedKey(read, parts, start));
   ViewQuery query;
   query.parameters = std::move(parts.parameters);
-  if (SortsRowidsFirst(read, parts.sorted)) {
-    query.sql = SqliteSortedQuery(read, Where(parts.conditions), parts.order, rows, start.skip);
-    return query;
+  if (parts.sorted) {
+    if (auto sorted = read.dialect->SortedQuery(read, Where(parts.conditions), parts.order, rows, start.skip)) {
+      query.sql = std::move(*sorted);
+      return query;
+    }
   }
   query.sql = "SELECT " + read.SelectList() + " FROM " + read.quotedTable + Where(parts.conditions) +
               (parts.order.empty() ? std::string() : " ORDER BY " + Join(parts.order, ", "));
@@ -124,26 +97,21 @@ ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const Dat
     query.sql += " LIMIT " + std::to_string(rows) +
                  (start.skip > 0 && !skipsOnKeys ? " OFFSET " + std::to_string(start.skip) : "");
   else if (start.skip > 0)
-    query.sql += " OFFSET " + std::to_string(start.skip);  // PostgreSQL's only: the others want a LIMIT first
+    query.sql += read.dialect->SkipOnly(start.skip);
   return query;
 }
 
-ViewQuery BuildCountQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts) {
-  ViewParts parts = BuildViewParts(read, view, facts);
+ViewQuery BuildCountQuery(const TableRead& read, const RowView& view) {
+  ViewParts parts = BuildViewParts(read, view);
   ViewQuery query;
   query.parameters = std::move(parts.parameters);
   query.sql = "SELECT count(*) FROM " + read.quotedTable + Where(parts.conditions);
   return query;
 }
 
-std::string EstimateQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts) {
+std::string EstimateQuery(const TableRead& read, const RowView& view) {
   if (!view.findText.empty() || !view.filters.empty()) return {};
-  if (facts.isPostgreSql() && !read.ownOid.empty() && IsInteger(read.ownOid))
-    return "SELECT CAST(reltuples AS bigint) FROM pg_class WHERE oid = " + read.ownOid;
-  // Rowids given by SQLite itself run from 1 up, with gaps where rows went.
-  if (read.identity == TableRead::Identity::SqliteRowid)
-    return "SELECT max(" + read.rowidName + ") FROM " + read.quotedTable + " WHERE " + read.rowidName + " > 0";
-  return {};
+  return read.dialect->EstimateQuery(read);
 }
 
 }  // namespace ado

@@ -27,16 +27,15 @@ inline constexpr std::size_t NoRowLimit = SIZE_MAX;
 
 // `rows` rows of the view from the start given. Rows read from the end
 // come last first.
-ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts,
-                           const WindowStart& start, std::size_t rows);
+ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const WindowStart& start, std::size_t rows);
 // Whether a read can begin right after a row by its keys: in the table's
 // own order (not sorted), by keys whose values compare exactly.
 bool ReadsByKeys(const TableRead& read, const RowView& view);
 
 // The number of rows the view shows.
-ViewQuery BuildCountQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts);
+ViewQuery BuildCountQuery(const TableRead& read, const RowView& view);
 // What the database's catalogue guesses the table's rows number, cheaply;
 // empty where it has nothing to go by.
-std::string EstimateQuery(const TableRead& read, const RowView& view, const DataSourceFacts& facts);
+std::string EstimateQuery(const TableRead& read, const RowView& view);
 
 }  // namespace ado

@@ -1,13 +1,10 @@
 #include "WriteFailure.h"
 
 #include "platform/ado/AdoError.h"
-#include "RenewableSession.h"
+#include "platform/ado/ErrorMeaning.h"
 
 namespace ado {
 namespace {
-
-// ODBC's own state of a run ended by SQLCancel.
-constexpr const char* kCancelledState = "HY008";
 
 std::string Shown(const std::optional<std::string>& value) {
   if (!value) return "NULL";
@@ -27,22 +24,8 @@ WriteFailure::WriteFailure(std::string column, const std::optional<std::string>&
 
 std::string WriteFailure::Prefix() const { return prefix_; }
 
-Error WriteFailure::Cancelled(const std::string& cause) { return Error(cause, kCancelledState); }
-
-bool WriteFailure::IsCancelled(const Error& error) { return error.sqlState() == kCancelledState; }
-
-bool WriteFailure::IsBusy(const Error& error) {
-  const std::string& state = error.sqlState();
-  const std::string text = error.what();
-  return state == "HYT00" || state == "HYT01" || state == "55P03" || state == "57014" ||
-         text.find("database is locked") != std::string::npos ||
-         text.find("database table is locked") != std::string::npos ||
-         text.find("database is busy") != std::string::npos ||
-         text.find("Lock wait timeout exceeded") != std::string::npos;
-}
-
 void WriteFailure::Raise(const Error& error, RowNow now) const {
-  if (RenewableSession::ConnectionLost(error))
+  if (IsConnectionLost(error))
     throw WriteError("The connection to the database was lost. " + Prefix() +
                          "the change was not saved. Go back to the table list and open the table again to "
                          "reconnect.\n" + error.what(),

@@ -32,12 +32,6 @@ class WriteFailure {
   // Messages that begin with `prefix` ("Row 3 could not be deleted: ").
   explicit WriteFailure(std::string prefix) : prefix_(std::move(prefix)) {}
 
-  static bool IsBusy(const Error& error);
-  // The user cancelled a write while it waited; `cause` is how the
-  // database ended the statement.
-  static Error Cancelled(const std::string& cause = {});
-  static bool IsCancelled(const Error& error);
-
   // The database refused the change (or the connection was lost before
   // anything could be committed): nothing was changed.
   [[noreturn]] void Raise(const Error& error, RowNow now = {}) const;

@@ -4,10 +4,10 @@
 #include <set>
 
 #include "platform/ado/AdoError.h"
-#include "OdbcConnection.h"
-#include "SqlText.h"
-#include "StatementRows.h"
-#include "TableRead.h"
+#include "../OdbcConnection.h"
+#include "../SqlText.h"
+#include "../StatementRows.h"
+#include "../TableRead.h"
 
 namespace ado {
 namespace {

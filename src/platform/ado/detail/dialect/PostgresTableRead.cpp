@@ -5,10 +5,10 @@
 #include <utility>
 
 #include "platform/ado/AdoError.h"
-#include "OdbcConnection.h"
-#include "SqlText.h"
-#include "StatementRows.h"
-#include "TableRead.h"
+#include "../OdbcConnection.h"
+#include "../SqlText.h"
+#include "../StatementRows.h"
+#include "../TableRead.h"
 
 namespace ado {
 namespace {

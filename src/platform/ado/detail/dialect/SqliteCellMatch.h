@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "BoundParameters.h"
+#include "../BoundParameters.h"
 
 namespace ado {
 

@@ -7,16 +7,26 @@
 #include <string>
 #include <vector>
 
-#include "ChangeJournal.h"
-#include "OdbcStatement.h"
-#include "RenewableSession.h"
-#include "ResultReader.h"
-#include "RowWindow.h"
-#include "TableRead.h"
-#include "TableWriter.h"
-#include "platform/ado/Recordset.h"
+#include "detail/ChangeJournal.h"
+#include "detail/OdbcStatement.h"
+#include "detail/RenewableSession.h"
+#include "detail/ResultReader.h"
+#include "detail/RowMarks.h"
+#include "detail/RowWindow.h"
+#include "detail/TableRead.h"
+#include "detail/TableWriter.h"
+#include "Recordset.h"
 
 namespace ado {
+
+// What the recordset's parts say alike.
+inline constexpr const char* ClosedMessage = "Operation is not allowed when the object is closed.";
+inline constexpr const char* NoCurrentRowMessage =
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.";
+inline constexpr const char* ReadOnlyRecordsetMessage = "The recordset was opened read-only.";
+inline constexpr const char* StoppedMessage = "The rows were not read: you stopped the read.";
+inline constexpr const char* NoSuchFieldMessage =
+    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
 
 // Everything one Open sets up; gone with Close.
 struct Recordset::OpenState {
@@ -36,26 +46,12 @@ struct Recordset::OpenState {
   std::optional<TableRead> read;
   RowView view;  // what the read shows, for a table read
   std::unique_ptr<TableWriter> writer;
-  std::set<std::size_t> deletedRows;
-  // Rows added here that cannot be found again: why they cannot be changed.
-  std::map<std::size_t, std::string> rowReasons;
+  RowMarks marks;
   // SQLite: rowids of rows added here while the read was paused, which the
   // read must not show again when it goes on.
   std::vector<long long> insertedRowids;
-  // Rows added here, which stand where they were added rather than in the
-  // table's order: no read goes on from them.
-  std::set<std::size_t> addedRows;
-  // Rows changed here that the view's find or filters would no longer show;
-  // they stay in view until the rows are read anew.
-  std::set<std::size_t> unmatchedRows;
-  // Rows written here (changed, or shown as the database holds them after
-  // a refused write), which keep their places where the view may now put
-  // them elsewhere.
-  std::set<std::size_t> writtenRows;
-  // Exact texts of SQLite REAL cells whose usual text loses digits.
-  mutable std::map<std::pair<std::size_t, int>, std::string> exactTexts;
   // A read closed before its end for a write, to go on after this rowid.
-  bool readSuspended = false;
+  bool readPaused = false;
   // PostgreSQL under a sort: the read from the start asks for its first
   // rows only, which the server sorts in memory (0: for every row); where
   // it handed over all it asked for, it goes on after them when more rows

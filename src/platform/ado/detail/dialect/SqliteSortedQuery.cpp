@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "SqlText.h"
-#include "TableRead.h"
+#include "../SqlText.h"
+#include "../TableRead.h"
 
 namespace ado {
 namespace {

@@ -3,10 +3,10 @@
 #include <set>
 
 #include "platform/ado/AdoError.h"
-#include "OdbcConnection.h"
-#include "SqlText.h"
-#include "StatementRows.h"
-#include "TableRead.h"
+#include "../OdbcConnection.h"
+#include "../SqlText.h"
+#include "../StatementRows.h"
+#include "../TableRead.h"
 #include "TableReadPlans.h"
 
 namespace ado {

@@ -1,0 +1,26 @@
+#pragma once
+
+namespace ado {
+
+class Error;
+
+// What a failure of the data-access layer means, whichever database gave
+// it: the standard SQLSTATEs, and each database's own states and words.
+
+// Another session or program holds a lock the statement waited for in
+// vain (or the wait was limited and ran out).
+bool IsBusy(const Error& error);
+// The user cancelled a statement while it waited.
+bool IsCancelled(const Error& error);
+// The connection itself is gone: the server ended or refused the session,
+// or the network dropped it.
+bool IsConnectionLost(const Error& error);
+// A read the server ended: a lost connection, a statement a standby
+// cancelled, a session ended for idling in a transaction.
+bool IsReadEnded(const Error& error);
+
+// The error of a statement the user cancelled; `cause` is how the database
+// ended it.
+Error CancelledError(const char* cause = "");
+
+}  // namespace ado

@@ -1,0 +1,71 @@
+#include "MariaDbDialect.h"
+
+#include <algorithm>
+
+#include "platform/ado/AdoError.h"
+#include "platform/ado/ColumnInfo.h"
+#include "../DataSourceFacts.h"
+#include "../DataSourceOptions.h"
+#include "../OdbcConnection.h"
+#include "../OdbcStatement.h"
+#include "../TableRead.h"
+#include "TableReadPlans.h"
+
+namespace ado {
+namespace {
+
+constexpr const char* OwnTables =
+    "SELECT TABLE_SCHEMA AS TABLE_CATALOG, NULL AS TABLE_SCHEMA, TABLE_NAME, "
+    "CASE TABLE_TYPE WHEN 'BASE TABLE' THEN 'TABLE' WHEN 'SYSTEM VERSIONED' THEN 'TABLE' ELSE TABLE_TYPE END "
+    "AS TABLE_TYPE, TABLE_COMMENT AS REMARKS FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+    "AND TABLE_SCHEMA NOT IN ('information_schema', 'performance_schema', 'mysql', 'sys') ORDER BY 4, 3";
+
+// How long a write waits for another session's row lock (the server's
+// default is 50 seconds).
+constexpr int LockWaitSeconds = 5;
+
+}  // namespace
+
+void MariaDbDialect::Learn(const std::string&, DataSourceFacts& facts) const {
+  // The driver claims SQL_GD_BLOCK, but SQLGetData on a row of a block
+  // after SQLSetPos reads something else than that row's cell.
+  facts.blockGetData = false;
+}
+
+std::string MariaDbDialect::ConnectionString(const std::string& given) const {
+  // The driver counts changed rows unless told otherwise, and "0 rows"
+  // would then also mean "written over with the same value".
+  return WithFoundRows(given);
+}
+
+void MariaDbDialect::ListOwnTables(OdbcStatement& statement) const { statement.ExecDirect(OwnTables); }
+
+void MariaDbDialect::PlanRead(OdbcConnection& connection, TableRead& read) const { PlanMariaDbRead(connection, read); }
+
+void MariaDbDialect::SetUpWriter(OdbcConnection& writer) const {
+  OdbcStatement(writer).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + std::to_string(LockWaitSeconds));
+}
+
+std::optional<PlannedStatement> MariaDbDialect::ReadInserted(const WriteShape& shape,
+                                                             const std::vector<CellChange>& cells) const {
+  const TableRead& read = shape.read;
+  if (read.key.size() == 1) {
+    const int first = read.key.front();
+    if (shape.columns[static_cast<std::size_t>(first)].autoIncrement &&
+        std::ranges::find(cells, first, &CellChange::column) == cells.end()) {
+      // The number the insert drew, on the writer's own session.
+      PlannedStatement planned;
+      planned.returnsRows = true;
+      planned.sql = "SELECT " + read.SelectList() + " FROM " + read.quotedTable + " WHERE " +
+                    read.quotedColumns[static_cast<std::size_t>(first)] + " = LAST_INSERT_ID()";
+      return planned;
+    }
+  }
+  return Dialect::ReadInserted(shape, cells);
+}
+
+bool MariaDbDialect::MeansBusy(const Error& error) const {
+  return std::string(error.what()).find("Lock wait timeout exceeded") != std::string::npos;
+}
+
+}  // namespace ado
