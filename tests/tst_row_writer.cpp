@@ -1,7 +1,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "platform/ado/AdoError.h"
 #include "platform/ado/Connection.h"
@@ -327,6 +330,72 @@ class TestRowWriter : public QObject {
     locker.Exec("ROLLBACK");
     rows->UpdateCell(ann, 1, "Later");
     QCOMPARE(locker.Scalar("SELECT name FROM people WHERE id = 1"), Cell{"Later"});
+  }
+
+  // Every change goes through one door: the same failure, met by a cell
+  // edit, a paste, a delete or an undo, gives the same outcome. Nothing is
+  // written, the message says why, and the row shows what the database
+  // holds.
+  void theSameFailureEndsEveryChangeAlike_data() {
+    QTest::addColumn<support::Driver>("driver");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("said");
+    for (const auto& [name, driver] : {std::pair{"sqlite", support::Driver::Sqlite},
+                                       std::pair{"postgres", support::Driver::Postgres},
+                                       std::pair{"mariadb", support::Driver::MariaDb}}) {
+      QTest::addRow("%s, changed", name) << driver << "changed" << "changed by someone else";
+      QTest::addRow("%s, deleted", name) << driver << "deleted" << "no row holds its key any more";
+      QTest::addRow("%s, refused", name) << driver << "refused" << "frozen row";
+    }
+  }
+  void theSameFailureEndsEveryChangeAlike() {
+    QFETCH(support::Driver, driver);
+    QFETCH(QString, failure);
+    QFETCH(QString, said);
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql other(source);
+    const bool postgres = support::IsPostgres(driver), mariaDb = driver == support::Driver::MariaDb;
+    const std::vector<std::string> refusing =
+        postgres ? std::vector<std::string>{"CREATE OR REPLACE FUNCTION frozen() RETURNS trigger AS $$ BEGIN "
+                                            "IF OLD.id = 1 THEN RAISE EXCEPTION 'frozen row'; END IF; "
+                                            "RETURN COALESCE(NEW, OLD); END $$ LANGUAGE plpgsql",
+                                            "CREATE TRIGGER frozen BEFORE UPDATE OR DELETE ON people FOR EACH ROW "
+                                            "EXECUTE FUNCTION frozen()"}
+        : mariaDb ? std::vector<std::string>{"CREATE TRIGGER frozen_u BEFORE UPDATE ON people FOR EACH ROW IF OLD.id = 1 "
+                                             "THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'frozen row'; END IF",
+                                             "CREATE TRIGGER frozen_d BEFORE DELETE ON people FOR EACH ROW IF OLD.id = 1 "
+                                             "THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'frozen row'; END IF"}
+                  : std::vector<std::string>{"CREATE TRIGGER frozen_u BEFORE UPDATE ON people WHEN OLD.id = 1 "
+                                             "BEGIN SELECT RAISE(ABORT, 'frozen row'); END",
+                                             "CREATE TRIGGER frozen_d BEFORE DELETE ON people WHEN OLD.id = 1 "
+                                             "BEGIN SELECT RAISE(ABORT, 'frozen row'); END"};
+    using Change = std::function<void(ado::Recordset&, std::size_t)>;
+    const std::vector<std::pair<const char*, Change>> changes = {
+        {"edit", [](ado::Recordset& rows, std::size_t row) { rows.UpdateCell(row, 1, "Edited"); }},
+        {"paste", [](ado::Recordset& rows, std::size_t row) { rows.WriteCells({{row, {{1, "Pasted"}}}}, {}, 0); }},
+        {"delete", [](ado::Recordset& rows, std::size_t row) { rows.DeleteRows({row}); }},
+        {"undo", [](ado::Recordset& rows, std::size_t) { rows.Undo(); }},
+    };
+    for (const auto& [kind, change] : changes) {
+      other.Exec("DROP TABLE IF EXISTS people");
+      other.Exec("CREATE TABLE people (id INTEGER PRIMARY KEY, name VARCHAR(40), note VARCHAR(40))");
+      other.Exec("INSERT INTO people VALUES (1, 'Ann', 'first')");
+      other.Exec("INSERT INTO people VALUES (2, 'Bob', 'second')");
+      auto rows = OpenForEditing(source, "people");
+      const std::size_t ann = RowOf(rows, 0, "1");
+      if (std::string(kind) == "undo") rows->UpdateCell(ann, 1, "Before");
+      if (failure == "changed") other.Exec("UPDATE people SET note = 'elsewhere' WHERE id = 1");
+      if (failure == "deleted") other.Exec("DELETE FROM people WHERE id = 1");
+      if (failure == "refused")
+        for (const std::string& statement : refusing) other.Exec(statement);
+      const auto held = other.Query("SELECT id, name, note FROM people ORDER BY id");
+      const QString message = QString::fromStdString(FailureOf([&] { change(*rows, ann); }));
+      QVERIFY2(message.contains(said), qPrintable(QString(kind) + ": " + message));
+      QCOMPARE(other.Query("SELECT id, name, note FROM people ORDER BY id"), held);
+      if (failure == "changed") QCOMPARE(Read(rows, ann, 2), Cell{"elsewhere"});
+      if (failure == "deleted") QVERIFY2(rows->rowDeleted(ann), kind);
+    }
   }
 
   // Nothing could be undone there; the rowid still reaches exactly the row.
