@@ -462,9 +462,58 @@ class ReliabilityRefusalsTest : public QObject {
     QVERIFY2(message.contains("connection to the database was lost") && message.contains("not saved") &&
                  !message.contains("not known"),
              qPrintable(message));
+    // Its old session is over: it waits for the lock no more.
+    QCOMPARE(sql.Scalar("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+                        "wait_event_type = 'Lock'"),
+             Cell("0"));
     locker.Exec("ROLLBACK");
     QTest::qWait(500);
     QCOMPARE(sql.Scalar("SELECT name FROM guarded WHERE id = 1"), Cell("bolt"));
+  }
+
+  // The network drops the connection while the server commits (a slow
+  // deferred trigger) and the server session lives on. The program ends
+  // it, and the row then tells whether the change was stored: the message
+  // is true either way, and no session is left in a transaction.
+  void aWriteCutOffDuringItsCommitIsSettledFromTheRow() {
+    auto server = support::PostgresFromEnvironment();
+    if (!server) QSKIP("PostgreSQL test server not configured (run scripts/test)");
+    const QString source = sources_.Fresh(true);
+    support::DirectSql sql(source);
+    BuildGuarded(sql, true);
+    sql.ExecScript(
+        "CREATE FUNCTION slow_commit() RETURNS trigger AS $$ BEGIN "
+        "IF NEW.name = 'slow' THEN PERFORM pg_sleep(2); END IF; RETURN NEW; END $$ LANGUAGE plpgsql;\n"
+        "CREATE CONSTRAINT TRIGGER slow_at_commit AFTER UPDATE ON guarded DEFERRABLE INITIALLY "
+        "DEFERRED FOR EACH ROW EXECUTE FUNCTION slow_commit()");
+    support::CuttableProxy proxy(server->port.toInt());
+    support::PostgresServer relayed = *server;
+    relayed.port = QString::number(proxy.port());
+    const QString cut = source + "Relayed";
+    support::AddPostgresDataSource(cut, relayed, sources_.database());
+    ui::DataGrid grid;
+    QSignalSpy failed(&grid, &ui::DataGrid::writeFailed);
+    grid.setDataSource(OpenTable(cut, "guarded"));
+    grid.show();
+    const int row = Shown(grid, 0, 0) == "1" ? 0 : 1;
+    std::thread cutter([&proxy] {
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+      proxy.CutClients();
+    });
+    const bool saved = Commit(grid, row, 1, "slow");
+    cutter.join();
+    const Cell stored = sql.Scalar("SELECT name FROM guarded WHERE id = 1");
+    if (saved) {
+      QCOMPARE(stored, Cell("slow"));
+    } else {
+      const QString message = LastMessage(failed);
+      QVERIFY2(message.contains("not saved") && !message.contains("not known"), qPrintable(message));
+      QCOMPARE(stored, Cell("bolt"));
+    }
+    QCOMPARE(Shown(grid, row, 1), QString::fromStdString(*stored));
+    QCOMPARE(sql.Scalar("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+                        "state LIKE 'idle in transaction%'"),
+             Cell("0"));
   }
 
   // The session ends while the change is being committed. Once the old

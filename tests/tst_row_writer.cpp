@@ -330,6 +330,13 @@ class TestRowWriter : public QObject {
     locker.Exec("ROLLBACK");
     rows->UpdateCell(ann, 1, "Later");
     QCOMPARE(locker.Scalar("SELECT name FROM people WHERE id = 1"), Cell{"Later"});
+    if (driver != support::Driver::MariaDb) return;
+    // A table lock is waited for as long as a row lock.
+    locker.Exec("LOCK TABLES people WRITE");
+    const QString locked = QString::fromStdString(FailureOf([&] { rows->UpdateCell(ann, 1, "Wait"); }));
+    locker.Exec("UNLOCK TABLES");
+    QVERIFY2(locked.contains("The database is busy"), qPrintable(locked));
+    QCOMPARE(locker.Scalar("SELECT name FROM people WHERE id = 1"), Cell{"Later"});
   }
 
   // Every change goes through one door: the same failure, met by a cell

@@ -235,6 +235,10 @@ bool TableWriter::Retry(Attempt& attempt, OdbcConnection& writer, ChangeExecutor
         readConnection_.facts().transactions && !planner_.dialect().WriteSettings(BusyWaitSeconds).empty();
     const bool nothingSent = asksSession && execution.session.empty();
     if (nothingSent && attempt.retriesLeft-- > 0) return true;
+    // Sent but not committed: the old session, which the server may not
+    // know to be lost yet, is ended before the user is told, so that it
+    // holds no lock of the row meanwhile and never commits.
+    if (!execution.session.empty()) EndLostSession(execution.session);
   }
   // Rows deleted at once that were not all reached, or refused: the rows
   // one by one say which and why.
@@ -321,6 +325,15 @@ bool TableWriter::SettledStored(Attempt& attempt, const Error& error, const std:
   } catch (WriteError& raised) {
     raised.setFailedRow(aboutRow ? rowOf[settlement.at] : attempt.rowOf.front());
     throw;
+  }
+}
+
+void TableWriter::EndLostSession(const std::string& session) {
+  try {
+    planner_.dialect().EndSession(Writer(), session);
+  } catch (const Error&) {
+    // The server cannot be reached either: it ends the session itself
+    // once its keepalive probes go unanswered.
   }
 }
 

@@ -103,6 +103,9 @@ class TableWriter {
   // The connection was lost while the write may have been committed:
   // true where it certainly was (the rows as stored set), else raises.
   bool SettledStored(Attempt& attempt, const Error& error, const std::string& session, const WriteFailure& failure);
+  // Ends a session lost with a write under way, where the server can be
+  // reached.
+  void EndLostSession(const std::string& session);
   // A write reached no row that is still the very version read: the
   // table's row security keeps the row from the write.
   bool RefusedByRowSecurity(ChangeExecutor& executor, const StoredRow& original);

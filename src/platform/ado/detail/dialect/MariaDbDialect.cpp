@@ -21,7 +21,8 @@ constexpr const char* OwnTables =
     "AND TABLE_SCHEMA NOT IN ('information_schema', 'performance_schema', 'mysql', 'sys') ORDER BY 4, 3";
 
 // How long a write waits for another session's row lock (the server's
-// default is 50 seconds).
+// default is 50 seconds) and for a table lock (LOCK TABLES, a change of the
+// table's definition: a day).
 constexpr int LockWaitSeconds = 5;
 
 }  // namespace
@@ -43,7 +44,9 @@ void MariaDbDialect::ListOwnTables(OdbcStatement& statement) const { statement.E
 void MariaDbDialect::PlanRead(OdbcConnection& connection, TableRead& read) const { PlanMariaDbRead(connection, read); }
 
 void MariaDbDialect::SetUpWriter(OdbcConnection& writer) const {
-  OdbcStatement(writer).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + std::to_string(LockWaitSeconds));
+  const std::string seconds = std::to_string(LockWaitSeconds);
+  OdbcStatement(writer).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + seconds +
+                                   ", lock_wait_timeout = " + seconds);
 }
 
 std::optional<PlannedStatement> MariaDbDialect::ReadInserted(const WriteShape& shape,

@@ -14,6 +14,7 @@
 #include "../DataSourceOptions.h"
 #include "../OdbcConnection.h"
 #include "../OdbcStatement.h"
+#include "../OdbcTransaction.h"
 #include "../StatementRows.h"
 #include "../TableRead.h"
 #include "../WritePermissions.h"
@@ -158,10 +159,15 @@ std::string PostgresDialect::WriteSettings(int waitSeconds) const {
   // Behind a connection pooler in transaction pooling, only a transaction
   // keeps one server session: the wait for another session's lock is
   // limited for each write's transaction alone, and leaves nothing behind
-  // for the pool's next client. The transaction is named by its server
-  // process and its start, for a write whose connection is lost.
+  // for the pool's next client. So are the server's keepalive probes, which
+  // end a transaction whose client the network lost within seconds rather
+  // than hours (it would hold its row locks meanwhile). The transaction is
+  // named by its server process and its start, for a write whose
+  // connection is lost.
   return "SELECT pg_backend_pid()::text || ' ' || extract(epoch FROM now())::text, "
-         "set_config('lock_timeout', '" + std::to_string(waitSeconds) + "s', true)";
+         "set_config('lock_timeout', '" + std::to_string(waitSeconds) + "s', true), "
+         "set_config('tcp_keepalives_idle', '5', true), set_config('tcp_keepalives_interval', '2', true), "
+         "set_config('tcp_keepalives_count', '3', true)";
 }
 
 WritePermissions PostgresDialect::AskPermissions(OdbcConnection& connection, const TableRead& read,
@@ -253,14 +259,22 @@ bool PostgresDialect::EndSession(OdbcConnection& connection, const std::string& 
   // Until the old transaction is over it may still commit the write (it
   // may be waiting for a lock). It is named by its server process and its
   // start: behind a connection pooler the process serves other clients
-  // once the transaction is over, and is then left alone.
+  // once the transaction is over, and is then left alone. Each question is
+  // a transaction of its own: the server's activity seen inside one stays
+  // as it was at its start, and no session is left idle in a transaction.
   const std::size_t space = session.find(' ');
   if (space == std::string::npos) return false;
   const std::vector<std::string> transaction{session.substr(0, space), session.substr(space + 1)};
   const std::string same = "pid = CAST(? AS integer) AND extract(epoch FROM xact_start) = CAST(? AS numeric)";
-  QueryRows(connection, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE " + same, transaction);
+  const auto ask = [&](const std::string& sql) {
+    OdbcTransaction own(connection);
+    std::vector<TextRow> rows = QueryRows(connection, sql, transaction);
+    own.Commit();
+    return rows;
+  };
+  ask("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE " + same);
   for (int attempt = 0; attempt < 50; ++attempt) {
-    const auto rows = QueryRows(connection, "SELECT count(*) FROM pg_stat_activity WHERE " + same, transaction);
+    const auto rows = ask("SELECT count(*) FROM pg_stat_activity WHERE " + same);
     if (!rows.empty() && rows[0][0] == std::optional<std::string>("0")) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
