@@ -1,6 +1,7 @@
 // The wizard end to end on a real SQLite data source: start-up, the
 // connection page, the table chooser and the editor, with the settings file
 // in a private config folder.
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -40,6 +41,12 @@ QStringList Items(const QListWidget& list) {
   QStringList items;
   for (int row = 0; row < list.count(); ++row) items << list.item(row)->text();
   return items;
+}
+
+// What a screen reader says a control is called.
+QString AccessibleName(QWidget* control) {
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+  return accessible ? accessible->text(QAccessible::Name) : QStringLiteral("<not accessible>");
 }
 
 }  // namespace
@@ -169,11 +176,13 @@ class PageFlowTest : public QObject {
   void nextWalksToTheEditorShowingEveryRowAndColumn() {
     startWizard();
     Form1& form1 = wizard_->form1();
+    QCOMPARE(AccessibleName(form1.Text1), QString("Data Source Name"));
     form1.Text1->setText("Shop");
     form1.PushButton3_Click();
     Form2& form2 = wizard_->form2();
     QVERIFY(form2.isVisible());
     QVERIFY(!form1.isVisible());
+    QCOMPARE(AccessibleName(form2.List1), QString("Which table do you want edit?"));
     QCOMPARE(Items(*form2.List1), (QStringList{"customers", "odd \"name\""}));
     QCOMPARE(form2.List1->currentRow(), 0);
     QVERIFY(form2.isEnabled());
@@ -184,6 +193,7 @@ class PageFlowTest : public QObject {
     QVERIFY(!form2.isVisible());
     QCOMPARE(pages::SelectedTable, std::string("customers"));
     QCOMPARE(form3.Label2->text(), QString(" Now Editing: customers"));
+    QCOMPARE(AccessibleName(form3.DataGrid1), QString("Now Editing: customers"));
     QAbstractItemModel* model = form3.DataGrid1->model();
     QVERIFY(model);
     QCOMPARE(model->columnCount(), 3);
@@ -209,6 +219,7 @@ class PageFlowTest : public QObject {
     QVERIFY(model);
     QCOMPARE(model->index(0, 1).data().toString(), QString("quoted"));
     QCOMPARE(wizard_->form3().Label2->text(), QString(" Now Editing: odd \"name\""));
+    QCOMPARE(AccessibleName(wizard_->form3().DataGrid1), QString("Now Editing: odd \"name\""));
   }
 
   void aStoredNameThatConnectsLandsOnTheChooser() {
@@ -273,6 +284,7 @@ class PageFlowTest : public QObject {
     wizard_->form2().PushButton3_Click();
     QVERIFY(first.expired());
     QCOMPARE(wizard_->form3().Label2->text(), QString(" Now Editing: odd \"name\""));
+    QCOMPARE(AccessibleName(wizard_->form3().DataGrid1), QString("Now Editing: odd \"name\""));
   }
 
   void closingAnyPageEndsTheProgram() {

@@ -72,6 +72,8 @@ Form1::Form1() : ui::PageWindow(ui::Border::FixedSingle, 8040, 2190) {
   ui::PlaceInTwips(*Text1, 2040, 360, 5510, 330);
   // Offers the known data source names; choosing one only sets the text.
   Text1Completion = new CompletionList(*Text1);
+  // What a screen reader says of the box: its label, without the colon.
+  Text1->setAccessibleName(QStringLiteral("Data Source Name"));
   PushButton7 = MakePushButton(Frame1, QStringLiteral("Test Connection"), 240, 840, 3600, 405);
   PushButton6 = MakePushButton(Frame1, QStringLiteral("Help"), 3960, 840, 3600, 405);
   Label1 = MakeLabel(Frame1, QStringLiteral("Data Source Name:"), 240, 405, 1695, 255);

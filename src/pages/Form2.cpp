@@ -51,6 +51,8 @@ Form2::Form2() : ui::PageWindow(ui::Border::FixedSingle, 5895, 2685) {
   PushButton3 = MakePushButton(this, QStringLiteral("Next >"), 3000, 2160, 2760, 405);
   Line1 = MakeHorizontalLine(this, 120, 2040, 5760);
   Label1 = MakeLabel(this, QStringLiteral(" Which table do you want edit?"), 240, 120, 2775, 255);
+  // A screen reader names the list by the question above it.
+  List1->setAccessibleName(Label1->text().trimmed());
 
   setTabOrder(List1, PushButton2);
   setTabOrder(PushButton2, PushButton3);
@@ -118,6 +120,7 @@ void Form2::PushButton3_Click() {
   trap.Step(118, [&] { editor.Show(); });
   trap.Step(120, [&] {
     editor.Label2->setText(QStringLiteral(" Now Editing: ") + QString::fromStdString(SelectedTable));
+    editor.DataGrid1->setAccessibleName(editor.Label2->text().trimmed());
   });
   trap.Step(122, [&] {
     // A cell edit still open on the previous table is saved before that
