@@ -222,6 +222,44 @@ class PageFlowTest : public QObject {
     QCOMPARE(AccessibleName(wizard_->form3().DataGrid1), QString("Now Editing: odd \"name\""));
   }
 
+  // On the chooser, Enter or a double-click on a table does what "Next >"
+  // does; a single click only chooses.
+  void enterOrADoubleClickOpensTheTable_data() {
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("Return") << "Return" << true;
+    QTest::newRow("Enter on the keypad") << "Enter" << true;
+    QTest::newRow("double-click") << "double-click" << true;
+    QTest::newRow("click") << "click" << false;
+  }
+
+  void enterOrADoubleClickOpensTheTable() {
+    QFETCH(QString, gesture);
+    QFETCH(bool, opens);
+    startWizard();
+    wizard_->form1().Text1->setText("Shop");
+    wizard_->form1().PushButton3_Click();
+    Form2& form2 = wizard_->form2();
+    QListWidgetItem* table = form2.List1->item(1);
+    QVERIFY(table);
+    const QPoint onTable = form2.List1->visualItemRect(table).center();
+    if (gesture == "double-click") {
+      // A double-click's events: press and release, then the second press.
+      QTest::mouseClick(form2.List1->viewport(), Qt::LeftButton, {}, onTable);
+      QTest::mouseDClick(form2.List1->viewport(), Qt::LeftButton, {}, onTable);
+    } else if (gesture == "click") {
+      QTest::mouseClick(form2.List1->viewport(), Qt::LeftButton, {}, onTable);
+    } else {
+      form2.List1->setCurrentItem(table);
+      QTest::keyClick(form2.List1, gesture == "Return" ? Qt::Key_Return : Qt::Key_Enter);
+    }
+    QCOMPARE(form2.List1->currentItem(), table);
+    QCOMPARE(!form2.isVisible(), opens);
+    QCOMPARE(wizard_->form3Exists() && wizard_->form3().isVisible(), opens);
+    if (opens) QCOMPARE(wizard_->form3().Label2->text(), QString(" Now Editing: odd \"name\""));
+    QVERIFY(boxes_->boxes().empty());
+  }
+
   void aStoredNameThatConnectsLandsOnTheChooser() {
     frame::WriteSetting(frame::AppName, kProduct, frame::DataSourceNameKey, "Shop");
     startWizard();

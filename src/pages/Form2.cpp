@@ -1,5 +1,7 @@
 #include "Form2.h"
 
+#include <QKeyEvent>
+
 #include "Controls.h"
 #include "Form1.h"
 #include "Form3.h"
@@ -59,6 +61,8 @@ Form2::Form2() : ui::PageWindow(ui::Border::FixedSingle, 5895, 2685) {
 
   connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
   connect(PushButton3, &QPushButton::clicked, this, &Form2::PushButton3_Click);
+  connect(List1, &QListWidget::itemDoubleClicked, this, &Form2::PushButton3_Click);
+  List1->installEventFilter(this);
   for (QWidget* button : {PushButton2, PushButton3})
     frame::SetPointerOnHover(*this, *button, ui::vbCustom);
   for (QWidget* surface : {static_cast<QWidget*>(this), static_cast<QWidget*>(Label1),
@@ -80,6 +84,17 @@ void Form2::Form_Load() {
     });
   trap.Step(120, [&] { setEnabled(true); });
   trap.Step(122, [&] { setMousePointer(ui::vbDefault); });
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == List1 && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      PushButton3_Click();
+      return true;
+    }
+  }
+  return ui::PageWindow::eventFilter(watched, event);
 }
 
 void Form2::Form_Unload() {
