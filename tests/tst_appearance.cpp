@@ -2,19 +2,27 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "CursorFileBuilder.h"
 #include "frame/Appearance.h"
 #include "frame/ErrorReport.h"
+#include "pages/Form1.h"
+#include "pages/Form2.h"
+#include "pages/Form3.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/PageWindow.h"
 #include "platform/ui/SkinFramework.h"
@@ -25,6 +33,37 @@ const QColor ButtonFace(12, 34, 56);
 
 bool Painted(const QWidget& widget) {
   return widget.autoFillBackground() && widget.palette().color(QPalette::Window) == ButtonFace;
+}
+
+// A desktop in dark colours: light text on dark surfaces.
+QPalette DarkDesktop() {
+  QPalette dark(QColor(53, 53, 53), QColor(53, 53, 53));
+  dark.setColor(QPalette::WindowText, QColor(238, 238, 238));
+  dark.setColor(QPalette::Base, QColor(35, 35, 35));
+  dark.setColor(QPalette::Text, QColor(238, 238, 238));
+  dark.setColor(QPalette::ButtonText, QColor(238, 238, 238));
+  return dark;
+}
+
+// The colour a control's text is drawn in and the colour behind it, by the
+// roles Qt's styles draw them with; nothing for controls without text.
+struct TextColours {
+  QColor text;
+  QColor background;
+};
+std::optional<TextColours> TextColoursOf(const QWidget& control) {
+  const QPalette& colours = control.palette();
+  if (qobject_cast<const QPushButton*>(&control) || qobject_cast<const QHeaderView*>(&control))
+    return TextColours{colours.color(QPalette::ButtonText), colours.color(QPalette::Button)};
+  if (qobject_cast<const QLineEdit*>(&control) || qobject_cast<const QAbstractItemView*>(&control))
+    return TextColours{colours.color(QPalette::Text), colours.color(QPalette::Base)};
+  if (!qobject_cast<const QLabel*>(&control) && !qobject_cast<const QGroupBox*>(&control) &&
+      !qobject_cast<const QAbstractButton*>(&control))
+    return std::nullopt;
+  // Drawn straight on whatever fills the background under it.
+  const QWidget* surface = &control;
+  while (!surface->autoFillBackground() && !surface->isWindow()) surface = surface->parentWidget();
+  return TextColours{colours.color(QPalette::WindowText), surface->palette().color(QPalette::Window)};
 }
 
 }  // namespace
@@ -256,6 +295,69 @@ class AppearanceTest : public QObject {
     // Without an icon the custom pointer is still a hand.
     page.setMousePointer(ui::vbCustom);
     QCOMPARE(page.cursor().shape(), Qt::PointingHandCursor);
+  }
+
+  void contrastRatioFollowsLuminance_data() {
+    QTest::addColumn<QColor>("first");
+    QTest::addColumn<QColor>("second");
+    QTest::addColumn<double>("ratio");
+    QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
+    QTest::newRow("white on white") << QColor(Qt::white) << QColor(Qt::white) << 1.0;
+    QTest::newRow("grey 119 on white") << QColor(119, 119, 119) << QColor(Qt::white) << 4.48;
+    QTest::newRow("dark red on white") << QColor(192, 0, 0) << QColor(Qt::white) << 6.48;
+  }
+
+  void contrastRatioFollowsLuminance() {
+    QFETCH(QColor, first);
+    QFETCH(QColor, second);
+    QFETCH(double, ratio);
+    QVERIFY2(qAbs(frame::ContrastRatio(first, second) - ratio) < 0.01,
+             qPrintable(QString::number(frame::ContrastRatio(first, second))));
+    QCOMPARE(frame::ContrastRatio(second, first), frame::ContrastRatio(first, second));
+  }
+
+  // Every control's text stands out from what is behind it, on each page as
+  // it is after its load, whatever the desktop's colours: the pages paint
+  // some of their surfaces themselves.
+  void textStandsOutOnEveryPage_data() {
+    QTest::addColumn<QPalette>("desktop");
+    QTest::addColumn<int>("page");
+    const std::pair<const char*, QPalette> desktops[] = {
+        {"light", QApplication::style()->standardPalette()},
+        {"dark", DarkDesktop()},
+    };
+    for (const auto& [name, desktop] : desktops)
+      for (int page : {1, 2, 3}) QTest::addRow("%s desktop, Form%d", name, page) << desktop << page;
+  }
+
+  void textStandsOutOnEveryPage() {
+    QFETCH(QPalette, desktop);
+    QFETCH(int, page);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(desktop);
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+    std::unique_ptr<ui::PageWindow> window;
+    if (page == 1) window = std::make_unique<pages::Form1>();
+    if (page == 2) window = std::make_unique<pages::Form2>();
+    if (page == 3) window = std::make_unique<pages::Form3>();
+    // What the loads of the table chooser and the editor do to colours (the
+    // connection page's only with a skin file, absent here).
+    if (page != 1) frame::ApplyFormColors(*window);
+    QStringList unreadable;
+    int checked = 0;
+    for (const QWidget* control : window->findChildren<QWidget*>()) {
+      const std::optional<TextColours> colours = TextColoursOf(*control);
+      if (!colours) continue;
+      ++checked;
+      const double ratio = frame::ContrastRatio(colours->text, colours->background);
+      if (ratio < frame::kReadableContrast)
+        unreadable << QStringLiteral("%1 %2 %3 on %4: %5")
+                          .arg(control->metaObject()->className(),
+                               control->property(control->property("title").isValid() ? "title" : "text").toString(),
+                               colours->text.name(), colours->background.name(), QString::number(ratio, 'f', 2));
+    }
+    QVERIFY(checked >= 4);
+    QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(QStringLiteral("; "))));
   }
 
   void fontsAreBoldArial() {

@@ -1,8 +1,7 @@
 // The wizard end to end on a real SQLite data source: start-up, the
 // connection page, the table chooser and the editor, with the settings file
 // in a private config folder.
-#include <QCompleter>
-#include <QStringListModel>
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,6 +11,7 @@
 #include "frame/Appearance.h"
 #include "frame/Application.h"
 #include "frame/Settings.h"
+#include "pages/CompletionList.h"
 #include "pages/Form1.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
@@ -41,6 +41,12 @@ QStringList Items(const QListWidget& list) {
   QStringList items;
   for (int row = 0; row < list.count(); ++row) items << list.item(row)->text();
   return items;
+}
+
+// What a screen reader says a control is called.
+QString AccessibleName(QWidget* control) {
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+  return accessible ? accessible->text(QAccessible::Name) : QStringLiteral("<not accessible>");
 }
 
 }  // namespace
@@ -123,12 +129,10 @@ class PageFlowTest : public QObject {
     QTest::keyClicks(form1.Text1, "S");
     QCOMPARE(StoredName(), std::string("S"));
     // The known data sources are offered; the offer changes nothing stored.
-    QCompleter* names = form1.Text1->completer();
+    const pages::CompletionList* names = form1.Text1Completion;
     QVERIFY(names != nullptr);
-    QCOMPARE(static_cast<QStringListModel*>(names->model())->stringList(),
-             QStringList({"Empty", "Other", "Shop"}));
-    QCOMPARE(names->completionCount(), 1);
-    QCOMPARE(names->currentCompletion(), QString("Shop"));
+    QCOMPARE(names->candidates(), QStringList({"Empty", "Other", "Shop"}));
+    QCOMPARE(names->offered(), QStringList({"Shop"}));
     QCOMPARE(form1.Text1->text(), QString("S"));
     QTest::keyClicks(form1.Text1, "h");
     QCOMPARE(StoredName(), std::string("Sh"));
@@ -172,11 +176,13 @@ class PageFlowTest : public QObject {
   void nextWalksToTheEditorShowingEveryRowAndColumn() {
     startWizard();
     Form1& form1 = wizard_->form1();
+    QCOMPARE(AccessibleName(form1.Text1), QString("Data Source Name"));
     form1.Text1->setText("Shop");
     form1.PushButton3_Click();
     Form2& form2 = wizard_->form2();
     QVERIFY(form2.isVisible());
     QVERIFY(!form1.isVisible());
+    QCOMPARE(AccessibleName(form2.List1), QString("Which table do you want edit?"));
     QCOMPARE(Items(*form2.List1), (QStringList{"customers", "odd \"name\""}));
     QCOMPARE(form2.List1->currentRow(), 0);
     QVERIFY(form2.isEnabled());
@@ -187,6 +193,7 @@ class PageFlowTest : public QObject {
     QVERIFY(!form2.isVisible());
     QCOMPARE(pages::SelectedTable, std::string("customers"));
     QCOMPARE(form3.Label2->text(), QString(" Now Editing: customers"));
+    QCOMPARE(AccessibleName(form3.DataGrid1), QString("Now Editing: customers"));
     QAbstractItemModel* model = form3.DataGrid1->model();
     QVERIFY(model);
     QCOMPARE(model->columnCount(), 3);
@@ -212,6 +219,45 @@ class PageFlowTest : public QObject {
     QVERIFY(model);
     QCOMPARE(model->index(0, 1).data().toString(), QString("quoted"));
     QCOMPARE(wizard_->form3().Label2->text(), QString(" Now Editing: odd \"name\""));
+    QCOMPARE(AccessibleName(wizard_->form3().DataGrid1), QString("Now Editing: odd \"name\""));
+  }
+
+  // On the chooser, Enter or a double-click on a table does what "Next >"
+  // does; a single click only chooses.
+  void enterOrADoubleClickOpensTheTable_data() {
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("Return") << "Return" << true;
+    QTest::newRow("Enter on the keypad") << "Enter" << true;
+    QTest::newRow("double-click") << "double-click" << true;
+    QTest::newRow("click") << "click" << false;
+  }
+
+  void enterOrADoubleClickOpensTheTable() {
+    QFETCH(QString, gesture);
+    QFETCH(bool, opens);
+    startWizard();
+    wizard_->form1().Text1->setText("Shop");
+    wizard_->form1().PushButton3_Click();
+    Form2& form2 = wizard_->form2();
+    QListWidgetItem* table = form2.List1->item(1);
+    QVERIFY(table);
+    const QPoint onTable = form2.List1->visualItemRect(table).center();
+    if (gesture == "double-click") {
+      // A double-click's events: press and release, then the second press.
+      QTest::mouseClick(form2.List1->viewport(), Qt::LeftButton, {}, onTable);
+      QTest::mouseDClick(form2.List1->viewport(), Qt::LeftButton, {}, onTable);
+    } else if (gesture == "click") {
+      QTest::mouseClick(form2.List1->viewport(), Qt::LeftButton, {}, onTable);
+    } else {
+      form2.List1->setCurrentItem(table);
+      QTest::keyClick(form2.List1, gesture == "Return" ? Qt::Key_Return : Qt::Key_Enter);
+    }
+    QCOMPARE(form2.List1->currentItem(), table);
+    QCOMPARE(!form2.isVisible(), opens);
+    QCOMPARE(wizard_->form3Exists() && wizard_->form3().isVisible(), opens);
+    if (opens) QCOMPARE(wizard_->form3().Label2->text(), QString(" Now Editing: odd \"name\""));
+    QVERIFY(boxes_->boxes().empty());
   }
 
   void aStoredNameThatConnectsLandsOnTheChooser() {
@@ -276,6 +322,7 @@ class PageFlowTest : public QObject {
     wizard_->form2().PushButton3_Click();
     QVERIFY(first.expired());
     QCOMPARE(wizard_->form3().Label2->text(), QString(" Now Editing: odd \"name\""));
+    QCOMPARE(AccessibleName(wizard_->form3().DataGrid1), QString("Now Editing: odd \"name\""));
   }
 
   void closingAnyPageEndsTheProgram() {

@@ -18,7 +18,8 @@ QUORVANE_PG_MAJOR=15
 #            MariaDB, a throwaway server of each, python3 for the set-up checks and the port
 #            probe, isql, and a virtual display with a real window manager
 #            (openbox's title bar is as tall as its "sans" font, DejaVu Sans,
-#            which wm_editor_frame's figures assume)
+#            which wm_editor_frame's figures assume) with xdotool for real key
+#            presses and clicks
 #   PACKAGE  build the .deb, check it and start it from a throwaway root
 #   FUZZ     the libFuzzer targets, built with clang
 #   BENCH    the benchmark: the servers, Qt's ODBC plugin and python3 for the
@@ -27,7 +28,7 @@ QUORVANE_BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-d
 QUORVANE_RUN_PACKAGES=(odbcinst libsqliteodbc sqlite3 fonts-liberation)
 QUORVANE_TEST_PACKAGES=(
   unixodbc odbc-postgresql "postgresql-$QUORVANE_PG_MAJOR" pgbouncer odbc-mariadb mariadb-server mariadb-client python3
-  xvfb xauth x11-utils openbox fonts-dejavu-core
+  xvfb xauth x11-utils openbox fonts-dejavu-core xdotool
 )
 QUORVANE_PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream)
 QUORVANE_FUZZ_PACKAGES=(clang libclang-rt-14-dev cmake ninja-build qt6-base-dev)

@@ -44,6 +44,17 @@ void SetPointerOnHover(ui::PageWindow& page, QWidget& surface, int value);
 class ErrorTrap;
 void LoadHandCursor(ErrorTrap& trap, ui::PageWindow& page);
 
+// The contrast ratio of two colours, from 1 (the same) to 21 (black and
+// white), and the least that text needs against its background.
+double ContrastRatio(const QColor& first, const QColor& second);
+inline constexpr double kReadableContrast = 4.5;
+
+// The text colour, when it stands out enough from the background; else that
+// colour moved towards white or black until it does, keeping its hue. Pages
+// that paint their own backgrounds take their text colours through it, so
+// that a dark desktop palette leaves no light text on white.
+QColor ReadableOn(const QColor& text, const QColor& background);
+
 // Page fonts: Arial 9 pt bold, and Arial 11.25 pt bold for push buttons.
 QFont PageFont();
 QFont PushButtonFont();

@@ -19,9 +19,11 @@ bool TakesFormColour(const QWidget& control) {
          qobject_cast<const QRadioButton*>(&control) != nullptr;
 }
 
+// With the widget's text colour kept where it stands out from the colour.
 void PaintBackground(QWidget& widget, const QColor& colour) {
   QPalette palette = widget.palette();
   palette.setColor(QPalette::Window, colour);
+  palette.setColor(QPalette::WindowText, ReadableOn(palette.color(QPalette::WindowText), colour));
   widget.setPalette(palette);
   widget.setAutoFillBackground(true);
 }

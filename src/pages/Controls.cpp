@@ -16,7 +16,8 @@ QPushButton* MakePushButton(QWidget* parent, const QString& caption, int left, i
   button->setDefault(false);
   QPalette palette = button->palette();
   palette.setColor(QPalette::Button, Qt::white);
-  palette.setColor(QPalette::ButtonText, QApplication::palette().color(QPalette::ButtonText));
+  palette.setColor(QPalette::ButtonText,
+                   frame::ReadableOn(QApplication::palette().color(QPalette::ButtonText), Qt::white));
   button->setPalette(palette);
   ui::PlaceInTwips(*button, left, top, width, height);
   return button;
@@ -42,6 +43,7 @@ void PaintWhite(QWidget& widget) {
   widget.setAutoFillBackground(true);
   QPalette palette = widget.palette();
   palette.setColor(QPalette::Window, Qt::white);
+  palette.setColor(QPalette::WindowText, frame::ReadableOn(palette.color(QPalette::WindowText), Qt::white));
   widget.setPalette(palette);
 }
 

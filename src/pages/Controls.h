@@ -7,7 +7,8 @@
 namespace pages {
 
 // The controls of the page layouts, placed in twips, with the page look:
-// push buttons in Arial 11.25 pt bold on white, never a default button;
+// push buttons in Arial 11.25 pt bold on white in the desktop's button-text
+// colour (darkened where it would not stand out), never a default button;
 // labels in Arial 9 pt bold.
 QPushButton* MakePushButton(QWidget* parent, const QString& caption, int left, int top, int width,
                             int height);
@@ -18,7 +19,8 @@ QLabel* MakeLabel(QWidget* parent, const QString& caption, int left, int top, in
 // a white background.
 void SetUpPageLayout(QWidget& window, const QString& name, const QFont& font);
 
-// A white background, as every surface has in the layouts.
+// A white background, as every surface has in the layouts, with a text
+// colour that stands out from it.
 void PaintWhite(QWidget& widget);
 
 // A horizontal one-pixel line in the window-text colour.

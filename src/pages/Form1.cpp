@@ -1,11 +1,12 @@
 #include "Form1.h"
 
-#include <QCompleter>
-#include <QEvent>
-#include <QStringListModel>
+#include <QApplication>
+#include <QFocusEvent>
 #include <QTimer>
 #include <stdexcept>
+#include <utility>
 
+#include "CompletionList.h"
 #include "Controls.h"
 #include "Form2.h"
 #include "PageEnd.h"
@@ -70,9 +71,9 @@ Form1::Form1() : ui::PageWindow(ui::Border::FixedSingle, 8040, 2190) {
   Text1->setFont(frame::PageFont());
   ui::PlaceInTwips(*Text1, 2040, 360, 5510, 330);
   // Offers the known data source names; choosing one only sets the text.
-  auto* names = new QCompleter(new QStringListModel(Text1), Text1);
-  names->setCaseSensitivity(Qt::CaseInsensitive);
-  Text1->setCompleter(names);
+  Text1Completion = new CompletionList(*Text1);
+  // What a screen reader says of the box: its label, without the colon.
+  Text1->setAccessibleName(QStringLiteral("Data Source Name"));
   PushButton7 = MakePushButton(Frame1, QStringLiteral("Test Connection"), 240, 840, 3600, 405);
   PushButton6 = MakePushButton(Frame1, QStringLiteral("Help"), 3960, 840, 3600, 405);
   Label1 = MakeLabel(Frame1, QStringLiteral("Data Source Name:"), 240, 405, 1695, 255);
@@ -190,15 +191,28 @@ void Form1::OfferDataSourceNames() {
   } catch (const std::exception&) {
     // Without the driver manager there is nothing to offer; typing still works.
   }
-  static_cast<QStringListModel*>(Text1->completer()->model())->setStringList(offered);
+  Text1Completion->setCandidates(offered);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Text1 && event->type() == QEvent::FocusIn) {
-    OfferDataSourceNames();
-    Text1->selectAll();
-    // A click that gave the focus would otherwise place the caret over it.
-    QTimer::singleShot(0, Text1, [text = Text1] { text->selectAll(); });
+  if (watched != Text1) return ui::PageWindow::eventFilter(watched, event);
+  if (event->type() == QEvent::FocusOut) {
+    // A menu over the box, or another program, took the focus for a while.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    text1FocusLent_ = reason == Qt::PopupFocusReason ||
+                      (reason == Qt::ActiveWindowFocusReason && !QApplication::activeWindow());
+  } else if (event->type() == QEvent::FocusIn) {
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    // The box getting back the focus it lent is no new arrival: what is
+    // typed stays unselected, so that the next key adds to it.
+    const bool lentBack = std::exchange(text1FocusLent_, false) &&
+                          (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason);
+    if (!lentBack) {
+      OfferDataSourceNames();
+      Text1->selectAll();
+      // A click that gave the focus places the caret after this handler.
+      if (reason == Qt::MouseFocusReason) QTimer::singleShot(0, Text1, [text = Text1] { text->selectAll(); });
+    }
   }
   return ui::PageWindow::eventFilter(watched, event);
 }

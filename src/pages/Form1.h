@@ -10,6 +10,8 @@
 
 namespace pages {
 
+class CompletionList;
+
 // The connection page: the data source name, its test, a short how-to, and
 // the way on to the table chooser. Its load is the program's start-up
 // sequence. Text1 is the one place the data source name lives.
@@ -36,6 +38,8 @@ class Form1 final : public ui::PageWindow {
   QLabel* Label1;
   QPushButton* PushButton3;
   ui::SkinFramework* SkinFramework1;
+  // The known data source names offered under Text1 while typing.
+  CompletionList* Text1Completion;
 
  private:
   void Text1_Change();
@@ -44,6 +48,8 @@ class Form1 final : public ui::PageWindow {
 
   bool movedOnAtStart_ = false;
   bool settingFailureShown_ = false;
+  // Text1 lost the focus only to a menu or another program.
+  bool text1FocusLent_ = false;
 };
 
 // The help text: ten lines, each followed by two carriage returns.

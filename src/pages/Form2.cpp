@@ -1,5 +1,7 @@
 #include "Form2.h"
 
+#include <QKeyEvent>
+
 #include "Controls.h"
 #include "Form1.h"
 #include "Form3.h"
@@ -51,12 +53,16 @@ Form2::Form2() : ui::PageWindow(ui::Border::FixedSingle, 5895, 2685) {
   PushButton3 = MakePushButton(this, QStringLiteral("Next >"), 3000, 2160, 2760, 405);
   Line1 = MakeHorizontalLine(this, 120, 2040, 5760);
   Label1 = MakeLabel(this, QStringLiteral(" Which table do you want edit?"), 240, 120, 2775, 255);
+  // A screen reader names the list by the question above it.
+  List1->setAccessibleName(Label1->text().trimmed());
 
   setTabOrder(List1, PushButton2);
   setTabOrder(PushButton2, PushButton3);
 
   connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
   connect(PushButton3, &QPushButton::clicked, this, &Form2::PushButton3_Click);
+  connect(List1, &QListWidget::itemDoubleClicked, this, &Form2::PushButton3_Click);
+  List1->installEventFilter(this);
   for (QWidget* button : {PushButton2, PushButton3})
     frame::SetPointerOnHover(*this, *button, ui::vbCustom);
   for (QWidget* surface : {static_cast<QWidget*>(this), static_cast<QWidget*>(Label1),
@@ -78,6 +84,17 @@ void Form2::Form_Load() {
     });
   trap.Step(120, [&] { setEnabled(true); });
   trap.Step(122, [&] { setMousePointer(ui::vbDefault); });
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == List1 && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      PushButton3_Click();
+      return true;
+    }
+  }
+  return ui::PageWindow::eventFilter(watched, event);
 }
 
 void Form2::Form_Unload() {
@@ -118,6 +135,7 @@ void Form2::PushButton3_Click() {
   trap.Step(118, [&] { editor.Show(); });
   trap.Step(120, [&] {
     editor.Label2->setText(QStringLiteral(" Now Editing: ") + QString::fromStdString(SelectedTable));
+    editor.DataGrid1->setAccessibleName(editor.Label2->text().trimmed());
   });
   trap.Step(122, [&] {
     // A cell edit still open on the previous table is saved before that

@@ -27,6 +27,10 @@ class Form2 final : public ui::PageWindow {
   QPushButton* PushButton3;
   QWidget* Line1;
   QLabel* Label1;
+
+ private:
+  // Enter on the list does what "Next >" does, as a double-click on a table does.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 // The query that opens a table: every row and column, the name quoted the way

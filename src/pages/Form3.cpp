@@ -43,6 +43,9 @@ Form3::Form3() : ui::PageWindow(ui::Border::Sizable, 5895, 2775) {
   Label2 = MakeLabel(this, QStringLiteral(" Table: "), 240, 120, 5175, 255);
   DataGrid1 = new ui::DataGrid(this);
   DataGrid1->setFont(frame::PageFont());
+  // A screen reader names the grid as the label above it does; choosing a
+  // table renames both.
+  DataGrid1->setAccessibleName(Label2->text().trimmed());
   ui::PlaceInTwips(*DataGrid1, 120, 480, 5655, 1360);
   PushButton1 = MakePushButton(this, QStringLiteral("< Back"), 120, 2280, 5655, 405);
 
