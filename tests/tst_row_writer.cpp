@@ -405,6 +405,61 @@ class TestRowWriter : public QObject {
     }
   }
 
+  // The columns as the result has them: a column the database computes is
+  // read-only and never given a value (so a deleted row comes back), and a
+  // MariaDB column invisible to SELECT * moves no value aside.
+  void computedAndInvisibleColumnsAreLeftToTheDatabase_data() { reliability::AddAllDrivers(); }
+  void computedAndInvisibleColumnsAreLeftToTheDatabase() {
+    QFETCH(support::Driver, driver);
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    sql.Exec(support::IsPostgres(driver)
+                 ? "CREATE TABLE g (id integer PRIMARY KEY, a integer, twice integer GENERATED ALWAYS AS (a * 2) "
+                   "STORED, b varchar(10))"
+             : driver == support::Driver::MariaDb
+                 ? "CREATE TABLE g (id INT PRIMARY KEY, a INT, twice INT AS (a * 2) VIRTUAL, "
+                   "secret INT INVISIBLE DEFAULT 7, b VARCHAR(10))"
+                 : "CREATE TABLE g (id INTEGER PRIMARY KEY, a INTEGER, twice INTEGER GENERATED ALWAYS AS (a * 2), "
+                   "b VARCHAR(10))");
+    sql.Exec("INSERT INTO g (id, a, b) VALUES (1, 4, 'x')");
+    auto rows = OpenForEditing(source, "g");
+    QCOMPARE(rows->fieldCount(), 4);
+    QVERIFY2(rows->ReadOnlyReason(2).find("computed") != std::string::npos, rows->ReadOnlyReason(2).c_str());
+    rows->UpdateCell(0, 3, "y");
+    rows->UpdateCell(0, 1, "5");
+    const std::string row = driver == support::Driver::MariaDb ? "SELECT CONCAT(a, ',', twice, ',', b) FROM g"
+                                                               : "SELECT a || ',' || twice || ',' || b FROM g";
+    QCOMPARE(sql.Scalar(row), Cell{"5,10,y"});
+    QCOMPARE(Read(rows, 0, 2), Cell{"10"});
+    rows->DeleteRows({0});
+    rows->DropRows(0, 1);
+    rows->Undo();
+    QCOMPARE(sql.Scalar(row), Cell{"5,10,y"});
+    if (driver == support::Driver::MariaDb) QCOMPARE(sql.Scalar("SELECT secret FROM g"), Cell{"7"});
+  }
+
+  // A MariaDB table whose engine keeps no transactions: one row is written
+  // as anywhere, several are refused before anything is written.
+  void tablesWithoutTransactionsAreWrittenARowAtATime() {
+    const QString source = sources_.Fresh(support::Driver::MariaDb);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    sql.Exec("CREATE TABLE m (id INT PRIMARY KEY, name VARCHAR(10)) ENGINE=MyISAM");
+    sql.Exec("INSERT INTO m VALUES (1, 'a'), (2, 'b')");
+    auto rows = OpenForEditing(source, "m");
+    const std::string all = "SELECT GROUP_CONCAT(name ORDER BY id) FROM m";
+    const std::string deleted = FailureOf([&] { rows->DeleteRows({0, 1}); });
+    QVERIFY2(deleted.find("MyISAM") != std::string::npos && deleted.find("Nothing was deleted") != std::string::npos,
+             deleted.c_str());
+    const std::string pasted = FailureOf([&] { rows->WriteCells({{0, {{1, "c"}}}, {1, {{1, "d"}}}}, {}, 0); });
+    QVERIFY2(pasted.find("Nothing was changed") != std::string::npos, pasted.c_str());
+    QCOMPARE(sql.Scalar(all), Cell{"a,b"});
+    rows->UpdateCell(1, 1, "e");
+    rows->DeleteRows({0});
+    QCOMPARE(sql.Scalar(all), Cell{"e"});
+  }
+
   // Nothing could be undone there; the rowid still reaches exactly the row.
   void dataSourceWithoutTransactionsChangesExactlyTheRowEdited() {
     const QString file = folder_.filePath("notxn.sqlite");

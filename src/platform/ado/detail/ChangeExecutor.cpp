@@ -43,11 +43,12 @@ bool ExecuteWaiting(OdbcStatement& statement) {
 }  // namespace
 
 ChangeExecutor::ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings,
-                               std::string warnings)
+                               std::string warnings, bool transactional)
     : writer_(writer),
       binary_(std::move(binaryColumns)),
       settings_(std::move(settings)),
-      warningsQuery_(std::move(warnings)) {}
+      warningsQuery_(std::move(warnings)),
+      transactional_(transactional) {}
 
 ChangeExecutor::~ChangeExecutor() = default;
 
@@ -121,6 +122,7 @@ Execution ChangeExecutor::Write(std::vector<PlannedStatement>& planned, int wait
     }
   } restore{writer_, wasAutocommit};
   OdbcTransaction transaction(writer_);
+  const bool undoable = transaction.enabled() && transactional_;
   std::size_t index = 0;
   try {
     execution.session = Begin();
@@ -134,7 +136,7 @@ Execution ChangeExecutor::Write(std::vector<PlannedStatement>& planned, int wait
       // Nothing tells the user which row the database altered once it is
       // stored: all or none holds for that too. Without transactions it
       // stands, and is said.
-      if (!warnings_.empty() && transaction.enabled()) throw Error(warnings_);
+      if (!warnings_.empty() && undoable) throw Error(warnings_);
       if (!warnings_.empty()) execution.warnings += (execution.warnings.empty() ? "" : "\n") + warnings_;
       if (readBacks && index < readBacks->size() && (*readBacks)[index]) rows = Read(*(*readBacks)[index], false);
       execution.rows.push_back(std::move(rows));
@@ -143,7 +145,7 @@ Execution ChangeExecutor::Write(std::vector<PlannedStatement>& planned, int wait
     execution.failure = error;
     execution.failedAt = index < planned.size() ? std::optional<std::size_t>(index) : std::nullopt;
     // Without transactions a statement stands on its own and may be done.
-    execution.failedWhileCommitting = !transaction.enabled();
+    execution.failedWhileCommitting = !undoable;
     return execution;
   }
   try {

@@ -48,9 +48,10 @@ class ChangeExecutor {
   // transaction: it sets what the write needs for that transaction alone
   // and answers with what names the transaction. `warnings`, where given,
   // asks the server for the warnings of a statement its driver reported as
-  // a plain success.
+  // a plain success. Without `transactional` (a table that keeps no
+  // transactions) a statement done stands, whatever follows.
   ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings = {},
-                 std::string warnings = {});
+                 std::string warnings = {}, bool transactional = true);
   ~ChangeExecutor();
   ChangeExecutor(const ChangeExecutor&) = delete;
   ChangeExecutor& operator=(const ChangeExecutor&) = delete;
@@ -80,6 +81,7 @@ class ChangeExecutor {
   std::vector<bool> binary_;
   std::string settings_;
   std::string warningsQuery_;
+  bool transactional_;
   std::map<std::string, std::unique_ptr<OdbcStatement>> prepared_;
 };
 

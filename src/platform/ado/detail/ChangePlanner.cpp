@@ -8,8 +8,10 @@ namespace ado {
 std::string ChangePlanner::ReadOnlyReason(int column) const {
   if (!read_.unavailable.empty()) return read_.unavailable;
   if (column < 0 || static_cast<std::size_t>(column) >= columns_.size()) return "There is no such column.";
-  if (std::string reason = dialect().ColumnReadOnlyReason(shape(), column); !reason.empty()) return reason;
   const ColumnInfo& info = columns_[static_cast<std::size_t>(column)];
+  if (read_.Generated(column))
+    return "The column \"" + info.name + "\" is computed by the database from other columns and cannot be edited.";
+  if (std::string reason = dialect().ColumnReadOnlyReason(shape(), column); !reason.empty()) return reason;
   if (info.autoIncrement) return "The column \"" + info.name + "\" is numbered by the database and cannot be edited.";
   return {};
 }

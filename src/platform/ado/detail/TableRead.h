@@ -65,6 +65,15 @@ struct TableRead {
   std::vector<int> key;
   // Per visible column: an emptied cell stores the empty text, not NULL.
   std::vector<bool> holdsText;
+  // Per visible column: computed by the database from other columns, never
+  // given a value.
+  std::vector<bool> generated;
+  bool Generated(int column) const {
+    return column >= 0 && static_cast<std::size_t>(column) < generated.size() && generated[column];
+  }
+  // Why the table keeps no transactions (its storage engine), where it
+  // does not: a write of several rows could not be all or none.
+  std::string withoutTransactions;
   // PostgreSQL: per visible column that is read as text to keep its value
   // whole, the table's own name of its type (empty for the others).
   std::vector<std::string> typesReadAsText;

@@ -102,6 +102,10 @@ std::string TableWriter::DeletingReadOnlyReason() const {
   return permissions_.everything.empty() ? permissions_.deleting : permissions_.everything;
 }
 
+bool TableWriter::Transactional() const {
+  return readConnection_.facts().transactions && read_.withoutTransactions.empty();
+}
+
 // A connection that was lost (the server ended it) is replaced, so that a
 // retry can succeed.
 OdbcConnection& TableWriter::Writer() { return writer_.Get(); }
@@ -110,7 +114,7 @@ ChangeExecutor TableWriter::Executor(OdbcConnection& writer) const {
   const Dialect& dialect = planner_.dialect();
   return ChangeExecutor(writer, BinaryColumns(columns_, read_),
                         writer.facts().transactions ? dialect.WriteSettings(BusyWaitSeconds) : std::string(),
-                        dialect.WarningsQuery());
+                        dialect.WarningsQuery(), Transactional());
 }
 
 std::string TableWriter::OthersCommitMark() {
@@ -145,6 +149,14 @@ TableWriter::Written TableWriter::Write(const RowWrites& given, const std::vecto
   if (failures.size() != given.size()) throw Error("Every row written needs the messages about it.");
   const DataSourceFacts& facts = readConnection_.facts();
   const bool deletesOnly = given.deletes.size() == given.size();
+  if (given.size() > 1 && !read_.withoutTransactions.empty()) {
+    // Written row by row, a refusal half way would leave part of it
+    // stored: refused before anything is written.
+    throw WriteError(read_.withoutTransactions + ", so several rows cannot be " +
+                         (deletesOnly ? "deleted all or none. Nothing was deleted; delete one row at a time."
+                                      : "written all or none. Nothing was changed; change one row at a time."),
+                     {}, {});
+  }
   if (given.size() > 1 && !facts.transactions) {
     if (deletesOnly)
       throw WriteError("The data source works without transactions (NoTXN), so several rows cannot be deleted all or "
@@ -260,7 +272,7 @@ bool TableWriter::Retry(Attempt& attempt, OdbcConnection& writer, ChangeExecutor
                           : at < updates + deletes ? &writes.deletes[at - updates]
                                                    : nullptr;
     if (execution.rowsChanged > 1 || !original) {
-      if (!readConnection_.facts().transactions && execution.rowsChanged > 1)
+      if (!Transactional() && execution.rowsChanged > 1)
         failure.RaiseSeveralStored(execution.rowsChanged);
       failure.RaiseSeveral(execution.rowsChanged);
     }

@@ -93,6 +93,9 @@ class TableWriter {
   struct Attempt;
 
   OdbcConnection& Writer();
+  // A write can be undone before it is committed: the data source and the
+  // table keep transactions.
+  bool Transactional() const;
   ChangeExecutor Executor(OdbcConnection& writer) const;
   // Plans the write of the rows not yet known to be done.
   void Plan(Attempt& attempt) const;

@@ -98,8 +98,8 @@ void WriteFailure::RaiseSeveral(long rows) const {
 
 void WriteFailure::RaiseSeveralStored(long rows) const {
   throw WriteError(Prefix() + "the change was stored in " + std::to_string(rows) +
-                       " rows, not just this one, and the data source works without transactions (NoTXN), so it "
-                       "could not be undone. Go back to the table list and open the table again to see what the "
+                       " rows, not just this one, and the table or the data source keeps no transactions (an "
+                       "engine without them, NoTXN), so it could not be undone. Go back to the table list and open the table again to see what the "
                        "database holds.",
                    {}, {});
 }

@@ -106,11 +106,18 @@ void PlanMariaDbRead(OdbcConnection& connection, TableRead& read) {
   const DataSourceFacts& facts = connection.facts();
   std::vector<TextRow> kind, columnRows;
   try {
-    kind = QueryRows(connection, std::string("SELECT TABLE_TYPE FROM information_schema.TABLES WHERE ") + SameTable,
+    // The table's kind, its storage engine and whether that keeps
+    // transactions (it is the table's, not the connection's).
+    kind = QueryRows(connection,
+                     std::string("SELECT TABLE_TYPE, ENGINE, (SELECT e.TRANSACTIONS FROM information_schema.ENGINES e "
+                                 "WHERE e.ENGINE = t.ENGINE) FROM information_schema.TABLES t WHERE ") +
+                         SameTable,
                      {read.tableName});
+    // EXTRA tells invisible columns, which SELECT * leaves out, and those
+    // the server computes.
     columnRows = QueryRows(connection,
-                           std::string("SELECT COLUMN_NAME, LOWER(DATA_TYPE), LOWER(COLUMN_TYPE), IS_NULLABLE "
-                                       "FROM information_schema.COLUMNS WHERE ") +
+                           std::string("SELECT COLUMN_NAME, LOWER(DATA_TYPE), LOWER(COLUMN_TYPE), IS_NULLABLE, "
+                                       "UPPER(EXTRA) FROM information_schema.COLUMNS WHERE ") +
                                SameTable + " ORDER BY ORDINAL_POSITION",
                            {read.tableName});
   } catch (const Error&) {
@@ -124,12 +131,15 @@ void PlanMariaDbRead(OdbcConnection& connection, TableRead& read) {
   std::map<std::string, bool> nullable;
   bool reread = false;
   for (const TextRow& row : columnRows) {
-    if (row.size() < 4 || !row[0]) continue;
+    if (row.size() < 5 || !row[0]) continue;
+    const std::string extra = row[4].value_or("");
+    if (extra.find("INVISIBLE") != std::string::npos) continue;
     const MariaDbColumn column{facts.Quote(*row[0]), row[1].value_or(""), row[2].value_or(""), row[3] != "NO"};
     names.push_back(*row[0]);
     nullable[*row[0]] = column.nullable;
     read.quotedColumns.push_back(column.quoted);
     read.holdsText.push_back(IsText(column.type));
+    read.generated.push_back(extra.find("GENERATED") != std::string::npos);
     read.exactMatch.push_back(ExactMatch(column));
     read.valueAs.push_back(column.type == "bit" ? "CAST(? AS UNSIGNED)" : "");
     list.push_back(ReadAs(column));
@@ -137,6 +147,8 @@ void PlanMariaDbRead(OdbcConnection& connection, TableRead& read) {
   }
   if (reread) read.visibleList = Join(list, ", ");
   read.knownColumns = true;
+  if (kind[0].size() >= 3 && kind[0][1] && kind[0][2] && *kind[0][2] != "YES")
+    read.withoutTransactions = "The table is stored by the " + *kind[0][1] + " engine, which keeps no transactions";
   if (*kind[0][0] != "BASE TABLE" && *kind[0][0] != "SYSTEM VERSIONED") {
     read.unavailable = "The rows do not come from one plain table, so a row cannot be found again to change it.";
     return;

@@ -34,6 +34,17 @@ constexpr const char* OwnTables =
     "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = ANY (current_schemas(false)) "
     "ORDER BY c.relname, array_position(current_schemas(false), n.nspname)) r ORDER BY 4, 3";
 
+// One element of an array value: quoted, its quotes and backslashes
+// escaped.
+std::string ArrayElement(const std::string& text) {
+  std::string element = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') element += '\\';
+    element += c;
+  }
+  return element + "\"";
+}
+
 bool IsInteger(const std::string& text) {
   return !text.empty() && std::ranges::all_of(text, [](unsigned char c) { return std::isdigit(c) != 0; });
 }
@@ -75,6 +86,46 @@ std::vector<std::pair<int, std::string>> PrimaryKeyOf(OdbcConnection& connection
   return key;
 }
 
+// The cell holds exactly the value as the driver read it, compared as the
+// column's own type (a boolean read as 1 or 0 too); types without equality,
+// and those read as text to keep them whole, by that text.
+std::string ValueHolds(const TableRead& read, int column, const std::optional<std::string>& value,
+                       BoundParameters& parameters) {
+  static const std::set<std::string> noEquality = {"json", "xml", "point", "line", "lseg", "box",
+                                                   "path", "polygon", "circle"};
+  const auto index = static_cast<std::size_t>(column);
+  const std::string& c = read.quotedColumns.at(index);
+  if (!value) return c + " IS NULL";
+  parameters.AddText(value);
+  const std::string type = index < read.baseTypes.size() ? read.baseTypes[index] : std::string();
+  const bool readAsText = index < read.typesReadAsText.size() && !read.typesReadAsText[index].empty();
+  if (type.empty() || readAsText || noEquality.contains(type)) return "CAST(" + c + " AS text) = ?";
+  return c + " = CAST(? AS " + QuoteIdentifier(type, '"') + ")";
+}
+
+// An address and a version name a row only until the table is rewritten
+// (CLUSTER, VACUUM FULL): rows written by one transaction share their
+// version, and another of them may then sit at this address. What the
+// table itself says a row is goes with them: its primary key; without one,
+// in a write (where every cell is whole), every cell as read.
+std::string TableIdentity(const WriteShape& shape, const StoredRow& row, BoundParameters& parameters, bool forWrite) {
+  const TableRead& read = shape.read;
+  std::vector<int> cells = read.orderColumns;
+  if (cells.empty() && forWrite)
+    for (int column = 0; column < static_cast<int>(shape.columns.size()); ++column) cells.push_back(column);
+  std::string match;
+  for (int column : cells) {
+    const auto index = static_cast<std::size_t>(column);
+    if (shape.columns[index].isBinary() && row[index]) {
+      parameters.AddBytes(*row[index]);
+      match += " AND " + read.quotedColumns[index] + " = ?";
+    } else {
+      match += " AND " + ValueHolds(read, column, row[index], parameters);
+    }
+  }
+  return match;
+}
+
 }  // namespace
 
 void PostgresDialect::Learn(const std::string& connectionString, DataSourceFacts& facts) const {
@@ -109,17 +160,7 @@ std::string PostgresDialect::Contains(const std::string& column, const std::stri
 
 std::string PostgresDialect::Holds(const TableRead& read, const RowView::ValueFilter& filter,
                                    BoundParameters& parameters) const {
-  // The value as the column's own type, as the driver read it (a boolean
-  // as 1 or 0); types without equality by the text form they were read in.
-  static const std::set<std::string> noEquality = {"json", "xml", "point", "line", "lseg", "box",
-                                                   "path", "polygon", "circle"};
-  const auto index = static_cast<std::size_t>(filter.column);
-  const std::string& c = read.quotedColumns.at(index);
-  parameters.AddText(filter.value);
-  const std::string type = index < read.baseTypes.size() ? read.baseTypes[index] : std::string();
-  const bool readAsText = index < read.typesReadAsText.size() && !read.typesReadAsText[index].empty();
-  if (type.empty() || readAsText || noEquality.contains(type)) return "CAST(" + c + " AS text) = ?";
-  return c + " = CAST(? AS " + QuoteIdentifier(type, '"') + ")";
+  return ValueHolds(read, filter.column, filter.value, parameters);
 }
 
 std::vector<std::string> PostgresDialect::TieBreakers(const TableRead& read, const std::string& sorted) const {
@@ -188,11 +229,12 @@ std::string PostgresDialect::WriteTarget(const WriteShape& shape, const StoredRo
 }
 
 std::string PostgresDialect::RowMatch(const WriteShape& shape, const StoredRow& row, const std::optional<CellChange>&,
-                                      BoundParameters& parameters, bool) const {
+                                      BoundParameters& parameters, bool forWrite) const {
   if (shape.read.identity != TableRead::Identity::PostgresTuple)
     throw Error(shape.read.unavailable.empty() ? "The rows of this table cannot be found again."
                                                : shape.read.unavailable);
-  return TupleMatch(shape, row, parameters);
+  const std::string tuple = TupleMatch(shape, row, parameters);
+  return tuple + TableIdentity(shape, row, parameters, forWrite);
 }
 
 std::string PostgresDialect::Returning(const TableRead& read) const {
@@ -202,22 +244,35 @@ std::string PostgresDialect::Returning(const TableRead& read) const {
 
 std::optional<PlannedStatement> PostgresDialect::DeleteAtOnce(const WriteShape& shape,
                                                               const std::vector<StoredRow>& originals) const {
-  if (!shape.read.unavailable.empty() || shape.read.identity != TableRead::Identity::PostgresTuple)
+  const TableRead& read = shape.read;
+  // A table without a key is deleted from row by row, each compared whole.
+  if (!read.unavailable.empty() || read.identity != TableRead::Identity::PostgresTuple || read.orderColumns.empty())
     return std::nullopt;
   // Found through the tuple ids at once; each must still be in the version
-  // read. The ids and versions go as two array values.
-  std::string tids, versions;
+  // read and hold the key read (see TableIdentity). The ids, and each
+  // row's id, version and key as text, go as two array values. A key whose
+  // text form is not the driver's reaches fewer rows, and the rows are then
+  // deleted one by one.
+  std::string tids, rows, identity = "ctid::text || ' ' || xmin::text";
+  for (int column : read.orderColumns)
+    identity += " || ' ' || CAST(" + read.quotedColumns[static_cast<std::size_t>(column)] + " AS text)";
   for (const StoredRow& original : originals) {
     const PostgresTuple tuple = Tuple(shape, original);
     if (!tuple.inOwnTable) return std::nullopt;
-    tids += (tids.empty() ? "{\"" : ",\"") + tuple.ctid + "\"";
-    versions += (versions.empty() ? "{\"" : ",\"") + tuple.ctid + " " + tuple.xmin + "\"";
+    std::string named = tuple.ctid + " " + tuple.xmin;
+    for (int column : read.orderColumns) {
+      const std::optional<std::string>& key = original[static_cast<std::size_t>(column)];
+      if (!key) return std::nullopt;
+      named += " " + *key;
+    }
+    tids += (tids.empty() ? "{" : ",") + ArrayElement(tuple.ctid);
+    rows += (rows.empty() ? "{" : ",") + ArrayElement(named);
   }
   PlannedStatement planned;
   planned.parameters.AddText(tids + "}");
-  planned.parameters.AddText(versions + "}");
-  planned.sql = "DELETE FROM ONLY " + shape.read.quotedTable +
-                " WHERE ctid = ANY(CAST(? AS tid[])) AND ctid::text || ' ' || xmin::text = ANY(CAST(? AS text[]))";
+  planned.parameters.AddText(rows + "}");
+  planned.sql = "DELETE FROM ONLY " + read.quotedTable + " WHERE ctid = ANY(CAST(? AS tid[])) AND " + identity +
+                " = ANY(CAST(? AS text[]))";
   planned.expectedRows = static_cast<long>(originals.size());
   return planned;
 }

@@ -55,8 +55,8 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
   // In one question, as this is asked for every find and sort: the
   // relation, whether other tables inherit from it, whether it has row
   // security, the planner's estimate of its rows, and its columns with the
-  // type each holds at bottom (a domain's base type) and their places in
-  // the primary key.
+  // type each holds at bottom (a domain's base type), their places in the
+  // primary key and whether the database computes them.
   std::vector<TextRow> rows;
   try {
     rows = QueryRows(connection,
@@ -66,7 +66,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
                      "c.relrowsecurity::text, "
                      "(SELECT array_position(i.indkey::int2[], a.attnum) - array_lower(i.indkey::int2[], 1) + 1 "
                      "FROM pg_index i WHERE i.indrelid = c.oid AND i.indisprimary)::text, "
-                     "CAST(c.reltuples AS bigint)::text "
+                     "CAST(c.reltuples AS bigint)::text, a.attgenerated::text "
                      "FROM pg_class c LEFT JOIN pg_attribute a "
                      "ON a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped "
                      "LEFT JOIN pg_type t ON t.oid = a.atttypid "
@@ -74,7 +74,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
                      {read.quotedTable});
   } catch (const Error&) {
   }
-  if (rows.empty() || rows[0].size() < 8 || !rows[0][0] || !rows[0][1]) {
+  if (rows.empty() || rows[0].size() < 9 || !rows[0][0] || !rows[0][1]) {
     read.unavailable = "The table could not be found in the database's catalogue, so a row cannot be found again "
                        "to change it.";
     return;
@@ -90,6 +90,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
     read.quotedColumns.push_back(quoted);
     read.holdsText.push_back(HoldsText(type));
     read.baseTypes.push_back(type);
+    read.generated.push_back(row[8] && !row[8]->empty());
     lossy = lossy || LosesPartOfValue(type);
     read.typesReadAsText.push_back(LosesPartOfValue(type) ? type : std::string());
     list.push_back(LosesPartOfValue(type) ? quoted + "::text AS " + quoted : quoted);

@@ -14,4 +14,9 @@ namespace ado {
 std::string SqliteCellMatch(const std::string& c, char storageClass, const std::optional<std::string>& value,
                             BoundParameters& parameters, const std::optional<std::string>& quotedReal = {});
 
+// An infinite REAL as SQLite writes it in a statement ("9e999", "-9e999"),
+// where the text holds one ("Inf", "-inf", "Infinity"...); casting that text
+// to REAL would give 0.
+std::optional<std::string> InfiniteReal(const std::optional<std::string>& text);
+
 }  // namespace ado

@@ -184,8 +184,10 @@ std::string SqliteDialect::RowMatch(const WriteShape& shape, const StoredRow& ro
   // Found again by its declared key, which VACUUM leaves alone.
   if (!read.rowidColumn && !read.key.empty() && !forWrite) return byKey();
   if (read.rowidColumn && changedKey(*read.rowidColumn)) {
+    // The key as the database stored it: the column's integer affinity
+    // makes "1e3" 1000 here as it did in the write (a cast would make it 1).
     parameters.AddText(change->value);
-    return read.rowidName + " = CAST(? AS INTEGER)";
+    return read.quotedColumns[static_cast<std::size_t>(*read.rowidColumn)] + " = ?";
   }
   if (static_cast<std::size_t>(read.rowidAt) >= row.size() || !row[static_cast<std::size_t>(read.rowidAt)])
     throw Error("The row's identity was not read, so it cannot be changed.");
@@ -195,13 +197,13 @@ std::string SqliteDialect::RowMatch(const WriteShape& shape, const StoredRow& ro
 
 std::string SqliteDialect::StillAsRead(const WriteShape& shape, const StoredRow& original, const std::vector<int>&,
                                        BoundParameters& parameters) const {
-  // Without row versions, the row must still hold exactly what was read:
-  // a change by someone else is reported, never overwritten, and a rowid
-  // or key handed on to another row never leads there.
+  // Without row versions, the row must still hold exactly what was read,
+  // every cell, bytes too: a change by someone else is reported, never
+  // overwritten, and a rowid or key handed on to another row never leads
+  // there.
   std::vector<std::string> parts;
   for (int column = 0; column < static_cast<int>(shape.columns.size()); ++column)
-    if (!shape.columns[static_cast<std::size_t>(column)].isBinary())
-      parts.push_back(CellMatch(shape, original, column, parameters));
+    parts.push_back(CellMatch(shape, original, column, parameters));
   return parts.empty() ? std::string() : " AND " + Balanced(parts, "AND");
 }
 
@@ -212,6 +214,7 @@ std::string SqliteDialect::ValueSlot(const WriteShape& shape, const CellChange& 
     case 'i':
       return "CAST(? AS INTEGER)";
     case 'r':
+      if (auto infinite = InfiniteReal(change.value)) return *infinite;
       return "CAST(? AS REAL)";
     case 'b':
       return "CAST(? AS BLOB)";
@@ -221,6 +224,7 @@ std::string SqliteDialect::ValueSlot(const WriteShape& shape, const CellChange& 
 }
 
 void SqliteDialect::BindValue(const WriteShape& shape, const CellChange& change, BoundParameters& parameters) const {
+  if (change.storage == 'r' && InfiniteReal(change.value)) return;  // written as itself (see ValueSlot)
   // A BLOB goes as bytes, in a column of any type.
   if (change.value && change.storage == 'b')
     parameters.AddBytes(*change.value);

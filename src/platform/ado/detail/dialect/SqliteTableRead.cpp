@@ -103,6 +103,7 @@ void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
     names.push_back(*row[1]);
     types.push_back(row[2].value_or(""));
     read.notNull.push_back(row[3] && *row[3] != "0");
+    read.generated.push_back(row[6] && (*row[6] == "2" || *row[6] == "3"));
     if (row[5] && *row[5] != "0") keyOrder.emplace_back(std::stoi(*row[5]), index);
   }
   if (names.empty()) throw Error("The table " + read.quotedTable + " has no columns that can be read.");
