@@ -23,16 +23,14 @@ Recordset::Reverted Recordset::Undo() { return Revert(true); }
 Recordset::Reverted Recordset::Redo() { return Revert(false); }
 
 std::vector<CellChange> Recordset::InsertCells(const StoredRow& row, bool numbered) {
-  // Every value the row held where the database lets it be given; with
-  // `numbered`, also those it numbers itself (a key, mostly), which most
-  // databases take when given. The rest is the database's to choose again.
+  // Every value the row held, exactly as stored, bytes and numbers that
+  // cannot be edited here too; with `numbered`, also those the database
+  // numbers itself (a key, mostly), which most databases take when given.
+  // Columns it computes are its own to compute again.
   std::vector<CellChange> cells;
   TableWriter& writer = *Writer();
-  for (int column = 0; column < fieldCount(); ++column) {
-    const bool given = writer.ReadOnlyReason(column).empty() ||
-                       (numbered && writer.read().unavailable.empty() && this->column(column).autoIncrement);
-    if (given) cells.push_back(ExactCell(row, column));
-  }
+  for (int column = 0; column < fieldCount(); ++column)
+    if (writer.Insertable(column, numbered)) cells.push_back(ExactCell(row, column));
   return cells;
 }
 

@@ -16,6 +16,17 @@ std::string ChangePlanner::ReadOnlyReason(int column) const {
   return {};
 }
 
+bool ChangePlanner::Insertable(int column, bool numbered) const {
+  if (!read_.unavailable.empty() || column < 0 || static_cast<std::size_t>(column) >= columns_.size() ||
+      read_.Generated(column))
+    return false;
+  const ColumnInfo& info = columns_[static_cast<std::size_t>(column)];
+  if (info.autoIncrement) return numbered;
+  // A driver's word that a column is read-only counts where nothing else
+  // tells.
+  return info.updatable || read_.knownColumns || read_.identity != TableRead::Identity::PrimaryKey;
+}
+
 PlannedStatement ChangePlanner::DeleteRow(const StoredRow& original) const {
   if (!read_.unavailable.empty()) throw Error(read_.unavailable);
   PlannedStatement planned;
@@ -38,8 +49,7 @@ PlannedStatement ChangePlanner::InsertRow(const std::vector<CellChange>& cells) 
     // A number the database would choose may be given, as when a deleted
     // row goes back with its key; where the database insists on its own,
     // it refuses.
-    const std::string reason = ReadOnlyReason(cell.column);
-    if (!reason.empty() && !columns_.at(static_cast<std::size_t>(cell.column)).autoIncrement) throw Error(reason);
+    if (!Insertable(cell.column, true)) throw Error(ReadOnlyReason(cell.column));
     names.push_back(read_.quotedColumns[static_cast<std::size_t>(cell.column)]);
     slots.push_back(dialect().ValueSlot(shape(), cell));
     dialect().BindValue(shape(), cell, planned.parameters);

@@ -24,6 +24,11 @@ class ChangePlanner {
 
   // Empty when cells of the column can be written, otherwise why not.
   std::string ReadOnlyReason(int column) const;
+  // Whether a new row may give the column a value: every column but those
+  // the database computes (and, unless `numbered`, those it numbers). A
+  // column that cannot be compared exactly cannot be edited, but a row put
+  // back takes its value as it was stored.
+  bool Insertable(int column, bool numbered) const;
 
   // Several cells of one row in one statement.
   PlannedStatement UpdateRow(const StoredRow& original, const std::vector<CellChange>& changes) const;

@@ -277,9 +277,17 @@ bool TableWriter::Retry(Attempt& attempt, OdbcConnection& writer, ChangeExecutor
       failure.RaiseSeveral(execution.rowsChanged);
     }
     // No row was reached: it is not as it was read, or a policy of the
-    // table hides it from the write.
-    if (RefusedByRowSecurity(executor, *original)) failure.RaiseRowSecurity();
+    // table hides it from the write, or a trigger skipped it.
+    if (StillTheVersionRead(executor, *original)) {
+      if (read_.rowSecurity) failure.RaiseRowSecurity();
+      failure.RaiseSkippedByTrigger();
+    }
     const ChangeVerifier::Found found = FindAgain(writer, executor, *original);
+    // Without versions: a row found holding every value read, in every
+    // storage class, was reached, and left as it was.
+    const bool holdsAllRead = found.fate == ChangeVerifier::Fate::Present && found.row && *found.row == *original;
+    if (holdsAllRead && !planner_.dialect().RowsCarryVersions(read_) && !planner_.dialect().CountsChangedRows(read_))
+      failure.RaiseSkippedByTrigger();
     if (RewrittenAlike(*original, found) && attempt.retriesLeft-- > 0) {
       *original = *found.row;
       return true;
@@ -349,8 +357,7 @@ void TableWriter::EndLostSession(const std::string& session) {
   }
 }
 
-bool TableWriter::RefusedByRowSecurity(ChangeExecutor& executor, const StoredRow& original) {
-  if (!read_.rowSecurity) return false;
+bool TableWriter::StillTheVersionRead(ChangeExecutor& executor, const StoredRow& original) {
   try {
     return verifier_.StillAsRead(executor, original);
   } catch (const Error&) {

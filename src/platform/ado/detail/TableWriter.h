@@ -41,6 +41,9 @@ class TableWriter {
   std::string ReadOnlyReason(int column) const;
   // Empty when rows can be added (deleted), otherwise why not.
   std::string AddingReadOnlyReason() const;
+  // Whether a row added (or put back) gives the column a value (see
+  // ChangePlanner::Insertable).
+  bool Insertable(int column, bool numbered) const { return planner_.Insertable(column, numbered); }
   std::string DeletingReadOnlyReason() const;
 
   struct RowWrite {
@@ -109,9 +112,10 @@ class TableWriter {
   // Ends a session lost with a write under way, where the server can be
   // reached.
   void EndLostSession(const std::string& session);
-  // A write reached no row that is still the very version read: the
-  // table's row security keeps the row from the write.
-  bool RefusedByRowSecurity(ChangeExecutor& executor, const StoredRow& original);
+  // A write reached no row, yet the row is still the very version read
+  // (where rows carry versions): the table's row security keeps the row
+  // from the write, or a trigger skipped it.
+  bool StillTheVersionRead(ChangeExecutor& executor, const StoredRow& original);
   // What became of a row a write did not reach (not known, when finding
   // it fails).
   ChangeVerifier::Found FindAgain(OdbcConnection& writer, ChangeExecutor& executor, const StoredRow& original);

@@ -64,6 +64,10 @@ void WriteFailure::RaiseRowSecurity() const {
                    {}, {});
 }
 
+void WriteFailure::RaiseSkippedByTrigger() const {
+  throw WriteError(Prefix() + "a trigger on the table did not let this change through. Nothing was changed.", {}, {});
+}
+
 void WriteFailure::RaiseDeleted() const {
   RaiseGone("no row holds its key any more: someone else deleted the row, or changed its key, after it was read.");
 }

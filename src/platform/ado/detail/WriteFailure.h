@@ -41,6 +41,9 @@ class WriteFailure {
   // The row is there as it was read, but a policy of the table keeps the
   // user from changing it.
   [[noreturn]] void RaiseRowSecurity() const;
+  // The row is there as it was read, but a trigger of the table let the
+  // change pass without doing it.
+  [[noreturn]] void RaiseSkippedByTrigger() const;
   [[noreturn]] void RaiseDeleted() const;
   // A table without a key: the row is gone from where it was, changed or
   // deleted, and cannot be found again.
