@@ -7,9 +7,11 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <algorithm>
+#include <iterator>
 #include <map>
 
 #include "CellEditorDelegate.h"
@@ -41,6 +43,9 @@ const QKeySequence kEditInWindowShortcut(Qt::SHIFT | Qt::Key_F2);
 const QKeySequence kFindShortcut(Qt::CTRL | Qt::Key_F);
 const QKeySequence kFindNextShortcut(Qt::Key_F3);
 const QKeySequence kRefreshShortcut(Qt::Key_F5);
+// Keys that move the current cell, and with Ctrl jump.
+constexpr int kMovingKeys[] = {Qt::Key_Up,   Qt::Key_Down,   Qt::Key_Left,     Qt::Key_Right,
+                               Qt::Key_Home, Qt::Key_End,    Qt::Key_PageUp,   Qt::Key_PageDown};
 
 }  // namespace
 
@@ -156,57 +161,36 @@ bool DataGrid::commitPendingEdit() {
   return !model_ || model_->storeNewRow();
 }
 
-void DataGrid::addRow() {
-  if (!model_ || !commitPendingEdit()) return;
-  const int below = currentIndex().isValid() ? currentIndex().row() : model_->rowCount() - 1;
-  if (!model_->openNewRow(below)) return;
-  const int row = model_->newRowIndex();
-  setCurrentIndex(model_->index(row, std::max(0, currentIndex().column())));
-  scrollTo(currentIndex());
-}
-
-QList<int> DataGrid::selectedWholeRows() const {
-  QList<int> rows;
-  if (!selectionModel()) return rows;
-  for (const QModelIndex& index : selectionModel()->selectedRows()) rows << index.row();
-  return rows;
-}
-
-bool DataGrid::confirm(const QString& question) {
-  if (confirm_) return confirm_(question);
-  return QMessageBox::question(this, QString(), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-         QMessageBox::Yes;
-}
-
-void DataGrid::deleteSelectedRows() {
-  const QList<int> rows = selectedWholeRows();
-  if (!model_ || rows.isEmpty()) {
-    emit editRefused(QStringLiteral("Select whole rows (click their row headers) to delete them."));
-    return;
-  }
-  if (!commitPendingEdit()) return;
-  const QString question = rows.size() == 1
-                               ? QStringLiteral("Delete 1 row from the table \"%1\"?").arg(model_->tableName())
-                               : QStringLiteral("Delete %1 rows from the table \"%2\"?").arg(rows.size()).arg(model_->tableName());
-  if (!confirm(question)) return;
-  const int current = currentIndex().isValid() ? rows.first() : 0;
-  if (model_->deleteRows(rows)) {
-    clearSelection();
-    if (model_->rowCount() > 0)
-      setCurrentIndex(model_->index(std::min(current, model_->rowCount() - 1), std::max(0, currentIndex().column())));
-  }
-}
-
 void DataGrid::undo() {
   if (!model_) return;
   const int column = std::max(0, currentIndex().column());
-  if (const int row = model_->undo(); row >= 0) setCurrentIndex(model_->index(row, column));
+  if (const int row = model_->undo(); row >= 0) jumpTo(model_->index(row, column));
 }
 
 void DataGrid::redo() {
   if (!model_ || !commitPendingEdit()) return;
   const int column = std::max(0, currentIndex().column());
-  if (const int row = model_->redo(); row >= 0) setCurrentIndex(model_->index(row, column));
+  if (const int row = model_->redo(); row >= 0) jumpTo(model_->index(row, column));
+}
+
+void DataGrid::jumpTo(const QModelIndex& index) {
+  const QScopedValueRollback jumping(jumping_, true);
+  setCurrentIndex(index);
+}
+
+QItemSelectionModel::SelectionFlags DataGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const {
+  if (!event && jumping_) return QItemSelectionModel::ClearAndSelect;
+  if (event && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const Qt::KeyboardModifiers held = key->modifiers();
+    const bool moving = std::ranges::find(kMovingKeys, key->key()) != std::end(kMovingKeys);
+    // The view's own rule leaves the selection where it was. Shift still
+    // stretches it from its start, unless the page moved under it.
+    if (moving && held & Qt::ControlModifier)
+      return held & Qt::ShiftModifier && !keyMovedPage_ ? QItemSelectionModel::SelectCurrent
+                                                        : QItemSelectionModel::ClearAndSelect;
+  }
+  return QTableView::selectionCommand(index, event);
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
@@ -217,7 +201,7 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
   const int column = previous.column();
   if (!model_->storeNewRow())
     QMetaObject::invokeMethod(this, [this, stay, column] {
-      if (model_ && model_->isNewRow(stay)) setCurrentIndex(model_->index(stay, column));
+      if (model_ && model_->isNewRow(stay)) jumpTo(model_->index(stay, column));
     }, Qt::QueuedConnection);
 }
 
@@ -412,6 +396,8 @@ QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
   // A jump to the end means the last row of the table, not of the rows read
   // so far; End alone stays in the row. A large table's page goes with it.
   const bool control = modifiers & Qt::ControlModifier;
+  const std::size_t base = model_ ? model_->pageBase() : 0;
+  const QScopeGuard pageMoved([this, base] { keyMovedPage_ = model_ && model_->pageBase() != base; });
   if (model_ && (action == MoveEnd || action == MovePageDown) && control) {
     model_->fetchAll();
     if (model_->paged()) moveCursorsPage(model_->tableRows());
