@@ -301,7 +301,15 @@ class DataGridTest : public QObject {
     QCOMPARE(grid.model()->index(0, 2).data().toString(), QString("theirs"));
   }
 
+  // Cells go whole, binary values as "0x..." whatever their size: also
+  // those the cell shows by their beginning, and those held cut.
+  void copyGivesTabSeparatedCells_data() {
+    QTest::addColumn<int>("bytes");
+    for (int bytes : {3, 256, 257, 300, 300 * 1000}) QTest::addRow("%d bytes", bytes) << bytes;
+  }
   void copyGivesTabSeparatedCells() {
+    QFETCH(int, bytes);
+    sql_->Exec("UPDATE items SET blob = randomblob(" + std::to_string(bytes) + ") WHERE id = 1");
     ui::DataGrid grid;
     grid.setDataSource(OpenTable(source_, "items"));
     grid.show();
@@ -310,6 +318,11 @@ class DataGridTest : public QObject {
         QItemSelectionModel::ClearAndSelect);
     QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QString("pen\tblue\nink\tNULL\n"));
+    grid.selectionModel()->select(grid.model()->index(0, 5), QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    const QString copied = QApplication::clipboard()->text();
+    QCOMPARE(copied.size(), 2 + 2 * bytes + 1);
+    QCOMPARE(copied, "0x" + QString::fromStdString(*Stored("SELECT hex(blob) FROM items WHERE id = 1")) + "\n");
   }
 
   // Home and End stay in the row, with Ctrl they go to the table's first and

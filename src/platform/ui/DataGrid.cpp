@@ -1,7 +1,5 @@
 #include "DataGrid.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,7 +10,6 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <iterator>
-#include <map>
 
 #include "CellEditorDelegate.h"
 #include "FindBar.h"
@@ -20,7 +17,6 @@
 #include "LockWaitNotice.h"
 #include "RecordsetModel.h"
 #include "RowNumberHeader.h"
-#include "TabSeparatedText.h"
 #include "ShownValue.h"
 #include "ValueEditorDialog.h"
 
@@ -252,54 +248,6 @@ void DataGrid::editInWindow() {
     if (model_ && cell.isValid() && dialog->changed()) model_->setData(cell, dialog->value(), Qt::EditRole);
   });
   dialog->open();
-}
-
-void DataGrid::paste() {
-  if (!model_ || !commitPendingEdit() || !currentIndex().isValid()) return;
-  const QModelIndex start = currentIndex();
-  const QList<QStringList> lines = FromTabSeparated(QApplication::clipboard()->text());
-  if (lines.isEmpty()) return;
-  const int missing = model_->rowsMissingFor(start.row(), static_cast<int>(lines.size()));
-  if (missing > 0 &&
-      !confirm(QStringLiteral("%1 of the pasted lines go past the last row of the table \"%2\". Add them as new rows?")
-                   .arg(missing)
-                   .arg(model_->tableName())))
-    return;
-  model_->pasteBlock(start.row(), start.column(), lines);
-}
-
-void DataGrid::copySelection() {
-  const QModelIndexList selected = selectionModel() ? selectionModel()->selectedIndexes()
-                                                    : QModelIndexList{};
-  if (selected.isEmpty()) return;
-  std::map<int, std::map<int, QString>> cells;
-  int firstColumn = selected.first().column();
-  int lastColumn = firstColumn;
-  for (const QModelIndex& index : selected) {
-    // A value held cut is read whole; where its row changed meanwhile,
-    // nothing is copied.
-    if (model_ && model_->valueIsCut(index)) {
-      const std::optional<QString> whole = model_->wholeText(index);
-      if (!whole) return;
-      cells[index.row()][index.column()] = *whole;
-      continue;
-    }
-    const QVariant whole = index.data(RecordsetModel::CopyRole);
-    cells[index.row()][index.column()] = (whole.isValid() ? whole : index.data(Qt::DisplayRole)).toString();
-    firstColumn = std::min(firstColumn, index.column());
-    lastColumn = std::max(lastColumn, index.column());
-  }
-  QList<QStringList> rows;
-  for (const auto& [row, columns] : cells) {
-    QStringList line;
-    for (int column = firstColumn; column <= lastColumn; ++column) {
-      const auto found = columns.find(column);
-      line << (found == columns.end() ? QString() : found->second);
-    }
-    rows << line;
-  }
-  const QString text = ToTabSeparated(rows);
-  QApplication::clipboard()->setText(text);
 }
 
 bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {

@@ -161,13 +161,17 @@ class RecordsetModel final : public QAbstractTableModel {
   // How many bytes the cell's value holds as read (0 for NULL), also where
   // only its beginning is held.
   std::size_t valueBytes(const QModelIndex& index) const;
-  // Whether the cell's text is held only by its beginning (see
-  // ado::CellView::cut); binary values are shown by their beginning anyway.
+  // Whether the cell's value is held only by its beginning (see
+  // ado::CellView::cut).
   bool valueIsCut(const QModelIndex& index) const;
-  // The whole text of the cell, as an editor or a copy needs it: read again
-  // by the row's identity where it is held cut. std::nullopt, announced
-  // (writeFailed), when the row is no longer as it was read.
+  // The whole text of the cell, as an editor needs it (binary values in
+  // hexadecimal): read again by the row's identity where it is held cut.
+  // std::nullopt, announced (writeFailed), when the row is no longer as it
+  // was read.
   std::optional<QString> wholeText(const QModelIndex& index);
+  // The same as a copy takes it: NULL as the word, binary values whole in
+  // the form a cell shows a short one.
+  std::optional<QString> copiedText(const QModelIndex& index);
   // Dates and timestamps, which get an editor with a calendar.
   bool columnHoldsDate(int column) const;
   bool columnIsNullable(int column) const;
