@@ -3,9 +3,10 @@
 #include <QDialog>
 
 class QComboBox;
-class QPlainTextEdit;
 
 namespace ui {
+
+class LongTextEditor;
 
 // The larger editor of a text cell: the whole value with its line breaks,
 // and the style of those breaks (LF, CR LF, CR), kept as stored unless the
@@ -16,19 +17,16 @@ class ValueEditorDialog final : public QDialog {
  public:
   ValueEditorDialog(const QString& columnName, const QString& value, QWidget* parent = nullptr);
 
-  QPlainTextEdit* textEditor() const { return text_; }
+  LongTextEditor* textEditor() const { return text_; }
   // The text as edited, its line breaks in the chosen style; the value given
   // exactly when the user changed nothing.
   QString value() const;
   bool changed() const { return value() != original_; }
 
  private:
-  QString editedText() const;
-
   QString original_;
-  QString openedText_;  // the editor's own reading of the value as opened
   QString openedBreak_;
-  QPlainTextEdit* text_;
+  LongTextEditor* text_;
   QComboBox* lineBreaks_;
 };
 
