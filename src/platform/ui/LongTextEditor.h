@@ -45,7 +45,7 @@ class LongTextEditor final : public QPlainTextEdit {
   // pieces as the editor shows them; stops once `budgetMs` have passed
   // (negative: never) and returns how much of `text` it put.
   qsizetype insertLines(QTextCursor& cursor, QStringView text, qint64 budgetMs);
-  void loadMore();
+  void loadMore(qint64 budgetMs);
   void finishLoading();
   // Deletes the character before (after) the cursor, across the ends of
   // pieces, which stand for no character.
