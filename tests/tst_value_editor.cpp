@@ -1,8 +1,12 @@
 // The larger editor of a text cell ("Edit in a window..."): a value with a
 // line far too long to lay out whole is shown in pieces, and whatever is
 // typed, deleted or pasted across their ends changes the value exactly so.
+// Its keys: Ctrl+Enter is OK, Tab moves on, Ctrl+Tab types a tab, and
+// changes go on Cancel or Esc only once the user agrees.
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 
@@ -90,6 +94,56 @@ class ValueEditorTest : public QObject {
     // more than one.
     for (QTextBlock line = editor->document()->begin(); line.isValid(); line = line.next())
       QVERIFY2(line.length() <= 2 * Piece, qPrintable(QString::number(line.length())));
+  }
+
+  void keysOfTheWindow_data() {
+    QTest::addColumn<QString>("typed");  // before the key
+    QTest::addColumn<int>("key");        // 0: a click on Cancel
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("discard");   // the answer to the question, if asked
+    QTest::addColumn<int>("result");     // -1: still open
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<QString>("value");
+    const Qt::KeyboardModifiers none, control(Qt::ControlModifier);
+    const int open = -1, accepted = QDialog::Accepted, rejected = QDialog::Rejected;
+    QTest::newRow("Ctrl+Enter") << "x" << int(Qt::Key_Return) << control << false << accepted << false << "ax";
+    QTest::newRow("Tab") << "" << int(Qt::Key_Tab) << none << false << open << false << "a";
+    QTest::newRow("Ctrl+Tab") << "" << int(Qt::Key_Tab) << control << false << open << false << "\ta";
+    QTest::newRow("Esc, nothing changed") << "" << int(Qt::Key_Escape) << none << false << rejected << false << "a";
+    QTest::newRow("Esc, changes kept") << "x" << int(Qt::Key_Escape) << none << false << open << true << "ax";
+    QTest::newRow("Esc, changes discarded") << "x" << int(Qt::Key_Escape) << none << true << rejected << true << "ax";
+    QTest::newRow("Cancel, changes kept") << "x" << 0 << none << false << open << true << "ax";
+  }
+  void keysOfTheWindow() {
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, discard);
+    QFETCH(int, result);
+    QFETCH(bool, asked);
+    QFETCH(QString, value);
+    ui::ValueEditorDialog dialog("note", "a");
+    QStringList questions;
+    dialog.setConfirmation([&](const QString& question) {
+      questions << question;
+      return discard;
+    });
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    ui::LongTextEditor* editor = dialog.textEditor();
+    editor->setFocus();
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor, typed);
+    editor->moveCursor(QTextCursor::Start);
+    if (key == 0)
+      dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    else
+      QTest::keyClick(editor, Qt::Key(key), modifiers);
+    QCOMPARE(dialog.isVisible() ? -1 : dialog.result(), result);
+    QCOMPARE(questions, asked ? QStringList{"Discard your changes?"} : QStringList{});
+    QCOMPARE(dialog.value(), value);
+    // Tab leaves the text for the next control.
+    QCOMPARE(dialog.focusWidget() == editor, key != Qt::Key_Tab || modifiers != Qt::NoModifier);
   }
 };
 

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <iterator>
+#include <set>
 
 #include "CellEditorDelegate.h"
 #include "FindBar.h"
@@ -217,6 +218,19 @@ void DataGrid::setCurrentCellToNull() {
   model_->setData(index, {}, RecordsetModel::NullRole);
 }
 
+void DataGrid::emptySelectedCells() {
+  if (!model_ || !selectionModel() || !commitPendingEdit()) return;
+  const QModelIndexList cells = selectionModel()->selectedIndexes();
+  std::set<int> columns;
+  for (const QModelIndex& cell : cells) columns.insert(cell.column());
+  for (int column : columns)
+    if (const QString reason = model_->readOnlyReason(column); !reason.isEmpty()) {
+      emit editRefused(reason);
+      return;
+    }
+  model_->emptyCells(cells);
+}
+
 void DataGrid::editInWindow() {
   if (!model_ || !currentIndex().isValid() || !commitPendingEdit()) return;
   const QModelIndex index = currentIndex();
@@ -242,6 +256,7 @@ void DataGrid::editInWindow() {
   auto* dialog = new ValueEditorDialog(name, *whole, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setFont(font());
+  dialog->setConfirmation(confirm_);
   const QPersistentModelIndex cell(index);
   connect(dialog, &QDialog::accepted, this, [this, dialog, cell] {
     // Through the same checked write as an edit in the cell.
@@ -314,8 +329,12 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     setCurrentCellToNull();
     return;
   }
-  if (pressed == kDeleteRowsShortcut && state() != EditingState && !selectedWholeRows().isEmpty()) {
-    deleteSelectedRows();
+  // Rows go only where they are selected whole.
+  if (pressed == kDeleteRowsShortcut && state() != EditingState) {
+    if (selectedWholeRows().isEmpty())
+      emptySelectedCells();
+    else
+      deleteSelectedRows();
     return;
   }
   // While a cell is being edited, its editor undoes its own typing.

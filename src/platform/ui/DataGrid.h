@@ -52,6 +52,9 @@ class DataGrid final : public QTableView {
   void editInWindow();
   // Sets the current cell to NULL where the column allows it.
   void setCurrentCellToNull();
+  // Empties the selected cells as one change, NULL where the column allows
+  // it (Delete on cells not selected as whole rows).
+  void emptySelectedCells();
   // Copies the selected cells as tab-separated text.
   void copySelection();
 

@@ -63,6 +63,7 @@ QTextBlockFormat PieceFormat() {
 }  // namespace
 
 LongTextEditor::LongTextEditor(QWidget* parent) : QPlainTextEdit(parent) {
+  setTabChangesFocus(true);
   connect(document(), &QTextDocument::contentsChange, this, [this] {
     if (inserting_) return;
     touched_ = true;
@@ -167,13 +168,20 @@ QString LongTextEditor::text() const {
 }
 
 void LongTextEditor::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   const Qt::KeyboardModifiers held = event->modifiers() & ~Qt::KeypadModifier;
+  if (enter && held & Qt::ControlModifier) {
+    event->ignore();
+    return;
+  }
   if (isReadOnly()) {
     QPlainTextEdit::keyPressEvent(event);
     return;
   }
   const QTextCursor cursor = textCursor();
-  if (event->matches(QKeySequence::InsertParagraphSeparator) ||
+  if (event->key() == Qt::Key_Tab && held == Qt::ControlModifier) {
+    insertPlainText(QStringLiteral("\t"));
+  } else if (event->matches(QKeySequence::InsertParagraphSeparator) ||
              event->matches(QKeySequence::InsertLineSeparator)) {
     // A line break of the text, also inside a piece (the document would
     // make the new line a piece). Shift+Enter too: the value has no other.

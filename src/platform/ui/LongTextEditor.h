@@ -14,6 +14,8 @@ namespace ui {
 // editor that goes on the line before it, not a line break of the text.
 // A long text appears a part at a time, between turns of the event loop;
 // the editor is read-only until all of it is there.
+// Tab moves the focus on; Ctrl+Tab types a tab. Ctrl+Enter is left to the
+// window (its OK).
 class LongTextEditor final : public QPlainTextEdit {
   Q_OBJECT
  public:

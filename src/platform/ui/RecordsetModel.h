@@ -118,6 +118,10 @@ class RecordsetModel final : public QAbstractTableModel {
   // the last row as new rows, all as one: all or none. False, with the
   // reason announced, when nothing was written.
   bool pasteBlock(int row, int column, const QList<QStringList>& lines);
+  // Empties the cells as one change: NULL where the column allows it, else
+  // what an emptied cell stores (see ado::Recordset::EmptiedValue). False,
+  // with the reason announced, when nothing was written.
+  bool emptyCells(const QModelIndexList& cells);
 
   // What undo (redo) would undo (redo) of the changes saved, as a menu
   // names it ("paste of 12 cells"); empty when nothing.
@@ -219,6 +223,10 @@ class RecordsetModel final : public QAbstractTableModel {
   void cachedRowsChanged(std::size_t first, std::size_t last);
   void readCachedRows(std::size_t first, std::size_t count);
   int revert(bool undo);
+  // Writes cells of cached rows and new rows as one (see
+  // ado::Recordset::WriteCells); a refusal is announced after `refusal`.
+  bool writeCells(const std::vector<std::pair<std::size_t, ado::CellValues>>& changed,
+                  const std::vector<ado::CellValues>& added, const QString& refusal);
   // Takes cached rows out of the cache and the views; ascending.
   void removeCachedRows(const std::vector<std::size_t>& cached);
   QVariant newRowData(int column, int role) const;

@@ -3,7 +3,9 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QVBoxLayout>
 
 #include "LineBreaks.h"
@@ -45,6 +47,27 @@ QString ValueEditorDialog::value() const {
   // otherwise (mixed line breaks).
   if (lineBreak == openedBreak_ && edited == LongTextEditor::AsRead(original_)) return original_;
   return WithLineBreaks(edited, lineBreak);
+}
+
+void ValueEditorDialog::reject() {
+  if (changed()) {
+    const QString question = QStringLiteral("Discard your changes?");
+    const bool discard = confirm_ ? confirm_(question)
+                                  : QMessageBox::question(this, windowTitle(), question,
+                                                          QMessageBox::Yes | QMessageBox::No,
+                                                          QMessageBox::No) == QMessageBox::Yes;
+    if (!discard) return;
+  }
+  QDialog::reject();
+}
+
+void ValueEditorDialog::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && event->modifiers() & Qt::ControlModifier) {
+    accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 }  // namespace ui
