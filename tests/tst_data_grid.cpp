@@ -301,7 +301,15 @@ class DataGridTest : public QObject {
     QCOMPARE(grid.model()->index(0, 2).data().toString(), QString("theirs"));
   }
 
+  // Cells go whole, binary values as "0x..." whatever their size: also
+  // those the cell shows by their beginning, and those held cut.
+  void copyGivesTabSeparatedCells_data() {
+    QTest::addColumn<int>("bytes");
+    for (int bytes : {3, 256, 257, 300, 300 * 1000}) QTest::addRow("%d bytes", bytes) << bytes;
+  }
   void copyGivesTabSeparatedCells() {
+    QFETCH(int, bytes);
+    sql_->Exec("UPDATE items SET blob = randomblob(" + std::to_string(bytes) + ") WHERE id = 1");
     ui::DataGrid grid;
     grid.setDataSource(OpenTable(source_, "items"));
     grid.show();
@@ -310,34 +318,60 @@ class DataGridTest : public QObject {
         QItemSelectionModel::ClearAndSelect);
     QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QString("pen\tblue\nink\tNULL\n"));
+    grid.selectionModel()->select(grid.model()->index(0, 5), QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    const QString copied = QApplication::clipboard()->text();
+    QCOMPARE(copied.size(), 2 + 2 * bytes + 1);
+    QCOMPARE(copied, "0x" + QString::fromStdString(*Stored("SELECT hex(blob) FROM items WHERE id = 1")) + "\n");
   }
 
   // Home and End stay in the row, with Ctrl they go to the table's first and
-  // last cell (reading the last rows, not those between).
+  // last cell (reading the last rows, not those between), also where the
+  // table is shown a page at a time. The selection goes with the current
+  // cell, so that what a command acts on is what the user sees: also after
+  // Ctrl's jumps, which a view leaves selecting what it did.
   void keysMoveAsInASpreadsheet_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("pageRows");  // 0: the whole table in one page
+    QTest::addColumn<int>("row");       // of the table
     QTest::addColumn<int>("column");
     QTest::addColumn<bool>("lastRead");
-    QTest::newRow("Home") << int(Qt::Key_Home) << Qt::KeyboardModifiers() << 5 << 0 << false;
-    QTest::newRow("End") << int(Qt::Key_End) << Qt::KeyboardModifiers() << 5 << 1 << false;
-    QTest::newRow("Ctrl+Home") << int(Qt::Key_Home) << Qt::KeyboardModifiers(Qt::ControlModifier) << 0 << 0 << false;
-    QTest::newRow("Ctrl+End") << int(Qt::Key_End) << Qt::KeyboardModifiers(Qt::ControlModifier) << BigRows - 1 << 1
-                              << true;
+    const Qt::KeyboardModifiers none, control(Qt::ControlModifier);
+    QTest::newRow("Home") << int(Qt::Key_Home) << none << 0 << 5 << 0 << false;
+    QTest::newRow("End") << int(Qt::Key_End) << none << 0 << 5 << 1 << false;
+    QTest::newRow("Ctrl+Home") << int(Qt::Key_Home) << control << 0 << 0 << 0 << false;
+    QTest::newRow("Ctrl+End") << int(Qt::Key_End) << control << 0 << BigRows - 1 << 1 << true;
+    QTest::newRow("Ctrl+Down") << int(Qt::Key_Down) << control << 0 << 6 << 0 << false;
+    QTest::newRow("Ctrl+End, paged") << int(Qt::Key_End) << control << 100 << BigRows - 1 << 1 << true;
+    // From the last page, whose rows the page's move lets go.
+    QTest::newRow("Ctrl+Home, paged") << int(Qt::Key_Home) << control << 100 << 0 << 0 << false;
   }
   void keysMoveAsInASpreadsheet() {
     QFETCH(int, key);
     QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(int, pageRows);
     QFETCH(int, row);
     QFETCH(int, column);
     QFETCH(bool, lastRead);
     ui::DataGrid grid;
+    grid.setPageRows(static_cast<std::size_t>(pageRows));
     grid.setDataSource(OpenTable(source_, "big"));
     grid.show();
-    grid.setCurrentIndex(grid.model()->index(5, key == Qt::Key_Home ? 1 : 0));
+    ui::RecordsetModel* model = grid.recordsetModel();
+    if (pageRows > 0 && key == Qt::Key_Home) {
+      QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+      QVERIFY(model->pageBase() > 0);
+    }
+    // Cells selected around the current one, which the jump must not leave
+    // selected.
+    const QModelIndex start = model->index(5, key == Qt::Key_Home ? 1 : 0);
+    grid.setCurrentIndex(start);
+    grid.selectionModel()->select(QItemSelection(start, model->index(7, 1)), QItemSelectionModel::ClearAndSelect);
     QTest::keyClick(&grid, Qt::Key(key), modifiers);
-    QCOMPARE(grid.currentIndex(), grid.model()->index(row, column));
+    QCOMPARE(model->pageBase() + static_cast<std::size_t>(grid.currentIndex().row()), static_cast<std::size_t>(row));
+    QCOMPARE(grid.currentIndex().column(), column);
+    QCOMPARE(grid.selectionModel()->selectedIndexes(), QModelIndexList{grid.currentIndex()});
     if (lastRead) QTRY_VERIFY(grid.dataSource()->rowHeld(BigRows - 1));
     QTest::qWait(50);
     QCOMPARE(grid.dataSource()->rowHeld(BigRows - 1), lastRead);

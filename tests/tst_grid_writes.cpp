@@ -8,12 +8,12 @@
 // a date chosen on the calendar with the rest of a timestamp kept.
 #include <QCalendarWidget>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "platform/ado/AdoError.h"
 #include "platform/ui/DateCellEditor.h"
+#include "platform/ui/LongTextEditor.h"
 #include "platform/ui/RecordsetModel.h"
 #include "platform/ui/ValueEditorDialog.h"
 #include "support/EditingFixture.h"

@@ -121,8 +121,9 @@ class RowOperationsTest : public QObject {
   }
 
   // Selected rows go in one transaction after one confirmation naming the
-  // count and the table. A change by someone else to one of them, or a
-  // foreign key that refuses one, deletes nothing and says which row.
+  // count, the table and the rows (the first few by their numbers and first
+  // cells, as shown). A change by someone else to one of them, or a foreign
+  // key that refuses one, deletes nothing and says which row.
   void deletedRowsGoAllOrNone_data() { AddAllDrivers(); }
   void deletedRowsGoAllOrNone() {
     QFETCH(Driver, driver);
@@ -138,11 +139,13 @@ class RowOperationsTest : public QObject {
       std::initializer_list<int> rows;
       const char* meanwhile;  // SQL run by someone else before the delete
       const char* because;    // what the message says, empty when it works
+      const char* named;      // the rows the question names
     };
     const Attempt attempts[] = {
-        {{0, 2}, "UPDATE people SET city = 'Alta' WHERE name = 'Cy'", "row 3"},
-        {{1, 3}, "", "row 4"},  // Di still has a visit
-        {{0, 1}, "", ""},
+        {{0, 2}, "UPDATE people SET city = 'Alta' WHERE name = 'Cy'", "row 3",
+         "Row 1: 1, Ada, Bergen\nRow 3: 3, Cy, Molde"},
+        {{1, 3}, "", "row 4", "Row 2: 2, Bo, Tromso\nRow 4: 4, Di, Narvik"},  // Di still has a visit
+        {{0, 1}, "", "", "Row 1: 1, Ada, Bergen\nRow 2: 2, Bo, Tromso"},
     };
     for (const Attempt& attempt : attempts) {
       if (*attempt.meanwhile) sql.Exec(attempt.meanwhile);
@@ -150,7 +153,8 @@ class RowOperationsTest : public QObject {
       SelectRows(grid, attempt.rows);
       opened.failed->clear();
       QTest::keyClick(&grid, Qt::Key_Delete);
-      QCOMPARE(opened.questions->last(), QString("Delete 2 rows from the table \"people\"?"));
+      QCOMPARE(opened.questions->last(),
+               QString("Delete 2 rows from the table \"people\"?\n\n") + QString::fromUtf8(attempt.named));
       if (*attempt.because) {
         QVERIFY2(LastMessage(*opened.failed).contains(attempt.because), qPrintable(LastMessage(*opened.failed)));
         QCOMPARE(Snapshot(sql, driver, "people"), expected);
@@ -164,12 +168,17 @@ class RowOperationsTest : public QObject {
     QCOMPARE(grid.model()->rowCount(), 2);
     QCOMPARE(Shown(grid, 0, 2), QString("Alta"));
 
-    // Declined: nothing happens.
+    // Declined: nothing happens. One row, and more rows than are named.
+    sql.Exec("INSERT INTO people (name, city) VALUES ('Eve', NULL), ('Fay', 'Bodo')");
     OpenedGrid declined = OpenInGrid(source, "people", false);
     SelectRows(*declined.grid, {0});
     QTest::keyClick(declined.grid.get(), Qt::Key_Delete);
-    QCOMPARE(declined.questions->last(), QString("Delete 1 row from the table \"people\"?"));
-    QCOMPARE(sql.Scalar("SELECT count(*) FROM people"), Cell("2"));
+    QCOMPARE(declined.questions->last(), QString("Delete 1 row from the table \"people\"?\n\nRow 1: 3, Cy, Alta"));
+    SelectRows(*declined.grid, {3, 0, 1, 2});
+    QTest::keyClick(declined.grid.get(), Qt::Key_Delete);
+    QCOMPARE(declined.questions->last(), QString("Delete 4 rows from the table \"people\"?\n\nRow 1: 3, Cy, Alta\n"
+                                                 "Row 2: 4, Di, Narvik\nRow 3: 5, Eve, NULL\nand 1 more row"));
+    QCOMPARE(sql.Scalar("SELECT count(*) FROM people"), Cell("4"));
   }
 
   // Ctrl+V writes a block as one, quoted cells with tabs and line breaks
@@ -225,7 +234,9 @@ class RowOperationsTest : public QObject {
   // Ctrl+Z undoes each kind of saved change by its inverse write, Ctrl+Y
   // and Ctrl+Shift+Z redo it; rows deleted and added again keep their keys,
   // and a change undone after its rows were deleted and added again still
-  // finds them. A row changed by someone else since is left alone.
+  // finds them. A row changed by someone else since is left alone. Delete
+  // on cells (not whole rows) empties them as one change: NULL where the
+  // column takes it, else the empty text.
   void undoAndRedoGoBackExactly_data() { AddAllDrivers(); }
   void undoAndRedoGoBackExactly() {
     QFETCH(Driver, driver);
@@ -281,6 +292,14 @@ class RowOperationsTest : public QObject {
          },
          "1 Ada Alta|2 Bo Tromso|3 Cy Molde|4 Di Narvik|6 Fay Oslo", "adding a row", "Nothing was undone, because of row 1"},
         {undo, "1 Ada Alta|2 Bo Tromso|3 Cy Molde|4 Di Narvik", ""},
+        {[&] {
+           grid.selectionModel()->select(QItemSelection(grid.model()->index(1, 1), grid.model()->index(2, 2)),
+                                         QItemSelectionModel::ClearAndSelect);
+           QTest::keyClick(&grid, Qt::Key_Delete);
+         },
+         // (The recordset names each change of several cells a paste.)
+         "1 Ada Alta|2  NULL|3  NULL|4 Di Narvik", "paste of 4 cells"},
+        {undo, "1 Ada Alta|2 Bo Tromso|3 Cy Molde|4 Di Narvik", ""},
     };
     int number = 0;
     for (const Step& step : steps) {
@@ -293,7 +312,7 @@ class RowOperationsTest : public QObject {
         QVERIFY2(opened.failed->isEmpty(), qPrintable(where));
       QStringList rows, shown;
       for (const auto& row : sql.Query("SELECT id, name, city FROM people ORDER BY id"))
-        rows << QString::fromStdString(*row[0] + " " + *row[1] + " " + *row[2]);
+        rows << QString::fromStdString(*row[0] + " " + *row[1] + " " + row[2].value_or("NULL"));
       for (int row = 0; row < grid.model()->rowCount(); ++row)
         shown << Shown(grid, row, 0) + " " + Shown(grid, row, 1) + " " + Shown(grid, row, 2);
       QCOMPARE(rows.join('|'), step.table);

@@ -1,16 +1,16 @@
 #include "DataGrid.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <algorithm>
-#include <map>
+#include <iterator>
+#include <set>
 
 #include "CellEditorDelegate.h"
 #include "FindBar.h"
@@ -18,7 +18,6 @@
 #include "LockWaitNotice.h"
 #include "RecordsetModel.h"
 #include "RowNumberHeader.h"
-#include "TabSeparatedText.h"
 #include "ShownValue.h"
 #include "ValueEditorDialog.h"
 
@@ -41,6 +40,9 @@ const QKeySequence kEditInWindowShortcut(Qt::SHIFT | Qt::Key_F2);
 const QKeySequence kFindShortcut(Qt::CTRL | Qt::Key_F);
 const QKeySequence kFindNextShortcut(Qt::Key_F3);
 const QKeySequence kRefreshShortcut(Qt::Key_F5);
+// Keys that move the current cell, and with Ctrl jump.
+constexpr int kMovingKeys[] = {Qt::Key_Up,   Qt::Key_Down,   Qt::Key_Left,     Qt::Key_Right,
+                               Qt::Key_Home, Qt::Key_End,    Qt::Key_PageUp,   Qt::Key_PageDown};
 
 }  // namespace
 
@@ -156,57 +158,36 @@ bool DataGrid::commitPendingEdit() {
   return !model_ || model_->storeNewRow();
 }
 
-void DataGrid::addRow() {
-  if (!model_ || !commitPendingEdit()) return;
-  const int below = currentIndex().isValid() ? currentIndex().row() : model_->rowCount() - 1;
-  if (!model_->openNewRow(below)) return;
-  const int row = model_->newRowIndex();
-  setCurrentIndex(model_->index(row, std::max(0, currentIndex().column())));
-  scrollTo(currentIndex());
-}
-
-QList<int> DataGrid::selectedWholeRows() const {
-  QList<int> rows;
-  if (!selectionModel()) return rows;
-  for (const QModelIndex& index : selectionModel()->selectedRows()) rows << index.row();
-  return rows;
-}
-
-bool DataGrid::confirm(const QString& question) {
-  if (confirm_) return confirm_(question);
-  return QMessageBox::question(this, QString(), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-         QMessageBox::Yes;
-}
-
-void DataGrid::deleteSelectedRows() {
-  const QList<int> rows = selectedWholeRows();
-  if (!model_ || rows.isEmpty()) {
-    emit editRefused(QStringLiteral("Select whole rows (click their row headers) to delete them."));
-    return;
-  }
-  if (!commitPendingEdit()) return;
-  const QString question = rows.size() == 1
-                               ? QStringLiteral("Delete 1 row from the table \"%1\"?").arg(model_->tableName())
-                               : QStringLiteral("Delete %1 rows from the table \"%2\"?").arg(rows.size()).arg(model_->tableName());
-  if (!confirm(question)) return;
-  const int current = currentIndex().isValid() ? rows.first() : 0;
-  if (model_->deleteRows(rows)) {
-    clearSelection();
-    if (model_->rowCount() > 0)
-      setCurrentIndex(model_->index(std::min(current, model_->rowCount() - 1), std::max(0, currentIndex().column())));
-  }
-}
-
 void DataGrid::undo() {
   if (!model_) return;
   const int column = std::max(0, currentIndex().column());
-  if (const int row = model_->undo(); row >= 0) setCurrentIndex(model_->index(row, column));
+  if (const int row = model_->undo(); row >= 0) jumpTo(model_->index(row, column));
 }
 
 void DataGrid::redo() {
   if (!model_ || !commitPendingEdit()) return;
   const int column = std::max(0, currentIndex().column());
-  if (const int row = model_->redo(); row >= 0) setCurrentIndex(model_->index(row, column));
+  if (const int row = model_->redo(); row >= 0) jumpTo(model_->index(row, column));
+}
+
+void DataGrid::jumpTo(const QModelIndex& index) {
+  const QScopedValueRollback jumping(jumping_, true);
+  setCurrentIndex(index);
+}
+
+QItemSelectionModel::SelectionFlags DataGrid::selectionCommand(const QModelIndex& index, const QEvent* event) const {
+  if (!event && jumping_) return QItemSelectionModel::ClearAndSelect;
+  if (event && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const Qt::KeyboardModifiers held = key->modifiers();
+    const bool moving = std::ranges::find(kMovingKeys, key->key()) != std::end(kMovingKeys);
+    // The view's own rule leaves the selection where it was. Shift still
+    // stretches it from its start, unless the page moved under it.
+    if (moving && held & Qt::ControlModifier)
+      return held & Qt::ShiftModifier && !keyMovedPage_ ? QItemSelectionModel::SelectCurrent
+                                                        : QItemSelectionModel::ClearAndSelect;
+  }
+  return QTableView::selectionCommand(index, event);
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
@@ -217,7 +198,7 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
   const int column = previous.column();
   if (!model_->storeNewRow())
     QMetaObject::invokeMethod(this, [this, stay, column] {
-      if (model_ && model_->isNewRow(stay)) setCurrentIndex(model_->index(stay, column));
+      if (model_ && model_->isNewRow(stay)) jumpTo(model_->index(stay, column));
     }, Qt::QueuedConnection);
 }
 
@@ -235,6 +216,19 @@ void DataGrid::setCurrentCellToNull() {
     return;
   }
   model_->setData(index, {}, RecordsetModel::NullRole);
+}
+
+void DataGrid::emptySelectedCells() {
+  if (!model_ || !selectionModel() || !commitPendingEdit()) return;
+  const QModelIndexList cells = selectionModel()->selectedIndexes();
+  std::set<int> columns;
+  for (const QModelIndex& cell : cells) columns.insert(cell.column());
+  for (int column : columns)
+    if (const QString reason = model_->readOnlyReason(column); !reason.isEmpty()) {
+      emit editRefused(reason);
+      return;
+    }
+  model_->emptyCells(cells);
 }
 
 void DataGrid::editInWindow() {
@@ -262,60 +256,13 @@ void DataGrid::editInWindow() {
   auto* dialog = new ValueEditorDialog(name, *whole, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setFont(font());
+  dialog->setConfirmation(confirm_);
   const QPersistentModelIndex cell(index);
   connect(dialog, &QDialog::accepted, this, [this, dialog, cell] {
     // Through the same checked write as an edit in the cell.
     if (model_ && cell.isValid() && dialog->changed()) model_->setData(cell, dialog->value(), Qt::EditRole);
   });
   dialog->open();
-}
-
-void DataGrid::paste() {
-  if (!model_ || !commitPendingEdit() || !currentIndex().isValid()) return;
-  const QModelIndex start = currentIndex();
-  const QList<QStringList> lines = FromTabSeparated(QApplication::clipboard()->text());
-  if (lines.isEmpty()) return;
-  const int missing = model_->rowsMissingFor(start.row(), static_cast<int>(lines.size()));
-  if (missing > 0 &&
-      !confirm(QStringLiteral("%1 of the pasted lines go past the last row of the table \"%2\". Add them as new rows?")
-                   .arg(missing)
-                   .arg(model_->tableName())))
-    return;
-  model_->pasteBlock(start.row(), start.column(), lines);
-}
-
-void DataGrid::copySelection() {
-  const QModelIndexList selected = selectionModel() ? selectionModel()->selectedIndexes()
-                                                    : QModelIndexList{};
-  if (selected.isEmpty()) return;
-  std::map<int, std::map<int, QString>> cells;
-  int firstColumn = selected.first().column();
-  int lastColumn = firstColumn;
-  for (const QModelIndex& index : selected) {
-    // A value held cut is read whole; where its row changed meanwhile,
-    // nothing is copied.
-    if (model_ && model_->valueIsCut(index)) {
-      const std::optional<QString> whole = model_->wholeText(index);
-      if (!whole) return;
-      cells[index.row()][index.column()] = *whole;
-      continue;
-    }
-    const QVariant whole = index.data(RecordsetModel::CopyRole);
-    cells[index.row()][index.column()] = (whole.isValid() ? whole : index.data(Qt::DisplayRole)).toString();
-    firstColumn = std::min(firstColumn, index.column());
-    lastColumn = std::max(lastColumn, index.column());
-  }
-  QList<QStringList> rows;
-  for (const auto& [row, columns] : cells) {
-    QStringList line;
-    for (int column = firstColumn; column <= lastColumn; ++column) {
-      const auto found = columns.find(column);
-      line << (found == columns.end() ? QString() : found->second);
-    }
-    rows << line;
-  }
-  const QString text = ToTabSeparated(rows);
-  QApplication::clipboard()->setText(text);
 }
 
 bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
@@ -382,8 +329,12 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     setCurrentCellToNull();
     return;
   }
-  if (pressed == kDeleteRowsShortcut && state() != EditingState && !selectedWholeRows().isEmpty()) {
-    deleteSelectedRows();
+  // Rows go only where they are selected whole.
+  if (pressed == kDeleteRowsShortcut && state() != EditingState) {
+    if (selectedWholeRows().isEmpty())
+      emptySelectedCells();
+    else
+      deleteSelectedRows();
     return;
   }
   // While a cell is being edited, its editor undoes its own typing.
@@ -412,6 +363,8 @@ QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
   // A jump to the end means the last row of the table, not of the rows read
   // so far; End alone stays in the row. A large table's page goes with it.
   const bool control = modifiers & Qt::ControlModifier;
+  const std::size_t base = model_ ? model_->pageBase() : 0;
+  const QScopeGuard pageMoved([this, base] { keyMovedPage_ = model_ && model_->pageBase() != base; });
   if (model_ && (action == MoveEnd || action == MovePageDown) && control) {
     model_->fetchAll();
     if (model_->paged()) moveCursorsPage(model_->tableRows());

@@ -52,6 +52,9 @@ class DataGrid final : public QTableView {
   void editInWindow();
   // Sets the current cell to NULL where the column allows it.
   void setCurrentCellToNull();
+  // Empties the selected cells as one change, NULL where the column allows
+  // it (Delete on cells not selected as whole rows).
+  void emptySelectedCells();
   // Copies the selected cells as tab-separated text.
   void copySelection();
 
@@ -96,6 +99,11 @@ class DataGrid final : public QTableView {
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  // What a command acts on is what the user sees selected: a jump (Ctrl
+  // with a key that moves, or a command that goes to a row) selects the
+  // cell it lands on, whatever keys are held.
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event = nullptr) const override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -138,6 +146,10 @@ class DataGrid final : public QTableView {
   void pageScrolled();
   void tableScrolled();
   bool confirm(const QString& question);
+  // Makes the cell current and the only one selected.
+  void jumpTo(const QModelIndex& index);
+  // The question before rows are deleted, naming them.
+  QString deleteQuestion(const QList<int>& rows);
   // Shows the rows of the view from the top, or with `keepRow` at the
   // current row where it is still there; the bar and heading say what is
   // shown.
@@ -149,6 +161,8 @@ class DataGrid final : public QTableView {
   bool lastWriteFailed_ = false;
   std::size_t pageRows_ = 0;  // 0: the model's own
   bool movingPage_ = false;
+  bool jumping_ = false;
+  bool keyMovedPage_ = false;
   bool pageCheckQueued_ = false;
   TableScrollBar* tableBar_ = nullptr;
   bool fitPending_ = false;

@@ -21,10 +21,10 @@ void DataGrid::showView(const ado::RowView& view, bool keepRow) {
   // still there (F5), and the rows before it need not be read.
   const int row = model_->findRow(identity, near);
   if (row >= 0) {
-    setCurrentIndex(model_->index(row, column));
+    jumpTo(model_->index(row, column));
     scrollTo(currentIndex(), PositionAtCenter);
   } else if (model_->rowCount() > 0) {
-    setCurrentIndex(model_->index(0, column));
+    jumpTo(model_->index(0, column));
     scrollToTop();
   }
 }
@@ -94,7 +94,7 @@ void DataGrid::findNext() {
     if (row >= model_->rowCount() && model_->canFetchMore({})) model_->fetchMore({});
     if (row >= model_->rowCount()) break;
     if (model_->rowHoldsFindText(row)) {
-      setCurrentIndex(model_->index(row, column));
+      jumpTo(model_->index(row, column));
       return;
     }
   }
@@ -103,7 +103,7 @@ void DataGrid::findNext() {
   if (model_->pageBase() > 0 && !movePage(0)) return;
   for (int row = 0; row <= last && row < model_->rowCount(); ++row)
     if (model_->rowHoldsFindText(row)) {
-      setCurrentIndex(model_->index(row, column));
+      jumpTo(model_->index(row, column));
       return;
     }
 }

@@ -69,14 +69,20 @@ QString RecordsetModel::editText(std::size_t row, const ado::CellView& cell, int
 bool RecordsetModel::valueIsCut(const QModelIndex& index) const {
   if (!recordset_ || !index.isValid() || isNewRow(index.row())) return false;
   const std::size_t row = cacheRow(index.row());
-  return row < shownRows_ && recordset_->rowHeld(row) && !recordset_->knownColumn(index.column()).isBinary() &&
-         recordset_->cell(row, index.column()).cut();
+  return row < shownRows_ && recordset_->rowHeld(row) && recordset_->cell(row, index.column()).cut();
+}
+
+std::optional<QString> RecordsetModel::copiedText(const QModelIndex& index) {
+  if (valueIsCut(index)) return wholeText(index);
+  const QVariant copied = index.data(CopyRole);
+  return (copied.isValid() ? copied : index.data(Qt::DisplayRole)).toString();
 }
 
 std::optional<QString> RecordsetModel::wholeText(const QModelIndex& index) {
   if (!valueIsCut(index)) return index.data(Qt::EditRole).toString();
   try {
-    return ToQString(recordset_->WholeValue(cacheRow(index.row()), index.column()));
+    const std::string whole = recordset_->WholeValue(cacheRow(index.row()), index.column());
+    return columnIsBinary(index.column()) ? HexadecimalText(whole) : ToQString(whole);
   } catch (const std::exception& failure) {
     // The row now shows what the database holds.
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
@@ -100,7 +106,10 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     case NullRole:
       return cell.isNull;
     case CopyRole:
-      return cell.isNull ? kNullText : editText(row, cell, index.column());
+      if (cell.isNull) return kNullText;
+      // Binary values held cut are read whole by copiedText.
+      if (recordset_->knownColumn(index.column()).isBinary() && !cell.cut()) return HexadecimalText(cell.text);
+      return editText(row, cell, index.column());
     case Qt::TextAlignmentRole:
       return alignment(index.column());
     case Qt::CheckStateRole:

@@ -122,6 +122,10 @@ class RecordsetModel final : public QAbstractTableModel {
   // the last row as new rows, all as one: all or none. False, with the
   // reason announced, when nothing was written.
   bool pasteBlock(int row, int column, const QList<QStringList>& lines);
+  // Empties the cells as one change: NULL where the column allows it, else
+  // what an emptied cell stores (see ado::Recordset::EmptiedValue). False,
+  // with the reason announced, when nothing was written.
+  bool emptyCells(const QModelIndexList& cells);
 
   // What undo (redo) would undo (redo) of the changes saved, as a menu
   // names it ("paste of 12 cells"); empty when nothing.
@@ -165,13 +169,17 @@ class RecordsetModel final : public QAbstractTableModel {
   // How many bytes the cell's value holds as read (0 for NULL), also where
   // only its beginning is held.
   std::size_t valueBytes(const QModelIndex& index) const;
-  // Whether the cell's text is held only by its beginning (see
-  // ado::CellView::cut); binary values are shown by their beginning anyway.
+  // Whether the cell's value is held only by its beginning (see
+  // ado::CellView::cut).
   bool valueIsCut(const QModelIndex& index) const;
-  // The whole text of the cell, as an editor or a copy needs it: read again
-  // by the row's identity where it is held cut. std::nullopt, announced
-  // (writeFailed), when the row is no longer as it was read.
+  // The whole text of the cell, as an editor needs it (binary values in
+  // hexadecimal): read again by the row's identity where it is held cut.
+  // std::nullopt, announced (writeFailed), when the row is no longer as it
+  // was read.
   std::optional<QString> wholeText(const QModelIndex& index);
+  // The same as a copy takes it: NULL as the word, binary values whole in
+  // the form a cell shows a short one.
+  std::optional<QString> copiedText(const QModelIndex& index);
   // Dates and timestamps, which get an editor with a calendar.
   bool columnHoldsDate(int column) const;
   bool columnIsNullable(int column) const;
@@ -219,6 +227,10 @@ class RecordsetModel final : public QAbstractTableModel {
   void cachedRowsChanged(std::size_t first, std::size_t last);
   void readCachedRows(std::size_t first, std::size_t count);
   int revert(bool undo);
+  // Writes cells of cached rows and new rows as one (see
+  // ado::Recordset::WriteCells); a refusal is announced after `refusal`.
+  bool writeCells(const std::vector<std::pair<std::size_t, ado::CellValues>>& changed,
+                  const std::vector<ado::CellValues>& added, const QString& refusal);
   // Takes cached rows out of the cache and the views; ascending.
   void removeCachedRows(const std::vector<std::size_t>& cached);
   QVariant newRowData(int column, int role) const;

@@ -36,13 +36,16 @@ QString SizeText(std::uint64_t bytes) {
   return QStringLiteral("%1 GB").arg(megabytes / 1000.0, 0, 'f', 1);
 }
 
+QString HexadecimalText(std::string_view bytes) {
+  const QByteArray hex = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toHex().toUpper();
+  return QStringLiteral("0x") + QString::fromLatin1(hex);
+}
+
 QString ShownValue(std::string_view bytes, bool binary, std::uint64_t wholeSize) {
   const std::uint64_t size = std::max<std::uint64_t>(wholeSize, bytes.size());
   if (binary) {
-    const bool whole = size <= ShownBinaryBytes;
-    const std::string_view shown = whole ? bytes : bytes.substr(0, ShownLeadingBytes);
-    const QByteArray hex = QByteArray(shown.data(), static_cast<qsizetype>(shown.size())).toHex().toUpper();
-    return QStringLiteral("0x") + QString::fromLatin1(hex) + (whole ? QString() : CutMark(size));
+    if (size <= ShownBinaryBytes) return HexadecimalText(bytes);
+    return HexadecimalText(bytes.substr(0, ShownLeadingBytes)) + CutMark(size);
   }
   const bool whole = size <= ShownTextBytes;
   const std::string_view shown =

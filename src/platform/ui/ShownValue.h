@@ -20,6 +20,9 @@ inline constexpr std::size_t ShownLeadingBytes = 32;
 // `wholeSize`: the size of the whole value where `bytes` is only its
 // beginning (a value the row cache holds cut), else 0.
 QString ShownValue(std::string_view bytes, bool binary, std::uint64_t wholeSize = 0);
+// A binary value whole, as a cell shows a short one and a copy takes any:
+// "0x00FF10".
+QString HexadecimalText(std::string_view bytes);
 // "812 bytes", "4.0 KB", "50.0 MB".
 QString SizeText(std::uint64_t bytes);
 

@@ -3,41 +3,20 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
+#include <QMessageBox>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "LineBreaks.h"
+#include "LongTextEditor.h"
 
 namespace ui {
-namespace {
-
-constexpr qsizetype LongestWrappedLine = 20000;
-
-qsizetype LongestLine(const QString& text) {
-  qsizetype longest = 0;
-  qsizetype start = 0;
-  for (qsizetype at = 0; at <= text.size(); ++at) {
-    if (at < text.size() && text[at] != u'\n' && text[at] != u'\r') continue;
-    longest = std::max(longest, at - start);
-    start = at + 1;
-  }
-  return longest;
-}
-
-}  // namespace
 
 ValueEditorDialog::ValueEditorDialog(const QString& columnName, const QString& value, QWidget* parent)
-    : QDialog(parent), original_(value), text_(new QPlainTextEdit(this)), lineBreaks_(new QComboBox(this)) {
+    : QDialog(parent), original_(value), text_(new LongTextEditor(this)), lineBreaks_(new QComboBox(this)) {
   setWindowTitle(QStringLiteral("Edit \"%1\"").arg(columnName));
-  // Wrapping costs time that grows with the square of a line's length (a
-  // line of a million characters takes minutes to lay out); long lines
-  // scroll sideways instead.
-  text_->setLineWrapMode(LongestLine(value) > LongestWrappedLine ? QPlainTextEdit::NoWrap
-                                                                 : QPlainTextEdit::WidgetWidth);
-  text_->setPlainText(value);
-  openedText_ = editedText();
+  text_->load(value);
   openedBreak_ = LineBreakOf(value);
   lineBreaks_->addItem(QStringLiteral("LF"), QStringLiteral("\n"));
   lineBreaks_->addItem(QStringLiteral("CR LF"), QStringLiteral("\r\n"));
@@ -60,17 +39,35 @@ ValueEditorDialog::ValueEditorDialog(const QString& columnName, const QString& v
   resize(640, 420);
 }
 
-QString ValueEditorDialog::editedText() const {
-  // The raw text keeps non-breaking spaces, which the plain text turns into
-  // blanks; its paragraphs are the lines.
-  return text_->document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-}
-
 QString ValueEditorDialog::value() const {
   const QString lineBreak = lineBreaks_->currentData().toString();
-  const QString edited = editedText();
-  if (edited == openedText_ && lineBreak == openedBreak_) return original_;
+  if (!text_->touched() && lineBreak == openedBreak_) return original_;
+  const QString edited = text_->text();
+  // Changed back: the value as it was, also where the editor reads it
+  // otherwise (mixed line breaks).
+  if (lineBreak == openedBreak_ && edited == LongTextEditor::AsRead(original_)) return original_;
   return WithLineBreaks(edited, lineBreak);
+}
+
+void ValueEditorDialog::reject() {
+  if (changed()) {
+    const QString question = QStringLiteral("Discard your changes?");
+    const bool discard = confirm_ ? confirm_(question)
+                                  : QMessageBox::question(this, windowTitle(), question,
+                                                          QMessageBox::Yes | QMessageBox::No,
+                                                          QMessageBox::No) == QMessageBox::Yes;
+    if (!discard) return;
+  }
+  QDialog::reject();
+}
+
+void ValueEditorDialog::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && event->modifiers() & Qt::ControlModifier) {
+    accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 }  // namespace ui
