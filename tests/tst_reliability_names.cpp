@@ -3,6 +3,8 @@
 // pattern would take as a wildcard, and letters beyond ASCII. Each table is
 // listed once, opened, and edited through the wizard, and only it changes,
 // on every driver (MariaDB in its default SQL mode and with ANSI_QUOTES).
+// Their edited column has a name of quotes, a dot and a backslash, which
+// its heading shows as it is.
 #include <QTest>
 
 #include "frame/Appearance.h"
@@ -21,6 +23,7 @@ namespace {
 
 const std::vector<std::string> HostileNames = {
     "a\"b", "a`b", "x; DROP TABLE victim;--", "a.b", "My Table", "Gr\xC3\xBC\xC3\x9F" "e \xE8\xA1\xA8"};
+const std::string HostileColumn = "c.o\"l\\'";
 
 }  // namespace
 
@@ -45,7 +48,8 @@ class ReliabilityNamesTest : public QObject {
         "CREATE UNIQUE INDEX tx1_code ON tx1 (code);\n"
         "INSERT INTO tx1 VALUES ('k', 'o')");
     for (const std::string& name : HostileNames) {
-      sql.Exec("CREATE TABLE " + Quoted(name, driver) + " (id INTEGER PRIMARY KEY, v VARCHAR(40))");
+      sql.Exec("CREATE TABLE " + Quoted(name, driver) + " (id INTEGER PRIMARY KEY, " + Quoted(HostileColumn, driver) +
+               " VARCHAR(40))");
       sql.Exec("INSERT INTO " + Quoted(name, driver) + " VALUES (1, 'in " + name.substr(0, 1) + "')");
     }
   }
@@ -100,9 +104,13 @@ class ReliabilityNamesTest : public QObject {
       ui::DataGrid& grid = Open(wizard, name);
       QCOMPARE(wizard.form3().Label2->text(), " Now Editing: " + QString::fromStdString(name));
       QCOMPARE(grid.model() ? grid.model()->rowCount() : -1, 1);
+      QCOMPARE(grid.model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+               QString::fromStdString(HostileColumn));
       QVERIFY2(Commit(grid, 0, 1, QString::fromStdString("edited " + name)),
                boxes.boxes().empty() ? name.c_str() : boxes.boxes().back().text.c_str());
-      QCOMPARE(sql.Scalar("SELECT v FROM " + Quoted(name, driver) + " WHERE id = 1"), Cell("edited " + name));
+      QCOMPARE(sql.Scalar("SELECT " + Quoted(HostileColumn, driver) + " FROM " + Quoted(name, driver) +
+                          " WHERE id = 1"),
+               Cell("edited " + name));
       wizard.form3().PushButton1_Click();
     }
     for (const std::string& name : HostileNames)

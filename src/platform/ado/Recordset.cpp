@@ -135,7 +135,8 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
   } else {
     statement->ExecDirect(source_);
   }
-  Adopt(std::move(statement), activeConnection, {}, read ? read->hiddenCount() : 0);
+  Adopt(std::move(statement), activeConnection, read ? read->columnNames : std::vector<std::string>{},
+        read ? read->hiddenCount() : 0);
   state_->reading = reading;
   state_->firstReadLimit = limit;
   state_->writable = writable;

@@ -174,8 +174,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // Cells of cached rows, and new rows put in the cache from `newAt` on,
   // written as one: all or none, each row exactly as read. Raises WriteError
   // (failedRow() counts `rows`, then `newRows`) when nothing was written.
+  // The undo journal names the change "paste of 12 cells", or with
+  // `named` "<named> 12 cells" ("emptying 12 cells").
   void WriteCells(const std::vector<std::pair<std::size_t, CellValues>>& rows, const std::vector<CellValues>& newRows,
-                  std::size_t newAt);
+                  std::size_t newAt, const std::string& named = {});
   // Writes one cell of a cached row to the database: exactly that row, as
   // it was read, or nothing (see TableWriter). On success the cached row is
   // replaced by what the database stored. Raises Error (and leaves the cache

@@ -144,7 +144,7 @@ void Recordset::PutNewRow(std::size_t at, const StoredRow& row, const std::strin
 }
 
 void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>& rows,
-                           const std::vector<CellValues>& newRows, std::size_t newAt) {
+                           const std::vector<CellValues>& newRows, std::size_t newAt, const std::string& named) {
   RequireOpen();
   OpenState& state = *state_;
   TableWriter* writer = Writer();
@@ -203,7 +203,8 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
     undoable = undoable && inserted.unidentified.empty();
     entry.steps.push_back({state.journal.FollowNew(newAt + index), {}, std::nullopt, HeldRow{inserted.row, {}}});
   }
-  entry.what = cells == 1 ? "paste of 1 cell" : "paste of " + std::to_string(cells) + " cells";
+  const std::string counted = cells == 1 ? "1 cell" : std::to_string(cells) + " cells";
+  entry.what = named.empty() ? "paste of " + counted : named + " " + counted;
   if (undoable) state.journal.Record(std::move(entry));
 }
 

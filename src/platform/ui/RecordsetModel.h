@@ -228,9 +228,10 @@ class RecordsetModel final : public QAbstractTableModel {
   void readCachedRows(std::size_t first, std::size_t count);
   int revert(bool undo);
   // Writes cells of cached rows and new rows as one (see
-  // ado::Recordset::WriteCells); a refusal is announced after `refusal`.
+  // ado::Recordset::WriteCells, `named` too); a refusal is announced after
+  // `refusal`.
   bool writeCells(const std::vector<std::pair<std::size_t, ado::CellValues>>& changed,
-                  const std::vector<ado::CellValues>& added, const QString& refusal);
+                  const std::vector<ado::CellValues>& added, const QString& refusal, const std::string& named = {});
   // Takes cached rows out of the cache and the views; ascending.
   void removeCachedRows(const std::vector<std::size_t>& cached);
   QVariant newRowData(int column, int role) const;

@@ -75,14 +75,15 @@ bool RecordsetModel::emptyCells(const QModelIndexList& cells) {
     rows[row].emplace_back(column, emptied);
   }
   if (rows.empty()) return true;
-  return writeCells({rows.begin(), rows.end()}, {}, QStringLiteral("Nothing was emptied: "));
+  return writeCells({rows.begin(), rows.end()}, {}, QStringLiteral("Nothing was emptied: "), "emptying");
 }
 
 bool RecordsetModel::writeCells(const std::vector<std::pair<std::size_t, ado::CellValues>>& changed,
-                                const std::vector<ado::CellValues>& added, const QString& refusal) {
+                                const std::vector<ado::CellValues>& added, const QString& refusal,
+                                const std::string& named) {
   try {
     const LockWait::Write writing(*lockWait_);
-    recordset_->WriteCells(changed, added, shownRows_);
+    recordset_->WriteCells(changed, added, shownRows_, named);
   } catch (const std::exception& failure) {
     // The row that stopped it shows what the database holds.
     emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));

@@ -41,6 +41,9 @@ struct TableRead {
   std::string tableName;
   std::string quotedTable;
   std::vector<std::string> quotedColumns;  // visible columns, in order
+  // The visible columns' own names, where the driver hands over others
+  // (SQLite's drops everything up to a dot); empty: the driver's.
+  std::vector<std::string> columnNames;
   std::string visibleList;                 // what the visible columns are read as
   std::vector<std::string> hiddenColumns;  // read after the visible ones
   std::string orderBy;

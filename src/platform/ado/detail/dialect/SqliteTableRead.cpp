@@ -107,6 +107,7 @@ void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
     if (row[5] && *row[5] != "0") keyOrder.emplace_back(std::stoi(*row[5]), index);
   }
   if (names.empty()) throw Error("The table " + read.quotedTable + " has no columns that can be read.");
+  read.columnNames = names;
   // table_list: schema, name, type, ncol, wr, strict. Views and virtual
   // tables have no rows of their own to find again.
   bool plainTable = false;
