@@ -297,8 +297,7 @@ class RowOperationsTest : public QObject {
                                          QItemSelectionModel::ClearAndSelect);
            QTest::keyClick(&grid, Qt::Key_Delete);
          },
-         // (The recordset names each change of several cells a paste.)
-         "1 Ada Alta|2  NULL|3  NULL|4 Di Narvik", "paste of 4 cells"},
+         "1 Ada Alta|2  NULL|3  NULL|4 Di Narvik", "emptying 4 cells"},
         {undo, "1 Ada Alta|2 Bo Tromso|3 Cy Molde|4 Di Narvik", ""},
     };
     int number = 0;
