@@ -157,6 +157,7 @@ class GridWritesTest : public QObject {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("held");
     QTest::newRow("enum outside its list, not strict") << "InitStmt=SET SESSION sql_mode=''" << 1 << "xl" << "m";
+    QTest::newRow("enum outside its list, ANSI") << "InitStmt=SET SESSION sql_mode='ANSI'" << 1 << "XL" << "m";
     QTest::newRow("decimal rounded") << "" << 2 << "1.005" << "2.50";
   }
   void aValueTheDatabaseWouldAlterIsNotStored() {
