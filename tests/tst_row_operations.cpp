@@ -231,6 +231,40 @@ class RowOperationsTest : public QObject {
     QVERIFY(!Shown(grid, 4, 0).isEmpty());  // the number the database gave
   }
 
+  // NULL goes through the clipboard as NULL: within the program exactly
+  // (NULL and the text "NULL" apart); from other programs' text, the field
+  // NULL is NULL, refused where the column cannot hold it, never the word.
+  void nullGoesThroughTheClipboardAsNull_data() { AddAllDrivers(); }
+  void nullGoesThroughTheClipboardAsNull() {
+    QFETCH(Driver, driver);
+    const QString source = Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    sql.Exec("UPDATE people SET city = NULL WHERE name = 'Cy'");
+    sql.Exec("UPDATE people SET city = 'NULL' WHERE name = 'Di'");
+    OpenedGrid opened = OpenInGrid(source, "people");
+    ui::DataGrid& grid = *opened.grid;
+    const std::string cities = "SELECT name, city FROM people ORDER BY id";
+    grid.selectionModel()->select(QItemSelection(grid.model()->index(2, 2), grid.model()->index(3, 2)),
+                                  QItemSelectionModel::ClearAndSelect);
+    QTest::keySequence(&grid, QKeySequence::Copy);
+    QCOMPARE(QApplication::clipboard()->text(), QString("NULL\nNULL\n"));
+    grid.setCurrentIndex(grid.model()->index(0, 2));
+    QTest::keySequence(&grid, QKeySequence::Paste);
+    QVERIFY2(opened.failed->isEmpty(), qPrintable(LastMessage(*opened.failed)));
+    const Rows copied{{Cell("Ada"), Cell()}, {Cell("Bo"), Cell("NULL")}, {Cell("Cy"), Cell()}, {Cell("Di"), Cell("NULL")}};
+    QCOMPARE(sql.Query(cities), copied);
+
+    QApplication::clipboard()->setText("NULL\n");
+    grid.setCurrentIndex(grid.model()->index(1, 1));
+    QTest::keySequence(&grid, QKeySequence::Paste);
+    QVERIFY2(LastMessage(*opened.failed).contains("cannot hold NULL"), qPrintable(LastMessage(*opened.failed)));
+    QCOMPARE(sql.Query(cities), copied);
+    grid.setCurrentIndex(grid.model()->index(1, 2));
+    QTest::keySequence(&grid, QKeySequence::Paste);
+    QCOMPARE(sql.Scalar("SELECT count(*) FROM people WHERE city IS NULL"), Cell("3"));
+  }
+
   // Ctrl+Z undoes each kind of saved change by its inverse write, Ctrl+Y
   // and Ctrl+Shift+Z redo it; rows deleted and added again keep their keys,
   // and a change undone after its rows were deleted and added again still

@@ -1,4 +1,5 @@
-// Copying the selected cells and pasting tab-separated lines.
+// Copying the selected cells and pasting them: exactly, NULL too, within
+// the program; as tab-separated lines with other programs.
 #include <QApplication>
 #include <QClipboard>
 #include <algorithm>
@@ -6,14 +7,14 @@
 
 #include "DataGrid.h"
 #include "RecordsetModel.h"
-#include "TabSeparatedText.h"
+#include "ClipboardCells.h"
 
 namespace ui {
 
 void DataGrid::paste() {
   if (!model_ || !commitPendingEdit() || !currentIndex().isValid()) return;
   const QModelIndex start = currentIndex();
-  const QList<QStringList> lines = FromTabSeparated(QApplication::clipboard()->text());
+  const ClipboardCells lines = CellsOf(QApplication::clipboard()->mimeData());
   if (lines.isEmpty()) return;
   const int missing = model_->rowsMissingFor(start.row(), static_cast<int>(lines.size()));
   if (missing > 0 &&
@@ -27,7 +28,7 @@ void DataGrid::paste() {
 void DataGrid::copySelection() {
   const QModelIndexList selected = selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList{};
   if (!model_ || selected.isEmpty()) return;
-  std::map<int, std::map<int, QString>> cells;
+  std::map<int, std::map<int, std::optional<QString>>> cells;
   int firstColumn = selected.first().column();
   int lastColumn = firstColumn;
   for (const QModelIndex& index : selected) {
@@ -35,20 +36,22 @@ void DataGrid::copySelection() {
     // copied.
     const std::optional<QString> whole = model_->copiedText(index);
     if (!whole) return;
-    cells[index.row()][index.column()] = *whole;
+    cells[index.row()][index.column()] =
+        index.data(RecordsetModel::NullRole).toBool() ? std::nullopt : std::optional(*whole);
     firstColumn = std::min(firstColumn, index.column());
     lastColumn = std::max(lastColumn, index.column());
   }
-  QList<QStringList> rows;
+  ClipboardCells rows;
   for (const auto& [row, columns] : cells) {
-    QStringList line;
+    QList<std::optional<QString>> line;
     for (int column = firstColumn; column <= lastColumn; ++column) {
       const auto found = columns.find(column);
-      line << (found == columns.end() ? QString() : found->second);
+      line << (found == columns.end() ? std::optional(QString()) : found->second);
     }
     rows << line;
   }
-  QApplication::clipboard()->setText(ToTabSeparated(rows));
+  // The clipboard takes the data over.
+  QApplication::clipboard()->setMimeData(CellsMimeData(rows).release());
 }
 
 }  // namespace ui

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "ClipboardCells.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ado/RowCount.h"
 
@@ -121,7 +122,13 @@ class RecordsetModel final : public QAbstractTableModel {
   // Writes a block of texts into the cells from (row, column) on, lines past
   // the last row as new rows, all as one: all or none. False, with the
   // reason announced, when nothing was written.
-  bool pasteBlock(int row, int column, const QList<QStringList>& lines);
+  // A NULL cell stores NULL where the column holds it; where it does not,
+  // nothing is written.
+  bool pasteBlock(int row, int column, const ClipboardCells& lines);
+  // The same for tab-separated text (see CellsOfText).
+  bool pasteBlock(int row, int column, const QList<QStringList>& lines) {
+    return pasteBlock(row, column, CellsOfText(lines));
+  }
   // Empties the cells as one change: NULL where the column allows it, else
   // what an emptied cell stores (see ado::Recordset::EmptiedValue). False,
   // with the reason announced, when nothing was written.

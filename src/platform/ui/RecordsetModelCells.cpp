@@ -20,11 +20,11 @@ int RecordsetModel::rowsMissingFor(int row, int lines) {
   return needed > shownRows_ ? static_cast<int>(needed - shownRows_) : 0;
 }
 
-bool RecordsetModel::pasteBlock(int row, int column, const QList<QStringList>& lines) {
+bool RecordsetModel::pasteBlock(int row, int column, const ClipboardCells& lines) {
   if (!recordset_ || lines.isEmpty()) return true;
   if (!storeNewRow()) return false;
   qsizetype width = 0;
-  for (const QStringList& line : lines) width = std::max(width, line.size());
+  for (const QList<std::optional<QString>>& line : lines) width = std::max(width, line.size());
   const auto refuse = [this](const QString& why) {
     emit writeFailed(QStringLiteral("Nothing was pasted: ") + why);
     return false;
@@ -45,7 +45,12 @@ bool RecordsetModel::pasteBlock(int row, int column, const QList<QStringList>& l
     ado::CellValues cells;
     for (qsizetype offset = 0; offset < lines[line].size(); ++offset) {
       const int target = column + static_cast<int>(offset);
-      cells.emplace_back(target, valueToStore(lines[line][offset], Qt::EditRole, target));
+      const std::optional<QString>& pasted = lines[line][offset];
+      // NULL is never stored as the word, in any column.
+      if (!pasted && !columnIsNullable(target))
+        return refuse(QStringLiteral("the column \"%1\" cannot hold NULL.")
+                          .arg(headerData(target, Qt::Horizontal, Qt::DisplayRole).toString()));
+      cells.emplace_back(target, pasted ? valueToStore(*pasted, Qt::EditRole, target) : std::nullopt);
     }
     const std::size_t at = first + static_cast<std::size_t>(line);
     if (at < shownRows_)
