@@ -290,7 +290,7 @@ class ReliabilityRefusalsTest : public QObject {
         QTest::keyClick(&grid, Qt::Key_Escape);
     });
     ticker.start(10);
-    const bool saved = paste ? model.pasteBlock(row, 1, {{"waiting"}, {"pasted"}})
+    const bool saved = paste ? model.pasteBlock(row, 1, QList<QStringList>{{"waiting"}, {"pasted"}})
                              : model.setData(model.index(row, 1), "waiting");
     ticker.stop();
     lock.Release();

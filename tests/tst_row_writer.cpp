@@ -455,6 +455,42 @@ class TestRowWriter : public QObject {
     if (driver == support::Driver::MariaDb) QCOMPARE(sql.Scalar("SELECT secret FROM g"), Cell{"7"});
   }
 
+  // The table's columns changed after it was read (another program added,
+  // dropped or swapped the names of columns): a change is refused with the
+  // true reason, and never writes another column.
+  void changedColumnsAreNeverWrittenBlindly_data() {
+    QTest::addColumn<support::Driver>("driver");
+    QTest::addColumn<QStringList>("alter");
+    QTest::addColumn<QString>("after");  // the table as a query reads it afterwards
+    const QStringList swapped{"ALTER TABLE t RENAME COLUMN a TO tmp", "ALTER TABLE t RENAME COLUMN b TO a",
+                              "ALTER TABLE t RENAME COLUMN tmp TO b"};
+    for (const auto& [name, driver] : {std::pair{"sqlite", support::Driver::Sqlite},
+                                       std::pair{"postgres", support::Driver::Postgres},
+                                       std::pair{"mariadb", support::Driver::MariaDb}}) {
+      QTest::addRow("%s, names swapped", name) << driver << swapped << "SELECT id, a, b FROM t";
+      QTest::addRow("%s, column added", name) << driver << QStringList{"ALTER TABLE t ADD COLUMN c VARCHAR(5)"}
+                                              << "SELECT id, a, b FROM t";
+      QTest::addRow("%s, column dropped", name) << driver << QStringList{"ALTER TABLE t DROP COLUMN b"}
+                                                << "SELECT id, a FROM t";
+    }
+  }
+  void changedColumnsAreNeverWrittenBlindly() {
+    QFETCH(support::Driver, driver);
+    QFETCH(QStringList, alter);
+    QFETCH(QString, after);
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    sql.Exec("CREATE TABLE t (id INTEGER PRIMARY KEY, a VARCHAR(5), b VARCHAR(5))");
+    sql.Exec("INSERT INTO t VALUES (1, 'x', 'y')");
+    auto rows = OpenForEditing(source, "t");
+    for (const QString& statement : alter) sql.Exec(statement.toStdString());
+    const auto held = sql.Query(after.toStdString());
+    const std::string message = FailureOf([&] { rows->UpdateCell(0, 1, "new"); });
+    QVERIFY2(message.find("the table's columns were changed; press F5") != std::string::npos, message.c_str());
+    QCOMPARE(sql.Query(after.toStdString()), held);
+  }
+
   // An undo puts a deleted row back with every value it held, as stored:
   // bytes, floating point, and types read as text, though none of them can
   // be edited here on every database.

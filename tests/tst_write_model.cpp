@@ -537,10 +537,14 @@ class TableRun {
 
   // The stored forms a typed text may take; an emptied cell holds the empty
   // text or NULL, as the column takes it. None: the column cannot hold it.
-  std::vector<Cell> FormsOf(std::size_t column, const std::string& text) {
+  // What the text may be stored as; std::nullopt: NULL.
+  std::vector<Cell> FormsOf(std::size_t column, const Cell& text) {
     std::vector<Cell> forms;
-    for (const Cell& meant : text.empty() ? std::vector<Cell>{Cell(""), Cell()} : std::vector<Cell>{Cell(text)})
-      if (const auto form = StoredForm(column, meant)) forms.push_back(*form);
+    const std::vector<Cell> meant = !text              ? std::vector<Cell>{Cell()}
+                                    : text->empty()    ? std::vector<Cell>{Cell(""), Cell()}
+                                                       : std::vector<Cell>{text};
+    for (const Cell& one : meant)
+      if (const auto form = StoredForm(column, one)) forms.push_back(*form);
     return forms;
   }
 
@@ -572,7 +576,9 @@ class TableRun {
                                  : roll < 2 && !values.invalid.empty()     ? Pick(values.invalid)
                                                                            : Pick(values.typed);
         line << QString::fromStdString(text);
-        forms.back().push_back(FormsOf(c, text));
+        // Pasted text's field NULL is NULL (the rule for text from other
+        // programs); typed into a cell it is the word.
+        forms.back().push_back(text == "NULL" ? FormsOf(c, std::nullopt) : FormsOf(c, text));
         typed += " " + columns_[c].name + "=" + text;
       }
       lines << line;

@@ -19,6 +19,11 @@ bool IsConnectionLost(const Error& error);
 // cancelled, a session ended for idling in a transaction.
 bool IsReadEnded(const Error& error);
 
+// A column the statement names is not there (renamed or dropped since the
+// table was read), or a result holds other columns than read.
+bool IsColumnsChanged(const Error& error);
+Error ColumnsChangedError();
+
 // The error of a statement the user cancelled; `cause` is how the database
 // ended it.
 Error CancelledError(const char* cause = "");

@@ -1,5 +1,7 @@
 #include "ChangeExecutor.h"
 
+#include <sqlext.h>
+
 #include <exception>
 
 #include "platform/ado/ErrorMeaning.h"
@@ -82,6 +84,11 @@ OdbcStatement& ChangeExecutor::Prepared(PlannedStatement& planned, int waitSecon
 }
 
 std::vector<StoredRow> ChangeExecutor::Rows(OdbcStatement& statement) {
+  // A column added since the table was read would shift every cell after
+  // it, the row's identity too.
+  SQLSMALLINT columns = 0;
+  statement.Check(SQLNumResultCols(statement.handle(), &columns), "Reading the columns of the result");
+  if (static_cast<std::size_t>(columns) != binary_.size()) throw ColumnsChangedError();
   std::vector<StoredRow> rows;
   while (auto row = ReadNextRow(statement, binary_)) rows.push_back(std::move(*row));
   return rows;
@@ -163,7 +170,7 @@ std::vector<StoredRow> ChangeExecutor::Read(PlannedStatement& planned, bool ownT
   if (ownTransaction) transaction.emplace(writer_);
   OdbcStatement& statement = Prepared(planned, 0);
   std::vector<StoredRow> rows;
-  if (statement.Execute()) rows = Rows(statement);
+  if (statement.Execute()) rows = planned.tableRows ? Rows(statement) : ReadAllRows(statement);
   statement.CloseCursor();
   // Ends the read's transaction, which would hold a lock on some databases.
   if (transaction) transaction->Commit();

@@ -33,6 +33,7 @@ PlannedStatement ChangePlanner::DeleteRow(const StoredRow& original) const {
   planned.sql = "DELETE FROM " + dialect().WriteTarget(shape(), original) + " WHERE " +
                 dialect().RowMatch(shape(), original, std::nullopt, planned.parameters, true);
   planned.sql += dialect().StillAsRead(shape(), original, {}, planned.parameters);
+  planned.sql += ColumnsStillAsRead(planned.parameters);
   return planned;
 }
 
@@ -85,9 +86,26 @@ PlannedStatement ChangePlanner::UpdateRow(const StoredRow& original, const std::
   std::string sql = "UPDATE " + dialect().WriteTarget(shape(), original) + " SET " + Join(sets, ", ") + " WHERE " +
                     dialect().RowMatch(shape(), original, std::nullopt, planned.parameters, true);
   sql += dialect().StillAsRead(shape(), original, changed, planned.parameters);
+  sql += ColumnsStillAsRead(planned.parameters);
   const std::string returning = dialect().Returning(read_);
   planned.sql = std::move(sql) + returning;
   planned.returnsRows = !returning.empty();
+  return planned;
+}
+
+std::string ChangePlanner::ColumnsStillAsRead(BoundParameters& parameters) const {
+  if (!dialect().ColumnsCheckedInEveryWrite()) return {};
+  const std::string columns = dialect().ColumnsAsRead(read_, parameters);
+  return columns.empty() ? std::string() : " AND " + columns;
+}
+
+std::optional<PlannedStatement> ChangePlanner::ColumnsAsRead() const {
+  PlannedStatement planned;
+  const std::string columns = dialect().ColumnsAsRead(read_, planned.parameters);
+  if (columns.empty()) return std::nullopt;
+  planned.sql = "SELECT CASE WHEN " + columns + " THEN 1 ELSE 0 END";
+  planned.returnsRows = true;
+  planned.tableRows = false;
   return planned;
 }
 

@@ -48,8 +48,15 @@ class ChangePlanner {
   PlannedStatement ReadBack(const StoredRow& original, const std::optional<CellChange>& keyChange) const;
   // Reads the row by its identity, as it was read.
   PlannedStatement ReadRow(const StoredRow& original) const;
+  // Answers 1 while the table's columns are those read, else 0; none where
+  // that cannot be told.
+  std::optional<PlannedStatement> ColumnsAsRead() const;
 
  private:
+  // " AND ..." what keeps every write off a table whose columns changed,
+  // where the dialect checks that cheaply.
+  std::string ColumnsStillAsRead(BoundParameters& parameters) const;
+
   const TableRead& read_;
   const std::vector<ColumnInfo>& columns_;
 };

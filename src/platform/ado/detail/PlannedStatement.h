@@ -23,6 +23,9 @@ struct PlannedStatement {
   BoundParameters parameters;
   long expectedRows = 1;       // a write: anything else is undone
   bool returnsRows = false;    // hands the changed rows back (RETURNING)
+  // What it reads are rows of the table as read (the visible columns, then
+  // the hidden ones), not some other answer.
+  bool tableRows = true;
 };
 
 }  // namespace ado

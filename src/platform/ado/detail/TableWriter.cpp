@@ -276,8 +276,10 @@ bool TableWriter::Retry(Attempt& attempt, OdbcConnection& writer, ChangeExecutor
         failure.RaiseSeveralStored(execution.rowsChanged);
       failure.RaiseSeveral(execution.rowsChanged);
     }
-    // No row was reached: it is not as it was read, or a policy of the
-    // table hides it from the write, or a trigger skipped it.
+    // No row was reached: the table's columns changed, the row is not as
+    // it was read, a policy of the table hides it from the write, or a
+    // trigger skipped it.
+    if (ColumnsChanged(executor)) failure.RaiseColumnsChanged();
     if (StillTheVersionRead(executor, *original)) {
       if (read_.rowSecurity) failure.RaiseRowSecurity();
       failure.RaiseSkippedByTrigger();
@@ -354,6 +356,17 @@ void TableWriter::EndLostSession(const std::string& session) {
   } catch (const Error&) {
     // The server cannot be reached either: it ends the session itself
     // once its keepalive probes go unanswered.
+  }
+}
+
+bool TableWriter::ColumnsChanged(ChangeExecutor& executor) {
+  std::optional<PlannedStatement> asRead = planner_.ColumnsAsRead();
+  if (!asRead) return false;
+  try {
+    const std::vector<StoredRow> rows = executor.Read(*asRead);
+    return rows.size() == 1 && !rows.front().empty() && rows.front().front() == std::optional<std::string>("0");
+  } catch (const Error&) {
+    return false;  // not known: what the row holds now tells more
   }
 }
 

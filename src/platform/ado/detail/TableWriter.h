@@ -112,6 +112,8 @@ class TableWriter {
   // Ends a session lost with a write under way, where the server can be
   // reached.
   void EndLostSession(const std::string& session);
+  // The table's columns are no longer those read.
+  bool ColumnsChanged(ChangeExecutor& executor);
   // A write reached no row, yet the row is still the very version read
   // (where rows carry versions): the table's row security keeps the row
   // from the write, or a trigger skipped it.

@@ -30,6 +30,7 @@ void WriteFailure::Raise(const Error& error, RowNow now) const {
                          "the change was not saved. Go back to the table list and open the table again to "
                          "reconnect.\n" + error.what(),
                      error.sqlState(), std::move(now));
+  if (IsColumnsChanged(error)) RaiseColumnsChanged();
   if (IsCancelled(error))
     throw WriteError(Prefix() + "you cancelled the change while it waited for another session's lock, so it was not "
                                 "saved. Nothing was changed." +
@@ -66,6 +67,11 @@ void WriteFailure::RaiseRowSecurity() const {
 
 void WriteFailure::RaiseSkippedByTrigger() const {
   throw WriteError(Prefix() + "a trigger on the table did not let this change through. Nothing was changed.", {}, {});
+}
+
+void WriteFailure::RaiseColumnsChanged() const {
+  throw WriteError(Prefix() + "the table's columns were changed; press F5 to read it again. Nothing was changed.", {},
+                   {});
 }
 
 void WriteFailure::RaiseDeleted() const {

@@ -44,6 +44,8 @@ class WriteFailure {
   // The row is there as it was read, but a trigger of the table let the
   // change pass without doing it.
   [[noreturn]] void RaiseSkippedByTrigger() const;
+  // The table's columns are no longer those read.
+  [[noreturn]] void RaiseColumnsChanged() const;
   [[noreturn]] void RaiseDeleted() const;
   // A table without a key: the row is gone from where it was, changed or
   // deleted, and cannot be found again.

@@ -156,6 +156,12 @@ class Dialect {
   virtual std::optional<PlannedStatement> DeleteAtOnce(const WriteShape&, const std::vector<StoredRow>&) const {
     return std::nullopt;
   }
+  // What holds while the table's columns are those read, in their order
+  // (bound); empty where it cannot be told. `InEveryWrite`: cheap enough to
+  // go into every write's condition, not only into the look at a write that
+  // reached no row.
+  virtual std::string ColumnsAsRead(const TableRead&, BoundParameters&) const { return {}; }
+  virtual bool ColumnsCheckedInEveryWrite() const { return false; }
   // Why cells of the column cannot be written, from how rows are found;
   // empty where they can.
   virtual std::string ColumnReadOnlyReason(const WriteShape& shape, int column) const;

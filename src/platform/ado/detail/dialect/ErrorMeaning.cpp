@@ -10,6 +10,7 @@ namespace {
 
 // ODBC's own state of a run ended by SQLCancel.
 constexpr const char* CancelledState = "HY008";
+constexpr const char* ColumnNotFoundState = "42S22";
 
 template <class Meaning>
 bool AnyDialect(const Error& error, Meaning meaning) {
@@ -41,5 +42,17 @@ bool IsConnectionLost(const Error& error) {
 bool IsReadEnded(const Error& error) { return IsConnectionLost(error) || AnyDialect(error, &Dialect::MeansReadEnded); }
 
 Error CancelledError(const char* cause) { return Error(cause, CancelledState); }
+
+bool IsColumnsChanged(const Error& error) {
+  // ODBC's "column not found", and each database's own words for it.
+  const std::string text = error.what();
+  return error.sqlState() == ColumnNotFoundState || error.sqlState() == "42703" ||
+         text.find("no such column") != std::string::npos || text.find("has no column named") != std::string::npos ||
+         text.find("Unknown column") != std::string::npos;
+}
+
+Error ColumnsChangedError() {
+  return Error("The result holds other columns than the table had when it was read.", ColumnNotFoundState);
+}
 
 }  // namespace ado

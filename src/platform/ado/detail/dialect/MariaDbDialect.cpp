@@ -8,6 +8,7 @@
 #include "../DataSourceOptions.h"
 #include "../OdbcConnection.h"
 #include "../OdbcStatement.h"
+#include "../SqlText.h"
 #include "../TableRead.h"
 #include "TableReadPlans.h"
 
@@ -65,6 +66,17 @@ std::optional<PlannedStatement> MariaDbDialect::ReadInserted(const WriteShape& s
     }
   }
   return Dialect::ReadInserted(shape, cells);
+}
+
+std::string MariaDbDialect::ColumnsAsRead(const TableRead& read, BoundParameters& parameters) const {
+  // Asked of information_schema, which costs too much for every write: only
+  // where a write reached no row.
+  if (read.columnNames.empty()) return {};
+  parameters.AddText(read.tableName);
+  parameters.AddText(Join(read.columnNames, "\x1f"));
+  return "(SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION SEPARATOR '\x1f') FROM information_schema.COLUMNS "
+         "WHERE TABLE_SCHEMA = DATABASE() AND CAST(TABLE_NAME AS BINARY) = CAST(? AS BINARY) "
+         "AND UPPER(EXTRA) NOT LIKE '%INVISIBLE%') = ?";
 }
 
 bool MariaDbDialect::MeansBusy(const Error& error) const {

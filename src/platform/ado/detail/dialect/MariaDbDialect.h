@@ -24,6 +24,8 @@ class MariaDbDialect final : public Dialect {
   std::optional<PlannedStatement> ReadInserted(const WriteShape& shape,
                                                const std::vector<CellChange>& cells) const override;
 
+  std::string ColumnsAsRead(const TableRead& read, BoundParameters& parameters) const override;
+
   bool MeansBusy(const Error& error) const override;
 };
 

@@ -136,6 +136,7 @@ void PlanMariaDbRead(OdbcConnection& connection, TableRead& read) {
     if (extra.find("INVISIBLE") != std::string::npos) continue;
     const MariaDbColumn column{facts.Quote(*row[0]), row[1].value_or(""), row[2].value_or(""), row[3] != "NO"};
     names.push_back(*row[0]);
+    read.columnNames.push_back(*row[0]);
     nullable[*row[0]] = column.nullable;
     read.quotedColumns.push_back(column.quoted);
     read.holdsText.push_back(IsText(column.type));

@@ -277,6 +277,17 @@ std::optional<PlannedStatement> PostgresDialect::DeleteAtOnce(const WriteShape& 
   return planned;
 }
 
+std::string PostgresDialect::ColumnsAsRead(const TableRead& read, BoundParameters& parameters) const {
+  // A rename leaves every row's version as it was: only the columns tell.
+  if (read.columnNames.empty() || !IsInteger(read.ownOid)) return {};
+  std::string names;
+  for (const std::string& name : read.columnNames) names += (names.empty() ? "{" : ",") + ArrayElement(name);
+  parameters.AddText(read.ownOid);
+  parameters.AddText(names + "}");
+  return "(SELECT array_agg(attname::text ORDER BY attnum) FROM pg_attribute WHERE attrelid = CAST(? AS oid) "
+         "AND attnum > 0 AND NOT attisdropped) = CAST(? AS text[])";
+}
+
 std::optional<PlannedStatement> PostgresDialect::FindAgain(OdbcConnection& connection, const WriteShape& shape,
                                                            const StoredRow& original,
                                                            const std::optional<CellChange>&) const {

@@ -49,6 +49,8 @@ class PostgresDialect final : public Dialect {
   std::optional<PlannedStatement> DeleteAtOnce(const WriteShape& shape,
                                                const std::vector<StoredRow>& originals) const override;
   std::string ColumnReadOnlyReason(const WriteShape&, int) const override { return {}; }
+  std::string ColumnsAsRead(const TableRead& read, BoundParameters& parameters) const override;
+  bool ColumnsCheckedInEveryWrite() const override { return true; }
 
   std::optional<PlannedStatement> FindAgain(OdbcConnection& connection, const WriteShape& shape,
                                             const StoredRow& original,

@@ -88,6 +88,7 @@ void PlanPostgresRead(OdbcConnection& connection, TableRead& read) {
     const std::string quoted = connection.facts().Quote(*row[3]);
     const std::string type = row[4].value_or("");
     read.quotedColumns.push_back(quoted);
+    read.columnNames.push_back(*row[3]);
     read.holdsText.push_back(HoldsText(type));
     read.baseTypes.push_back(type);
     read.generated.push_back(row[8] && !row[8]->empty());

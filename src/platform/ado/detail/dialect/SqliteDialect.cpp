@@ -243,6 +243,14 @@ std::optional<PlannedStatement> SqliteDialect::ReadInserted(const WriteShape& sh
   return planned;
 }
 
+std::string SqliteDialect::ColumnsAsRead(const TableRead& read, BoundParameters& parameters) const {
+  if (read.columnNames.empty()) return {};
+  parameters.AddText(read.tableName);
+  parameters.AddText(Join(read.columnNames, "\x1f"));
+  return "(SELECT group_concat(name, char(31)) FROM (SELECT name FROM pragma_table_xinfo(?) WHERE hidden <> 1 "
+         "ORDER BY cid)) = ?";
+}
+
 std::optional<PlannedStatement> SqliteDialect::FindAgain(OdbcConnection& connection, const WriteShape& shape,
                                                          const StoredRow& original,
                                                          const std::optional<CellChange>& change) const {

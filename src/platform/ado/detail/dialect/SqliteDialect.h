@@ -49,6 +49,8 @@ class SqliteDialect final : public Dialect {
   std::optional<PlannedStatement> ReadInserted(const WriteShape& shape,
                                                const std::vector<CellChange>& cells) const override;
   std::string ColumnReadOnlyReason(const WriteShape&, int) const override { return {}; }
+  std::string ColumnsAsRead(const TableRead& read, BoundParameters& parameters) const override;
+  bool ColumnsCheckedInEveryWrite() const override { return true; }
   std::optional<PlannedStatement> FindAgain(OdbcConnection& connection, const WriteShape& shape,
                                             const StoredRow& original,
                                             const std::optional<CellChange>& change) const override;
