@@ -210,6 +210,10 @@ void Recordset::Requery() {
     state_ = std::move(previous);
     throw;
   }
+  // The changes written stay undoable: their rows are found again by their
+  // identity wherever the new read puts them.
+  state_->journal = std::move(previous->journal);
+  state_->journal.ForgetPlaces();
   previous->writer.reset();
   previous->reader.reset();
   previous->statement.reset();
@@ -227,11 +231,16 @@ RowView::ValueFilter Recordset::ValueFilterOf(std::size_t row, int column, bool 
 std::string Recordset::RowIdentity(std::size_t row) const {
   const OpenState& state = State();
   if (!state.read || !state.rows->held(row)) return {};
+  return IdentityOf([&](int column) { return state.rows->cell(row, column); });
+}
+
+std::string Recordset::IdentityOf(const std::function<CellView(int)>& cellOf) const {
+  const OpenState& state = *state_;
   const std::vector<int> cells = state.read->dialect->IdentityCells(*state.read, state.visibleColumns());
   if (cells.empty()) return {};
   std::string identity;
   for (int column : cells) {
-    const CellView view = state.rows->cell(row, column);
+    const CellView view = cellOf(column);
     // A length before each value keeps "a|b" + "c" apart from "a" + "b|c".
     identity += view.isNull ? std::string("N;") : std::to_string(view.text.size()) + ":" + std::string(view.text);
   }

@@ -62,7 +62,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   void setView(RowView view) { view_ = std::move(view); }
   const RowView& view() const { return view_; }
   // Reads the table again from the start, under the current view. The rows
-  // read so far and the changes' undo history go; what was written stays.
+  // read so far go; the changes written stay, and so does their undo
+  // history.
   // Where the new read fails (or is stopped), everything stays as it was.
   void Requery();
   // A filter on the cell's value, exactly as stored.
@@ -294,6 +295,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   std::vector<std::pair<std::size_t, std::vector<std::string>>> WrittenRowsHeld() const;
   // Per-row marks and undo places of rows no longer held.
   void ForgetRows(std::size_t first, std::size_t count);
+  // What names a row (see RowIdentity), from its cells.
+  std::string IdentityOf(const std::function<CellView(int)>& cellOf) const;
+  // The held row named by the row's identity cells, where one is held.
+  std::optional<std::size_t> HeldPlaceOf(const StoredRow& row) const;
 
   std::string table_;
   RowView view_;

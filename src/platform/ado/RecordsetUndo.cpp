@@ -34,6 +34,18 @@ std::vector<CellChange> Recordset::InsertCells(const StoredRow& row, bool number
   return cells;
 }
 
+std::optional<std::size_t> Recordset::HeldPlaceOf(const StoredRow& row) const {
+  const OpenState& state = *state_;
+  const std::string identity = IdentityOf([&](int column) {
+    const std::optional<std::string>& cell = row.at(static_cast<std::size_t>(column));
+    return cell ? CellView{false, *cell} : CellView{};
+  });
+  if (identity.empty()) return std::nullopt;
+  for (std::size_t place = 0; place < state.rows->rowCount(); ++place)
+    if (state.rows->held(place) && RowIdentity(place) == identity) return place;
+  return std::nullopt;
+}
+
 Recordset::Reverted Recordset::Revert(bool undo) {
   RequireOpen();
   OpenState& state = *state_;
@@ -42,6 +54,13 @@ Recordset::Reverted Recordset::Revert(bool undo) {
   if (!entry) throw Error(undo ? "There is no change to undo." : "There is no change to redo.");
   TableWriter* writer = Writer();
   if (!writer) throw Error("The recordset was opened read-only.");
+  // Rows read anew since (a refresh, another view, a block let go and read
+  // again) are found among the rows held by their identity, so that they
+  // show what the undo wrote.
+  for (const ChangeJournal::Step& step : entry->steps)
+    if (!journal.CachedAt(step.row) && journal.Written(step.row))
+      if (const std::optional<std::size_t> at = HeldPlaceOf(journal.Written(step.row)->cells))
+        journal.Place(step.row, *at);
 
   // Each row goes from the state the change left it in to the other one:
   // changed back, deleted again, or added again.
