@@ -310,6 +310,8 @@ class DataGridTest : public QObject {
         QItemSelectionModel::ClearAndSelect);
     QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QString("pen\tblue\nink\tNULL\n"));
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QString("name\tnote\npen\tblue\nink\tNULL\n"));
   }
 
   // Home and End stay in the row, with Ctrl they go to the table's first and
