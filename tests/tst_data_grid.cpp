@@ -318,6 +318,8 @@ class DataGridTest : public QObject {
         QItemSelectionModel::ClearAndSelect);
     QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QString("pen\tblue\nink\tNULL\n"));
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QString("name\tnote\npen\tblue\nink\tNULL\n"));
     grid.selectionModel()->select(grid.model()->index(0, 5), QItemSelectionModel::ClearAndSelect);
     QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
     const QString copied = QApplication::clipboard()->text();

@@ -150,11 +150,14 @@ class PageFlowTest : public QObject {
     QCOMPARE(boxes_->boxes().size(), size_t(1));
     QCOMPARE(lastBox().text, std::string("Connection successful."));
     QCOMPARE(lastBox().title, std::string("Quorvane Table Desk"));
+    QCOMPARE(lastBox().details, std::string());
     QCOMPARE(form1.mousePointer(), int(ui::vbDefault));
     form1.Text1->setText("NoSuchSource");
     form1.PushButton7_Click();
     QCOMPARE(boxes_->boxes().size(), size_t(2));
     QCOMPARE(lastBox().text, std::string("Could not connect."));
+    // The driver's reason is in the details.
+    QVERIFY2(lastBox().details.find("Data source name not found") != std::string::npos, lastBox().details.c_str());
     QVERIFY(form1.isVisible());
     // A file that is no database opens like one; its first read fails.
     QFile garbage(dbPath("garbage"));
@@ -166,6 +169,7 @@ class PageFlowTest : public QObject {
     form1.PushButton7_Click();
     QCOMPARE(boxes_->boxes().size(), size_t(3));
     QCOMPARE(lastBox().text, std::string("Could not connect."));
+    QVERIFY2(lastBox().details.find("not a database") != std::string::npos, lastBox().details.c_str());
     // Next opens it as the steps say, and the list's report says why it stays empty.
     form1.PushButton3_Click();
     QCOMPARE(wizard_->form2().List1->count(), 0);

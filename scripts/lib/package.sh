@@ -35,6 +35,16 @@ package_check() {
   dpkg -x "$file" "$root"
   desktop-file-validate "$root"/usr/share/applications/*.desktop || failed=1
   appstreamcli validate --no-net --pedantic "$root"/usr/share/metainfo/*.metainfo.xml || failed=1
+  # Software centres show and fetch what the AppStream file names: no
+  # made-up address (RFC 2606's example domains) may stand there.
+  if grep -nE '\.example\b|\bexample\.(com|org|net)\b' "$root"/usr/share/metainfo/*.metainfo.xml; then
+    say "The AppStream file names placeholder addresses (above)."
+    failed=1
+  fi
+  [ -s "$root/usr/share/doc/quorvane-table-desk/README.md.gz" ] || {
+    say "The package has no README in /usr/share/doc/quorvane-table-desk."
+    failed=1
+  }
   return "$failed"
 }
 

@@ -152,7 +152,8 @@ void Form1::PushButton7_Click() {
   frame::ErrorTrap trap(kTest);
   ado::ConnectionPtr connection;
   trap.Step(100, [&] { connection = ado::CreateConnection(); });
-  // From here on a failure says only that connecting failed.
+  // From here on a failure says that connecting failed; the driver's reason
+  // is there for the asking.
   try {
     setMousePointer(ui::vbHourglass);
     if (!connection) throw std::runtime_error("Object variable not set");
@@ -163,7 +164,7 @@ void Form1::PushButton7_Click() {
     ui::MsgBox("Connection successful.");
     setMousePointer(ui::vbDefault);
   } catch (...) {
-    ui::MsgBox("Could not connect.");
+    ui::MsgBox("Could not connect.", ui::MessageIcon::None, {}, frame::DescribeFailure(std::current_exception()));
     setMousePointer(ui::vbDefault);
   }
 }

@@ -18,6 +18,7 @@
 #include "LockWaitNotice.h"
 #include "RecordsetModel.h"
 #include "RowNumberHeader.h"
+#include "RowsOutEntries.h"
 #include "ShownValue.h"
 #include "ValueEditorDialog.h"
 
@@ -303,6 +304,7 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     addRow();
     return;
   }
+  if (state() != EditingState && RunRowsOutKey(*this, pressed)) return;
   if (event->matches(QKeySequence::Copy)) {
     copySelection();
     return;
@@ -405,6 +407,7 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
   setNull->setShortcut(kSetNullShortcut);
   QAction* copy = menu.addAction(QStringLiteral("Copy"));
   copy->setShortcut(QKeySequence::Copy);
+  AddRowsOutEntries(menu, *this);
   QAction* pasteHere = menu.addAction(QStringLiteral("Paste"));
   pasteHere->setShortcut(QKeySequence::Paste);
   menu.addSeparator();

@@ -34,8 +34,8 @@ const std::string& ApplicationTitleText() { return TitleText(); }
 
 void SetMessageBoxHandler(MessageBoxHandler handler) { Handler() = std::move(handler); }
 
-void MsgBox(const std::string& text, MessageIcon icon, const std::string& title) {
-  const MessageBoxRequest request{text, title.empty() ? ApplicationTitleText() : title, icon};
+void MsgBox(const std::string& text, MessageIcon icon, const std::string& title, const std::string& details) {
+  const MessageBoxRequest request{text, title.empty() ? ApplicationTitleText() : title, icon, details};
   if (Handler()) {
     Handler()(request);
     return;
@@ -44,6 +44,7 @@ void MsgBox(const std::string& text, MessageIcon icon, const std::string& title)
                   QString::fromStdString(request.title), DisplayText(request.text),
                   QMessageBox::Ok, QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);
+  if (!request.details.empty()) box.setDetailedText(DisplayText(request.details));
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }

@@ -11,11 +11,13 @@ struct MessageBoxRequest {
   std::string text;   // exactly as built; carriage returns show as line breaks
   std::string title;  // empty: the application title
   MessageIcon icon = MessageIcon::None;
+  std::string details;  // behind the box's "Show Details..." button; empty: none
 };
 
 // Shows a modal box with one OK button and waits until it is closed.
+// `details`, such as a driver's reason, are there for the asking.
 void MsgBox(const std::string& text, MessageIcon icon = MessageIcon::None,
-            const std::string& title = {});
+            const std::string& title = {}, const std::string& details = {});
 
 // The title boxes get when they give none of their own.
 void SetApplicationTitleText(const std::string& title);
