@@ -8,7 +8,7 @@ void DelimitedRows::add(std::optional<std::string_view> field) {
   const char separator = format_ == DelimitedFormat::Csv ? ',' : '\t';
   if (std::exchange(rowStarted_, true)) text_ += separator;
   if (!field) return;
-  const bool quoted = field->empty() || field->find_first_of(std::string_view{&separator, 1}) != std::string_view::npos ||
+  const bool quoted = field->empty() || field->find(separator) != std::string_view::npos ||
                       field->find_first_of("\"\r\n") != std::string_view::npos;
   if (!quoted) {
     text_ += *field;

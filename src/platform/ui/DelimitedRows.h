@@ -20,8 +20,9 @@ class DelimitedRows {
   // The next field of the row; std::nullopt is NULL.
   void add(std::optional<std::string_view> field);
   void endRow();
-  // The rows ended so far, taken away.
+  // The rows ended so far, taken away, and how many bytes they are.
   std::string take();
+  std::size_t pending() const { return text_.size(); }
 
  private:
   DelimitedFormat format_;

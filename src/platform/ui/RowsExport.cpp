@@ -13,6 +13,7 @@
 #include <climits>
 #include <exception>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,8 +25,23 @@
 namespace ui {
 namespace {
 
-// Rows read, written and let go at a time.
-constexpr std::size_t BlockRows = RecordsetModel::StepRows;
+// Rows are read, written and let go a block at a time: first a block of
+// FirstBlockRows, then blocks of as many rows as take about BlockBytes as
+// held. Where the view cannot be read on after a row (a sort), each block
+// makes the database step over every row before it: few, large blocks
+// save most of the time there.
+constexpr std::size_t FirstBlockRows = RecordsetModel::StepRows;
+constexpr std::size_t BlockBytes = std::size_t{4} << 20;
+// The text goes to the file in pieces of about this size.
+constexpr std::size_t WriteBytes = std::size_t{1} << 20;
+
+// The rows of the next block, from the bytes `rowsRead` rows of the last
+// one took; it grows by a few times at most, should those rows have been
+// narrower than the rest.
+std::size_t NextBlockRows(std::size_t blockRows, std::size_t rowsRead, std::size_t bytesRead) {
+  if (rowsRead == 0 || bytesRead == 0) return blockRows;
+  return std::clamp(BlockBytes * rowsRead / bytesRead, FirstBlockRows, 4 * blockRows);
+}
 
 // What is written: runs of places [first, end) in ascending order, and the
 // columns.
@@ -103,9 +119,15 @@ void AddRow(ado::Recordset& rows, const RecordsetModel& model, std::size_t place
   text.endRow();
 }
 
+// Raises std::runtime_error when the file refuses the text.
+void Write(QSaveFile& file, const std::string& text) {
+  if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()))
+    throw std::runtime_error(file.errorString().toStdString());
+}
+
 // The rows of the places [first, end), read where they are not held.
 void AddBlock(ado::Recordset& rows, const RecordsetModel& model, std::size_t first, std::size_t end,
-              const std::vector<int>& columns, DelimitedRows& text) {
+              const std::vector<int>& columns, DelimitedRows& text, QSaveFile& file) {
   for (std::size_t place = first; place < end; ++place) {
     if (!rows.rowHeld(place)) {
       const auto [gapFirst, gaps] = rows.ReadRows(place, end - place);
@@ -119,18 +141,26 @@ void AddBlock(ado::Recordset& rows, const RecordsetModel& model, std::size_t fir
     // longer has it.
     if (rows.rowDeleted(place)) continue;
     AddRow(rows, model, place, columns, text);
+    if (text.pending() >= WriteBytes) Write(file, text.take());
   }
 }
 
-// Rows far from those on screen go, as when the grid scrolls away from them.
-void LetGoFarRows(const DataGrid& grid, const RecordsetModel& model) {
+// The grid lets go of rows far from those looked at; the export looks at
+// the block just written, which stays, so that the next block is read on
+// after its last row by key rather than by skipping every row before it.
+// The rows on screen stay while the block is near them.
+void LetGoFarRows(const DataGrid& grid, const RecordsetModel& model, std::size_t blockFirst, std::size_t blockLast) {
   ado::Recordset& rows = *model.recordset();
   if (!rows.windowed()) return;
   const int top = std::max(0, grid.rowAt(0));
   const int bottom = std::max(top, grid.rowAt(grid.viewport()->height() - 1));
-  const std::size_t first = model.pageBase() + static_cast<std::size_t>(top);
-  const std::size_t last = model.pageBase() + static_cast<std::size_t>(bottom);
-  rows.KeepRows(first > RecordsetModel::KeptRows ? first - RecordsetModel::KeptRows : 0, last + RecordsetModel::KeptRows);
+  const std::size_t screenFirst = model.pageBase() + static_cast<std::size_t>(top);
+  const std::size_t nearFirst = screenFirst > RecordsetModel::KeptRows ? screenFirst - RecordsetModel::KeptRows : 0;
+  const std::size_t nearLast = model.pageBase() + static_cast<std::size_t>(bottom) + RecordsetModel::KeptRows;
+  if (blockFirst <= nearLast && blockLast >= nearFirst)
+    rows.KeepRows(std::min(nearFirst, blockFirst), std::max(nearLast, blockLast));
+  else
+    rows.KeepRows(blockFirst, blockLast);
 }
 
 void Announce(DataGrid& grid, const QString& reason) {
@@ -169,29 +199,32 @@ bool ExportRows(DataGrid& grid, const RowsExportRequest& request) {
   progress.setValue(0);
   ado::Recordset& rows = *model->recordset();
   std::size_t done = 0;
+  std::size_t blockRows = FirstBlockRows;
   for (const auto& [first, end] : cells.runs) {
-    for (std::size_t block = first; block < end; block += BlockRows) {
-      const std::size_t blockEnd = std::min(end, block + BlockRows);
+    for (std::size_t block = first, blockEnd = first; block < end; block = blockEnd) {
+      blockEnd = std::min(end, block + blockRows);
+      const std::size_t heldBefore = rows.heldBytes();
+      std::size_t rowsHeld = 0;
+      for (std::size_t place = block; place < blockEnd; ++place) rowsHeld += rows.rowHeld(place) ? 1 : 0;
       {
         // Esc stops a block that takes long to read.
         const LockWait::Read reading(*model->lockWait());
         try {
-          AddBlock(rows, *model, block, blockEnd, cells.columns, text);
+          AddBlock(rows, *model, block, blockEnd, cells.columns, text, file);
+          Write(file, text.take());
         } catch (const std::exception& failure) {
           if (!model->lockWait()->cancelRequested()) Announce(grid, QString::fromUtf8(failure.what()));
           return false;
         }
       }
-      const std::string written = text.take();
-      if (file.write(written.data(), static_cast<qint64>(written.size())) != static_cast<qint64>(written.size())) {
-        Announce(grid, file.errorString());
-        return false;
-      }
-      LetGoFarRows(grid, *model);
+      const std::size_t heldAfter = rows.heldBytes();
+      blockRows = NextBlockRows(blockRows, blockEnd - block - rowsHeld, heldAfter > heldBefore ? heldAfter - heldBefore : 0);
+      LetGoFarRows(grid, *model, block, blockEnd - 1);
       done += blockEnd - block;
       progress.setValue(static_cast<int>(std::min<std::size_t>(done, INT_MAX)));
-      // The window repaints also before the dialog shows, without input.
-      if (!progress.isVisible()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      // The window repaints, and Cancel is seen, from the first block on;
+      // before the dialog shows, the user's input waits.
+      QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
       if (progress.wasCanceled()) return false;
     }
   }
