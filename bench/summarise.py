@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Prints the benchmark table from the lines scripts/bench collected:
 "DRIVER RUN CASE IMPL FIGURE VALUE". Figures are medians over the runs;
-ratios are the median of the per-run ratios (program / baseline)."""
+ratios are the median of the per-run ratios (program / baseline). A third
+argument names the measurements that failed, "DRIVER RUN CASE IMPL" a line:
+a row with one of them says so."""
 import collections
 import statistics
 import sys
@@ -11,6 +13,11 @@ for line in open(sys.argv[1]):
     driver, run, case, impl, figure, value = line.split()
     values[(driver, case, impl, figure)][int(run)] = float(value)
 fetch = sys.argv[2] if len(sys.argv) > 2 else "?"
+failed = collections.defaultdict(set)  # (driver, case, impl) -> {run}
+if len(sys.argv) > 3:
+    for line in open(sys.argv[3]):
+        driver, run, case, impl = line.split()
+        failed[(driver, case, impl)].add(int(run))
 
 
 def median(key):
@@ -22,6 +29,12 @@ def ratio(top, bottom):
     a, b = values.get(top, {}), values.get(bottom, {})
     shared = [a[r] / b[r] for r in a if r in b and b[r] > 0]
     return statistics.median(shared) if shared else None
+
+
+def failures(*keys):
+    """"FAILED nx" where measurements of these (driver, case, impl) keys failed, in n runs."""
+    runs = set().union(*(failed.get(key[:3], set()) for key in keys))
+    return f"FAILED {len(runs)}x" if runs else None
 
 
 def show(value, unit):
@@ -40,6 +53,7 @@ def compare(driver, label, case, figure, unit, target, raw_case=None, raw_figure
     raw_key = (driver, raw_case or case, "raw", raw_figure or figure)
     r = ratio(app_key, raw_key)
     met = "-" if target is None or r is None else ("yes" if r <= target else "NO")
+    met = failures(app_key, raw_key) or met
     qt_text = qt_ratio = "-"
     if qt:
         qt_key = (driver, case, "qt", figure)
@@ -56,7 +70,7 @@ def against(driver, label, top, bottom, unit, target, bottom_driver=None):
     of `bottom_driver`'s runs where given."""
     top_key, bottom_key = (driver, top[0], "app", top[1]), (bottom_driver or driver, bottom[0], "app", bottom[1])
     r = ratio(top_key, bottom_key)
-    met = "-" if r is None else ("yes" if r <= target else "NO")
+    met = failures(top_key, bottom_key) or ("-" if r is None else ("yes" if r <= target else "NO"))
     rows.append([driver, label, show(median(top_key), unit), show(median(bottom_key), unit),
                  "-" if r is None else f"{r:.2f}x", f"<= {target}x", met, "-", "-"])
 
@@ -65,6 +79,7 @@ def own(driver, label, case, figure, unit, limit=None):
     """A figure of the program alone, against a limit where given."""
     value = median((driver, case, "app", figure))
     met = "-" if value is None or limit is None else ("yes" if value <= limit else "NO")
+    met = failures((driver, case, "app")) or met
     text = "-" if value is None else (f"{value:.0f} ms" if unit == "ms" else show(value, unit))
     rows.append([driver, label, text, "-", "-", "-" if limit is None else f"<= {limit} {unit}", met, "-", "-"])
 
@@ -120,7 +135,7 @@ for driver in ("sqlite", "postgres"):
         compare(driver + "-large", "first screen", "first", "seconds", "s", 1.3)
         moves(driver + "-large", million=driver)
 
-rows = [row for row in rows if row[2] != "-" or row[3] != "-"]
+rows = [row for row in rows if row[2] != "-" or row[3] != "-" or row[6].startswith("FAILED")]
 header = ["driver", "measurement", "program", "baseline", "ratio", "target", "met", "QSqlQueryModel",
           "program/Qt"]
 widths = [max(len(str(row[i])) for row in rows + [header]) for i in range(len(header))]
@@ -134,8 +149,10 @@ print("  ".join(h.ljust(w) for h, w in zip(header, widths)))
 print("  ".join("-" * w for w in widths))
 for row in rows:
     print("  ".join(str(c).ljust(w) for c, w in zip(row, widths)))
-targets = [row for row in rows if row[6] in ("yes", "NO")]
+targets = [row for row in rows if row[6] in ("yes", "NO") or row[6].startswith("FAILED")]
 print(f"\nTargets met: {sum(row[6] == 'yes' for row in targets)} of {len(targets)}")
+for driver, case, impl in sorted(failed):
+    print(f"Failed: {case} {impl} on {driver}, in {len(failed[(driver, case, impl)])} run(s)")
 for row in rows:
     if row[1] == "first screen" and row[8] != "-":
         ok = float(row[8].rstrip("x")) < 1
