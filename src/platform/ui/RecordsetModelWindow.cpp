@@ -22,23 +22,26 @@ void RecordsetModel::openWindow() {
   }
   windowAsked_ = true;
   try {
-    // The guess sizes the scroll bar until the count arrives; rows past
-    // those read are read from the start on until then.
+    // The guess sizes the scroll bar until the count arrives. The views
+    // are told of every place at once: those outside the page cost them
+    // nothing.
     if (const std::optional<std::size_t> guess = recordset_->EstimatedRowCount(); guess && *guess > shownRows_) {
       recordset_->SetRowCount(*guess, false);
       emit placesGuessed(recordset_->rowCount());
-      // The views are told of the places after the first screen is shown,
-      // a share per turn: for a view, places cost by their number.
-      QTimer::singleShot(0, this, &RecordsetModel::announcePlaces);
+      showRowCount(recordset_->rowCount());
     }
   } catch (const std::exception& failure) {
     emit fetchFailed(QString::fromUtf8(failure.what()));
     return;
   }
   // The count opens a connection of its own and keeps the database busy:
-  // it starts after the first rows are shown, unless waited for sooner.
+  // it starts after the first rows are painted, unless waited for sooner.
   countWanted_ = true;
-  QTimer::singleShot(0, this, &RecordsetModel::startCount);
+  QTimer::singleShot(CountWithoutPaintMilliseconds, this, &RecordsetModel::startCount);
+}
+
+void RecordsetModel::viewPainted() {
+  if (countWanted_) QMetaObject::invokeMethod(this, &RecordsetModel::startCount, Qt::QueuedConnection);
 }
 
 void RecordsetModel::startCount() {
@@ -96,14 +99,6 @@ void RecordsetModel::settlePlaces(std::size_t rows) {
     removePlaces(at - static_cast<std::size_t>(-by), static_cast<std::size_t>(-by), settle);
 }
 
-void RecordsetModel::announcePlaces() {
-  if (!recordset_ || !recordset_->isOpen() || !recordset_->windowed()) return;
-  if (const std::size_t places = recordset_->rowCount(); places > shownRows_) {
-    showRowCount(std::min(places, shownRows_ + PlacesPerTurn));
-    if (shownRows_ < places) QTimer::singleShot(0, this, &RecordsetModel::announcePlaces);
-  }
-}
-
 void RecordsetModel::showRowCount(std::size_t rows) {
   // Views asking for more rows meanwhile get none: these are all.
   const QScopedValueRollback announcing(announcing_, true);
@@ -145,6 +140,16 @@ void RecordsetModel::fetchAll() {
 
 void RecordsetModel::readRows(int row, int count) {
   if (row >= 0 && count > 0) readCachedRows(cacheRow(row), static_cast<std::size_t>(count));
+}
+
+void RecordsetModel::readBlocksOf(int first, int last) {
+  if (!recordset_ || !recordset_->windowed() || readCutShort_ || lockWait_->busy() || first < 0 || last < first)
+    return;
+  for (int row = first; row <= last && row < rowCount(); ++row)
+    if (!isNewRow(row) && cacheRow(row) < shownRows_ && !recordset_->rowHeld(cacheRow(row)) &&
+        !failedBlocks_.contains(cacheRow(row) / WindowBlockRows))
+      wantedBlocks_.insert(cacheRow(row) / WindowBlockRows);
+  if (!wantedBlocks_.empty()) readWantedRows();
 }
 
 void RecordsetModel::readCachedRows(std::size_t first, std::size_t count) {
