@@ -227,7 +227,8 @@ class RecordsetModel final : public QAbstractTableModel {
   // The views are told the rows [first, last] of the cache changed, those
   // in the page.
   void cachedRowsChanged(std::size_t first, std::size_t last);
-  void readCachedRows(std::size_t first, std::size_t count);
+  // `sure`: see ado::Recordset::ReadRows.
+  void readCachedRows(std::size_t first, std::size_t count, bool sure = false);
   int revert(bool undo);
   // Takes cached rows out of the cache and the views; ascending.
   void removeCachedRows(const std::vector<std::size_t>& cached);
@@ -250,8 +251,9 @@ class RecordsetModel final : public QAbstractTableModel {
   // Starts the count that openWindow asked for, unless started already.
   void startCount();
   void countArrived();
-  // The count `rows` replaces the guess.
-  void settlePlaces(std::size_t rows);
+  // The count `rows` (with the key range counted with it) replaces the
+  // guess.
+  void settlePlaces(std::size_t rows, const std::optional<ado::KeyRange>& keys);
   // Marks rows changed here that the view would no longer show.
   void markUnmatched(int first, int count);
   // The views are told of `rows` rows in place of those shown.

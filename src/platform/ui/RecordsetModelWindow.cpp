@@ -69,30 +69,33 @@ void RecordsetModel::countArrived() {
     return;
   }
   const std::optional<std::size_t> rows = count_->rows();
+  const std::optional<ado::KeyRange> keys = count_->keyRange();
   count_.reset();
   // Without a count the rows are read on from the start, as before.
   if (!rows || (!recordset_->windowed() && recordset_->allRowsFetched())) return;
   try {
-    settlePlaces(*rows);
+    settlePlaces(*rows, keys);
   } catch (const std::exception& failure) {
     emit fetchFailed(QString::fromUtf8(failure.what()));
     return;
   }
   showRowCount(recordset_->rowCount());
   emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+  // Rows read where the guess put them and found elsewhere are read again.
+  cachedRowsChanged(pageBase_, pageBase_ + pagePlaces_);
   emit rowsCounted();
 }
 
-void RecordsetModel::settlePlaces(std::size_t rows) {
+void RecordsetModel::settlePlaces(std::size_t rows, const std::optional<ado::KeyRange>& keys) {
   // Rows read back from the end before the count keep their distance from
   // it: places come or go before them.
   const auto [at, by] = recordset_->TailShift(rows);
   if (by == 0 || !recordset_->windowed()) {
-    recordset_->SetRowCount(rows, true);
+    recordset_->SetRowCount(rows, true, keys);
     return;
   }
   const QScopedValueRollback announcing(announcing_, true);
-  const auto settle = [&] { recordset_->SetRowCount(rows, true); };
+  const auto settle = [&] { recordset_->SetRowCount(rows, true, keys); };
   if (by > 0)
     insertPlaces(at, static_cast<std::size_t>(by), settle, true);
   else
@@ -152,10 +155,10 @@ void RecordsetModel::readBlocksOf(int first, int last) {
   if (!wantedBlocks_.empty()) readWantedRows();
 }
 
-void RecordsetModel::readCachedRows(std::size_t first, std::size_t count) {
+void RecordsetModel::readCachedRows(std::size_t first, std::size_t count, bool sure) {
   if (!recordset_ || !recordset_->windowed() || count == 0) return;
   try {
-    const auto [missingFirst, missing] = recordset_->ReadRows(first, count);
+    const auto [missingFirst, missing] = recordset_->ReadRows(first, count, sure);
     if (missing > 0) {
       // The database has fewer rows there than places: those places go.
       const QScopedValueRollback announcing(announcing_, true);

@@ -153,7 +153,7 @@ std::string PostgresDialect::KeyValue(const TableRead& read, std::size_t key, co
   return "CAST(? AS " + type + ")";
 }
 
-std::string PostgresDialect::EstimateQuery(const TableRead& read) const {
+std::string PostgresDialect::EstimateQuery(const TableRead& read, std::vector<std::string>&) const {
   if (!IsInteger(read.ownOid)) return {};
   return "SELECT CAST(reltuples AS bigint) FROM pg_class WHERE oid = " + read.ownOid;
 }
