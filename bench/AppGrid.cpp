@@ -65,7 +65,6 @@ void ShowGrid(ui::DataGrid& grid) {
 
 void WaitForScreen(ui::DataGrid& grid) {
   const double deadline = Now() + MostWaitSeconds;
-  QCoreApplication::processEvents();
   while (!ScreenRead(grid)) {
     if (Now() > deadline) throw std::runtime_error("the rows on screen were not read within a minute");
     QThread::usleep(200);
