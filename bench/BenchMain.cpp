@@ -1,8 +1,8 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
-// CASE: first | open (from the table chooser's Next) | scroll (Ctrl+End) | middle | sweep | cancel | through | tables | edit-open | edit-loaded | paste |
-// delete | add | find | sort | sort-key (by the key, descending); first-huge and through-huge measure first and
-// through on the table "huge".
+// CASE: first | open (from the table chooser's Next) | scroll (Ctrl+End) | middle | sweep | cancel | through |
+// tables | edit-open | edit-loaded | paste | delete | add | find | sort | sort-key (by the key, descending);
+// first-huge and through-huge measure first and through on the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
 #include <QApplication>

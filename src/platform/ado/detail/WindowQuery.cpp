@@ -54,8 +54,8 @@ std::string Where(const std::vector<std::string>& conditions) {
 // In one statement both parts see the same rows, so this gives exactly the
 // rows OFFSET gives.
 bool SkipsOnKeys(const TableRead& read, const RowView& view, const ViewParts& parts, const WindowStart& start) {
-  return start.skip > 0 && !start.afterKeys && !start.fromKeys && read.dialect->SkipsOnKeyIndex() && !read.orderColumns.empty() &&
-         ReadsByKeys(read, view) && parts.conditions.empty();
+  return start.skip > 0 && !start.afterKeys && !start.fromKeys && read.dialect->SkipsOnKeyIndex() &&
+         !read.orderColumns.empty() && ReadsByKeys(read, view) && parts.conditions.empty();
 }
 
 std::string FromSkippedKey(const TableRead& read, const ViewParts& parts, const WindowStart& start) {
