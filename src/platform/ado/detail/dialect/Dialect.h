@@ -111,6 +111,10 @@ class Dialect {
   // The rows of a sort first asked for (a few screens), which the server
   // sorts in memory; 0: all of them at once.
   virtual std::size_t SortedFirstRows() const { return 0; }
+  // The rows of any read of a table first asked for, where the driver takes
+  // in the whole result before it hands over its first row; 0: all of them
+  // at once (the driver hands them over as they come).
+  virtual std::size_t FirstRows() const { return 0; }
 
   // ---- Writing rows
   // Set once on each session the writes go through.
