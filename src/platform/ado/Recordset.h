@@ -235,8 +235,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // Where a read from the start can go on after the last row read, in the
   // table's order; none where the order does not tell.
   std::optional<WindowStart> StartAfterLastRow() const;
-  // Opens the read from the start anew, from `start` on.
-  void OpenReadFrom(const WindowStart& start);
+  // Opens the read from the start anew, from `start` on, of `rows` rows at
+  // most (SIZE_MAX: every row).
+  void OpenReadFrom(const WindowStart& start, std::size_t rows = SIZE_MAX);
   // The server ended the read from the start: it goes on after the last row
   // read, once, on a fresh session. Raises ReadCutShort where it cannot.
   void ReadOnAfterEnd(const Error& cause);

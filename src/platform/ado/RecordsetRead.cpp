@@ -9,6 +9,7 @@
 #include "detail/ResultReader.h"
 #include "detail/WaitedRead.h"
 #include "detail/WindowQuery.h"
+#include "detail/dialect/Dialect.h"
 
 namespace ado {
 namespace {
@@ -47,10 +48,10 @@ std::optional<WindowStart> Recordset::StartAfterLastRow() const {
   return start;
 }
 
-void Recordset::OpenReadFrom(const WindowStart& start) {
+void Recordset::OpenReadFrom(const WindowStart& start, std::size_t rows) {
   OpenState& state = *state_;
   OdbcConnection& connection = state.reading->Get();
-  ViewQuery query = BuildWindowQuery(*state.read, state.view, start, NoRowLimit);
+  ViewQuery query = BuildWindowQuery(*state.read, state.view, start, rows);
   auto statement = std::make_unique<OdbcStatement>(connection);
   query.parameters.BindTo(*statement);
   RunWaitedRead(*statement, [&] { statement->ExecDirect(query.sql); }, StoppedMessage);
@@ -134,7 +135,10 @@ void Recordset::ResumeRead() {
       after.emplace();
       after->skip = state.firstReadRows;
     }
-    OpenReadFrom(*after);
+    // A driver that takes in whole results goes on a block at a time.
+    const std::size_t block = state.reading->Get().facts().dialect->FirstRows();
+    OpenReadFrom(*after, block > 0 ? block : NoRowLimit);
+    if (block > 0) state.firstReadLimit = state.firstReadRows + block;
     return;
   }
   // Closed between looks: on after the last row's keys.
