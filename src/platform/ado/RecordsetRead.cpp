@@ -131,12 +131,14 @@ void Recordset::ResumeRead() {
     // After the last row's keys where they order the rows, else past as
     // many rows.
     std::optional<WindowStart> after = StartAfterLastRow();
+    // A driver that takes in whole results goes on a block at a time,
+    // where the keys tell where each block ends; skipping the rows read
+    // again for each block would cost ever more.
+    const std::size_t block = after ? state.reading->Get().facts().dialect->FirstRows() : 0;
     if (!after) {
       after.emplace();
       after->skip = state.firstReadRows;
     }
-    // A driver that takes in whole results goes on a block at a time.
-    const std::size_t block = state.reading->Get().facts().dialect->FirstRows();
     OpenReadFrom(*after, block > 0 ? block : NoRowLimit);
     if (block > 0) state.firstReadLimit = state.firstReadRows + block;
     return;
