@@ -73,6 +73,10 @@ void WaitForScreen(ui::DataGrid& grid) {
 }
 
 void CheckScreenInOrder(const ui::DataGrid& grid) {
+  // Rows that can only be read from the start (a view) come in the
+  // database's order, which for a view without ORDER BY nothing keeps: on
+  // PostgreSQL an updated row lands wherever its table has room.
+  if (!grid.dataSource()->CanReadAnywhere()) return;
   const auto [first, last] = RowsOnScreen(grid);
   long long previous = 0;
   for (int row = first; row <= last; ++row) {

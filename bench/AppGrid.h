@@ -21,7 +21,8 @@ void ShowGrid(ui::DataGrid& grid);
 // as painting asks for them; throws after a minute. Painting them is left
 // out, as in FillScreen.
 void WaitForScreen(ui::DataGrid& grid);
-// Throws unless the keys of the rows on screen (the first column) rise.
+// Throws unless the keys of the rows on screen (the first column) rise,
+// where the rows come in the table's order.
 void CheckScreenInOrder(const ui::DataGrid& grid);
 
 }  // namespace bench
