@@ -65,7 +65,6 @@ void ShowGrid(ui::DataGrid& grid) {
 
 void WaitForScreen(ui::DataGrid& grid) {
   const double deadline = Now() + MostWaitSeconds;
-  QCoreApplication::processEvents();
   while (!ScreenRead(grid)) {
     if (Now() > deadline) throw std::runtime_error("the rows on screen were not read within a minute");
     QThread::usleep(200);
@@ -74,6 +73,10 @@ void WaitForScreen(ui::DataGrid& grid) {
 }
 
 void CheckScreenInOrder(const ui::DataGrid& grid) {
+  // Rows that can only be read from the start (a view) come in the
+  // database's order, which for a view without ORDER BY nothing keeps: on
+  // PostgreSQL an updated row lands wherever its table has room.
+  if (!grid.dataSource()->CanReadAnywhere()) return;
   const auto [first, last] = RowsOnScreen(grid);
   long long previous = 0;
   for (int row = first; row <= last; ++row) {

@@ -18,9 +18,11 @@ void BindTable(ui::DataGrid& grid, const Options& options);
 void FillScreen(ui::DataGrid& grid);
 void ShowGrid(ui::DataGrid& grid);
 // Processes events until every row on screen is read and shows its values,
-// as painting asks for them; throws after a minute.
+// as painting asks for them; throws after a minute. Painting them is left
+// out, as in FillScreen.
 void WaitForScreen(ui::DataGrid& grid);
-// Throws unless the keys of the rows on screen (the first column) rise.
+// Throws unless the keys of the rows on screen (the first column) rise,
+// where the rows come in the table's order.
 void CheckScreenInOrder(const ui::DataGrid& grid);
 
 }  // namespace bench

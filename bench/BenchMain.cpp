@@ -1,8 +1,8 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
-// CASE: first | scroll (Ctrl+End) | middle | sweep | cancel | through | tables | edit-open | edit-loaded | paste |
-// delete | add | find | sort | sort-key (by the key, descending); first-huge and through-huge measure first and
-// through on the table "huge".
+// CASE: first | open (from the table chooser's Next) | scroll (Ctrl+End) | middle | sweep | cancel | through |
+// tables | edit-open | edit-loaded | paste | delete | add | find | sort | sort-key (by the key, descending);
+// first-huge and through-huge measure first and through on the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
 #include <QApplication>
@@ -21,6 +21,7 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
   if (impl == "raw") {
     if (what == "first") return RawFirstScreen(options);
     if (what == "scroll") return RawLastRows(options);
+    if (what == "middle") return RawMiddleRows(options);
     if (what == "through") return RawReadThrough(options);
     if (what == "tables") return RawTableList(options);
     if (what == "edit-open") return RawEdits(options, true);
@@ -33,6 +34,7 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "sort-key") return RawSort(options, options.key + " DESC");
   } else if (impl == "app") {
     if (what == "first") return AppFirstScreen(options);
+    if (what == "open") return AppOpenFromChooser(options);
     if (what == "scroll") return AppCtrlEnd(options);
     if (what == "middle") return AppMiddle(options);
     if (what == "sweep") return AppSweep(options);

@@ -21,6 +21,9 @@ using Metrics = std::vector<std::pair<std::string, double>>;
 Metrics RawFirstScreen(const Options& options);
 // The last screen of rows: the table read backwards in its key's order.
 Metrics RawLastRows(const Options& options);
+// A screen of rows from the middle of the table's order, where the key
+// tells the place: the rows from the key there on, by the key's index.
+Metrics RawMiddleRows(const Options& options);
 // Every row read, from the connection on.
 Metrics RawReadThrough(const Options& options);
 Metrics RawTableList(const Options& options);
@@ -38,6 +41,10 @@ Metrics AppAddRow(const Options& options);
 
 // The program's own recordset, grid model and grid.
 Metrics AppFirstScreen(const Options& options);
+// The table chooser's "Next >" until the editor has painted the rows of its
+// first screen: how long, the grid's paints before, and how much the grid
+// grew after it (the count's arrival included).
+Metrics AppOpenFromChooser(const Options& options);
 Metrics AppReadThrough(const Options& options);
 // From the first screen: Ctrl+End, the scroll bar set to its middle, and
 // the scroll bar stepped through its range.

@@ -74,7 +74,10 @@ long ExecuteArray(const RawConnection& connection, const std::string& sql, const
                     "binding");
   }
   std::string text = sql;
-  statement.Check(SQLExecDirect(statement.handle(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS), "executing");
+  const SQLRETURN rc = SQLExecDirect(statement.handle(), reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+  // An update or delete that reached no row.
+  if (rc == SQL_NO_DATA) return 0;
+  statement.Check(rc, "executing");
   if (processed != count || std::ranges::any_of(status, [](SQLUSMALLINT s) {
         return s != SQL_PARAM_SUCCESS && s != SQL_PARAM_SUCCESS_WITH_INFO;
       }))

@@ -21,7 +21,7 @@ TextRows ReadTexts(const RawConnection& connection, const std::string& sql, std:
 
 // Runs one statement over many parameter sets at once (column-wise arrays of
 // texts, each sent as the given SQL type); returns the rows it changed, as
-// the driver counts them. Throws when a set failed.
+// the driver counts them (0 where it reached none). Throws when a set failed.
 long ExecuteArray(const RawConnection& connection, const std::string& sql, const std::vector<TextRow>& sets,
                   const std::vector<SQLSMALLINT>& types);
 

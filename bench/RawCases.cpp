@@ -64,6 +64,27 @@ Metrics RawLastRows(const Options& options) {
   return ScreenOfRows(statement, span);
 }
 
+Metrics RawMiddleRows(const Options& options) {
+  RawConnection connection(options.dataSource);
+  const std::string key = connection.Quote(options.key);
+  // The place's key, known beforehand (the keys run on without gaps).
+  SQLBIGINT middle = 0;
+  {
+    RawStatement bounds(connection);
+    Execute(bounds, "SELECT min(" + key + ") + count(*) / 2 FROM " + connection.Quote(options.table));
+    bounds.Check(SQLFetch(bounds.handle()), "reading the middle key");
+    bounds.Check(SQLGetData(bounds.handle(), 1, SQL_C_SBIGINT, &middle, 0, nullptr), "reading the middle key");
+  }
+  Span span;
+  RawStatement statement(connection);
+  SQLLEN length = 0;
+  statement.Check(SQLBindParameter(statement.handle(), 1, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &middle, 0,
+                                   &length),
+                  "binding");
+  Execute(statement, SelectAll(connection, options) + " WHERE " + key + " >= ? ORDER BY " + key + " LIMIT 50");
+  return ScreenOfRows(statement, span);
+}
+
 Metrics RawReadThrough(const Options& options) {
   Span span;
   RawConnection connection(options.dataSource);

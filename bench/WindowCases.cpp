@@ -113,6 +113,8 @@ Metrics AppSweep(const Options& options) {
       const double start = Now();
       bar->setValue(static_cast<int>(static_cast<long long>(bar->maximum()) * step / SweepSteps));
       WaitForScreen(grid);
+      // Drawn before the next step, as between the moves of a user's hand.
+      QCoreApplication::processEvents();
       if (const double seconds = Now() - start; seconds > slowest) {
         slowest = seconds;
         slowestStep = step;

@@ -360,7 +360,7 @@ class PgDeploymentTest : public QObject {
     std::atomic<bool> arrived = false;
     auto count = rows->CountRows([&arrived] { arrived = true; });
     const std::string counting = "FROM pg_stat_activity WHERE datname = current_database() AND wait_event_type = "
-                                 "'Lock' AND query LIKE '%SELECT count(*) FROM \"many\"%'";
+                                 "'Lock' AND query LIKE '%SELECT count(*)%FROM \"many\"%'";
     QTRY_COMPARE(sql.Scalar("SELECT count(*) " + counting), Cell("1"));
     sql.Exec("SELECT pg_terminate_backend(pid) " + counting);
     QTRY_VERIFY(arrived.load());

@@ -391,6 +391,47 @@ class RowWindowTest : public QObject {
     QVERIFY(shows(0, 20));
   }
 
+  // A place far from the rows held is read from its key on the key's
+  // index: before the count from the key the guess puts there, settled by
+  // the count (rows found elsewhere go, to be read again at their places);
+  // after it, where every key value is a row, from the key the place has.
+  void jumpsGoByTheKey_data() {
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<bool>("gaps");
+    for (bool postgres : {false, true})
+      for (bool gaps : {false, true})
+        QTest::addRow("%s%s", postgres ? "postgres" : "sqlite", gaps ? ", keys with a gap" : "") << postgres << gaps;
+  }
+  void jumpsGoByTheKey() {
+    QFETCH(bool, postgres);
+    QFETCH(bool, gaps);
+    const QString source = Fresh(postgres);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    if (gaps) sql.Exec("DELETE FROM t WHERE id BETWEEN 1000 AND 1299");
+    if (postgres) sql.Exec("ANALYZE t");
+    const QStringList expected = Expected(sql, postgres, "t");
+    ado::RecordsetPtr rows = support::OpenTable(source, "t");
+    rows->FetchMore(256);
+    // As many places as the key has values: the guess, near enough.
+    QCOMPARE(rows->EstimatedRowCount(), std::optional<std::size_t>(TableRows));
+    rows->SetRowCount(TableRows, false);
+    const std::size_t middle = TableRows / 2;
+    QCOMPARE(rows->ReadRows(middle, 10), std::make_pair(std::size_t(0), std::size_t(0)));
+    QCOMPARE(IdAt(rows, middle), QString::number(middle + 1));
+    std::atomic<bool> arrived = false;
+    auto count = rows->CountRows([&arrived] { arrived = true; });
+    QTRY_VERIFY(arrived.load());
+    QCOMPARE(count->keyRange(), std::optional<ado::KeyRange>(ado::KeyRange{1, TableRows}));
+    rows->SetRowCount(*count->rows(), true, count->keyRange());
+    QCOMPARE(rows->rowHeld(middle), !gaps);
+    for (const std::size_t place : {middle, middle + 20, std::size_t(expected.size()) * 3 / 4}) {
+      rows->ReadRows(place, 10);
+      for (std::size_t row = place; row < place + 10; ++row)
+        QCOMPARE(IdAt(rows, row), expected.at(static_cast<int>(row)));
+    }
+  }
+
   // Places guessed before the count: rows read past those held from the
   // start stay right, the count settles the end, places past the rows go;
   // a count waiting on a lock is cancelled when the table is left.

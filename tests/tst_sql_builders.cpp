@@ -200,21 +200,26 @@ class SqlBuildersTest : public QObject {
     QTest::addColumn<QString>("contains");  // a find in a column
     QTest::addColumn<QString>("skipOnly");  // every row past the first ones
     QTest::addColumn<bool>("byKeys");       // a read goes on after a row's keys
+    QTest::addColumn<QString>("keyValue");  // from a key on: the key's value as compared
+    QTest::addColumn<bool>("integerKey");   // a place's key can be worked out (see KeyRange)
     QTest::newRow("SQLite rowid") << int(Kind::SqliteRowid) << "AS TEXT) LIKE ? ESCAPE '!'" << " LIMIT -1 OFFSET 5"
-                                  << true;
+                                  << true << "rowid >= 7" << true;
     QTest::newRow("SQLite WITHOUT ROWID") << int(Kind::SqliteKey) << "AS TEXT) LIKE ? ESCAPE '!'"
-                                          << " LIMIT -1 OFFSET 5" << false;
-    QTest::newRow("PostgreSQL") << int(Kind::PostgresKeyed) << "AS text) ILIKE ? ESCAPE '!'" << " OFFSET 5" << true;
+                                          << " LIMIT -1 OFFSET 5" << false << "" << true;
+    QTest::newRow("PostgreSQL") << int(Kind::PostgresKeyed) << "AS text) ILIKE ? ESCAPE '!'" << " OFFSET 5" << true
+                                << "\"id\" >= CAST(? AS int4)" << true;
     QTest::newRow("PostgreSQL, inherited") << int(Kind::PostgresInherited) << "AS text) ILIKE ? ESCAPE '!'"
-                                           << " OFFSET 5" << false;
+                                           << " OFFSET 5" << false << "" << false;
     QTest::newRow("MariaDB") << int(Kind::MariaDb) << "LIKE LOWER(?) ESCAPE '!'"
-                             << " LIMIT 18446744073709551615 OFFSET 5" << false;
+                             << " LIMIT 18446744073709551615 OFFSET 5" << true << "`id` >= CAST(? AS SIGNED)" << true;
   }
   void aViewAndItsWindowsTakeEachDatabasesForms() {
     QFETCH(int, kind);
     QFETCH(QString, contains);
     QFETCH(QString, skipOnly);
     QFETCH(bool, byKeys);
+    QFETCH(QString, keyValue);
+    QFETCH(bool, integerKey);
     const Table table = Build(static_cast<Kind>(kind));
     RowView view;
     view.findText = "50%_off!" + Hostile;
@@ -256,16 +261,41 @@ class SqlBuildersTest : public QObject {
       after.fromEnd = true;
       const ViewQuery before = BuildWindowQuery(table.read, RowView{}, after, 10);
       QVERIFY2(Has(before.sql, " < ") && Has(before.sql, " DESC"), before.sql.c_str());
+      // From a place's key on, found on the key's index, skipping a few
+      // rows past it; forwards only.
+      WindowStart from;
+      from.fromKeys = std::vector<std::string>{"7"};
+      from.skip = 3;
+      const ViewQuery seek = BuildWindowQuery(table.read, RowView{}, from, 10);
+      VerifyBound(seek.sql, seek.parameters);
+      QVERIFY2(Has(seek.sql, keyValue.toStdString()) && Has(seek.sql, "LIMIT 10 OFFSET 3"), seek.sql.c_str());
+      from.fromEnd = true;
+      QVERIFY_THROWS_EXCEPTION(Error, BuildWindowQuery(table.read, RowView{}, from, 10));
     } else {
       WindowStart after;
       after.afterKeys = std::vector<std::string>{"7"};
       QVERIFY_THROWS_EXCEPTION(Error, BuildWindowQuery(table.read, RowView{}, after, 10));
+      after.afterKeys.reset();
+      after.fromKeys = std::vector<std::string>{"7"};
+      QVERIFY_THROWS_EXCEPTION(Error, BuildWindowQuery(table.read, RowView{}, after, 10));
     }
-    const ViewQuery counted = BuildCountQuery(table.read, view);
+    const ViewQuery counted = BuildCountQuery(table.read, view, true);
     VerifyBound(counted.sql, counted.parameters);
     QVERIFY2(counted.sql.starts_with("SELECT count(*) FROM "), counted.sql.c_str());
-    // A guess only of the whole table.
-    QVERIFY(EstimateQuery(table.read, view).empty());
+    // The key's range with the count of the whole table, each end on the
+    // key's index.
+    const ViewQuery all = BuildCountQuery(table.read, RowView{}, true);
+    const bool oneKey = table.read.orderKeys.size() == 1;
+    QCOMPARE(Has(all.sql, "(SELECT min(") && Has(all.sql, "(SELECT max("), oneKey);
+    QVERIFY(!Has(BuildCountQuery(table.read, RowView{}, false).sql, "min("));
+    QCOMPARE(table.read.dialect->OrderKeyIsInteger(table.read, table.columns[0]), integerKey);
+    QVERIFY(!table.read.dialect->OrderKeyIsInteger(table.read, table.columns[1]) ||
+            kind == int(Kind::SqliteRowid));
+    // A guess only of the whole table; its values bound.
+    std::vector<std::string> parameters;
+    QVERIFY(EstimateQuery(table.read, view, parameters).empty());
+    const std::string guess = EstimateQuery(table.read, RowView{}, parameters);
+    QCOMPARE(Markers(guess), parameters.size());
   }
 
   void aDialectIsChosenByWhatTheDriverSays() {

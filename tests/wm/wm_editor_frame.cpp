@@ -9,6 +9,19 @@
 
 namespace {
 
+// The height a widget had when it was first painted.
+class FirstPaintHeight final : public QObject {
+ public:
+  explicit FirstPaintHeight(QWidget& widget) { widget.installEventFilter(this); }
+  int height = -1;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && height < 0) height = static_cast<QWidget*>(watched)->height();
+    return false;
+  }
+};
+
 // What the rule placed, with the outer size it had to go by.
 QString Placement(const pages::Form3& form) {
   const QSize outer = form.outerSize();
@@ -34,7 +47,9 @@ class EditorFrameTest : public QObject {
     frame::SetProgramFolder(QDir::tempPath().toStdString() + "/quorvane-no-such-folder");
   }
 
-  // Each state follows the one before it on the same window.
+  // Each state follows the one before it on the same window. The first
+  // display is laid out by the frame the window manager will draw: the
+  // grid is painted at its height from the first.
   void ruleUsesTheFramedOuterSize() {
     struct Case {
       const char* state;
@@ -49,6 +64,7 @@ class EditorFrameTest : public QObject {
         {"restored", [](QWidget& w) { w.showNormal(); }, framed},
     };
     pages::Form3 form;
+    const FirstPaintHeight firstPaint(*form.DataGrid1);
     form.Show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     for (const Case& step : cases) {
@@ -59,6 +75,7 @@ class EditorFrameTest : public QObject {
       // and stays there once the window manager is done.
       QTest::qWait(300);
       QVERIFY2(Placement(form) == step.expected, step.state);
+      if (step.expected == framed) QCOMPARE(firstPaint.height, form.DataGrid1->height());
     }
   }
 };

@@ -120,8 +120,11 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
   // A database that sorts the first rows of a sort in memory is asked for
   // those first, and for all of them only once rows past those are wanted
   // (a scroll bar sized by a guess or a count reads them where they are
-  // looked at instead).
-  const std::size_t limit = read && view_.sortColumn >= 0 ? connection.facts().dialect->SortedFirstRows() : 0;
+  // looked at instead); so is one whose driver takes in a whole result
+  // before it hands over its first row.
+  const Dialect& dialect = *connection.facts().dialect;
+  const std::size_t limit =
+      read ? std::max(view_.sortColumn >= 0 ? dialect.SortedFirstRows() : std::size_t{0}, dialect.FirstRows()) : 0;
   if (read) {
     // A read closed after its first block (below) asks for that block
     // alone: planned for the whole of a large table, its first rows would

@@ -13,6 +13,7 @@
 #include "CellView.h"
 #include "ColumnInfo.h"
 #include "Connection.h"
+#include "KeyRange.h"
 #include "RowView.h"
 #include "Value.h"
 
@@ -126,8 +127,11 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   std::unique_ptr<RowCount> CountRows(std::function<void()> arrived) const;
   // Every place up to `rows` becomes a row, read when asked for, and the
   // read from the start ends. `exact`: the count, not a guess, so that rows
-  // can be read from the end backwards.
-  void SetRowCount(std::size_t rows, bool exact);
+  // can be read from the end backwards; `keys`: the range of the one
+  // integer order key counted with it (see RowCount), by which a place's
+  // rows are read from its key, and rows read where a guess put them keep
+  // their places or go.
+  void SetRowCount(std::size_t rows, bool exact, std::optional<KeyRange> keys = {});
   // How the places move when the count `rows` settles a guess: (at, by),
   // places put before `at` (by > 0) or taken from before it (by < 0); the
   // rest of any difference is made at the end.
@@ -139,8 +143,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // Reads the rows [first, first + count) that are not held. Where the
   // database has fewer rows there than places (rows deleted meanwhile, or
   // the guess was high), returns the places left without a row, as
-  // (first, count), for DropRows.
-  std::pair<std::size_t, std::size_t> ReadRows(std::size_t first, std::size_t count);
+  // (first, count), for DropRows. `sure`: at the rows' own places, also
+  // before the count, where they may be read elsewhere than the guess puts
+  // them (see RowWindow) only to settle there when the count arrives.
+  std::pair<std::size_t, std::size_t> ReadRows(std::size_t first, std::size_t count, bool sure = false);
   // Lets go of held rows outside [first, last]; they are read again when
   // looked at.
   void KeepRows(std::size_t first, std::size_t last);
@@ -232,8 +238,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // Where a read from the start can go on after the last row read, in the
   // table's order; none where the order does not tell.
   std::optional<WindowStart> StartAfterLastRow() const;
-  // Opens the read from the start anew, from `start` on.
-  void OpenReadFrom(const WindowStart& start);
+  // Opens the read from the start anew, from `start` on, of `rows` rows at
+  // most (SIZE_MAX: every row).
+  void OpenReadFrom(const WindowStart& start, std::size_t rows = SIZE_MAX);
   // The server ended the read from the start: it goes on after the last row
   // read, once, on a fresh session. Raises ReadCutShort where it cannot.
   void ReadOnAfterEnd(const Error& cause);
@@ -246,6 +253,25 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   ReadCutShort CutShort(const Error& cause) const;
   // Reads up to `rows` rows of the view from `start` into `page`.
   void ReadPage(const WindowStart& start, std::size_t rows, RowCache& page);
+  // Whether the view is ordered by one key of integers, in the table's own
+  // order; its cell in a row read.
+  std::optional<int> IntegerOrderKeyCell() const;
+  // The range of that key, asked of the database with a guess (none where
+  // the rows are not so ordered, or the question failed), and taken, with
+  // the window's place changes.
+  std::optional<KeyRange> GuessedKeyRange();
+  void KeepKeyRange(const std::optional<KeyRange>& keys, bool dense);
+  // The key a place's row has or, while the rows are guessed, would have
+  // (`guessed`), where the key's range tells it.
+  struct PlaceKey {
+    long long key;
+    bool guessed;
+  };
+  std::optional<PlaceKey> KeyAt(std::size_t place) const;
+  // After the count: rows read where a guess put them stay where the
+  // count's key range says they belong; the others go, to be read again
+  // there.
+  void SettleGuessedPlaces();
   void Adopt(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
              const std::vector<std::string>& names, int hiddenColumns);
   void CompleteColumns();

@@ -9,6 +9,7 @@
 #include "detail/ResultReader.h"
 #include "detail/WaitedRead.h"
 #include "detail/WindowQuery.h"
+#include "detail/dialect/Dialect.h"
 
 namespace ado {
 namespace {
@@ -47,10 +48,10 @@ std::optional<WindowStart> Recordset::StartAfterLastRow() const {
   return start;
 }
 
-void Recordset::OpenReadFrom(const WindowStart& start) {
+void Recordset::OpenReadFrom(const WindowStart& start, std::size_t rows) {
   OpenState& state = *state_;
   OdbcConnection& connection = state.reading->Get();
-  ViewQuery query = BuildWindowQuery(*state.read, state.view, start, NoRowLimit);
+  ViewQuery query = BuildWindowQuery(*state.read, state.view, start, rows);
   auto statement = std::make_unique<OdbcStatement>(connection);
   query.parameters.BindTo(*statement);
   RunWaitedRead(*statement, [&] { statement->ExecDirect(query.sql); }, StoppedMessage);
@@ -130,11 +131,16 @@ void Recordset::ResumeRead() {
     // After the last row's keys where they order the rows, else past as
     // many rows.
     std::optional<WindowStart> after = StartAfterLastRow();
+    // A driver that takes in whole results goes on a block at a time,
+    // where the keys tell where each block ends; skipping the rows read
+    // again for each block would cost ever more.
+    const std::size_t block = after ? state.reading->Get().facts().dialect->FirstRows() : 0;
     if (!after) {
       after.emplace();
       after->skip = state.firstReadRows;
     }
-    OpenReadFrom(*after);
+    OpenReadFrom(*after, block > 0 ? block : NoRowLimit);
+    if (block > 0) state.firstReadLimit = state.firstReadRows + block;
     return;
   }
   // Closed between looks: on after the last row's keys.

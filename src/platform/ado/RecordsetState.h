@@ -66,6 +66,13 @@ struct Recordset::OpenState {
   std::string othersMark;  // see TableWriter::OthersCommitMark
   std::size_t generation = 0;
   bool rowCountExact = false;  // the rows were counted, not guessed
+  // The view's one integer order key: its range as the window opened (a
+  // guess's companion) or as counted; whether the count found a row for
+  // every value in it; and the window's place changes when it was taken
+  // (see RowWindow::placeChanges), past which it tells nothing.
+  std::optional<KeyRange> keyRange;
+  bool keysDense = false;
+  std::size_t keyRangeChanges = 0;
   ChangeJournal journal;
 
   int visibleColumns() const { return static_cast<int>(columns.size()) - hiddenColumns; }

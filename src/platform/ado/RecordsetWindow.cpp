@@ -31,7 +31,8 @@ bool Recordset::CanReadAnywhere() const {
 std::optional<std::size_t> Recordset::EstimatedRowCount() {
   if (!CanReadAnywhere()) return std::nullopt;
   OpenState& state = *state_;
-  const std::string sql = EstimateQuery(*state.read, state.view);
+  std::vector<std::string> parameters;
+  const std::string sql = EstimateQuery(*state.read, state.view, parameters);
   if (sql.empty()) return std::nullopt;
   try {
     long long guess = 0;
@@ -39,11 +40,19 @@ std::optional<std::size_t> Recordset::EstimatedRowCount() {
       // Read with the table's plan, in the same round trip.
       guess = *state.read->plannedRows;
     } else {
-      const std::vector<TextRow> rows = QueryRows(state.reading->Get(), sql);
+      const std::vector<TextRow> rows = QueryRows(state.reading->Get(), sql, parameters);
       if (rows.empty() || rows[0].empty() || !rows[0][0]) return std::nullopt;
       guess = std::stoll(*rows[0][0]);
     }
     if (guess <= 0 || static_cast<unsigned long long>(guess) > MostPlaces) return std::nullopt;
+    if (const std::optional<KeyRange> keys = GuessedKeyRange()) {
+      // A table has no more rows than its key has values, and where the
+      // guess comes near that, most likely every value is a row (the count
+      // tells).
+      KeepKeyRange(keys, false);
+      if (const auto values = static_cast<long long>(keys->values()); values > 0 && guess * 10 >= values * 9)
+        guess = std::min<long long>(values, static_cast<long long>(MostPlaces));
+    }
     return static_cast<std::size_t>(guess);
   } catch (const Error& error) {
     // Without a guess the rows are read on from the start until counted,
@@ -55,10 +64,25 @@ std::optional<std::size_t> Recordset::EstimatedRowCount() {
   }
 }
 
+std::optional<KeyRange> Recordset::GuessedKeyRange() {
+  OpenState& state = *state_;
+  if (!IntegerOrderKeyCell() || !state.view.isDefault()) return std::nullopt;
+  try {
+    const std::vector<TextRow> range = QueryRows(state.reading->Get(), KeyRangeQuery(*state.read));
+    if (range.empty() || range[0].size() < 2 || !range[0][0] || !range[0][1]) return std::nullopt;
+    return KeyRange{std::stoll(*range[0][0]), std::stoll(*range[0][1])};
+  } catch (const Error& error) {
+    // The guess stands without it, on a fresh session where the server
+    // ended this one.
+    state.reading->EndedBy(error);
+    return std::nullopt;
+  }
+}
+
 std::unique_ptr<RowCount> Recordset::CountRows(std::function<void()> arrived) const {
   if (!CanReadAnywhere()) throw Error("The rows of this result cannot be counted.");
   const OpenState& state = *state_;
-  ViewQuery query = BuildCountQuery(*state.read, state.view);
+  ViewQuery query = BuildCountQuery(*state.read, state.view, IntegerOrderKeyCell().has_value());
   auto parameters = std::make_shared<BoundParameters>(std::move(query.parameters));
   // The connection stays while the count runs, whatever happens to this
   // recordset meanwhile.
@@ -67,7 +91,7 @@ std::unique_ptr<RowCount> Recordset::CountRows(std::function<void()> arrived) co
                                     std::move(parameters), std::move(arrived));
 }
 
-void Recordset::SetRowCount(std::size_t rows, bool exact) {
+void Recordset::SetRowCount(std::size_t rows, bool exact, std::optional<KeyRange> keys) {
   OpenState& state = State();
   if (!CanReadAnywhere()) throw Error("The rows of this result can only be read from the start.");
   if (!state.rows->rowCountSet()) {
@@ -95,6 +119,63 @@ void Recordset::SetRowCount(std::size_t rows, bool exact) {
   if (const std::size_t before = state.rows->rowCount(); rows < before) ForgetRows(rows, before - rows);
   state.rows->SetRowCount(rows);
   state.rowCountExact = exact;
+  if (!exact) return;
+  KeepKeyRange(keys, keys && keys->values() == rows);
+  SettleGuessedPlaces();
+}
+
+std::optional<int> Recordset::IntegerOrderKeyCell() const {
+  const OpenState& state = *state_;
+  if (!state.read || !ReadsByKeys(*state.read, state.view)) return std::nullopt;
+  const std::vector<int> cells = state.read->dialect->OrderKeyCells(*state.read, state.visibleColumns());
+  if (cells.size() != 1 || cells[0] < 0 || cells[0] >= static_cast<int>(state.columns.size())) return std::nullopt;
+  if (!state.read->dialect->OrderKeyIsInteger(*state.read, state.columns[static_cast<std::size_t>(cells[0])]))
+    return std::nullopt;
+  return cells[0];
+}
+
+void Recordset::KeepKeyRange(const std::optional<KeyRange>& keys, bool dense) {
+  OpenState& state = *state_;
+  const std::optional<int> cell = IntegerOrderKeyCell();
+  state.keyRange = cell ? keys : std::nullopt;
+  state.keysDense = state.keyRange && dense;
+  if (cell) state.rows->WatchKeyCells({*cell});
+  state.keyRangeChanges = state.rows->placeChanges();
+}
+
+std::optional<Recordset::PlaceKey> Recordset::KeyAt(std::size_t place) const {
+  const OpenState& state = *state_;
+  if (!state.keyRange || state.rows->placeChanges() != state.keyRangeChanges) return std::nullopt;
+  const KeyRange& keys = *state.keyRange;
+  if (state.rowCountExact) {
+    if (!state.keysDense) return std::nullopt;
+    return PlaceKey{keys.low + static_cast<long long>(place), false};
+  }
+  // Spread over the range as the guess spreads the places.
+  const std::size_t places = state.rows->rowCount();
+  if (places < 2 || place >= places) return std::nullopt;
+  const long double share = static_cast<long double>(place) / static_cast<long double>(places - 1);
+  return PlaceKey{keys.low + static_cast<long long>(share * static_cast<long double>(keys.high - keys.low)), true};
+}
+
+void Recordset::SettleGuessedPlaces() {
+  OpenState& state = *state_;
+  const std::optional<int> cell = IntegerOrderKeyCell();
+  const auto keyOf = [&](const RowCache& page, std::size_t row) -> std::optional<long long> {
+    const CellView view = page.cell(row, *cell);
+    if (view.isNull) return std::nullopt;
+    try {
+      return std::stoll(std::string(view.text));
+    } catch (const std::exception&) {
+      return std::nullopt;
+    }
+  };
+  const auto gone = state.rows->SettleGuessed([&](std::size_t first, const RowCache& page) {
+    if (!state.keysDense || !KeyAt(first) || page.rowCount() == 0) return false;
+    const std::size_t last = page.rowCount() - 1;
+    return keyOf(page, 0) == KeyAt(first)->key && keyOf(page, last) == KeyAt(first + last)->key;
+  });
+  for (const auto& [first, count] : gone) ForgetRows(first, count);
 }
 
 std::pair<std::size_t, std::ptrdiff_t> Recordset::TailShift(std::size_t rows) const {
@@ -152,7 +233,7 @@ std::vector<std::pair<std::size_t, std::vector<std::string>>> Recordset::Written
   return rows;
 }
 
-std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::size_t count) {
+std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::size_t count, bool sure) {
   OpenState& state = State();
   if (!state.rows->rowCountSet()) {
     FetchUntil(first + count - 1);
@@ -182,20 +263,31 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
     return static_cast<std::size_t>(std::ranges::lower_bound(written, place) - written.begin());
   };
   const auto neighbourKeys = [&](std::size_t place) {
-    return std::ranges::binary_search(written, place) ? std::nullopt : OrderKeysOf(place);
+    return std::ranges::binary_search(written, place) || (sure && state.rows->guessed(place)) ? std::nullopt
+                                                                                              : OrderKeysOf(place);
   };
 
-  // From the nearest row held, where the order's keys allow; else by
-  // skipping rows from the nearer end. While the number of rows is a guess,
-  // rows counted from the end are read from the end.
+  // From the nearest row held, where the order's keys allow; else from the
+  // place's key on the key's index, where the key's range tells it (rows
+  // where a guess put them are guessed as well); else by skipping rows from
+  // the nearer end. While the number of rows is a guess, rows counted from
+  // the end are read from the end.
   bool fromTail = tail && first >= *tail;
+  bool guessed = false;
   const bool byKeys = ReadsByKeys(*state.read, state.view);
+  std::optional<PlaceKey> placeKey = !fromTail && end < total ? KeyAt(first) : std::nullopt;
+  if (placeKey && sure && placeKey->guessed) placeKey.reset();
   if (auto keys = byKeys && first > 0 && (!tail || first != *tail) ? neighbourKeys(first - 1) : std::nullopt) {
     start.afterKeys = std::move(keys);
+    guessed = state.rows->guessed(first - 1);
   } else if (auto after = byKeys && end < total ? neighbourKeys(end) : std::nullopt) {
     start.afterKeys = std::move(after);
     start.fromEnd = true;
     fromTail = tail && end >= *tail;
+    guessed = state.rows->guessed(end);
+  } else if (placeKey) {
+    start.fromKeys = std::vector<std::string>{std::to_string(placeKey->key)};
+    guessed = placeKey->guessed;
   } else if (state.rowCountExact ? total - end < first : fromTail || (!tail && end == total)) {
     start.fromEnd = true;
     start.skip = total - end - (written.size() - writtenBefore(end));
@@ -205,19 +297,32 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
   }
   const std::size_t wanted = end - first;
   RowCache page(static_cast<int>(state.columns.size()), state.rows->cut());
-  try {
-    ReadPage(start, wanted, page);
-  } catch (const Error& error) {
-    // The server ended the session: the same rows once more, on a fresh one.
-    if (ReadStopped(error) || !state.reading->EndedBy(error)) throw;
-    page = RowCache(static_cast<int>(state.columns.size()), state.rows->cut());
+  const auto read = [&] {
     try {
       ReadPage(start, wanted, page);
-    } catch (const Error& again) {
-      if (ReadStopped(again)) throw;
-      state.reading->EndedBy(again);
-      throw CutShort(again);
+    } catch (const Error& error) {
+      // The server ended the session: the same rows once more, on a fresh
+      // one.
+      if (ReadStopped(error) || !state.reading->EndedBy(error)) throw;
+      page = RowCache(static_cast<int>(state.columns.size()), state.rows->cut());
+      try {
+        ReadPage(start, wanted, page);
+      } catch (const Error& again) {
+        if (ReadStopped(again)) throw;
+        state.reading->EndedBy(again);
+        throw CutShort(again);
+      }
     }
+  };
+  read();
+  if (start.fromKeys && page.rowCount() < wanted) {
+    // The keys ran out before the places did: the guess spread them wrong.
+    // These rows are found by skipping those before them instead.
+    start.fromKeys.reset();
+    start.skip = first - writtenBefore(first);
+    guessed = false;
+    page = RowCache(static_cast<int>(state.columns.size()), state.rows->cut());
+    read();
   }
   const std::size_t got = std::min(page.rowCount(), wanted);
   if (start.fromEnd) {
@@ -228,7 +333,7 @@ std::pair<std::size_t, std::size_t> Recordset::ReadRows(std::size_t first, std::
   }
   const std::size_t at = start.fromEnd ? end - got : first;
   ForgetRows(at, got);
-  if (got > 0) state.rows->Put(at, page);
+  if (got > 0) state.rows->Put(at, page, guessed);
   if (fromTail && got > 0) state.rows->MarkTail(at);
   if (got == wanted) return {};
   return start.fromEnd ? std::make_pair(first, wanted - got) : std::make_pair(first + got, wanted - got);

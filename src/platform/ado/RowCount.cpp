@@ -28,6 +28,7 @@ RowCount::~RowCount() {
 
 void RowCount::Run(const std::function<std::unique_ptr<OdbcConnection>()>& connect) {
   std::optional<std::size_t> rows;
+  std::optional<KeyRange> keyRange;
   std::string failure;
   try {
     std::unique_ptr<OdbcConnection> connection = connect();
@@ -40,8 +41,12 @@ void RowCount::Run(const std::function<std::unique_ptr<OdbcConnection>()>& conne
     try {
       parameters_->BindTo(statement);
       statement.ExecDirect(sql_);
-      const std::optional<TextRow> row = ReadNextRow(statement, {false});
+      SQLSMALLINT columns = 0;
+      statement.Check(SQLNumResultCols(statement.handle(), &columns), "Reading the columns of the count");
+      const std::optional<TextRow> row = ReadNextRow(statement, std::vector<bool>(static_cast<std::size_t>(columns)));
       if (row && !row->empty() && (*row)[0]) rows = static_cast<std::size_t>(std::stoull(*(*row)[0]));
+      if (row && row->size() >= 3 && (*row)[1] && (*row)[2])
+        keyRange = KeyRange{std::stoll(*(*row)[1]), std::stoll(*(*row)[2])};
     } catch (...) {
       std::lock_guard lock(mutex_);
       running_ = nullptr;
@@ -56,6 +61,7 @@ void RowCount::Run(const std::function<std::unique_ptr<OdbcConnection>()>& conne
     std::lock_guard lock(mutex_);
     if (cancelled_) return;
     rows_ = rows;
+    keyRange_ = keyRange;
     failure_ = rows || !failure.empty() ? failure : "The rows could not be counted.";
     done_ = true;
   }
@@ -70,6 +76,11 @@ bool RowCount::done() const {
 std::optional<std::size_t> RowCount::rows() const {
   std::lock_guard lock(mutex_);
   return rows_;
+}
+
+std::optional<KeyRange> RowCount::keyRange() const {
+  std::lock_guard lock(mutex_);
+  return keyRange_;
 }
 
 std::string RowCount::failure() const {

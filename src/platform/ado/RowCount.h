@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "KeyRange.h"
+
 namespace ado {
 
 class OdbcConnection;
@@ -15,7 +17,9 @@ class BoundParameters;
 
 // Counts rows in the background, on a connection of its own, so that
 // nobody waits for it: a table of a hundred million rows takes seconds to
-// count. Going away cancels the count and waits for its thread.
+// count. Going away cancels the count and waits for its thread. A count
+// whose query answers with two more values, the lowest and the highest of
+// the key the rows are ordered by, gives them as well, of the same rows.
 class RowCount {
  public:
   // `connect` opens the connection, on the counting thread; `arrived` runs
@@ -28,6 +32,7 @@ class RowCount {
 
   bool done() const;
   std::optional<std::size_t> rows() const;
+  std::optional<KeyRange> keyRange() const;
   // Why there is no count, once done without one.
   std::string failure() const;
 
@@ -42,6 +47,7 @@ class RowCount {
   bool cancelled_ = false;
   bool done_ = false;
   std::optional<std::size_t> rows_;
+  std::optional<KeyRange> keyRange_;
   std::string failure_;
   std::thread thread_;
 };

@@ -108,6 +108,10 @@ class DataGrid final : public QTableView {
   void showEvent(QShowEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void resizeEvent(QResizeEvent* event) override;
+  // The model's count waits for the first rows to be painted.
+  void paintEvent(QPaintEvent* event) override;
+  // Rows scrolled into view are read before they are painted.
+  void scrollContentsBy(int dx, int dy) override;
 
  private:
   std::unique_ptr<RecordsetModel> model_;
@@ -163,6 +167,7 @@ class DataGrid final : public QTableView {
   bool movingPage_ = false;
   bool jumping_ = false;
   bool keyMovedPage_ = false;
+  bool followingPlaces_ = false;
   bool pageCheckQueued_ = false;
   TableScrollBar* tableBar_ = nullptr;
   bool fitPending_ = false;

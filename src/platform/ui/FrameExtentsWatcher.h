@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAbstractNativeEventFilter>
+#include <QMargins>
 #include <QObject>
 #include <QWidget>
+#include <optional>
 
 namespace ui {
 
@@ -18,6 +20,16 @@ class FrameExtentsWatcher final : public QObject, public QAbstractNativeEventFil
   explicit FrameExtentsWatcher(QWidget* window);
   ~FrameExtentsWatcher() override;
 
+  // Before the window is first shown: asks the window manager what frame it
+  // will draw (_NET_REQUEST_FRAME_EXTENTS), waiting for the answer up to
+  // `waitMilliseconds`, so that the window's first layout goes by its outer
+  // size rather than growing once it is framed. Nothing where the window
+  // manager offers no such question.
+  void learnBeforeShow(int waitMilliseconds);
+  // The frame learnt so, until the window manager announces one to Qt;
+  // none once it has (or before anything was learnt).
+  std::optional<QMargins> learnt() const { return learnt_; }
+
   bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
  signals:
@@ -27,6 +39,7 @@ class FrameExtentsWatcher final : public QObject, public QAbstractNativeEventFil
  private:
   QWidget* window_;
   quint32 atom_;
+  std::optional<QMargins> learnt_;
 };
 
 }  // namespace ui

@@ -5,6 +5,8 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QTimer>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
 #include <thread>
 
@@ -112,6 +114,48 @@ bool LockWait::Step(std::size_t rowsRead, int waitMilliseconds) {
 
 void LockWait::Run(const std::function<void()>& statement, const std::function<void()>& cancel) {
   QEventLoop loop;
+  std::mutex ending;
+  std::condition_variable ended;
+  bool done = false;
+  {
+    const std::lock_guard lock(running_);
+    cancel_ = &cancel;
+  }
+  waiting_ = true;
+  QCoreApplication::instance()->installEventFilter(this);
+  {
+    std::jthread worker([&] {
+      statement();
+      {
+        const std::lock_guard lock(running_);
+        cancel_ = nullptr;
+      }
+      {
+        const std::lock_guard lock(ending);
+        done = true;
+      }
+      ended.notify_one();
+      QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    // Most statements are done before the window would next be drawn: for
+    // those the event loop need not turn (its turns cost a quick read more
+    // than the read itself).
+    bool quick = false;
+    {
+      std::unique_lock lock(ending);
+      quick = ended.wait_for(lock, std::chrono::milliseconds(QuickMilliseconds), [&] { return done; });
+    }
+    if (!quick) WaitTurning(loop);
+  }
+  QCoreApplication::instance()->removeEventFilter(this);
+  waiting_ = false;
+  if (shown_) {
+    shown_ = false;
+    emit waitShown(false);
+  }
+}
+
+void LockWait::WaitTurning(QEventLoop& loop) {
   QTimer showing;
   showing.setSingleShot(true);
   connect(&showing, &QTimer::timeout, this, [this] {
@@ -125,34 +169,12 @@ void LockWait::Run(const std::function<void()>& statement, const std::function<v
   connect(&cancelling, &QTimer::timeout, this, [this] {
     if (cancelRequested_) Cancel();
   });
-  {
-    const std::lock_guard lock(running_);
-    cancel_ = &cancel;
-  }
-  waiting_ = true;
-  QCoreApplication::instance()->installEventFilter(this);
-  showing.start(ShowAfterMilliseconds);
+  showing.start(ShowAfterMilliseconds - QuickMilliseconds);
   cancelling.start(RepeatCancelMilliseconds);
-  {
-    std::jthread worker([&] {
-      statement();
-      {
-        const std::lock_guard lock(running_);
-        cancel_ = nullptr;
-      }
-      QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    // Still running only when the loop was ended by the program quitting:
-    // the statement is ended then, not waited out.
-    Cancel();
-  }
-  QCoreApplication::instance()->removeEventFilter(this);
-  waiting_ = false;
-  if (shown_) {
-    shown_ = false;
-    emit waitShown(false);
-  }
+  loop.exec();
+  // Still running only when the loop was ended by the program quitting:
+  // the statement is ended then, not waited out.
+  Cancel();
 }
 
 void LockWait::Cancel() {

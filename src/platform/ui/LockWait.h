@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QObject>
 #include <QString>
 #include <atomic>
@@ -21,6 +22,8 @@ class LockWait final : public QObject, public ado::StatementWait {
  public:
   // How long a statement runs before the wait is shown.
   static constexpr int ShowAfterMilliseconds = 400;
+  // How long a statement runs before the window turns meanwhile.
+  static constexpr int QuickMilliseconds = 20;
   static constexpr int RepeatCancelMilliseconds = 50;
   static QString WaitingText() { return QStringLiteral("Waiting for another session's lock..."); }
 
@@ -93,6 +96,8 @@ class LockWait final : public QObject, public ado::StatementWait {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Turns the window until the statement's thread ends `loop`.
+  void WaitTurning(QEventLoop& loop);
   bool writing_ = false;
   bool reading_ = false;
   bool stepping_ = false;

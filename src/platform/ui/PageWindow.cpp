@@ -41,7 +41,8 @@ PageWindow::PageWindow(Border border, int clientWidthTwips, int clientHeightTwip
     resize(client);
   }
   // New frame extents change the outer size without a resize of the client.
-  connect(new FrameExtentsWatcher(this), &FrameExtentsWatcher::extentsChanged, this, [this] {
+  frameExtents_ = new FrameExtentsWatcher(this);
+  connect(frameExtents_, &FrameExtentsWatcher::extentsChanged, this, [this] {
     if (isVisible()) Form_Resize();
   });
 }
@@ -58,6 +59,9 @@ void PageWindow::Show() {
   Load();
   if (!centred_) {
     centred_ = true;
+    // The first layout goes by the framed outer size: the window comes up
+    // at its size, not growing a moment later when it is framed.
+    frameExtents_->learnBeforeShow(FrameWaitMilliseconds);
     if (const QScreen* target = QGuiApplication::primaryScreen()) {
       QRect placed(QPoint(), size());
       placed.moveCenter(target->availableGeometry().center());
@@ -97,7 +101,10 @@ QSize PageWindow::outerSize() const {
   // the window manager announced last.
   const QWindow* window = windowHandle();
   if (window == nullptr) return frameGeometry().size();
-  return size().grownBy(window->frameMargins());
+  // Before the window manager has framed the window, the frame it said it
+  // will draw.
+  const QMargins margins = window->frameMargins();
+  return size().grownBy(margins.isNull() ? frameExtents_->learnt().value_or(margins) : margins);
 }
 
 double PageWindow::outerWidthTwips() const { return PixelsToTwips(outerSize().width()); }

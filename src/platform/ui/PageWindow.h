@@ -19,9 +19,15 @@ enum class Border { FixedSingle, Sizable };
 
 // A page window: one program-wide instance, loaded (Form_Load) the first time
 // it is shown, then only shown and hidden. Closing it runs Form_Unload.
+class FrameExtentsWatcher;
+
 class PageWindow : public QWidget {
   Q_OBJECT
  public:
+  // How long the first showing waits for the window manager to say what
+  // frame it will draw.
+  static constexpr int FrameWaitMilliseconds = 100;
+
   PageWindow(Border border, int clientWidthTwips, int clientHeightTwips);
 
   // Loads the window (runs Form_Load) unless it is loaded already.
@@ -58,6 +64,7 @@ class PageWindow : public QWidget {
   bool centred_ = false;
   int mousePointer_ = vbDefault;
   std::optional<QCursor> mouseIcon_;
+  FrameExtentsWatcher* frameExtents_;
 };
 
 // Ends the program: every window closes. Tests replace this with a recorder.

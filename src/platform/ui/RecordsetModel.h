@@ -67,9 +67,10 @@ class RecordsetModel final : public QAbstractTableModel {
   // after the event loop's turn; rows far from them are let go.
   static constexpr int WindowBlockRows = 256;
   static constexpr std::size_t KeptRows = 8192;
-  // How many guessed places the views are told of per turn of the event
-  // loop.
-  static constexpr std::size_t PlacesPerTurn = std::size_t{1} << 19;
+  // The count starts once a view has painted the first rows (see
+  // viewPainted); without a view that paints, this long after the window
+  // opened.
+  static constexpr int CountWithoutPaintMilliseconds = 250;
   // Rows read from the start between turns of the event loop, and how long
   // a turn waits, while a jump to the end reads or waits for the count.
   static constexpr std::size_t StepRows = 4096;
@@ -79,17 +80,26 @@ class RecordsetModel final : public QAbstractTableModel {
   // Opens the window where the table is larger than the rows read so far;
   // also done after the event loop's turn that follows the first read.
   void openWindow();
+  // A view has painted the rows: a count the window waits to start goes
+  // now, after the paint.
+  void viewPainted();
   // Whether the count has arrived or all rows are read.
   bool rowCountKnown() const;
   // Reads the rows [row, row + count) where not held yet, at once.
   void readRows(int row, int count);
+  // Reads the blocks of the rows [first, last] not held yet, at once, as
+  // painting them would after the event loop's turn: a view that moved far
+  // paints them once, read, rather than blank first.
+  void readBlocksOf(int first, int last);
 
   // A table of more rows than a page is shown a page at a time: the views
   // are told of at most pageRows() places, from the table's row pageBase()
-  // on (a view's row numbers and pixels are ints, and its row header keeps
-  // bytes for each place). Model rows are places in the page. A table that
+  // on. A view's row header keeps a section for each of its rows and goes
+  // through all of them whenever rows come or go; a page of this size
+  // costs it well under a millisecond, where a million places cost it tens
+  // before the first paint. Model rows are places in the page. A table that
   // fits in one page has its page from row 0 on for good.
-  static constexpr std::size_t PageRows = std::size_t{1} << 20;
+  static constexpr std::size_t PageRows = std::size_t{1} << 16;
   // Before the rows are shown; tests use small pages.
   void setPageRows(std::size_t rows) { pageRows_ = std::max<std::size_t>(rows, 1); }
   std::size_t pageRows() const { return pageRows_; }
@@ -232,7 +242,8 @@ class RecordsetModel final : public QAbstractTableModel {
   // The views are told the rows [first, last] of the cache changed, those
   // in the page.
   void cachedRowsChanged(std::size_t first, std::size_t last);
-  void readCachedRows(std::size_t first, std::size_t count);
+  // `sure`: see ado::Recordset::ReadRows.
+  void readCachedRows(std::size_t first, std::size_t count, bool sure = false);
   int revert(bool undo);
   // Writes cells of cached rows and new rows as one (see
   // ado::Recordset::WriteCells, `named` too); a refusal is announced after
@@ -260,9 +271,9 @@ class RecordsetModel final : public QAbstractTableModel {
   // Starts the count that openWindow asked for, unless started already.
   void startCount();
   void countArrived();
-  // The count `rows` replaces the guess.
-  void settlePlaces(std::size_t rows);
-  void announcePlaces();
+  // The count `rows` (with the key range counted with it) replaces the
+  // guess.
+  void settlePlaces(std::size_t rows, const std::optional<ado::KeyRange>& keys);
   // Marks rows changed here that the view would no longer show.
   void markUnmatched(int first, int count);
   // The views are told of `rows` rows in place of those shown.

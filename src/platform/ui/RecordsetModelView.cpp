@@ -69,8 +69,9 @@ int RecordsetModel::findRow(const std::string& identity, std::ptrdiff_t near) {
     showRowCount(recordset_->rowCount());
   }
   if (recordset_->windowed() && near >= 0 && static_cast<std::size_t>(near) < shownRows_) {
+    // At its own place, which it keeps.
     const std::size_t first = std::max<std::ptrdiff_t>(0, near - WindowBlockRows / 2);
-    readCachedRows(first, WindowBlockRows);
+    readCachedRows(first, WindowBlockRows, true);
     for (std::size_t row = first; row < std::min(shownRows_, first + WindowBlockRows); ++row)
       if (recordset_->RowIdentity(row) == identity) {
         showCachedRow(row);

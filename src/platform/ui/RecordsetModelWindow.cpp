@@ -22,23 +22,26 @@ void RecordsetModel::openWindow() {
   }
   windowAsked_ = true;
   try {
-    // The guess sizes the scroll bar until the count arrives; rows past
-    // those read are read from the start on until then.
+    // The guess sizes the scroll bar until the count arrives. The views
+    // are told of every place at once: those outside the page cost them
+    // nothing.
     if (const std::optional<std::size_t> guess = recordset_->EstimatedRowCount(); guess && *guess > shownRows_) {
       recordset_->SetRowCount(*guess, false);
       emit placesGuessed(recordset_->rowCount());
-      // The views are told of the places after the first screen is shown,
-      // a share per turn: for a view, places cost by their number.
-      QTimer::singleShot(0, this, &RecordsetModel::announcePlaces);
+      showRowCount(recordset_->rowCount());
     }
   } catch (const std::exception& failure) {
     emit fetchFailed(QString::fromUtf8(failure.what()));
     return;
   }
   // The count opens a connection of its own and keeps the database busy:
-  // it starts after the first rows are shown, unless waited for sooner.
+  // it starts after the first rows are painted, unless waited for sooner.
   countWanted_ = true;
-  QTimer::singleShot(0, this, &RecordsetModel::startCount);
+  QTimer::singleShot(CountWithoutPaintMilliseconds, this, &RecordsetModel::startCount);
+}
+
+void RecordsetModel::viewPainted() {
+  if (countWanted_) QMetaObject::invokeMethod(this, &RecordsetModel::startCount, Qt::QueuedConnection);
 }
 
 void RecordsetModel::startCount() {
@@ -66,42 +69,37 @@ void RecordsetModel::countArrived() {
     return;
   }
   const std::optional<std::size_t> rows = count_->rows();
+  const std::optional<ado::KeyRange> keys = count_->keyRange();
   count_.reset();
   // Without a count the rows are read on from the start, as before.
   if (!rows || (!recordset_->windowed() && recordset_->allRowsFetched())) return;
   try {
-    settlePlaces(*rows);
+    settlePlaces(*rows, keys);
   } catch (const std::exception& failure) {
     emit fetchFailed(QString::fromUtf8(failure.what()));
     return;
   }
   showRowCount(recordset_->rowCount());
   emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+  // Rows read where the guess put them and found elsewhere are read again.
+  cachedRowsChanged(pageBase_, pageBase_ + pagePlaces_);
   emit rowsCounted();
 }
 
-void RecordsetModel::settlePlaces(std::size_t rows) {
+void RecordsetModel::settlePlaces(std::size_t rows, const std::optional<ado::KeyRange>& keys) {
   // Rows read back from the end before the count keep their distance from
   // it: places come or go before them.
   const auto [at, by] = recordset_->TailShift(rows);
   if (by == 0 || !recordset_->windowed()) {
-    recordset_->SetRowCount(rows, true);
+    recordset_->SetRowCount(rows, true, keys);
     return;
   }
   const QScopedValueRollback announcing(announcing_, true);
-  const auto settle = [&] { recordset_->SetRowCount(rows, true); };
+  const auto settle = [&] { recordset_->SetRowCount(rows, true, keys); };
   if (by > 0)
     insertPlaces(at, static_cast<std::size_t>(by), settle, true);
   else
     removePlaces(at - static_cast<std::size_t>(-by), static_cast<std::size_t>(-by), settle);
-}
-
-void RecordsetModel::announcePlaces() {
-  if (!recordset_ || !recordset_->isOpen() || !recordset_->windowed()) return;
-  if (const std::size_t places = recordset_->rowCount(); places > shownRows_) {
-    showRowCount(std::min(places, shownRows_ + PlacesPerTurn));
-    if (shownRows_ < places) QTimer::singleShot(0, this, &RecordsetModel::announcePlaces);
-  }
 }
 
 void RecordsetModel::showRowCount(std::size_t rows) {
@@ -147,10 +145,20 @@ void RecordsetModel::readRows(int row, int count) {
   if (row >= 0 && count > 0) readCachedRows(cacheRow(row), static_cast<std::size_t>(count));
 }
 
-void RecordsetModel::readCachedRows(std::size_t first, std::size_t count) {
+void RecordsetModel::readBlocksOf(int first, int last) {
+  if (!recordset_ || !recordset_->windowed() || readCutShort_ || lockWait_->busy() || first < 0 || last < first)
+    return;
+  for (int row = first; row <= last && row < rowCount(); ++row)
+    if (!isNewRow(row) && cacheRow(row) < shownRows_ && !recordset_->rowHeld(cacheRow(row)) &&
+        !failedBlocks_.contains(cacheRow(row) / WindowBlockRows))
+      wantedBlocks_.insert(cacheRow(row) / WindowBlockRows);
+  if (!wantedBlocks_.empty()) readWantedRows();
+}
+
+void RecordsetModel::readCachedRows(std::size_t first, std::size_t count, bool sure) {
   if (!recordset_ || !recordset_->windowed() || count == 0) return;
   try {
-    const auto [missingFirst, missing] = recordset_->ReadRows(first, count);
+    const auto [missingFirst, missing] = recordset_->ReadRows(first, count, sure);
     if (missing > 0) {
       // The database has fewer rows there than places: those places go.
       const QScopedValueRollback announcing(announcing_, true);

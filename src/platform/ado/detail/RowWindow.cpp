@@ -45,9 +45,9 @@ std::map<int, std::uint64_t> RowWindow::WholeSizes(std::size_t row) const {
 
 RowCache& RowWindow::Head() {
   if (total_) throw Error("Rows are no longer read from the start.");
-  auto& head = pages_[0];
-  if (!head) head = std::make_unique<RowCache>(columns_, cut_);
-  return *head;
+  Page& head = pages_[0];
+  if (!head.rows) head.rows = std::make_unique<RowCache>(columns_, cut_);
+  return *head.rows;
 }
 
 void RowWindow::SetRowCount(std::size_t rows) {
@@ -64,7 +64,7 @@ void RowWindow::SetRowCount(std::size_t rows) {
   }
 }
 
-void RowWindow::Put(std::size_t first, const RowCache& rows) {
+void RowWindow::Put(std::size_t first, const RowCache& rows, bool guessed) {
   if (!total_) throw Error("Rows are still read from the start.");
   if (rows.columnCount() != columns_) throw Error("The rows have the wrong number of cells.");
   const std::size_t end = std::min(first + rows.rowCount(), *total_);
@@ -76,7 +76,27 @@ void RowWindow::Put(std::size_t first, const RowCache& rows) {
   });
   auto page = std::make_unique<RowCache>(rows);
   if (first + page->rowCount() > end) page->RemoveRows(end - first, first + page->rowCount() - end);
-  pages_.emplace(first, std::move(page));
+  pages_.emplace(first, Page{std::move(page), guessed});
+}
+
+bool RowWindow::guessed(std::size_t row) const {
+  const auto page = PageOf(row);
+  return page != pages_.end() && page->second.guessed;
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> RowWindow::SettleGuessed(
+    const std::function<bool(std::size_t first, const RowCache& rows)>& sure) {
+  std::vector<std::pair<std::size_t, std::size_t>> gone;
+  for (auto page = pages_.begin(); page != pages_.end();) {
+    if (!page->second.guessed || sure(page->first, *page->second.rows)) {
+      page->second.guessed = false;
+      ++page;
+      continue;
+    }
+    gone.emplace_back(page->first, page->second->rowCount());
+    page = pages_.erase(page);
+  }
+  return gone;
 }
 
 void RowWindow::MarkTail(std::size_t from) {
@@ -86,6 +106,7 @@ void RowWindow::MarkTail(std::size_t from) {
 
 void RowWindow::InsertPlaces(std::size_t at, std::size_t count) {
   if (!total_ || at > *total_) throw Error("Places cannot be put there.");
+  ++placeChanges_;
   if (const auto page = PageOf(at); page != pages_.end() && page->first < at)
     throw Error("Places cannot be put inside rows read together.");
   MovePages(at, static_cast<std::ptrdiff_t>(count));
@@ -121,6 +142,12 @@ std::size_t RowWindow::heldBytes() const {
 void RowWindow::ReplaceRow(std::size_t row, const std::vector<std::optional<std::string>>& cells) {
   const auto page = PageOf(row);
   if (page == pages_.end()) throw Error("The row to replace has not been read.");
+  const std::vector<std::optional<std::string>> before = page->second->Row(row - page->first);
+  for (int cell : keyCells_)
+    if (const auto index = static_cast<std::size_t>(cell); index < cells.size() && cells[index] != before.at(index)) {
+      ++placeChanges_;
+      break;
+    }
   page->second->ReplaceRow(row - page->first, cells);
 }
 
@@ -135,6 +162,7 @@ void RowWindow::MovePages(std::size_t from, std::ptrdiff_t by) {
 
 void RowWindow::InsertRow(std::size_t row, const std::vector<std::optional<std::string>>& cells) {
   if (row > rowCount()) throw Error("A row cannot be inserted there.");
+  ++placeChanges_;
   if (total_) ++*total_;
   if (const auto page = PageOf(row); page != pages_.end()) {
     page->second->InsertRow(row - page->first, cells);
@@ -150,11 +178,12 @@ void RowWindow::InsertRow(std::size_t row, const std::vector<std::optional<std::
   }
   auto page = std::make_unique<RowCache>(columns_, cut_);
   page->InsertRow(0, cells);
-  pages_.emplace(row, std::move(page));
+  pages_.emplace(row, Page{std::move(page)});
 }
 
 void RowWindow::RemoveRows(std::size_t first, std::size_t count) {
   if (first + count > rowCount()) throw Error("The rows to remove do not exist.");
+  ++placeChanges_;
   const std::size_t end = first + count;
   Pages kept;
   for (auto& [start, page] : pages_) {

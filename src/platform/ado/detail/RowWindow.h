@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -19,6 +20,10 @@ namespace ado {
 //
 // Until the number of rows is known, the rows are those held from the
 // start; once it is set, every place up to it is a row, held or not.
+//
+// Pages read where a key was worked out from a guess of the number of rows
+// are held as guessed: their places may be off until the count settles
+// them (see SettleGuessed). So are pages read on from a guessed one.
 class RowWindow {
  public:
   explicit RowWindow(int columns, CellCut cut = {});
@@ -42,7 +47,19 @@ class RowWindow {
   void SetRowCount(std::size_t rows);
   bool rowCountSet() const { return total_.has_value(); }
   // Rows read at a place, in order; rows held there are replaced.
-  void Put(std::size_t first, const RowCache& rows);
+  void Put(std::size_t first, const RowCache& rows, bool guessed = false);
+  // Whether the row is held in a page whose places are guessed.
+  bool guessed(std::size_t row) const;
+  // Pages whose places are guessed become sure where `sure` says their
+  // first and last row are where they belong, and go otherwise; returns
+  // the places let go of, as (first, count).
+  std::vector<std::pair<std::size_t, std::size_t>> SettleGuessed(
+      const std::function<bool(std::size_t first, const RowCache& rows)>& sure);
+  // Counts the changes that move rows to other places or give them other
+  // order keys (`keyCells`, set once), made through this window: rows
+  // inserted or removed, places put in, order keys replaced.
+  void WatchKeyCells(std::vector<int> keyCells) { keyCells_ = std::move(keyCells); }
+  std::size_t placeChanges() const { return placeChanges_; }
   // While the number set is a guess, rows may be read back from the last
   // place: the places from `tailFrom` on count from the end, not the
   // start, and move with it when the number is settled.
@@ -64,7 +81,12 @@ class RowWindow {
   void RemoveRows(std::size_t first, std::size_t count);
 
  private:
-  using Pages = std::map<std::size_t, std::unique_ptr<RowCache>>;
+  struct Page {
+    std::unique_ptr<RowCache> rows;
+    bool guessed = false;
+    RowCache* operator->() const { return rows.get(); }
+  };
+  using Pages = std::map<std::size_t, Page>;
   // The page holding the row, or end().
   Pages::const_iterator PageOf(std::size_t row) const;
   // Pages from `from` on moved by `by` places.
@@ -76,6 +98,8 @@ class RowWindow {
   Pages pages_;
   std::optional<std::size_t> total_;
   std::optional<std::size_t> tail_;
+  std::vector<int> keyCells_;
+  std::size_t placeChanges_ = 0;
 };
 
 }  // namespace ado

@@ -32,9 +32,9 @@ std::string KeyValues(const TableRead& read, const std::vector<std::string>& val
   return Tuple(markers);
 }
 
-std::string KeysCompared(const TableRead& read, const std::vector<std::string>& values, bool before,
+std::string KeysCompared(const TableRead& read, const std::vector<std::string>& values, const char* comparison,
                          BoundParameters& parameters) {
-  return Tuple(read.orderKeys) + (before ? " < " : " > ") + KeyValues(read, values, parameters);
+  return Tuple(read.orderKeys) + comparison + KeyValues(read, values, parameters);
 }
 
 std::string KeysLeftOut(const TableRead& read, const std::vector<std::vector<std::string>>& rows,
@@ -54,8 +54,8 @@ std::string Where(const std::vector<std::string>& conditions) {
 // In one statement both parts see the same rows, so this gives exactly the
 // rows OFFSET gives.
 bool SkipsOnKeys(const TableRead& read, const RowView& view, const ViewParts& parts, const WindowStart& start) {
-  return start.skip > 0 && !start.afterKeys && read.dialect->SkipsOnKeyIndex() && !read.orderColumns.empty() &&
-         ReadsByKeys(read, view) && parts.conditions.empty();
+  return start.skip > 0 && !start.afterKeys && !start.fromKeys && read.dialect->SkipsOnKeyIndex() &&
+         !read.orderColumns.empty() && ReadsByKeys(read, view) && parts.conditions.empty();
 }
 
 std::string FromSkippedKey(const TableRead& read, const ViewParts& parts, const WindowStart& start) {
@@ -72,9 +72,13 @@ bool ReadsByKeys(const TableRead& read, const RowView& view) {
 
 ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const WindowStart& start, std::size_t rows) {
   ViewParts parts = BuildViewParts(read, view);
-  if (start.afterKeys) {
-    if (!ReadsByKeys(read, view)) throw Error("The rows of this view cannot be read from a row on.");
-    parts.conditions.push_back(KeysCompared(read, *start.afterKeys, start.fromEnd, parts.parameters));
+  if ((start.afterKeys || start.fromKeys) && !ReadsByKeys(read, view))
+    throw Error("The rows of this view cannot be read from a row on.");
+  if (start.afterKeys)
+    parts.conditions.push_back(KeysCompared(read, *start.afterKeys, start.fromEnd ? " < " : " > ", parts.parameters));
+  if (start.fromKeys) {
+    if (start.fromEnd) throw Error("The rows of this view are read from a key forwards only.");
+    parts.conditions.push_back(KeysCompared(read, *start.fromKeys, " >= ", parts.parameters));
   }
   if (!start.leaveOut.empty()) parts.conditions.push_back(KeysLeftOut(read, start.leaveOut, parts.parameters));
   if (start.fromEnd) {
@@ -101,17 +105,30 @@ ViewQuery BuildWindowQuery(const TableRead& read, const RowView& view, const Win
   return query;
 }
 
-ViewQuery BuildCountQuery(const TableRead& read, const RowView& view) {
+ViewQuery BuildCountQuery(const TableRead& read, const RowView& view, bool keyRange) {
   ViewParts parts = BuildViewParts(read, view);
   ViewQuery query;
   query.parameters = std::move(parts.parameters);
-  query.sql = "SELECT count(*) FROM " + read.quotedTable + Where(parts.conditions);
+  // The lowest and highest key as subqueries: each is found on the key's
+  // index, where the same aggregates beside count(*) would make SQLite
+  // read every row instead of counting its pages.
+  const std::string range = keyRange && parts.conditions.empty() && read.orderKeys.size() == 1
+                                ? ", " + KeyRangeQuery(read).substr(std::string_view("SELECT ").size())
+                                : std::string();
+  query.sql = "SELECT count(*)" + range + " FROM " + read.quotedTable + Where(parts.conditions);
   return query;
 }
 
-std::string EstimateQuery(const TableRead& read, const RowView& view) {
+std::string KeyRangeQuery(const TableRead& read) {
+  if (read.orderKeys.size() != 1) throw Error("The rows are not ordered by one key.");
+  const std::string& key = read.orderKeys.front();
+  return "SELECT (SELECT min(" + key + ") FROM " + read.quotedTable + "), (SELECT max(" + key + ") FROM " +
+         read.quotedTable + ")";
+}
+
+std::string EstimateQuery(const TableRead& read, const RowView& view, std::vector<std::string>& parameters) {
   if (!view.findText.empty() || !view.filters.empty()) return {};
-  return read.dialect->EstimateQuery(read);
+  return read.dialect->EstimateQuery(read, parameters);
 }
 
 }  // namespace ado

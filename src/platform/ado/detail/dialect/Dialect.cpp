@@ -95,6 +95,16 @@ std::string Dialect::KeyValue(const TableRead&, std::size_t, const std::string& 
   return "?";
 }
 
+bool Dialect::OrderKeyIsInteger(const TableRead& read, const ColumnInfo& cell) const {
+  if (read.orderKeys.size() != 1) return false;
+  switch (cell.sqlType) {
+    case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
+      return true;
+    default:
+      return false;
+  }
+}
+
 WritePermissions Dialect::AskPermissions(OdbcConnection&, const TableRead&, const std::vector<ColumnInfo>&) const {
   return {};
 }

@@ -101,12 +101,20 @@ class Dialect {
   virtual std::string SkipOnly(std::size_t rows) const { return " OFFSET " + std::to_string(rows); }
   // Whether the place skipped to is better found on the key's index alone.
   virtual bool SkipsOnKeyIndex() const { return false; }
-  // What the catalogue guesses the table's rows number, cheaply; empty
-  // where it has nothing to go by.
-  virtual std::string EstimateQuery(const TableRead&) const { return {}; }
+  // What the catalogue guesses the table's rows number, cheaply, with its
+  // text parameters; empty where it has nothing to go by.
+  virtual std::string EstimateQuery(const TableRead&, std::vector<std::string>& /*parameters*/) const { return {}; }
+  // Whether the one order key, as its cell (`cell`) reads, holds integers:
+  // then a place's key can be worked out where the count says every value
+  // in the key's range is a row.
+  virtual bool OrderKeyIsInteger(const TableRead& read, const ColumnInfo& cell) const;
   // The rows of a sort first asked for (a few screens), which the server
   // sorts in memory; 0: all of them at once.
   virtual std::size_t SortedFirstRows() const { return 0; }
+  // The rows of any read of a table first asked for, where the driver takes
+  // in the whole result before it hands over its first row; 0: all of them
+  // at once (the driver hands them over as they come).
+  virtual std::size_t FirstRows() const { return 0; }
 
   // ---- Writing rows
   // Set once on each session the writes go through.

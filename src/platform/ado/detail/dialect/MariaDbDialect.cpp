@@ -44,6 +44,31 @@ void MariaDbDialect::ListOwnTables(OdbcStatement& statement) const { statement.E
 
 void MariaDbDialect::PlanRead(OdbcConnection& connection, TableRead& read) const { PlanMariaDbRead(connection, read); }
 
+bool MariaDbDialect::ReadsOnByKeys(const TableRead& read) const {
+  // The key names one row at most and compares as the rows are ordered.
+  return read.identity == TableRead::Identity::PrimaryKey && read.orderKeys.size() == read.key.size() &&
+         !read.key.empty();
+}
+
+std::string MariaDbDialect::KeyValue(const TableRead& read, std::size_t key, const std::string& value,
+                                     BoundParameters& parameters) const {
+  parameters.AddText(value);
+  // A number as its own type (against text it compares as a double); text
+  // under the column's collation, which orders the rows.
+  const auto column = static_cast<std::size_t>(read.key.at(key));
+  const std::string& exact = read.exactMatch.at(column);
+  const std::size_t equals = exact.find(" = ");
+  if (read.holdsText.at(column) || equals == std::string::npos) return "?";
+  return exact.substr(equals + 3);
+}
+
+std::string MariaDbDialect::EstimateQuery(const TableRead& read, std::vector<std::string>& parameters) const {
+  // The storage engine's guess (InnoDB's from a sample of pages).
+  parameters.push_back(read.tableName);
+  return "SELECT TABLE_ROWS FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+         "AND CAST(TABLE_NAME AS BINARY) = CAST(? AS BINARY)";
+}
+
 void MariaDbDialect::SetUpWriter(OdbcConnection& writer) const {
   const std::string seconds = std::to_string(LockWaitSeconds);
   OdbcStatement(writer).ExecDirect("SET SESSION innodb_lock_wait_timeout = " + seconds +

@@ -25,14 +25,18 @@ namespace ado {
 namespace {
 
 // Relations of every kind share the names of a schema: an index or a view
-// earlier on the search path hides a table of the same name.
+// earlier on the search path hides a table of the same name. What hides one
+// and is no table or view (an index, a sequence, a type) is looked at but
+// not listed: a table's key comes with an index of its own, which would
+// double the rows read.
 constexpr const char* OwnTables =
     "SELECT current_database() AS TABLE_CATALOG, nspname AS TABLE_SCHEMA, relname AS TABLE_NAME, "
     "CASE relkind WHEN 'r' THEN 'TABLE' WHEN 'p' THEN 'TABLE' WHEN 'v' THEN 'VIEW' WHEN 'm' THEN 'MATVIEW' "
-    "WHEN 'f' THEN 'FOREIGN TABLE' ELSE 'OTHER' END AS TABLE_TYPE, NULL AS REMARKS FROM ("
+    "ELSE 'FOREIGN TABLE' END AS TABLE_TYPE, NULL AS REMARKS FROM ("
     "SELECT DISTINCT ON (c.relname) n.nspname, c.relname, c.relkind FROM pg_class c "
     "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = ANY (current_schemas(false)) "
-    "ORDER BY c.relname, array_position(current_schemas(false), n.nspname)) r ORDER BY 4, 3";
+    "ORDER BY c.relname, array_position(current_schemas(false), n.nspname)) r "
+    "WHERE relkind IN ('r', 'p', 'v', 'm', 'f') ORDER BY 4, 3";
 
 // One element of an array value: quoted, its quotes and backslashes
 // escaped.
@@ -191,7 +195,7 @@ std::string PostgresDialect::KeyValue(const TableRead& read, std::size_t key, co
   return "CAST(? AS " + type + ")";
 }
 
-std::string PostgresDialect::EstimateQuery(const TableRead& read) const {
+std::string PostgresDialect::EstimateQuery(const TableRead& read, std::vector<std::string>&) const {
   if (!IsInteger(read.ownOid)) return {};
   return "SELECT CAST(reltuples AS bigint) FROM pg_class WHERE oid = " + read.ownOid;
 }

@@ -28,7 +28,7 @@ class PostgresDialect final : public Dialect {
   std::string KeyValue(const TableRead& read, std::size_t key, const std::string& value,
                        BoundParameters& parameters) const override;
   bool SkipsOnKeyIndex() const override { return true; }
-  std::string EstimateQuery(const TableRead& read) const override;
+  std::string EstimateQuery(const TableRead& read, std::vector<std::string>& parameters) const override;
   std::size_t SortedFirstRows() const override { return 1000; }
 
   std::string WriteSettings(int waitSeconds) const override;

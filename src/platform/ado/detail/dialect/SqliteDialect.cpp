@@ -138,10 +138,15 @@ std::string SqliteDialect::KeyValue(const TableRead& read, std::size_t key, cons
   return value;
 }
 
-std::string SqliteDialect::EstimateQuery(const TableRead& read) const {
+std::string SqliteDialect::EstimateQuery(const TableRead& read, std::vector<std::string>&) const {
   // Rowids given by SQLite itself run from 1 up, with gaps where rows went.
   if (!ByRowid(read)) return {};
   return "SELECT max(" + read.rowidName + ") FROM " + read.quotedTable + " WHERE " + read.rowidName + " > 0";
+}
+
+bool SqliteDialect::OrderKeyIsInteger(const TableRead& read, const ColumnInfo& cell) const {
+  // The driver describes a rowid read by its name as of no type.
+  return ByRowid(read) || Dialect::OrderKeyIsInteger(read, cell);
 }
 
 WritePermissions SqliteDialect::AskPermissions(OdbcConnection& connection, const TableRead&,
