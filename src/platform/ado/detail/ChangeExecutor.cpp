@@ -12,37 +12,6 @@
 #include "StatementRows.h"
 
 namespace ado {
-namespace {
-
-// Runs a statement of a write where the thread's write wait lets it run.
-// Once the user asked to cancel the write, no further statement starts,
-// and a statement that fails (other than by a lost connection) failed by
-// the cancel; one that was done already stands.
-bool ExecuteWaiting(OdbcStatement& statement) {
-  StatementWait* wait = StatementWait::Current();
-  if (!wait) return statement.Execute();
-  if (wait->cancelRequested()) throw CancelledError();
-  bool any = false;
-  std::exception_ptr failure;
-  wait->Run(
-      [&] {
-        try {
-          any = statement.Execute();
-        } catch (...) {
-          failure = std::current_exception();
-        }
-      },
-      [&statement] { statement.Cancel(); });
-  if (!failure) return any;
-  try {
-    std::rethrow_exception(failure);
-  } catch (const Error& error) {
-    if (!wait->cancelRequested() || IsConnectionLost(error)) throw;
-    throw CancelledError(error.what());
-  }
-}
-
-}  // namespace
 
 ChangeExecutor::ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings,
                                std::string warnings, bool transactional)
@@ -72,6 +41,9 @@ std::string ChangeExecutor::ServerWarnings() {
 OdbcStatement& ChangeExecutor::Prepared(PlannedStatement& planned, int waitSeconds) {
   auto found = prepared_.find(planned.sql);
   if (found == prepared_.end()) {
+    // Kept from write to write, the statements of texts that vary (a
+    // delete of many rows at once) are let go now and then.
+    if (prepared_.size() >= MostPrepared) prepared_.clear();
     auto statement = std::make_unique<OdbcStatement>(writer_);
     if (waitSeconds > 0) statement->LimitWait(waitSeconds);
     statement->Prepare(planned.sql);
@@ -79,6 +51,8 @@ OdbcStatement& ChangeExecutor::Prepared(PlannedStatement& planned, int waitSecon
   }
   OdbcStatement& statement = *found->second;
   statement.CloseCursor();
+  // The values of its last run may be gone: bound afresh.
+  statement.ForgetParameters();
   planned.parameters.BindTo(statement);
   return statement;
 }
@@ -96,7 +70,7 @@ std::vector<StoredRow> ChangeExecutor::Rows(OdbcStatement& statement) {
 
 long ChangeExecutor::Run(PlannedStatement& planned, int waitSeconds, std::vector<StoredRow>& returned) {
   OdbcStatement& statement = Prepared(planned, waitSeconds);
-  const bool any = ExecuteWaiting(statement);
+  const bool any = Execute(statement);
   warnings_ = statement.warnings();
   if (planned.returnsRows) {
     if (any) returned = Rows(statement);
@@ -111,8 +85,62 @@ long ChangeExecutor::Run(PlannedStatement& planned, int waitSeconds, std::vector
   return changed;
 }
 
+bool ChangeExecutor::Execute(OdbcStatement& statement) {
+  if (!wait_) return statement.Execute();
+  // Once the user asked to cancel the write, no further statement starts,
+  // and a statement that fails (other than by a lost connection) failed by
+  // the cancel; one that was done already stands.
+  if (wait_->cancelRequested()) throw CancelledError();
+  {
+    const std::lock_guard lock(runningGuard_);
+    running_ = &statement;
+  }
+  struct Ended {
+    ChangeExecutor& executor;
+    ~Ended() {
+      const std::lock_guard lock(executor.runningGuard_);
+      executor.running_ = nullptr;
+    }
+  } ended{*this};
+  try {
+    return statement.Execute();
+  } catch (const Error& error) {
+    if (!wait_->cancelRequested() || IsConnectionLost(error)) throw;
+    throw CancelledError(error.what());
+  }
+}
+
+void ChangeExecutor::CancelRunning() {
+  const std::lock_guard lock(runningGuard_);
+  if (running_) running_->Cancel();
+}
+
 Execution ChangeExecutor::Write(std::vector<PlannedStatement>& planned, int waitSeconds,
                                 std::vector<std::optional<PlannedStatement>>* readBacks) {
+  StatementWait* wait = StatementWait::Current();
+  if (!wait) return WriteHere(planned, waitSeconds, readBacks);
+  // The whole write runs on the wait's thread, its statements one after
+  // another there: a thread for each statement would cost a write of many
+  // rows more than its statements.
+  Execution execution;
+  std::exception_ptr failure;
+  wait_ = wait;
+  wait->Run(
+      [&] {
+        try {
+          execution = WriteHere(planned, waitSeconds, readBacks);
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      },
+      [this] { CancelRunning(); });
+  wait_ = nullptr;
+  if (failure) std::rethrow_exception(failure);
+  return execution;
+}
+
+Execution ChangeExecutor::WriteHere(std::vector<PlannedStatement>& planned, int waitSeconds,
+                                    std::vector<std::optional<PlannedStatement>>* readBacks) {
   Execution execution;
   // A writer that commits each statement by itself holds off for the write.
   const bool wasAutocommit = writer_.autocommit() && writer_.facts().transactions;

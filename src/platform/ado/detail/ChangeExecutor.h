@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ namespace ado {
 
 class OdbcConnection;
 class OdbcStatement;
+class StatementWait;
 
 // What running the statements of a write did.
 struct Execution {
@@ -64,6 +66,14 @@ class ChangeExecutor {
   std::vector<StoredRow> Read(PlannedStatement& planned, bool ownTransaction = true);
 
  private:
+  // The write itself, on the thread that runs its statements.
+  Execution WriteHere(std::vector<PlannedStatement>& planned, int waitSeconds,
+                      std::vector<std::optional<PlannedStatement>>* readBacks);
+  // Runs a statement of the write, which the user may cancel.
+  bool Execute(OdbcStatement& statement);
+  // Ends the wait of the statement running, if one is (from another
+  // thread).
+  void CancelRunning();
   // Runs the settings query at the start of a write's transaction.
   std::string Begin();
   std::vector<StoredRow> Rows(OdbcStatement& statement);
@@ -82,7 +92,12 @@ class ChangeExecutor {
   std::string settings_;
   std::string warningsQuery_;
   bool transactional_;
+  static constexpr std::size_t MostPrepared = 64;
   std::map<std::string, std::unique_ptr<OdbcStatement>> prepared_;
+  // Where the write in progress waits; nullptr where it runs in place.
+  StatementWait* wait_ = nullptr;
+  std::mutex runningGuard_;
+  OdbcStatement* running_ = nullptr;
 };
 
 }  // namespace ado

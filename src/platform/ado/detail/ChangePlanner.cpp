@@ -27,13 +27,13 @@ bool ChangePlanner::Insertable(int column, bool numbered) const {
   return info.updatable || read_.knownColumns || read_.identity != TableRead::Identity::PrimaryKey;
 }
 
-PlannedStatement ChangePlanner::DeleteRow(const StoredRow& original) const {
+PlannedStatement ChangePlanner::DeleteRow(const StoredRow& original, bool checkColumns) const {
   if (!read_.unavailable.empty()) throw Error(read_.unavailable);
   PlannedStatement planned;
   planned.sql = "DELETE FROM " + dialect().WriteTarget(shape(), original) + " WHERE " +
                 dialect().RowMatch(shape(), original, std::nullopt, planned.parameters, true);
   planned.sql += dialect().StillAsRead(shape(), original, {}, planned.parameters);
-  planned.sql += ColumnsStillAsRead(planned.parameters);
+  if (checkColumns) planned.sql += ColumnsStillAsRead(planned.parameters);
   return planned;
 }
 
@@ -70,7 +70,8 @@ std::optional<PlannedStatement> ChangePlanner::ReadInserted(const std::vector<Ce
   return dialect().ReadInserted(shape(), cells);
 }
 
-PlannedStatement ChangePlanner::UpdateRow(const StoredRow& original, const std::vector<CellChange>& changes) const {
+PlannedStatement ChangePlanner::UpdateRow(const StoredRow& original, const std::vector<CellChange>& changes,
+                                          bool checkColumns) const {
   PlannedStatement planned;
   std::vector<std::string> sets;
   std::vector<int> changed;
@@ -86,7 +87,7 @@ PlannedStatement ChangePlanner::UpdateRow(const StoredRow& original, const std::
   std::string sql = "UPDATE " + dialect().WriteTarget(shape(), original) + " SET " + Join(sets, ", ") + " WHERE " +
                     dialect().RowMatch(shape(), original, std::nullopt, planned.parameters, true);
   sql += dialect().StillAsRead(shape(), original, changed, planned.parameters);
-  sql += ColumnsStillAsRead(planned.parameters);
+  if (checkColumns) sql += ColumnsStillAsRead(planned.parameters);
   const std::string returning = dialect().Returning(read_);
   planned.sql = std::move(sql) + returning;
   planned.returnsRows = !returning.empty();

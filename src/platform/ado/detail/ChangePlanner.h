@@ -30,10 +30,15 @@ class ChangePlanner {
   // back takes its value as it was stored.
   bool Insertable(int column, bool numbered) const;
 
-  // Several cells of one row in one statement.
-  PlannedStatement UpdateRow(const StoredRow& original, const std::vector<CellChange>& changes) const;
+  // Several cells of one row in one statement. `checkColumns`: the
+  // statement also makes sure the table's columns are still those read,
+  // where the database lets every write do so; the first statement of a
+  // write that reaches the table does it for all after it, since the
+  // table's columns cannot change under a write in progress.
+  PlannedStatement UpdateRow(const StoredRow& original, const std::vector<CellChange>& changes,
+                             bool checkColumns = true) const;
   // Deletes exactly the row as it was read.
-  PlannedStatement DeleteRow(const StoredRow& original) const;
+  PlannedStatement DeleteRow(const StoredRow& original, bool checkColumns = true) const;
   // Deletes rows in one statement, which must reach all of them; none where
   // the database offers no such form.
   std::optional<PlannedStatement> DeleteAtOnce(const std::vector<StoredRow>& originals) const;

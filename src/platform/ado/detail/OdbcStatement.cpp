@@ -95,6 +95,8 @@ bool OdbcStatement::Ran(SQLRETURN rc) {
 
 void OdbcStatement::CloseCursor() { SQLFreeStmt(handle(), SQL_CLOSE); }
 
+void OdbcStatement::ForgetParameters() { SQLFreeStmt(handle(), SQL_RESET_PARAMS); }
+
 void OdbcStatement::LimitWait(int seconds) {
   const auto timeout = static_cast<SQLULEN>(seconds);
   // A driver that cannot limit it waits as long as the database makes it.

@@ -36,6 +36,9 @@ class OdbcStatement {
   bool Execute();
   // Ends the result of the last run, so that the statement can run again.
   void CloseCursor();
+  // Lets go of the values bound to the statement, whose buffers the driver
+  // must no longer touch.
+  void ForgetParameters();
   // The diagnostics of the last run that succeeded with a warning
   // (a value truncated or converted, say); empty when it simply succeeded.
   const std::string& warnings() const { return warnings_; }

@@ -117,6 +117,18 @@ ChangeExecutor TableWriter::Executor(OdbcConnection& writer) const {
                         dialect.WarningsQuery(), Transactional());
 }
 
+ChangeExecutor& TableWriter::WriteExecutor(OdbcConnection& writer) {
+  if (!writeExecutor_ || writeExecutorOn_ != &writer || !planner_.dialect().StatementsOutliveWrites()) {
+    writeExecutor_.reset();
+    writeExecutor_ = std::make_unique<ChangeExecutor>(
+        writer, BinaryColumns(columns_, read_),
+        writer.facts().transactions ? planner_.dialect().WriteSettings(BusyWaitSeconds) : std::string(),
+        planner_.dialect().WarningsQuery(), Transactional());
+    writeExecutorOn_ = &writer;
+  }
+  return *writeExecutor_;
+}
+
 std::string TableWriter::OthersCommitMark() {
   const std::string query = planner_.dialect().OthersCommitMarkQuery();
   if (query.empty()) return {};
@@ -176,7 +188,7 @@ TableWriter::Written TableWriter::Write(const RowWrites& given, const std::vecto
     Plan(attempt);
     if (attempt.planned.empty()) break;
     OdbcConnection& writer = Writer();
-    ChangeExecutor executor = Executor(writer);
+    ChangeExecutor& executor = WriteExecutor(writer);
     Execution execution =
         executor.Write(attempt.planned, planner_.dialect().StatementWaitSeconds(BusyWaitSeconds), &attempt.readBacks);
     if (execution.stored && execution.warnings.empty()) {
@@ -206,7 +218,7 @@ void TableWriter::Plan(Attempt& attempt) const {
   for (std::size_t index = 0; index < updates; ++index) {
     if (attempt.held[index]) continue;
     const RowWrite& update = writes.updates[index];
-    attempt.planned.push_back(planner_.UpdateRow(update.original, update.changes));
+    attempt.planned.push_back(planner_.UpdateRow(update.original, update.changes, attempt.planned.empty()));
     // The row as stored, read in the write's own transaction, where the
     // write does not hand it back; by a key it changed, where it did.
     std::optional<CellChange> keyChange;
@@ -219,7 +231,7 @@ void TableWriter::Plan(Attempt& attempt) const {
     attempt.rowOf.push_back(index);
   }
   for (std::size_t index = 0; index < deletes; ++index) {
-    attempt.planned.push_back(planner_.DeleteRow(writes.deletes[index]));
+    attempt.planned.push_back(planner_.DeleteRow(writes.deletes[index], attempt.planned.empty()));
     attempt.readBacks.emplace_back();
     attempt.rowOf.push_back(updates + index);
   }
@@ -238,6 +250,8 @@ bool TableWriter::Retry(Attempt& attempt, OdbcConnection& writer, ChangeExecutor
   const WriteFailure& failure = failures.at(at);
   if (execution.failure && IsConnectionLost(*execution.failure)) {
     writer_.MarkEnded();
+    // Its statements went with it.
+    writeExecutor_.reset();
     if (execution.failedWhileCommitting) return !SettledStored(attempt, *execution.failure, execution.session, failure);
     // The session was found ended by the question that opens the write's
     // transaction: nothing of the write reached the server, and it goes

@@ -100,6 +100,9 @@ class TableWriter {
   // table keep transactions.
   bool Transactional() const;
   ChangeExecutor Executor(OdbcConnection& writer) const;
+  // The executor of the writes on `writer`: kept from one write to the
+  // next where the statements it prepared outlive a write.
+  ChangeExecutor& WriteExecutor(OdbcConnection& writer);
   // Plans the write of the rows not yet known to be done.
   void Plan(Attempt& attempt) const;
   // What the failed attempt comes to: raises the message, or returns true
@@ -135,6 +138,8 @@ class TableWriter {
   ChangeVerifier verifier_;
   RenewableSession writer_;
   WritePermissions permissions_;
+  std::unique_ptr<ChangeExecutor> writeExecutor_;
+  OdbcConnection* writeExecutorOn_ = nullptr;
 };
 
 }  // namespace ado

@@ -126,6 +126,10 @@ class Dialect {
     (void)waitSeconds;
     return {};
   }
+  // Whether a statement prepared in one write's transaction may run again
+  // in a later one on the same session (not where a pooler may hand each
+  // transaction another server session).
+  virtual bool StatementsOutliveWrites() const { return false; }
   // How long a statement of a write waits for another session's lock, as
   // the client counts it; 0: the server limits it (see WriteSettings).
   virtual int StatementWaitSeconds(int waitSeconds) const { return waitSeconds; }

@@ -28,6 +28,7 @@ class MariaDbDialect final : public Dialect {
 
   void SetUpWriter(OdbcConnection& writer) const override;
   std::string WarningsQuery() const override { return "SHOW WARNINGS"; }
+  bool StatementsOutliveWrites() const override { return true; }
   std::optional<PlannedStatement> ReadInserted(const WriteShape& shape,
                                                const std::vector<CellChange>& cells) const override;
 

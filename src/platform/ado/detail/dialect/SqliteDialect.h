@@ -58,6 +58,7 @@ class SqliteDialect final : public Dialect {
   bool CountsChangedRows(const TableRead&) const override { return false; }
 
   bool MeansBusy(const Error& error) const override;
+  bool StatementsOutliveWrites() const override { return true; }
 };
 
 }  // namespace ado
