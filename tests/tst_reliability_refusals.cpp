@@ -24,6 +24,9 @@
 #include "pages/Wizard.h"
 #include "platform/ui/ProcessLauncher.h"
 #include "platform/ui/RecordsetModel.h"
+#include "platform/ui/ReferenceChoices.h"
+#include "platform/ui/ReferenceEditor.h"
+#include "platform/ui/ReferenceTip.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/EditingFixture.h"
 
@@ -160,6 +163,70 @@ class ReliabilityRefusalsTest : public QObject {
     support::UsePrivateDataSources();
   }
   void cleanupTestCase() { sources_.Reset(); }
+
+  // A foreign key's cell shows the row it references in its tool tip (a
+  // key of two columns too), its editor offers the referenced keys with
+  // the describing column a block at a time and searched in the database,
+  // and a value no referenced row holds is refused naming the table and
+  // the value, whatever the driver's own words.
+  void aForeignKeyShowsItsRowOffersItsKeysAndNamesWhatIsMissing_data() { AddAllDrivers(); }
+  void aForeignKeyShowsItsRowOffersItsKeysAndNamesWhatIsMissing() {
+    QFETCH(support::Driver, driver);
+    const QString source =
+        sources_.Fresh(driver, driver == support::Driver::Sqlite ? QStringList{"FKSupport=1"} : QStringList{});
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql sql(source);
+    std::string customers = "INSERT INTO customers VALUES (7, 'Ann Lee', 'Oslo')";
+    for (int id = 1; id <= 250; ++id)
+      if (id != 7) customers += ", (" + std::to_string(id) + ", 'name " + std::to_string(id) + "', NULL)";
+    sql.ExecScript(
+        "CREATE TABLE customers (id INTEGER PRIMARY KEY, name VARCHAR(40), city VARCHAR(40));\n"
+        "CREATE TABLE sites (code VARCHAR(10), n INTEGER, label VARCHAR(20), PRIMARY KEY (code, n));\n"
+        "CREATE TABLE orders (id INTEGER PRIMARY KEY, customer INTEGER, site VARCHAR(10), n INTEGER, "
+        "FOREIGN KEY (customer) REFERENCES customers (id), FOREIGN KEY (site, n) REFERENCES sites (code, n));\n" +
+        customers + ";\nINSERT INTO sites VALUES ('B', 2, 'Bergen');\nINSERT INTO orders VALUES (1, 7, 'B', 2)");
+    OpenedGrid opened = OpenInGrid(source, "orders");
+    ui::DataGrid& grid = *opened.grid;
+    const auto tip = [&](int column) { return ui::ReferenceTipOf(grid.model()->index(0, column)); };
+    QCOMPARE(tip(1), QString("\"customers\" (id = 7):\nid: 7\nname: Ann Lee\ncity: Oslo"));
+    QCOMPARE(tip(2), QString("\"sites\" (code = B, n = 2):\ncode: B\nn: 2\nlabel: Bergen"));
+    QCOMPARE(tip(3), tip(2));
+    QCOMPARE(tip(0), QString());
+
+    auto* delegate = grid.itemDelegate();
+    const std::unique_ptr<QWidget> composite(
+        delegate->createEditor(grid.viewport(), QStyleOptionViewItem(), grid.model()->index(0, 2)));
+    QVERIFY(!qobject_cast<ui::ReferenceEditor*>(composite.get()));
+    const std::unique_ptr<QWidget> created(
+        delegate->createEditor(grid.viewport(), QStyleOptionViewItem(), grid.model()->index(0, 1)));
+    auto* editor = qobject_cast<ui::ReferenceEditor*>(created.get());
+    QVERIFY(editor);
+    ui::ReferenceChoices& choices = *editor->choices();
+    const auto choice = [&](int row, int column) { return choices.index(row, column).data().toString(); };
+    QCOMPARE(choices.rowCount(), int(ui::ReferenceChoices::BlockRows));
+    QCOMPARE(choice(0, 0) + " " + choice(0, 1) + " / " + choice(99, 0), QString("1 name 1 / 100"));
+    QCOMPARE(choices.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("name"));
+    QVERIFY(choices.canFetchMore({}));
+    choices.fetchMore({});
+    QCOMPARE(choice(100, 0), QString("101"));
+    editor->setEditText("aNn l");
+    editor->searchNow();
+    QCOMPARE(choices.rowCount(), 1);
+    QCOMPARE(choice(0, 0) + " " + choice(0, 1), QString("7 Ann Lee"));
+    QCOMPARE(editor->currentText(), QString("aNn l"));
+    editor->setEditText("%");  // a plain character, bound
+    editor->searchNow();
+    QCOMPARE(choices.rowCount(), 0);
+
+    QVERIFY(!Commit(grid, 0, 1, "999"));
+    QVERIFY2(LastMessage(*opened.failed).contains("the table \"customers\" has no row with \"id\" = 999"),
+             qPrintable(LastMessage(*opened.failed)));
+    QVERIFY(!Commit(grid, 0, 3, "5"));
+    QVERIFY2(LastMessage(*opened.failed).contains("the table \"sites\" has no row with \"code\" = B and \"n\" = 5"),
+             qPrintable(LastMessage(*opened.failed)));
+    QVERIFY2(Commit(grid, 0, 1, "12"), qPrintable(LastMessage(*opened.failed)));
+    QCOMPARE(sql.Scalar("SELECT customer FROM orders"), Cell("12"));
+  }
 
   void theDatabasesRefusalIsShownAndTheConnectionGoesOn_data() {
     QTest::addColumn<bool>("postgres");

@@ -1,5 +1,6 @@
 #include "GridEditing.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 
 #include "pages/Form2.h"
@@ -25,7 +26,10 @@ bool Commit(ui::DataGrid& grid, int row, int column, const QString& text) {
   if (!index.isValid()) return false;
   grid.setCurrentIndex(index);
   grid.edit(index);
-  auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(index));
+  QWidget* widget = grid.indexWidget(index);
+  // A foreign key's editor types into its box's line.
+  auto* box = qobject_cast<QComboBox*>(widget);
+  auto* editor = box ? box->lineEdit() : qobject_cast<QLineEdit*>(widget);
   if (!editor) return false;
   editor->setText(text);
   return grid.commitPendingEdit();

@@ -19,6 +19,10 @@ bool IsConnectionLost(const Error& error);
 // cancelled, a session ended for idling in a transaction.
 bool IsReadEnded(const Error& error);
 
+// A foreign key refused the change: a value that no row of the referenced
+// table holds, or a row still referenced from another table.
+bool IsForeignKeyViolation(const Error& error);
+
 // A column the statement names is not there (renamed or dropped since the
 // table was read), or a result holds other columns than read.
 bool IsColumnsChanged(const Error& error);

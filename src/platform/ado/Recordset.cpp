@@ -20,6 +20,7 @@
 #include "detail/TableRead.h"
 #include "detail/TableWriter.h"
 #include "detail/dialect/Dialect.h"
+#include "detail/ForeignKeyCatalogue.h"
 #include "detail/ViewQuery.h"
 #include "detail/WindowQuery.h"
 #include "detail/WaitedRead.h"
@@ -112,7 +113,10 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
                        bool writable) {
   OdbcConnection& connection = reading->Get();
   std::optional<TableRead> read;
-  if (writable && !table_.empty()) read = PlanTableRead(connection, table_);
+  if (writable && !table_.empty()) {
+    read = PlanTableRead(connection, table_);
+    read->foreignKeys = LearnForeignKeys(connection, *read);
+  }
   auto statement = std::make_unique<OdbcStatement>(connection);
   // A read through a cursor that holds a transaction open is closed between
   // looks, and goes on after the last row's key where a key orders the rows.

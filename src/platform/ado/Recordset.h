@@ -33,6 +33,7 @@ struct TableRead;
 struct CellChange;
 class WriteError;
 class WriteFailure;
+class References;
 struct HeldRow;
 using StoredRow = std::vector<std::optional<std::string>>;
 
@@ -214,6 +215,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // What an emptied cell of the column stores: the empty text where the
   // column holds text, NULL everywhere else.
   std::optional<std::string> EmptiedValue(int column) const;
+
+  // The rows the table's foreign keys reference (learned as it opened);
+  // none for a result that is no table.
+  std::shared_ptr<References> references();
 
   // Empty when the column can be edited, otherwise why not. The first call
   // on a writable recordset prepares its writes, which may ask the data

@@ -16,6 +16,7 @@
 #include "detail/TableRead.h"
 #include "detail/TableWriter.h"
 #include "Recordset.h"
+#include "References.h"
 
 namespace ado {
 
@@ -74,6 +75,7 @@ struct Recordset::OpenState {
   bool keysDense = false;
   std::size_t keyRangeChanges = 0;
   ChangeJournal journal;
+  std::shared_ptr<References> references;  // made when first asked for
 
   int visibleColumns() const { return static_cast<int>(columns.size()) - hiddenColumns; }
 };

@@ -3,6 +3,7 @@
 #include "AdoError.h"
 #include "Recordset.h"
 #include "RecordsetState.h"
+#include "detail/MissingReference.h"
 #include "detail/WriteFailure.h"
 
 namespace ado {
@@ -32,8 +33,9 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   OpenState& state = *state_;
   if (!state.rows->held(row)) throw Error("The row to change has not been read.");
   if (const std::string why = RowReadOnlyReason(row); !why.empty()) throw Error(why);
-  const WriteFailure failure(state.columns[static_cast<std::size_t>(column)].name, value);
+  WriteFailure failure(state.columns[static_cast<std::size_t>(column)].name, value);
   const StoredRow original = WholeRow(row, failure);
+  failure.NameMissingReference(MissingReferenceOf(references(), original, state.visibleColumns(), {{column, value}}));
   TableWriter::Written written;
   try {
     written = Writer()->Write({{{original, {CellChange{column, value}}}}, {}, {}}, {failure},
@@ -120,10 +122,10 @@ std::string Recordset::InsertRow(std::size_t at, const CellValues& cells) {
   TableWriter* writer = Writer();
   if (!writer) throw Error(ReadOnlyRecordsetMessage);
   if (at > state.rows->rowCount()) throw Error("A row cannot be added there.");
+  WriteFailure failure("The new row could not be added: ");
+  failure.NameMissingReference(MissingReferenceOf(references(), {}, state.visibleColumns(), Changes(cells)));
   const TableWriter::Inserted inserted =
-      writer->Write({{}, {}, {Changes(cells)}}, {WriteFailure("The new row could not be added: ")},
-                    [this] { ReleaseReadLock(-1); })
-          .inserted.front();
+      writer->Write({{}, {}, {Changes(cells)}}, {failure}, [this] { ReleaseReadLock(-1); }).inserted.front();
   PutNewRow(at, inserted.row, inserted.unidentified);
   // A row nothing names for sure cannot be deleted again by undo.
   if (inserted.unidentified.empty())
@@ -176,6 +178,9 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
     failures.emplace_back(labels.size() > 1 ? "The rows could not be saved, because of " + labels[index] + ": "
                           : update          ? std::string("The row could not be saved: ")
                                             : std::string("The new row could not be added: "));
+    failures.back().NameMissingReference(MissingReferenceOf(
+        references(), update ? writes.updates[index].original : StoredRow{}, state.visibleColumns(),
+        update ? writes.updates[index].changes : writes.inserts[index - writes.updates.size()]));
   }
   TableWriter::Written written;
   try {

@@ -12,6 +12,9 @@
 #include "DateCellEditor.h"
 #include "LineBreaks.h"
 #include "RecordsetModel.h"
+#include "ReferenceEditor.h"
+#include "ReferenceTip.h"
+#include "platform/ado/References.h"
 
 namespace ui {
 
@@ -26,6 +29,10 @@ const QString kLineBreakMark = QStringLiteral("\u21b5");
 QWidget* CellEditorDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                           const QModelIndex& index) const {
   const auto* records = qobject_cast<const RecordsetModel*>(index.model());
+  // A foreign key of one column offers the referenced table's values.
+  const auto references = records && records->recordset() ? records->recordset()->references() : nullptr;
+  const ado::ForeignKey* key = references ? references->KeyOf(index.column()) : nullptr;
+  if (key && !key->composite()) return new ReferenceEditor(references, *key, parent);
   QWidget* editor = records && records->columnHoldsDate(index.column())
                         ? new DateCellEditor(parent)
                         : QStyledItemDelegate::createEditor(parent, option, index);
@@ -38,6 +45,11 @@ void CellEditorDelegate::setEditorData(QWidget* editor, const QModelIndex& index
   QStyledItemDelegate::setEditorData(editor, index);
   if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setProperty(kOpenedWith, line->text());
   if (auto* date = qobject_cast<DateCellEditor*>(editor)) date->widenForText();
+  if (auto* reference = qobject_cast<ReferenceEditor*>(editor)) {
+    reference->setCurrentIndex(-1);
+    reference->setEditText(index.data(Qt::EditRole).toString());
+    reference->setProperty(kOpenedWith, reference->currentText());
+  }
 }
 
 void CellEditorDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
@@ -50,6 +62,11 @@ void CellEditorDelegate::setModelData(QWidget* editor, QAbstractItemModel* model
   if (auto* line = qobject_cast<QLineEdit*>(editor)) {
     const QVariant openedWith = line->property(kOpenedWith);
     if (openedWith.isValid() && openedWith.toString() == line->text()) return;
+  }
+  if (auto* reference = qobject_cast<ReferenceEditor*>(editor)) {
+    if (reference->property(kOpenedWith).toString() != reference->currentText())
+      model->setData(index, reference->currentText(), Qt::EditRole);
+    return;
   }
   QStyledItemDelegate::setModelData(editor, model, index);
 }
@@ -137,6 +154,10 @@ bool CellEditorDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, c
                                    const QModelIndex& index) {
   if (event->type() != QEvent::ToolTip || !index.isValid())
     return QStyledItemDelegate::helpEvent(event, view, option, index);
+  if (const QString reference = ReferenceTipOf(index); !reference.isEmpty()) {
+    QToolTip::showText(event->globalPos(), Qt::convertFromPlainText(reference, Qt::WhiteSpacePre), view);
+    return true;
+  }
   const QString value = index.data(Qt::DisplayRole).toString();
   const QString shown = displayText(value, option.locale);
   // Only a value the cell does not show whole; as plain text, whatever it

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ado/ForeignKey.h"
 #include "StoredRow.h"
 
 namespace ado {
@@ -55,6 +56,8 @@ struct TableRead {
   std::vector<std::string> orderKeys;
   // PostgreSQL: the visible columns of the primary key the order goes by.
   std::vector<int> orderColumns;
+  // Learned as the table opens.
+  std::vector<ForeignKey> foreignKeys;
   std::string unavailable;                 // why rows cannot be written, if so
   bool rowSecurity = false;                // PostgreSQL: policies may keep rows from a write
 

@@ -40,6 +40,10 @@ void WriteFailure::Raise(const Error& error, RowNow now) const {
     throw WriteError("The database is busy: another user or program holds a lock on this row or table. " +
                          Prefix() + "nothing was changed. Try again later.\n" + error.what(),
                      error.sqlState(), std::move(now));
+  if (missingReference_ && IsForeignKeyViolation(error))
+    if (const std::string missing = missingReference_(); !missing.empty())
+      throw WriteError(Prefix() + missing + ". Nothing was changed.\n" + error.what(), error.sqlState(),
+                       std::move(now));
   throw WriteError(Prefix() + error.what(), error.sqlState(), std::move(now));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,10 @@ class WriteFailure {
   WriteFailure(std::string column, const std::optional<std::string>& value);
   // Messages that begin with `prefix` ("Row 3 could not be deleted: ").
   explicit WriteFailure(std::string prefix) : prefix_(std::move(prefix)) {}
+
+  // Where a foreign key refuses the change: what it found missing
+  // ("the table "customers" has no row with "id" = 999"; empty: not known).
+  void NameMissingReference(std::function<std::string()> find) { missingReference_ = std::move(find); }
 
   // The database refused the change (or the connection was lost before
   // anything could be committed): nothing was changed.
@@ -64,6 +69,7 @@ class WriteFailure {
 
   std::string prefix_;
   std::string stored_;  // "The value "xl" of column "size"", where known
+  std::function<std::string()> missingReference_;
 };
 
 }  // namespace ado

@@ -108,6 +108,13 @@ class Dialect {
   // then a place's key can be worked out where the count says every value
   // in the key's range is a row.
   virtual bool OrderKeyIsInteger(const TableRead& read, const ColumnInfo& cell) const;
+  // The table's foreign keys as rows of (key, column, referenced schema,
+  // referenced table, referenced column, the referenced column's type where
+  // a bound text must be cast to it), each key's columns in order, with its
+  // text parameters; empty: the driver's SQLForeignKeys.
+  virtual std::string ForeignKeysQuery(const TableRead&, std::vector<std::string>& /*parameters*/) const {
+    return {};
+  }
   // The rows of a sort first asked for (a few screens), which the server
   // sorts in memory; 0: all of them at once.
   virtual std::size_t SortedFirstRows() const { return 0; }
