@@ -14,12 +14,13 @@
 namespace ado {
 
 ChangeExecutor::ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings,
-                               std::string warnings, bool transactional)
+                               std::string warnings, bool transactional, bool keepStatements)
     : writer_(writer),
       binary_(std::move(binaryColumns)),
       settings_(std::move(settings)),
       warningsQuery_(std::move(warnings)),
-      transactional_(transactional) {}
+      transactional_(transactional),
+      keepStatements_(keepStatements) {}
 
 ChangeExecutor::~ChangeExecutor() = default;
 
@@ -69,8 +70,16 @@ std::vector<StoredRow> ChangeExecutor::Rows(OdbcStatement& statement) {
 }
 
 long ChangeExecutor::Run(PlannedStatement& planned, int waitSeconds, std::vector<StoredRow>& returned) {
-  OdbcStatement& statement = Prepared(planned, waitSeconds);
-  const bool any = Execute(statement);
+  // A statement that runs once and is not kept is sent with its values in
+  // one go: prepared, it would cost a round trip more to let it go.
+  std::unique_ptr<OdbcStatement> once;
+  if (!keepStatements_ && runsOnce_.contains(planned.sql)) {
+    once = std::make_unique<OdbcStatement>(writer_);
+    if (waitSeconds > 0) once->LimitWait(waitSeconds);
+    planned.parameters.BindTo(*once);
+  }
+  OdbcStatement& statement = once ? *once : Prepared(planned, waitSeconds);
+  const bool any = Execute(statement, once ? &planned.sql : nullptr);
   warnings_ = statement.warnings();
   if (planned.returnsRows) {
     if (any) returned = Rows(statement);
@@ -85,8 +94,9 @@ long ChangeExecutor::Run(PlannedStatement& planned, int waitSeconds, std::vector
   return changed;
 }
 
-bool ChangeExecutor::Execute(OdbcStatement& statement) {
-  if (!wait_) return statement.Execute();
+bool ChangeExecutor::Execute(OdbcStatement& statement, const std::string* directly) {
+  const auto run = [&] { return directly ? statement.ExecDirect(*directly) : statement.Execute(); };
+  if (!wait_) return run();
   // Once the user asked to cancel the write, no further statement starts,
   // and a statement that fails (other than by a lost connection) failed by
   // the cancel; one that was done already stands.
@@ -103,7 +113,7 @@ bool ChangeExecutor::Execute(OdbcStatement& statement) {
     }
   } ended{*this};
   try {
-    return statement.Execute();
+    return run();
   } catch (const Error& error) {
     if (!wait_->cancelRequested() || IsConnectionLost(error)) throw;
     throw CancelledError(error.what());
@@ -142,6 +152,11 @@ Execution ChangeExecutor::Write(std::vector<PlannedStatement>& planned, int wait
 Execution ChangeExecutor::WriteHere(std::vector<PlannedStatement>& planned, int waitSeconds,
                                     std::vector<std::optional<PlannedStatement>>* readBacks) {
   Execution execution;
+  std::map<std::string_view, int> uses;
+  for (const PlannedStatement& statement : planned) ++uses[statement.sql];
+  runsOnce_.clear();
+  for (const auto& [sql, count] : uses)
+    if (count == 1) runsOnce_.emplace(sql);
   // A writer that commits each statement by itself holds off for the write.
   const bool wasAutocommit = writer_.autocommit() && writer_.facts().transactions;
   if (wasAutocommit) writer_.SetAutocommit(false);

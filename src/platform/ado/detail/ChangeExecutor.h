@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,9 +52,10 @@ class ChangeExecutor {
   // and answers with what names the transaction. `warnings`, where given,
   // asks the server for the warnings of a statement its driver reported as
   // a plain success. Without `transactional` (a table that keeps no
-  // transactions) a statement done stands, whatever follows.
+  // transactions) a statement done stands, whatever follows. With
+  // `keepStatements` the statements it prepares serve every later write.
   ChangeExecutor(OdbcConnection& writer, std::vector<bool> binaryColumns, std::string settings = {},
-                 std::string warnings = {}, bool transactional = true);
+                 std::string warnings = {}, bool transactional = true, bool keepStatements = false);
   ~ChangeExecutor();
   ChangeExecutor(const ChangeExecutor&) = delete;
   ChangeExecutor& operator=(const ChangeExecutor&) = delete;
@@ -70,7 +72,8 @@ class ChangeExecutor {
   Execution WriteHere(std::vector<PlannedStatement>& planned, int waitSeconds,
                       std::vector<std::optional<PlannedStatement>>* readBacks);
   // Runs a statement of the write, which the user may cancel.
-  bool Execute(OdbcStatement& statement);
+  // `directly`: the statement's text, sent with its values in one go.
+  bool Execute(OdbcStatement& statement, const std::string* directly = nullptr);
   // Ends the wait of the statement running, if one is (from another
   // thread).
   void CancelRunning();
@@ -92,6 +95,9 @@ class ChangeExecutor {
   std::string settings_;
   std::string warningsQuery_;
   bool transactional_;
+  bool keepStatements_;
+  // The texts the write in progress runs once.
+  std::set<std::string, std::less<>> runsOnce_;
   static constexpr std::size_t MostPrepared = 64;
   std::map<std::string, std::unique_ptr<OdbcStatement>> prepared_;
   // Where the write in progress waits; nullptr where it runs in place.

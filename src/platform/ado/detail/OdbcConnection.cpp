@@ -65,9 +65,14 @@ void OdbcConnection::SetAutocommit(bool on) {
   autocommit_ = on;
 }
 
-std::unique_ptr<OdbcConnection> OdbcConnection::OpenAnother() const {
+std::unique_ptr<OdbcConnection> OdbcConnection::OpenAnother(const std::string& options) const {
   auto other = std::make_unique<OdbcConnection>(environment_);
-  other->Open(connectionString_);
+  std::string connectionString = connectionString_;
+  if (!options.empty()) {
+    if (!connectionString.empty() && !connectionString.ends_with(';')) connectionString += ';';
+    connectionString += options;
+  }
+  other->Open(connectionString);
   return other;
 }
 

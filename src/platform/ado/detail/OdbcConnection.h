@@ -39,8 +39,9 @@ class OdbcConnection {
   void SetAutocommit(bool on);
   bool autocommit() const { return autocommit_; }
 
-  // A second, independent connection to the same data source.
-  std::unique_ptr<OdbcConnection> OpenAnother() const;
+  // A second, independent connection to the same data source; `options`
+  // (keyword=value pairs) are given to its driver over the data source's.
+  std::unique_ptr<OdbcConnection> OpenAnother(const std::string& options = {}) const;
 
   void Register(OdbcStatement* statement);
   void Unregister(OdbcStatement* statement);

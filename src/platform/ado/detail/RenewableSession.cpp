@@ -9,8 +9,8 @@
 namespace ado {
 
 RenewableSession::RenewableSession(const OdbcConnection& origin, OdbcConnection* first,
-                                   std::function<void(OdbcConnection&)> setUp)
-    : origin_(origin), setUp_(std::move(setUp)), current_(first) {}
+                                   std::function<void(OdbcConnection&)> setUp, std::string options)
+    : origin_(origin), setUp_(std::move(setUp)), options_(std::move(options)), current_(first) {}
 
 RenewableSession::~RenewableSession() = default;
 
@@ -19,7 +19,7 @@ OdbcConnection& RenewableSession::Get() {
   current_ = nullptr;
   owned_.reset();
   ended_ = false;
-  owned_ = origin_.OpenAnother();
+  owned_ = origin_.OpenAnother(options_);
   if (setUp_) setUp_(*owned_);
   current_ = owned_.get();
   return *current_;

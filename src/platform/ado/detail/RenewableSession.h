@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace ado {
 
@@ -16,9 +17,10 @@ class RenewableSession {
  public:
   // `origin`: the connection whose data source each fresh session connects
   // to; it must outlive this. `first`: the session used until it is ended
-  // (none: a fresh one from the start). `setUp` runs on each fresh session.
+  // (none: a fresh one from the start). `setUp` runs on each fresh session;
+  // `options` go to the driver of each (see OdbcConnection::OpenAnother).
   RenewableSession(const OdbcConnection& origin, OdbcConnection* first,
-                   std::function<void(OdbcConnection&)> setUp = {});
+                   std::function<void(OdbcConnection&)> setUp = {}, std::string options = {});
   ~RenewableSession();
   RenewableSession(const RenewableSession&) = delete;
   RenewableSession& operator=(const RenewableSession&) = delete;
@@ -37,6 +39,7 @@ class RenewableSession {
  private:
   const OdbcConnection& origin_;
   std::function<void(OdbcConnection&)> setUp_;
+  std::string options_;
   std::unique_ptr<OdbcConnection> owned_;
   OdbcConnection* current_ = nullptr;
   bool ended_ = false;

@@ -38,6 +38,11 @@ bool AsHeld(const StoredRow& row, const StoredRow& held, const std::map<int, std
   return true;
 }
 
+std::string WriterOptions(const OdbcConnection& readConnection, const TableRead& read) {
+  const Dialect* dialect = read.dialect ? read.dialect : readConnection.facts().dialect;
+  return dialect ? dialect->WriterOptions() : std::string();
+}
+
 void SetUpWriter(OdbcConnection& writer) {
   if (writer.facts().transactions) writer.SetAutocommit(false);
   writer.facts().dialect->SetUpWriter(writer);
@@ -72,7 +77,7 @@ TableWriter::TableWriter(OdbcConnection& readConnection, TableRead read, std::ve
       columns_(std::move(columns)),
       planner_(read_, columns_),
       verifier_(planner_),
-      writer_(readConnection, nullptr, SetUpWriter) {
+      writer_(readConnection, nullptr, SetUpWriter, WriterOptions(readConnection, read_)) {
   if (!read_.dialect) read_.dialect = readConnection.facts().dialect;
   if (!read_.unavailable.empty()) return;
   OdbcConnection& writer = Writer();
@@ -123,7 +128,7 @@ ChangeExecutor& TableWriter::WriteExecutor(OdbcConnection& writer) {
     writeExecutor_ = std::make_unique<ChangeExecutor>(
         writer, BinaryColumns(columns_, read_),
         writer.facts().transactions ? planner_.dialect().WriteSettings(BusyWaitSeconds) : std::string(),
-        planner_.dialect().WarningsQuery(), Transactional());
+        planner_.dialect().WarningsQuery(), Transactional(), planner_.dialect().StatementsOutliveWrites());
     writeExecutorOn_ = &writer;
   }
   return *writeExecutor_;

@@ -124,6 +124,9 @@ class Dialect {
   virtual std::size_t FirstRows() const { return 0; }
 
   // ---- Writing rows
+  // What the driver of the session the writes go through is told over the
+  // data source's settings (keyword=value pairs); empty: nothing.
+  virtual std::string WriterOptions() const { return {}; }
   // Set once on each session the writes go through.
   virtual void SetUpWriter(OdbcConnection&) const {}
   // A query run first in each write's transaction: sets what that

@@ -33,6 +33,10 @@ class PostgresDialect final : public Dialect {
   std::size_t SortedFirstRows() const override { return 1000; }
 
   std::string WriteSettings(int waitSeconds) const override;
+  // A failed statement of a write ends the write's transaction at once
+  // (nothing of a write that failed is kept), where the driver would set a
+  // savepoint before every statement, a round trip each, to keep the rest.
+  std::string WriterOptions() const override { return "Protocol=7.4-1"; }
   int StatementWaitSeconds(int) const override { return 0; }
   WritePermissions AskPermissions(OdbcConnection& connection, const TableRead& read,
                                   const std::vector<ColumnInfo>& columns) const override;
