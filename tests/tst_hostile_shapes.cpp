@@ -2,6 +2,7 @@
 // allows, a database file replaced or deleted while its table is open. The
 // table still opens, an edit reaches exactly the cell shown, and what went
 // wrong with a file is said in its own words.
+#include <QFile>
 #include <QTest>
 
 #include <string>
@@ -93,6 +94,56 @@ class HostileShapesTest : public QObject {
     Rows after = sql.Query("SELECT * FROM wide ORDER BY c1");
     after[1].back() = before[1].back();
     QVERIFY(after == before);  // nothing else changed
+  }
+
+  // Another program deletes, moves or replaces the database's file while
+  // its table is open: the connection still reads the file it opened.
+  void aFileDeletedMovedOrReplacedWhileOpenIsSaid_data() {
+    QTest::addColumn<QString>("done");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("deleted") << QString("delete") << QString("was deleted after the table was opened");
+    QTest::newRow("moved") << QString("move") << QString("was moved to \"%1.moved\"");
+    QTest::newRow("replaced") << QString("replace") << QString("was replaced by another file");
+  }
+  void aFileDeletedMovedOrReplacedWhileOpenIsSaid() {
+    QFETCH(QString, done);
+    QFETCH(QString, said);
+    const QString source = sources_.Fresh(false);
+    const QString file = sources_.sqliteFile(source);
+    {
+      support::DirectSql sql(source);
+      sql.ExecScript("CREATE TABLE kept (id INTEGER PRIMARY KEY, name TEXT);\n"
+                     "INSERT INTO kept VALUES (1, 'old one'), (2, 'old two')");
+    }
+    OpenedGrid opened = OpenInGrid(source, "kept");
+    ui::DataGrid& grid = *opened.grid;
+    QCOMPARE(Shown(grid, 1, 1), QString("old two"));
+    const QString moved = file + ".moved";
+    if (done == "delete") {
+      QVERIFY(QFile::remove(file));
+    } else {
+      QVERIFY(QFile::rename(file, moved));
+    }
+    if (done == "replace") {
+      // A new file of the same name: its rows are not those shown.
+      QVERIFY(QFile::copy(moved, file));
+      support::DirectSql(source).Exec("UPDATE kept SET name = 'new two' WHERE id = 2");
+      QVERIFY(QFile::remove(moved));
+    }
+    const QString expected = said.contains("%1") ? said.arg(file) : said;
+    QSignalSpy refused(&grid, &ui::DataGrid::editRefused);
+    grid.setCurrentIndex(grid.model()->index(1, 1));
+    QTest::keyClick(&grid, Qt::Key_F2);
+    QCOMPARE(refused.count(), 1);
+    QVERIFY2(refused.at(0).at(0).toString().contains(expected), qPrintable(refused.at(0).at(0).toString()));
+    QVERIFY(!refused.at(0).at(0).toString().contains("readonly"));
+    // Read again, the rows would come from the file no longer there.
+    QTest::keyClick(&grid, Qt::Key_F5);
+    QVERIFY2(LastMessage(*opened.failed).contains(expected), qPrintable(LastMessage(*opened.failed)));
+    QCOMPARE(Shown(grid, 1, 1), QString("old two"));
+    if (done == "replace")
+      QCOMPARE(support::DirectSql(source).Scalar("SELECT name FROM kept WHERE id = 2"), Cell("new two"));
+    if (done == "move") QVERIFY(QFile::exists(moved));
   }
 };
 

@@ -141,6 +141,7 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
   Adopt(std::move(statement), activeConnection, read ? read->columnNames : std::vector<std::string>{},
         read ? read->hiddenCount() : 0, read ? read->packedColumns : std::vector<ColumnInfo>{});
   state_->reading = reading;
+  if (read) state_->file = DatabaseFileWatch(dialect.DatabaseFile(connection));
   state_->firstReadLimit = limit;
   state_->writable = writable;
   state_->read = std::move(read);
@@ -206,6 +207,8 @@ bool Recordset::isOpen() const { return state_ != nullptr; }
 
 void Recordset::Requery() {
   RequireOpen();
+  // Read anew, a file moved away or replaced would show its old rows.
+  if (const std::string moved = state_->file.WhatHappened(); !moved.empty()) throw Error(moved);
   // The rows read so far stay until the new read has its first rows: a read
   // refused or stopped leaves them as they were.
   PauseForAnotherRead();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "detail/ChangeJournal.h"
+#include "detail/DatabaseFileWatch.h"
 #include "detail/OdbcStatement.h"
 #include "detail/RenewableSession.h"
 #include "detail/ResultReader.h"
@@ -74,6 +75,8 @@ struct Recordset::OpenState {
   bool keysDense = false;
   std::size_t keyRangeChanges = 0;
   ChangeJournal journal;
+  // The database's file as the table was opened (SQLite).
+  DatabaseFileWatch file;
 
   int visibleColumns() const { return static_cast<int>(columns.size()) - hiddenColumns; }
 };

@@ -134,6 +134,9 @@ class Dialect {
   virtual std::string WarningsQuery() const { return {}; }
   // A mark that changes whenever another connection commits; empty: none.
   virtual std::string OthersCommitMarkQuery() const { return {}; }
+  // The file the database lives in, where it is one file on this machine
+  // (empty otherwise).
+  virtual std::string DatabaseFile(OdbcConnection&) const { return {}; }
   // What the database says the user may not write (asked once).
   virtual WritePermissions AskPermissions(OdbcConnection& connection, const TableRead& read,
                                           const std::vector<ColumnInfo>& columns) const;
