@@ -17,6 +17,7 @@
 #include "platform/ado/ErrorMeaning.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ui/EventLoop.h"
+#include "platform/ui/LockWait.h"
 #include "platform/ui/PacedListFill.h"
 
 namespace db {
@@ -41,7 +42,8 @@ Object& Existing(const std::shared_ptr<Object>& object) {
 // may be loaded twice for one connection asked for (showing the page loads
 // it, and so may the step after); the wait is waited once: until the next
 // connection is asked for, the same data source's catalogue fails at once,
-// with the same message.
+// with the same message. So does a wait the user stopped (Esc): the window
+// turns while the catalogue waits.
 struct LockedCatalogue {
   std::string dataSource;
   std::optional<ado::Error> failure;
@@ -60,7 +62,7 @@ void ReadCatalogue(const std::string& dataSource, Read&& read) {
   try {
     read();
   } catch (const ado::Error& error) {
-    if (ado::IsBusy(error)) locked = {dataSource, error};
+    if (ado::IsBusy(error) || ado::IsCancelled(error)) locked = {dataSource, error};
     throw;
   }
 }
@@ -93,6 +95,8 @@ void AddTablesToSybaseListbox(QListWidget& list) {
   trap.Step(106, [&] { Existing(connection).Open(ConnectionStringFor(CurrentDataSourceName())); });
   const std::string dataSource = CurrentDataSourceName();
   trap.Step(108, [&] {
+    ui::LockWait wait;
+    const ui::LockWait::Read waiting(wait);
     ReadCatalogue(dataSource, [&] { tables = Existing(connection).OpenSchema(ado::adSchemaTables); });
   });
   trap.Step(110, [&] { list.clear(); });
