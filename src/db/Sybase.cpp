@@ -76,6 +76,10 @@ bool ConnectToSybase() {
   ado::ConnectionPtr connection = ado::CreateConnection();
   bool connected = false;
   try {
+    // The driver may wait for another program's lock to connect: the
+    // window turns meanwhile.
+    ui::LockWait wait;
+    const ui::LockWait::Read waiting(wait);
     OpenDataSourceConnection(*connection);
     connected = true;
   } catch (...) {
@@ -92,13 +96,16 @@ void AddTablesToSybaseListbox(QListWidget& list) {
 
   trap.Step(100, [&] { connection = ado::CreateConnection(); });
   trap.Step(104, [&] { Existing(connection).setProvider("MSDASQL"); });
+  // Opening the database and reading its catalogue may wait for another
+  // program's lock: the window turns meanwhile, and Esc stops the wait.
+  ui::LockWait wait;
+  std::optional<ui::LockWait::Read> waiting(std::in_place, wait);
   trap.Step(106, [&] { Existing(connection).Open(ConnectionStringFor(CurrentDataSourceName())); });
   const std::string dataSource = CurrentDataSourceName();
   trap.Step(108, [&] {
-    ui::LockWait wait;
-    const ui::LockWait::Read waiting(wait);
     ReadCatalogue(dataSource, [&] { tables = Existing(connection).OpenSchema(ado::adSchemaTables); });
   });
+  waiting.reset();
   trap.Step(110, [&] { list.clear(); });
 
   // Names reach the list at the display's pace: the loop runs once per
