@@ -19,6 +19,9 @@ bool IsConnectionLost(const Error& error);
 // cancelled, a session ended for idling in a transaction.
 bool IsReadEnded(const Error& error);
 
+// The database's limit on how long one statement may run ended it.
+bool IsTimeLimit(const Error& error);
+
 // A column the statement names is not there (renamed or dropped since the
 // table was read), or a result holds other columns than read.
 bool IsColumnsChanged(const Error& error);

@@ -206,6 +206,7 @@ class Dialect {
   virtual bool MeansBusy(const Error&) const { return false; }
   virtual bool MeansConnectionLost(const Error&) const { return false; }
   virtual bool MeansReadEnded(const Error&) const { return false; }
+  virtual bool MeansTimeLimit(const Error&) const { return false; }
 };
 
 // "column = ?" with the value bound, or "column IS NULL".
