@@ -120,6 +120,7 @@ for driver in ("sqlite", "postgres", "mariadb"):
     compare(driver, "first screen", "first", "seconds", "s", 1.3, qt=True)
     moves(driver)
     compare(driver, "table list", "tables", "seconds", "s", 1.5)
+    own(driver, "table list: longest stall", "tables", "stall_ms", "ms", 100)
     compare(driver, "edit, cursor open: median", "edit-open", "edit_median", "s", 2.0)
     compare(driver, "edit, cursor open: p95", "edit-open", "edit_p95", "s", 2.0)
     compare(driver, "edit, cursor open: first", "edit-open", "edit_first", "s", None, raw_figure="edit_median")
