@@ -68,11 +68,16 @@ std::shared_ptr<Recordset> Connection::OpenSchema(int schema) {
   auto statement = std::make_unique<OdbcStatement>(*odbc_);
   // A database another program holds locked keeps the list waiting for
   // the lock: where the thread has a wait, the window turns meanwhile.
-  RunWaitedRead(*statement, [&] { odbc_->facts().dialect->ListOwnTables(*statement); },
-                "The tables were not listed: you stopped the wait for the database's lock.");
+  // Its first rows are there only once the database sorted the names,
+  // which takes long for many tables: they are read in the wait too.
   auto recordset = std::make_shared<Recordset>();
-  recordset->OpenResult(std::move(statement), shared_from_this(),
-                        {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "REMARKS"});
+  OdbcStatement& listing = *statement;
+  RunWaitedRead(listing, [&] {
+    odbc_->facts().dialect->ListOwnTables(listing);
+    recordset->OpenResult(std::move(statement), shared_from_this(),
+                          {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "REMARKS"});
+    recordset->Eof();
+  }, "The tables were not listed: you stopped the wait for the database's lock.");
   return recordset;
 }
 
