@@ -9,6 +9,7 @@
 #include "Cases.h"
 #include "Measure.h"
 #include "Random.h"
+#include "StallWatch.h"
 #include "db/DataSource.h"
 #include "db/Sybase.h"
 #include "pages/Form2.h"
@@ -42,12 +43,14 @@ Metrics AppTableList(const Options& options) {
   list.addItem("the previous list");
   list.show();
   QCoreApplication::processEvents();
+  StallWatch stalls;
   Span span;
   db::AddTablesToSybaseListbox(list);
   const double seconds = span.seconds();
+  const double stallMs = stalls.longestMs();
   if (options.expectedTables && list.count() != options.expectedTables)
     throw std::runtime_error("listed " + std::to_string(list.count()) + " tables");
-  return {{"seconds", seconds}};
+  return {{"seconds", seconds}, {"stall_ms", stallMs}};
 }
 
 Metrics AppEdits(const Options& options, bool allRowsLoaded) {

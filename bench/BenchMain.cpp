@@ -1,7 +1,8 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
 // CASE: first | open (from the table chooser's Next) | scroll (Ctrl+End) | middle | sweep | cancel | through |
-// tables | edit-open | edit-loaded | paste | delete | add | find | sort | sort-key (by the key, descending);
+// tables | edit-open | edit-loaded | paste | delete | add | find | sort | sort-key (by the key, descending) |
+// edit-long (F2 on a 5 MB text) | end-long (End in its editor) | locked-tables (the list of a locked file);
 // first-huge and through-huge measure first and through on the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
@@ -49,6 +50,9 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "find") return AppFind(options);
     if (what == "sort") return AppSort(options);
     if (what == "sort-key") return AppSortKeyDescending(options);
+    if (what == "edit-long") return AppLongTextEdit(options, false);
+    if (what == "end-long") return AppLongTextEdit(options, true);
+    if (what == "locked-tables") return AppLockedTableList(options);
   } else if (impl == "qt") {
     if (what == "first") return QtFirstScreen(options);
   }

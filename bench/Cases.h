@@ -67,6 +67,13 @@ Metrics AppSort(const Options& options);
 // The same by the primary key, descending.
 Metrics AppSortKeyDescending(const Options& options);
 
+// F2 on a cell of a 5 MB text (the table "long_text", made anew) until the
+// larger editor holds all of it; with `pressEnd`, End in that editor.
+Metrics AppLongTextEdit(const Options& options, bool pressEnd);
+// The table list of a SQLite file another connection holds locked, until
+// it reports the lock.
+Metrics AppLockedTableList(const Options& options);
+
 // QSqlQueryModel over Qt's ODBC driver.
 Metrics QtFirstScreen(const Options& options);
 

@@ -120,6 +120,7 @@ for driver in ("sqlite", "postgres", "mariadb"):
     compare(driver, "first screen", "first", "seconds", "s", 1.3, qt=True)
     moves(driver)
     compare(driver, "table list", "tables", "seconds", "s", 1.5)
+    own(driver, "table list: longest stall", "tables", "stall_ms", "ms", 100)
     compare(driver, "edit, cursor open: median", "edit-open", "edit_median", "s", 2.0)
     compare(driver, "edit, cursor open: p95", "edit-open", "edit_p95", "s", 2.0)
     compare(driver, "edit, cursor open: first", "edit-open", "edit_first", "s", None, raw_figure="edit_median")
@@ -133,6 +134,10 @@ for driver in ("sqlite", "postgres", "mariadb"):
     compare(driver, "sort by the key, descending, first screen", "sort-key", "seconds", "s", 1.3)
     own(driver, "Ctrl+End on a view, Esc after 0.5 s: longest stall", "cancel", "stall_ms", "ms", 100)
     own(driver, "Ctrl+End on a view: read ended after Esc", "cancel", "after_esc_ms", "ms", 100)
+    own(driver, "F2 on a 5 MB text: longest stall", "edit-long", "stall_ms", "ms", 100)
+    own(driver, "End in the editor of a 5 MB text: longest stall", "end-long", "stall_ms", "ms", 100)
+    if driver == "sqlite":
+        own(driver, "table list of a locked file: longest stall", "locked-tables", "stall_ms", "ms", 100)
     if driver != "mariadb":
         compare(driver, "first screen, huge values", "first-huge", "seconds", "s", 1.3)
         compare(driver, "through huge values", "through-huge", "seconds", "s", 1.3)

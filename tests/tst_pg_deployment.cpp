@@ -1,6 +1,7 @@
 // PostgreSQL as teams run it: behind a connection pooler in transaction
 // pooling, on a standby or a server that only reads, with rights granted
 // per column and rows kept from a role by policies.
+#include <QBrush>
 #include <QFile>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -338,6 +339,33 @@ class PgDeploymentTest : public QObject {
     QTRY_VERIFY(grid.dataSource()->rowHeld(ManyRows - 1));
     QCOMPARE(Shown(grid, ManyRows - 1, 0), QString::number(ManyRows));
     QCOMPARE(opened.failed->count(), 1);
+  }
+
+  // Statements of the database may run only briefly (statement_timeout):
+  // the rows the limit kept from being read look unread, never empty, and
+  // the message says what stopped the read.
+  void rowsATimeLimitKeptFromBeingReadLookUnread() {
+    const QString source = sources_.Fresh(support::Driver::Postgres);
+    QUORVANE_SKIP_WITHOUT(source);
+    {
+      support::DirectSql sql(source);
+      sql.ExecScript("CREATE TABLE loose (n INTEGER, name TEXT);\n"
+                     "INSERT INTO loose SELECT n, 'row ' || n FROM generate_series(1, 400000) n;\nANALYZE loose;\n"
+                     "ALTER DATABASE " + sources_.database().toStdString() + " SET statement_timeout = '50ms'");
+    }
+    OpenedGrid opened = OpenInGrid(source, "loose");
+    ui::DataGrid& grid = *opened.grid;
+    QCOMPARE(Shown(grid, 0, 1), QString("row 1"));
+    QVERIFY(grid.model()->index(0, 1).data(Qt::BackgroundRole).value<QBrush>().style() != Qt::BDiagPattern);
+    JumpToEnd(grid);
+    QTRY_VERIFY_WITH_TIMEOUT(opened.failed->count() > 0, 20000);
+    const QString said = LastMessage(*opened.failed);
+    QVERIFY2(said.startsWith("The database's time limit for one statement stopped the read"), qPrintable(said));
+    const int last = grid.model()->rowCount() - 1;
+    QVERIFY(!grid.dataSource()->rowHeld(static_cast<std::size_t>(last)));
+    const QModelIndex unread = grid.model()->index(last, 1);
+    QCOMPARE(unread.data().toString(), QString());
+    QCOMPARE(unread.data(Qt::BackgroundRole).value<QBrush>().style(), Qt::BDiagPattern);
   }
 
   // The sessions of the read and of the count are ended too: the guess,

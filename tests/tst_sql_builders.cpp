@@ -12,6 +12,7 @@
 #include "platform/ado/ColumnInfo.h"
 #include "platform/ado/RowView.h"
 #include "platform/ado/detail/ChangePlanner.h"
+#include "platform/ado/detail/PackedCells.h"
 #include "platform/ado/detail/TableRead.h"
 #include "platform/ado/detail/WindowQuery.h"
 #include "platform/ado/detail/dialect/Dialect.h"
@@ -19,6 +20,8 @@
 using namespace ado;
 
 namespace {
+
+using Cell = std::optional<std::string>;
 
 // A value no statement may carry as text.
 const std::string Hostile = "x' OR '1'='1";
@@ -309,6 +312,35 @@ class SqlBuildersTest : public QObject {
     QCOMPARE(&mysql, &mariaDb);
     QVERIFY(&postgres != &sqlite && &postgres != &mariaDb && &other != &sqlite && &other != &postgres &&
             &other != &mariaDb);
+  }
+
+  // Cells past the columns a result may hold come packed in one text,
+  // each unpacked as the driver would hand it over alone.
+  void packedCellsComeBackAsTheDriverGivesThem_data() {
+    QTest::addColumn<std::string>("packed");
+    QTest::addColumn<std::vector<bool>>("binary");
+    QTest::addColumn<std::vector<Cell>>("cells");  // empty: refused
+    QTest::newRow("null, empty text, integer, real")
+        << std::string("n,t,i3432,r2D302E35") << std::vector<bool>(4, false)
+        << std::vector<Cell>{std::nullopt, Cell(""), Cell("42"), Cell("-0.5")};
+    QTest::newRow("text up to its NUL byte, commas kept") << std::string("t612C00622C,n") << std::vector<bool>(2, false)
+                                                         << std::vector<Cell>{Cell("a,"), std::nullopt};
+    QTest::newRow("a BLOB as bytes or as the driver's text")
+        << std::string("b00FF,b00ff") << std::vector<bool>{true, false}
+        << std::vector<Cell>{Cell(std::string("\0\xff", 2)), Cell("X'00ff'")};
+    QTest::newRow("a cell missing") << std::string("n") << std::vector<bool>(2, false) << std::vector<Cell>{};
+    QTest::newRow("a cell too many") << std::string("n,n") << std::vector<bool>(1, false) << std::vector<Cell>{};
+    QTest::newRow("no hexadecimal") << std::string("tZZ") << std::vector<bool>(1, false) << std::vector<Cell>{};
+  }
+  void packedCellsComeBackAsTheDriverGivesThem() {
+    QFETCH(std::string, packed);
+    QFETCH(std::vector<bool>, binary);
+    QFETCH(std::vector<Cell>, cells);
+    if (cells.empty()) {
+      QVERIFY_THROWS_EXCEPTION(Error, UnpackCells(packed, binary));
+      return;
+    }
+    QVERIFY(UnpackCells(packed, binary) == cells);
   }
 };
 

@@ -17,6 +17,7 @@
 #include "platform/ado/ErrorMeaning.h"
 #include "platform/ado/Recordset.h"
 #include "platform/ui/EventLoop.h"
+#include "platform/ui/LockWait.h"
 #include "platform/ui/PacedListFill.h"
 
 namespace db {
@@ -41,7 +42,8 @@ Object& Existing(const std::shared_ptr<Object>& object) {
 // may be loaded twice for one connection asked for (showing the page loads
 // it, and so may the step after); the wait is waited once: until the next
 // connection is asked for, the same data source's catalogue fails at once,
-// with the same message.
+// with the same message. So does a wait the user stopped (Esc): the window
+// turns while the catalogue waits.
 struct LockedCatalogue {
   std::string dataSource;
   std::optional<ado::Error> failure;
@@ -60,7 +62,7 @@ void ReadCatalogue(const std::string& dataSource, Read&& read) {
   try {
     read();
   } catch (const ado::Error& error) {
-    if (ado::IsBusy(error)) locked = {dataSource, error};
+    if (ado::IsBusy(error) || ado::IsCancelled(error)) locked = {dataSource, error};
     throw;
   }
 }
@@ -74,6 +76,10 @@ bool ConnectToSybase() {
   ado::ConnectionPtr connection = ado::CreateConnection();
   bool connected = false;
   try {
+    // The driver may wait for another program's lock to connect: the
+    // window turns meanwhile.
+    ui::LockWait wait;
+    const ui::LockWait::Read waiting(wait);
     OpenDataSourceConnection(*connection);
     connected = true;
   } catch (...) {
@@ -90,11 +96,16 @@ void AddTablesToSybaseListbox(QListWidget& list) {
 
   trap.Step(100, [&] { connection = ado::CreateConnection(); });
   trap.Step(104, [&] { Existing(connection).setProvider("MSDASQL"); });
+  // Opening the database and reading its catalogue may wait for another
+  // program's lock: the window turns meanwhile, and Esc stops the wait.
+  ui::LockWait wait;
+  std::optional<ui::LockWait::Read> waiting(std::in_place, wait);
   trap.Step(106, [&] { Existing(connection).Open(ConnectionStringFor(CurrentDataSourceName())); });
   const std::string dataSource = CurrentDataSourceName();
   trap.Step(108, [&] {
     ReadCatalogue(dataSource, [&] { tables = Existing(connection).OpenSchema(ado::adSchemaTables); });
   });
+  waiting.reset();
   trap.Step(110, [&] { list.clear(); });
 
   // Names reach the list at the display's pace: the loop runs once per

@@ -18,6 +18,9 @@ struct ColumnInfo {
   std::string baseSchema;   // where the driver tells it
   std::string baseTable;
   std::string baseColumn;
+  // Read packed with the columns after it in the result's last column (see
+  // detail/PackedCells.h), not in a column of its own.
+  bool packed = false;
 
   bool isText() const;    // character data of any width
   bool isBinary() const;  // raw bytes

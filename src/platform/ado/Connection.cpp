@@ -10,6 +10,7 @@
 #include "CreationFailure.h"
 #include "detail/OdbcConnection.h"
 #include "detail/OdbcStatement.h"
+#include "detail/WaitedRead.h"
 #include "detail/dialect/Dialect.h"
 #include "Recordset.h"
 
@@ -65,10 +66,18 @@ std::shared_ptr<Recordset> Connection::OpenSchema(int schema) {
     throw Error("Object or provider is not capable of performing requested operation. (schema " +
                 std::to_string(schema) + ")");
   auto statement = std::make_unique<OdbcStatement>(*odbc_);
-  odbc_->facts().dialect->ListOwnTables(*statement);
+  // A database another program holds locked keeps the list waiting for
+  // the lock: where the thread has a wait, the window turns meanwhile.
+  // Its first rows are there only once the database sorted the names,
+  // which takes long for many tables: they are read in the wait too.
   auto recordset = std::make_shared<Recordset>();
-  recordset->OpenResult(std::move(statement), shared_from_this(),
-                        {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "REMARKS"});
+  OdbcStatement& listing = *statement;
+  RunWaitedRead(listing, [&] {
+    odbc_->facts().dialect->ListOwnTables(listing);
+    recordset->OpenResult(std::move(statement), shared_from_this(),
+                          {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE", "REMARKS"});
+    recordset->Eof();
+  }, "The tables were not listed: you stopped the wait for the database's lock.");
   return recordset;
 }
 

@@ -23,6 +23,9 @@ bool IsReadEnded(const Error& error);
 // table holds, or a row still referenced from another table.
 bool IsForeignKeyViolation(const Error& error);
 
+// The database's limit on how long one statement may run ended it.
+bool IsTimeLimit(const Error& error);
+
 // A column the statement names is not there (renamed or dropped since the
 // table was read), or a result holds other columns than read.
 bool IsColumnsChanged(const Error& error);

@@ -143,8 +143,9 @@ void Recordset::OpenOn(const std::shared_ptr<RenewableSession>& reading, const C
     statement->ExecDirect(source_);
   }
   Adopt(std::move(statement), activeConnection, read ? read->columnNames : std::vector<std::string>{},
-        read ? read->hiddenCount() : 0);
+        read ? read->hiddenCount() : 0, read ? read->packedColumns : std::vector<ColumnInfo>{});
   state_->reading = reading;
+  if (read) state_->file = DatabaseFileWatch(dialect.DatabaseFile(connection));
   state_->firstReadLimit = limit;
   state_->writable = writable;
   state_->read = std::move(read);
@@ -175,9 +176,14 @@ void Recordset::OpenResult(std::unique_ptr<OdbcStatement> statement, const Conne
 }
 
 void Recordset::Adopt(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
-                      const std::vector<std::string>& names, int hiddenColumns) {
+                      const std::vector<std::string>& names, int hiddenColumns,
+                      const std::vector<ColumnInfo>& packed) {
   auto state = std::make_unique<OpenState>();
   state->columns = DescribeResultShape(*statement);
+  if (!packed.empty() && !state->columns.empty()) {
+    state->columns.pop_back();
+    state->columns.insert(state->columns.end(), packed.begin(), packed.end());
+  }
   for (std::size_t index = 0; index < names.size() && index < state->columns.size(); ++index)
     state->columns[index].name = names[index];
   state->hiddenColumns = std::min<int>(hiddenColumns, static_cast<int>(state->columns.size()));
@@ -205,6 +211,8 @@ bool Recordset::isOpen() const { return state_ != nullptr; }
 
 void Recordset::Requery() {
   RequireOpen();
+  // Read anew, a file moved away or replaced would show its old rows.
+  if (const std::string moved = state_->file.WhatHappened(); !moved.empty()) throw Error(moved);
   // The rows read so far stay until the new read has its first rows: a read
   // refused or stopped leaves them as they were.
   PauseForAnotherRead();
@@ -323,6 +331,12 @@ void Recordset::CompleteColumns() {
   // for a write gives it up, and a write completes the columns first.
   if (!state.statement) throw Error("The columns of the result can no longer be described.");
   std::vector<ColumnInfo> columns = DescribeColumns(*state.statement);
+  // Cells read packed keep the description they were planned with.
+  const auto packed = std::ranges::find_if(state.columns, &ColumnInfo::packed);
+  if (packed != state.columns.end() && !columns.empty()) {
+    columns.pop_back();
+    columns.insert(columns.end(), packed, state.columns.end());
+  }
   for (std::size_t index = 0; index < state.givenNames.size() && index < columns.size(); ++index)
     columns[index].name = state.givenNames[index];
   // The type facts stay those the reader's buffers were sized by.

@@ -278,7 +278,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // there.
   void SettleGuessedPlaces();
   void Adopt(std::unique_ptr<OdbcStatement> statement, const ConnectionPtr& connection,
-             const std::vector<std::string>& names, int hiddenColumns);
+             const std::vector<std::string>& names, int hiddenColumns, const std::vector<ColumnInfo>& packed = {});
   void CompleteColumns();
   void CompleteColumnsBeforeClose();
   TableWriter* Writer();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "detail/ChangeJournal.h"
+#include "detail/DatabaseFileWatch.h"
 #include "detail/OdbcStatement.h"
 #include "detail/RenewableSession.h"
 #include "detail/ResultReader.h"
@@ -76,6 +77,8 @@ struct Recordset::OpenState {
   std::size_t keyRangeChanges = 0;
   ChangeJournal journal;
   std::shared_ptr<References> references;  // made when first asked for
+  // The database's file as the table was opened (SQLite).
+  DatabaseFileWatch file;
 
   int visibleColumns() const { return static_cast<int>(columns.size()) - hiddenColumns; }
 };

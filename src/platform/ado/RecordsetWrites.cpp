@@ -221,6 +221,7 @@ std::vector<CellChange> Recordset::Changes(const CellValues& cells) {
 
 std::string Recordset::TableReadOnlyReason() {
   RequireOpen();
+  if (std::string moved = state_->file.WhatHappened(); !moved.empty()) return moved;
   TableWriter* writer = Writer();
   if (!writer) return ReadOnlyRecordsetMessage;
   return writer->AddingReadOnlyReason();
@@ -229,6 +230,7 @@ std::string Recordset::TableReadOnlyReason() {
 std::string Recordset::ReadOnlyReason(int column) {
   if (!state_) return ClosedMessage;
   if (column < 0 || column >= fieldCount()) return NoSuchFieldMessage;
+  if (std::string moved = state_->file.WhatHappened(); !moved.empty()) return moved;
   TableWriter* writer = nullptr;
   try {
     writer = Writer();

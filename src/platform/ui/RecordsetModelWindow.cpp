@@ -1,5 +1,7 @@
 // Rows at any place of a large table: counted in the background, read
 // where they are looked at, let go when far from it.
+#include <QBrush>
+#include <QColor>
 #include <QMetaObject>
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -220,6 +222,11 @@ QVariant RecordsetModel::placeholder(std::size_t row, int role) const {
                               Qt::QueuedConnection);
   }
   if (role == Qt::DisplayRole) return QString();
+  // Never taken for empty values: a row not read is hatched, and one that
+  // could not be read says so.
+  if (role == Qt::BackgroundRole) return QBrush(QColor(Qt::lightGray), Qt::BDiagPattern);
+  if (role == Qt::ToolTipRole && (readCutShort_ || failedBlocks_.contains(block)))
+    return QStringLiteral("This row could not be read. Press F5 to read the table again.");
   return {};
 }
 

@@ -9,6 +9,7 @@
 #include "OdbcConnection.h"
 #include "OdbcStatement.h"
 #include "OdbcTransaction.h"
+#include "PackedCells.h"
 #include "StatementRows.h"
 
 namespace ado {
@@ -63,9 +64,10 @@ std::vector<StoredRow> ChangeExecutor::Rows(OdbcStatement& statement) {
   // it, the row's identity too.
   SQLSMALLINT columns = 0;
   statement.Check(SQLNumResultCols(statement.handle(), &columns), "Reading the columns of the result");
-  if (static_cast<std::size_t>(columns) != binary_.size()) throw ColumnsChangedError();
+  if (static_cast<std::size_t>(columns) > binary_.size()) throw ColumnsChangedError();
   std::vector<StoredRow> rows;
-  while (auto row = ReadNextRow(statement, binary_)) rows.push_back(std::move(*row));
+  while (auto row = ReadNextRowUnpacking(statement, binary_, static_cast<std::size_t>(columns)))
+    rows.push_back(std::move(*row));
   return rows;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/ado/AdoError.h"
+#include "platform/ado/StatementWait.h"
 #include "dialect/Dialect.h"
 #include "OdbcDiagnostics.h"
 #include "OdbcStatement.h"
@@ -23,10 +24,20 @@ void OdbcConnection::Connect(const std::string& odbcConnectionString) {
   SQLCHAR completed[1024] = {};
   SQLSMALLINT completedLength = 0;
   std::string text = odbcConnectionString;
-  const SQLRETURN rc = SQLDriverConnect(
-      connection_.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
-      static_cast<SQLSMALLINT>(text.size()), completed, sizeof completed, &completedLength,
-      SQL_DRIVER_NOPROMPT);
+  SQLRETURN rc = SQL_ERROR;
+  const auto connect = [&] {
+    rc = SQLDriverConnect(connection_.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
+                          static_cast<SQLSMALLINT>(text.size()), completed, sizeof completed, &completedLength,
+                          SQL_DRIVER_NOPROMPT);
+  };
+  // A driver may read the database to connect (SQLite's sets its pragmas),
+  // and wait for another program's lock on it: where the thread has a
+  // wait, the window turns meanwhile. A connect cannot be cancelled; the
+  // wait's cancel stops what comes after it.
+  if (StatementWait* wait = StatementWait::Current())
+    wait->Run(connect, [] {});
+  else
+    connect();
   CheckOdbc(rc, SQL_HANDLE_DBC, connection_.get(), "Connecting to the data source");
   open_ = true;
   connectionString_ = odbcConnectionString;

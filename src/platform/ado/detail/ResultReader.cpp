@@ -8,6 +8,7 @@
 #include "platform/ado/AdoError.h"
 #include "LongValue.h"
 #include "OdbcStatement.h"
+#include "PackedCells.h"
 #include "RowCache.h"
 
 namespace ado {
@@ -34,6 +35,18 @@ ResultReader::ResultReader(OdbcStatement& statement, const std::vector<ColumnInf
   }
   std::size_t rowBytes = 0;
   for (const ColumnInfo& column : columns) {
+    if (column.packed) {
+      if (packedBinary_.empty()) {
+        // One text column carries them all.
+        Binding binding;
+        binding.cType = SQL_C_CHAR;
+        binding.width = MaxBoundBytes;
+        rowBytes += binding.width + sizeof(SQLLEN);
+        bindings_.push_back(std::move(binding));
+      }
+      packedBinary_.push_back(column.isBinary());
+      continue;
+    }
     Binding binding;
     binding.cType = column.isBinary() ? SQL_C_BINARY : SQL_C_CHAR;
     binding.width = BoundWidth(column);
@@ -111,7 +124,15 @@ std::size_t ResultReader::ReadBlock(RowCache& cache) {
       for (std::size_t column = 0; column < bindings_.size(); ++column) {
         const Binding& binding = bindings_[column];
         const SQLLEN length = binding.lengths[row];
-        if (length == SQL_NULL_DATA) {
+        if (!packedBinary_.empty() && column + 1 == bindings_.size()) {
+          AddPackedCells(binding, row, [&] {
+            if (positioned) return;
+            statement_.Check(SQLSetPos(handle, static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION,
+                                       SQL_LOCK_NO_CHANGE),
+                             "Positioning on a row");
+            positioned = true;
+          }, cache);
+        } else if (length == SQL_NULL_DATA) {
           cache.AddNull();
         } else if (Truncated(binding, length)) {
           const auto position = [&] {
@@ -150,6 +171,30 @@ std::size_t ResultReader::ReadBlock(RowCache& cache) {
     Finish();
   }
   return added;
+}
+
+void ResultReader::AddPackedCells(const Binding& binding, std::size_t row, const std::function<void()>& position,
+                                  RowCache& cache) {
+  const SQLLEN length = binding.lengths[row];
+  std::string packed;
+  if (length == SQL_NULL_DATA) throw Error("The cells read packed came as NULL.");
+  if (Truncated(binding, length)) {
+    position();
+    std::vector<char> first(WholeValueChunk);
+    const auto column = static_cast<SQLUSMALLINT>(bindings_.size());
+    ReadLongValue(statement_, column, SQL_C_CHAR, first.data(), first.size(),
+                  [&](std::string_view piece) { packed.append(piece); });
+  } else {
+    packed.assign(binding.data.data() + row * binding.width, static_cast<std::size_t>(length));
+  }
+  for (const std::optional<std::string>& cell : UnpackCells(packed, packedBinary_)) {
+    if (!cell) {
+      cache.AddNull();
+      continue;
+    }
+    cache.AppendToCell(*cell);
+    cache.EndCell();
+  }
 }
 
 void ResultReader::ReadWholeValue(std::size_t column, RowCache& cache) {

@@ -54,9 +54,15 @@ class ResultReader {
   // A value of a size the driver did not tell, held cut if it is long.
   void HoldCounted(std::size_t column, RowCache& cache);
   bool Truncated(const Binding& binding, SQLLEN length) const;
+  // The cells read packed in the last column, unpacked into the row.
+  void AddPackedCells(const Binding& binding, std::size_t row, const std::function<void()>& position,
+                      RowCache& cache);
 
   OdbcStatement& statement_;
   std::vector<Binding> bindings_;
+  // Per cell packed in the last bound column (see ColumnInfo::packed):
+  // whether it is binary. Empty where nothing is packed.
+  std::vector<bool> packedBinary_;
   std::size_t rowsPerBlock_ = 1;
   bool positionRows_ = false;
   SQLULEN rowsFetched_ = 0;

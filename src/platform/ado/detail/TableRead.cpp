@@ -2,15 +2,26 @@
 
 #include "dialect/Dialect.h"
 #include "OdbcConnection.h"
+#include "PackedCells.h"
 #include "platform/ado/ColumnInfo.h"
 #include "SqlText.h"
 
 namespace ado {
 
-std::string TableRead::SelectList() const {
-  std::string list = visibleList;
-  for (const std::string& hidden : hiddenColumns) list += ", " + hidden;
-  return list;
+std::string TableRead::SelectList() const { return SelectListWith(hiddenColumns); }
+
+std::string TableRead::SelectListWith(const std::vector<std::string>& hidden) const {
+  if (packedFrom < 0) {
+    std::string list = visibleList;
+    for (const std::string& column : hidden) list += ", " + column;
+    return list;
+  }
+  std::vector<std::string> cells = quotedColumns;
+  cells.insert(cells.end(), hidden.begin(), hidden.end());
+  const auto packed = cells.begin() + packedFrom;
+  std::vector<std::string> list(cells.begin(), packed);
+  list.push_back(PackedCellsExpression(std::vector<std::string>(packed, cells.end())));
+  return Join(list, ", ");
 }
 
 std::string TableRead::Query() const { return "SELECT " + SelectList() + " FROM " + quotedTable + orderBy; }

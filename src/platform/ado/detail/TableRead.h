@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/ado/ForeignKey.h"
+#include "platform/ado/ColumnInfo.h"
 #include "StoredRow.h"
 
 namespace ado {
@@ -12,8 +13,6 @@ namespace ado {
 class Dialect;
 class OdbcConnection;
 class OdbcStatement;
-struct ColumnInfo;
-
 // How the rows of one table are read so that each of them can be found
 // again exactly: the columns the user sees, then hidden columns that carry
 // the row's identity in the database's own terms.
@@ -101,7 +100,14 @@ struct TableRead {
   std::string ValueMarker(int column) const;
 
   int hiddenCount() const { return static_cast<int>(hiddenColumns.size()); }
+  // Where more cells than a result may hold are read: the cells from this
+  // one on (visible, then hidden) come packed in one last column (see
+  // PackedCells), described beforehand as `packedColumns`; -1: none are.
+  int packedFrom = -1;
+  std::vector<ColumnInfo> packedColumns;
   std::string SelectList() const;
+  // The same with other expressions for the hidden columns.
+  std::string SelectListWith(const std::vector<std::string>& hidden) const;
   std::string Query() const;
   // The rows after the given rowid, in the same order (SQLite rowid tables).
   // `skipped`: rowids of rows already shown that the read would meet again.

@@ -148,6 +148,9 @@ class Dialect {
   virtual std::string WarningsQuery() const { return {}; }
   // A mark that changes whenever another connection commits; empty: none.
   virtual std::string OthersCommitMarkQuery() const { return {}; }
+  // The file the database lives in, where it is one file on this machine
+  // (empty otherwise).
+  virtual std::string DatabaseFile(OdbcConnection&) const { return {}; }
   // What the database says the user may not write (asked once).
   virtual WritePermissions AskPermissions(OdbcConnection& connection, const TableRead& read,
                                           const std::vector<ColumnInfo>& columns) const;
@@ -217,6 +220,7 @@ class Dialect {
   virtual bool MeansBusy(const Error&) const { return false; }
   virtual bool MeansConnectionLost(const Error&) const { return false; }
   virtual bool MeansReadEnded(const Error&) const { return false; }
+  virtual bool MeansTimeLimit(const Error&) const { return false; }
 };
 
 // "column = ?" with the value bound, or "column IS NULL".

@@ -41,6 +41,8 @@ bool IsConnectionLost(const Error& error) {
 
 bool IsReadEnded(const Error& error) { return IsConnectionLost(error) || AnyDialect(error, &Dialect::MeansReadEnded); }
 
+bool IsTimeLimit(const Error& error) { return AnyDialect(error, &Dialect::MeansTimeLimit); }
+
 Error CancelledError(const char* cause) { return Error(cause, CancelledState); }
 
 bool IsColumnsChanged(const Error& error) {

@@ -104,6 +104,13 @@ std::string MariaDbDialect::ColumnsAsRead(const TableRead& read, BoundParameters
          "AND UPPER(EXTRA) NOT LIKE '%INVISIBLE%') = ?";
 }
 
+bool MariaDbDialect::MeansTimeLimit(const Error& error) const {
+  // max_statement_time (MariaDB), max_execution_time (MySQL).
+  const std::string text = error.what();
+  return text.find("max_statement_time exceeded") != std::string::npos ||
+         text.find("maximum statement execution time exceeded") != std::string::npos;
+}
+
 bool MariaDbDialect::MeansBusy(const Error& error) const {
   return std::string(error.what()).find("Lock wait timeout exceeded") != std::string::npos;
 }

@@ -36,6 +36,7 @@ class MariaDbDialect final : public Dialect {
   std::string ColumnsAsRead(const TableRead& read, BoundParameters& parameters) const override;
 
   bool MeansBusy(const Error& error) const override;
+  bool MeansTimeLimit(const Error& error) const override;
 };
 
 }  // namespace ado

@@ -365,6 +365,12 @@ bool PostgresDialect::MeansConnectionLost(const Error& error) const {
          std::string(error.what()).find("server closed the connection") != std::string::npos;
 }
 
+bool PostgresDialect::MeansTimeLimit(const Error& error) const {
+  // statement_timeout; a cancel by the user or another session says
+  // "user request".
+  return error.sqlState() == "57014" && std::string(error.what()).find("statement timeout") != std::string::npos;
+}
+
 bool PostgresDialect::MeansReadEnded(const Error& error) const {
   // A standby cancels a statement that conflicts with what it replays, and
   // a session idle in a transaction for too long is ended.

@@ -68,6 +68,7 @@ class PostgresDialect final : public Dialect {
   bool MeansBusy(const Error& error) const override;
   bool MeansConnectionLost(const Error& error) const override;
   bool MeansReadEnded(const Error& error) const override;
+  bool MeansTimeLimit(const Error& error) const override;
 };
 
 }  // namespace ado

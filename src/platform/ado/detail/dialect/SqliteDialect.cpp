@@ -149,19 +149,23 @@ bool SqliteDialect::OrderKeyIsInteger(const TableRead& read, const ColumnInfo& c
   return ByRowid(read) || Dialect::OrderKeyIsInteger(read, cell);
 }
 
+std::string SqliteDialect::DatabaseFile(OdbcConnection& connection) const {
+  try {
+    // database_list: seq, name, file.
+    for (const TextRow& row : QueryRows(connection, "PRAGMA database_list"))
+      if (row.size() >= 3 && row[1] && *row[1] == "main" && row[2]) return *row[2];
+  } catch (const Error&) {
+  }
+  return {};
+}
+
 WritePermissions SqliteDialect::AskPermissions(OdbcConnection& connection, const TableRead&,
                                                const std::vector<ColumnInfo>&) const {
   // A file SQLite may not write it opens read-only, as it does one the data
   // source names so. Asked of the file and the data source, not by a write:
   // an unfinished read may hold a lock.
   WritePermissions permissions;
-  std::string file;
-  try {
-    // database_list: seq, name, file.
-    for (const TextRow& row : QueryRows(connection, "PRAGMA database_list"))
-      if (row.size() >= 3 && row[1] && *row[1] == "main" && row[2]) file = *row[2];
-  } catch (const Error&) {
-  }
+  const std::string file = DatabaseFile(connection);
   if (connection.facts().opensReadOnly || (!file.empty() && access(file.c_str(), W_OK) != 0))
     permissions.everything =
         "The database file can only be read: it is read-only for you, or the data source opens it read-only. "

@@ -39,6 +39,7 @@ class SqliteDialect final : public Dialect {
   // OFFSET only after a LIMIT.
   std::string SkipOnly(std::size_t rows) const override { return " LIMIT -1 OFFSET " + std::to_string(rows); }
 
+  std::string DatabaseFile(OdbcConnection& connection) const override;
   std::string OthersCommitMarkQuery() const override { return "PRAGMA data_version"; }
   WritePermissions AskPermissions(OdbcConnection& connection, const TableRead& read,
                                   const std::vector<ColumnInfo>& columns) const override;

@@ -36,8 +36,9 @@ std::string SqliteSortedQuery(const TableRead& read, const std::string& where, c
   const std::string rowidName = FreeName(read.quotedColumns, "sorted rowid");
   const std::string placeName = FreeName(read.quotedColumns, "sorted place");
   const std::string rowid = sorted + "." + rowidName;
-  std::string list = read.visibleList;
-  for (const std::string& hidden : read.hiddenColumns) list += ", " + (hidden == read.rowidName ? rowid : hidden);
+  std::vector<std::string> hidden;
+  for (const std::string& column : read.hiddenColumns) hidden.push_back(column == read.rowidName ? rowid : column);
+  const std::string list = read.SelectListWith(hidden);
   const std::string orderBy = "ORDER BY " + Join(order, ", ");
   const bool every = rows == SIZE_MAX;
   const std::string limit = (every ? (skip > 0 ? " LIMIT -1" : "") : " LIMIT " + std::to_string(rows)) +

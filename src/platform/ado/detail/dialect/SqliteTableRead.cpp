@@ -4,7 +4,9 @@
 #include <set>
 
 #include "platform/ado/AdoError.h"
+#include "../ColumnDescriber.h"
 #include "../OdbcConnection.h"
+#include "../OdbcStatement.h"
 #include "../SqlText.h"
 #include "../StatementRows.h"
 #include "../TableRead.h"
@@ -87,6 +89,25 @@ std::optional<int> RowidColumn(OdbcConnection& connection, const std::string& qu
   return key[0];
 }
 
+// The most columns a result may have (SQLITE_MAX_COLUMN as built).
+constexpr int MaxResultColumns = 2000;
+
+// A table of nearly as many columns as SQLite allows leaves no room for
+// the hidden columns: the cells past what fits are read packed in one
+// column, described here as they would be read one by one.
+void PackWhatDoesNotFit(OdbcConnection& connection, TableRead& read) {
+  const int cells = static_cast<int>(read.quotedColumns.size()) + read.hiddenCount();
+  if (cells <= MaxResultColumns) return;
+  read.packedFrom = MaxResultColumns - 1;
+  std::vector<std::string> packed = read.quotedColumns;
+  packed.insert(packed.end(), read.hiddenColumns.begin(), read.hiddenColumns.end());
+  packed.erase(packed.begin(), packed.begin() + read.packedFrom);
+  OdbcStatement statement(connection);
+  statement.ExecDirect("SELECT " + Join(packed, ", ") + " FROM " + read.quotedTable + " WHERE 0");
+  read.packedColumns = DescribeResultShape(statement);
+  for (ColumnInfo& column : read.packedColumns) column.packed = true;
+}
+
 }  // namespace
 
 void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
@@ -160,12 +181,14 @@ void PlanSqliteRead(OdbcConnection& connection, TableRead& read) {
     }
     read.marksAt = visible + read.hiddenCount();
     read.hiddenColumns.push_back(marks);
+    PackWhatDoesNotFit(connection, read);
   } else if (!read.key.empty()) {
     read.identity = TableRead::Identity::SqliteKey;
     for (int column : read.key) read.orderKeys.push_back(read.quotedColumns[static_cast<std::size_t>(column)]);
     read.orderBy = " ORDER BY " + Join(read.orderKeys, ", ");
     read.marksAt = visible;
     read.hiddenColumns = {marks};
+    PackWhatDoesNotFit(connection, read);
   } else {
     read.identity = TableRead::Identity::None;
     read.unavailable = "The table has neither a rowid nor a primary key, so a row cannot be found again to change it.";
