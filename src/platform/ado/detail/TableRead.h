@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "RowEffects.h"
 #include "StoredRow.h"
 
 namespace ado {
@@ -57,6 +58,9 @@ struct TableRead {
   std::vector<int> orderColumns;
   std::string unavailable;                 // why rows cannot be written, if so
   bool rowSecurity = false;                // PostgreSQL: policies may keep rows from a write
+  // What a write may do to other rows of the table, learned with the
+  // writer's first questions (see TableWriter).
+  RowEffects effects;
 
   // SQLite: the name the rowid is read by, the column that is the rowid
   // itself (INTEGER PRIMARY KEY), and the storage class each column holds
