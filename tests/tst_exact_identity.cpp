@@ -20,12 +20,6 @@ using support::Driver;
 
 namespace {
 
-int RowShowing(const ui::DataGrid& grid, int column, const QString& text) {
-  for (int row = 0; row < grid.model()->rowCount(); ++row)
-    if (Shown(grid, row, column) == text) return row;
-  return -1;
-}
-
 std::size_t RowNamed(const ado::Recordset& rows, const std::string& name) {
   for (std::size_t row = 0; row < rows.rowCount(); ++row)
     if (rows.cell(row, 1).text == name) return row;

@@ -148,6 +148,41 @@ inline QString Shown(const ui::DataGrid& grid, int row, int column) {
   return grid.model()->index(row, column).data().toString();
 }
 
+// The first row of the grid whose cell in the column shows the text; -1: none.
+inline int RowShowing(const ui::DataGrid& grid, int column, const QString& text) {
+  for (int row = 0; row < grid.model()->rowCount(); ++row)
+    if (Shown(grid, row, column) == text) return row;
+  return -1;
+}
+
+// After step `number` of a table-driven test: its message (`because`; empty:
+// none), the table as the database holds it (`query`'s rows, cells joined
+// by blanks, NULL as "NULL", rows by "|"), and the grid showing the same
+// rows, in any order.
+inline void CheckStep(const QSignalSpy& failed, const char* because, int number, support::DirectSql& sql,
+                      const std::string& query, const ui::DataGrid& grid, const QString& table) {
+  const QString where = QString("step %1: %2").arg(number).arg(LastMessage(failed));
+  if (*because)
+    QVERIFY2(LastMessage(failed).contains(because), qPrintable(where));
+  else
+    QVERIFY2(failed.isEmpty(), qPrintable(where));
+  QStringList rows, shown;
+  for (const auto& row : sql.Query(query)) {
+    QStringList cells;
+    for (const auto& cell : row) cells << QString::fromStdString(cell.value_or("NULL"));
+    rows << cells.join(' ');
+  }
+  for (int row = 0; row < grid.model()->rowCount(); ++row) {
+    QStringList cells;
+    for (int column = 0; column < grid.model()->columnCount(); ++column) cells << Shown(grid, row, column);
+    shown << cells.join(' ');
+  }
+  QCOMPARE(rows.join('|'), table);
+  shown.sort();
+  rows.sort();
+  QCOMPARE(shown, rows);  // the grid shows the rows as the database holds them
+}
+
 inline std::string Quoted(const std::string& name, char quote = '"') {
   std::string quoted(1, quote);
   for (char c : name) quoted += c == quote ? std::string(2, quote) : std::string(1, c);

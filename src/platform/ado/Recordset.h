@@ -212,6 +212,28 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   Reverted Undo();
   Reverted Redo();
 
+  // What deleting the cached rows takes with it: the rows of the table the
+  // database deletes with them (ON DELETE CASCADE of a key of the table to
+  // itself), counted; and whether it may change other rows (ON DELETE SET
+  // NULL or SET DEFAULT, a trigger), which cannot be counted.
+  struct DeleteReach {
+    std::size_t taken = 0;
+    bool changesOthers = false;
+  };
+  DeleteReach ReachOfDelete(const std::vector<std::size_t>& rows);
+  // The cached rows the last write changed beyond those it named (a
+  // cascade, a trigger): changed, which the cache holds as they are now,
+  // and gone from the table, still cached until DropRows; ascending. Each
+  // is told once.
+  struct RowsBeyond {
+    std::vector<std::size_t> changed;
+    std::vector<std::size_t> gone;
+    // Cells of a paste the database stored with their old values (a
+    // trigger kept them), as a message; empty: none.
+    std::string kept;
+  };
+  RowsBeyond TakeRowsBeyond();
+
   // What an emptied cell of the column stores: the empty text where the
   // column holds text, NULL everywhere else.
   std::optional<std::string> EmptiedValue(int column) const;
@@ -324,6 +346,21 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // Rows written, added or shown gone here and held, with their keys, in
   // place order.
   std::vector<std::pair<std::size_t, std::vector<std::string>>> WrittenRowsHeld() const;
+  // After a write that named the cached rows `meant` (deleting, updating,
+  // adding rows), where the table's keys to itself or its triggers may have
+  // reached other rows: the held rows they may have reached are read again
+  // (see RowsBeyond). Costs nothing on a table without such effects.
+  void LookBeyond(const std::vector<std::size_t>& meant, bool deletes, bool updates, bool inserts);
+  // What deleting the rows takes with it (see RecordsetState.h).
+  struct Taking;
+  Taking TakenWith(const std::vector<StoredRow>& originals);
+  // Whether the database stored the row with the cell's old value instead
+  // of the change's (a BEFORE UPDATE trigger kept it).
+  bool KeptOldValue(const StoredRow& original, const StoredRow& stored, const CellChange& change) const;
+  // The cells of the cached row `row` a paste wrote that the database kept
+  // the old values of, into RowsBeyond::kept.
+  void NoteKeptValues(std::size_t row, const StoredRow& original, const StoredRow& stored,
+                      const std::vector<CellChange>& changes);
   // Per-row marks and undo places of rows no longer held.
   void ForgetRows(std::size_t first, std::size_t count);
   // What names a row (see RowIdentity), from its cells.

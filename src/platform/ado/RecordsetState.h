@@ -79,8 +79,21 @@ struct Recordset::OpenState {
   std::shared_ptr<References> references;  // made when first asked for
   // The database's file as the table was opened (SQLite).
   DatabaseFileWatch file;
+  // What the last write did beyond the rows it named, until told.
+  RowsBeyond beyond;
 
   int visibleColumns() const { return static_cast<int>(columns.size()) - hiddenColumns; }
+};
+
+// What a delete of rows takes with it through the table's keys to itself.
+struct Recordset::Taking {
+  // Per row named: how far it lies below another row named (0: none
+  // refers to it, and the write deletes it by name).
+  std::vector<std::size_t> depths;
+  // The other rows it takes, parents first, for the undo; and the places
+  // of those the cache holds.
+  std::vector<ChangeJournal::Step> steps;
+  std::vector<std::size_t> held;
 };
 
 }  // namespace ado

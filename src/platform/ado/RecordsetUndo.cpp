@@ -1,5 +1,6 @@
 // Undo and redo of the changes written through a recordset.
 #include <algorithm>
+#include <map>
 
 #include "AdoError.h"
 #include "Recordset.h"
@@ -65,7 +66,7 @@ Recordset::Reverted Recordset::Revert(bool undo) {
   // Each row goes from the state the change left it in to the other one:
   // changed back, deleted again, or added again.
   TableWriter::RowWrites writes;
-  std::vector<ChangeJournal::Handle> updated, deleted, added;
+  std::vector<ChangeJournal::Handle> updated, deleted, added, taken;
   for (const ChangeJournal::Step& step : entry->steps) {
     const std::optional<HeldRow>& from = undo ? step.after : step.before;
     const std::optional<HeldRow>& to = undo ? step.before : step.after;
@@ -77,14 +78,20 @@ Recordset::Reverted Recordset::Revert(bool undo) {
       writes.updates.push_back({{}, std::move(changes)});
       updated.push_back(step.row);
     } else if (from) {
-      deleted.push_back(step.row);
+      // A row a delete took with it goes again with the row it refers to.
+      (step.depth > 0 ? taken : deleted).push_back(step.row);
     } else {
       added.push_back(step.row);
     }
   }
   // Rows added again go back where they were, the first first, so that
-  // each lands between the rows it was between.
+  // each lands between the rows it was between; rows a delete took with it
+  // after the rows they refer to.
+  std::map<ChangeJournal::Handle, std::size_t> depths;
+  for (const ChangeJournal::Step& step : entry->steps) depths[step.row] = step.depth;
   std::ranges::sort(added, {}, [&](ChangeJournal::Handle row) { return journal.LastCachedAt(row); });
+  std::ranges::stable_sort(added, {}, [&](ChangeJournal::Handle row) { return depths[row]; });
+  const bool cascaded = std::ranges::any_of(entry->steps, [](const auto& step) { return step.depth > 0; });
   const auto addAgain = [&](bool numbered) {
     writes.inserts.clear();
     for (ChangeJournal::Handle row : added)
@@ -98,7 +105,9 @@ Recordset::Reverted Recordset::Revert(bool undo) {
   std::vector<std::string> labels;
   for (ChangeJournal::Handle row : order) {
     const std::optional<std::size_t> at = journal.CachedAt(row);
-    labels.push_back("row " + std::to_string((at ? *at : journal.LastCachedAt(row)) + 1));
+    const std::size_t last = at ? *at : journal.LastCachedAt(row);
+    labels.push_back(last == ChangeJournal::Unplaced ? std::string("a row the delete took with it")
+                                                     : "row " + std::to_string(last + 1));
   }
 
   const std::string failing = undo ? "Nothing was undone, because of " : "Nothing was redone, because of ";
@@ -131,6 +140,12 @@ Recordset::Reverted Recordset::Revert(bool undo) {
       std::vector<std::vector<CellChange>> withNumbers = writes.inserts;
       addAgain(false);
       if (!refusedAdding || withNumbers == writes.inserts) throw;
+      // The rows a delete took with it refer to the others by their keys.
+      if (cascaded)
+        throw WriteError(failing + "the rows the delete took with it refer to the others by their keys, and the "
+                                   "database did not take those keys back. Nothing was changed.\n" +
+                             error.what(),
+                         {}, {});
       written = write();
     }
   } catch (const WriteError& error) {
@@ -148,12 +163,19 @@ Recordset::Reverted Recordset::Revert(bool undo) {
       PutStoredRow(*at, written.updated[index]);
   }
   for (ChangeJournal::Handle row : deleted) journal.SetWritten(row, std::nullopt);
-  for (std::size_t index = 0; index < added.size(); ++index) {
+  for (ChangeJournal::Handle row : taken) journal.SetWritten(row, std::nullopt);
+  // Put in the cache in the order of their places; a row the cache did not
+  // hold is read where it is when looked at.
+  std::vector<std::size_t> placing(added.size());
+  for (std::size_t index = 0; index < placing.size(); ++index) placing[index] = index;
+  std::ranges::stable_sort(placing, {}, [&](std::size_t index) { return journal.LastCachedAt(added[index]); });
+  for (std::size_t index : placing) {
     const TableWriter::Inserted& inserted = written.inserted[index];
+    journal.SetWritten(added[index], cut.Held(inserted.row));
+    if (journal.LastCachedAt(added[index]) == ChangeJournal::Unplaced) continue;
     const std::size_t at = std::min(journal.LastCachedAt(added[index]), state.rows->rowCount());
     PutNewRow(at, inserted.row, inserted.unidentified);
     journal.Place(added[index], at);
-    journal.SetWritten(added[index], cut.Held(inserted.row));
   }
   undo ? journal.Undone() : journal.Redone();
 
@@ -165,7 +187,12 @@ Recordset::Reverted Recordset::Revert(bool undo) {
   };
   placed(updated, reverted.changed);
   placed(added, reverted.added);
+  deleted.insert(deleted.end(), taken.begin(), taken.end());
   placed(deleted, reverted.removed);
+  std::vector<std::size_t> meant = reverted.changed;
+  meant.insert(meant.end(), reverted.added.begin(), reverted.added.end());
+  meant.insert(meant.end(), reverted.removed.begin(), reverted.removed.end());
+  LookBeyond(meant, !reverted.removed.empty(), !updated.empty(), !added.empty());
   return reverted;
 }
 

@@ -46,9 +46,11 @@ void Recordset::UpdateCell(std::size_t row, int column, const std::optional<std:
   }
   const StoredRow& stored = written.updated.front();
   PutStoredRow(row, stored);
+  if (KeptOldValue(original, stored, CellChange{column, value})) failure.RaiseKeptOldValue(RowNow{stored, false});
   const CellCut& cut = state.rows->cut();
   state.journal.Record(
       {"cell edit", {{state.journal.Follow(row), {column}, cut.Held(original, {column}), cut.Held(stored, {column})}}});
+  LookBeyond({row}, false, true, false);
 }
 
 void Recordset::PutStoredRow(std::size_t row, const StoredRow& stored) {
@@ -92,20 +94,35 @@ void Recordset::DeleteRows(const std::vector<std::size_t>& rows) {
   }
   const std::string rowsNamed =
       originals.size() == 1 ? std::string("The row") : std::to_string(originals.size()) + " rows";
+  // A row that another row deleted refers to goes with that one.
+  const Taking taking = TakenWith(originals);
+  std::vector<StoredRow> named;
+  std::vector<std::size_t> namedAt;
   std::vector<WriteFailure> failures;
-  for (std::size_t row : deleting)
-    failures.emplace_back(rowsNamed + " could not be deleted, because of row " + std::to_string(row + 1) + ": ");
+  for (std::size_t index = 0; index < deleting.size(); ++index) {
+    if (taking.depths[index] > 0) continue;
+    named.push_back(originals[index]);
+    namedAt.push_back(deleting[index]);
+    failures.emplace_back(rowsNamed + " could not be deleted, because of row " + std::to_string(deleting[index] + 1) +
+                          ": ");
+  }
   try {
-    writer->Write({{}, originals, {}}, failures, [this] { ReleaseReadLock(-1); });
+    writer->Write({{}, named, {}}, failures, [this] { ReleaseReadLock(-1); });
   } catch (const WriteError& error) {
-    ShowRowNow(deleting.at(error.failedRow()), error);
+    ShowRowNow(namedAt.at(error.failedRow()), error);
     throw;
   }
   const std::size_t count = deleting.size();
   ChangeJournal::Entry entry{count == 1 ? "deleting a row" : "deleting " + std::to_string(count) + " rows", {}};
   for (std::size_t index = 0; index < count; ++index)
-    entry.steps.push_back({state.journal.Follow(deleting[index]), {}, HeldRow{originals[index], {}}, std::nullopt});
+    entry.steps.push_back({state.journal.Follow(deleting[index]), {}, HeldRow{originals[index], {}}, std::nullopt,
+                           taking.depths[index]});
+  entry.steps.insert(entry.steps.end(), taking.steps.begin(), taking.steps.end());
+  state.beyond.gone.insert(state.beyond.gone.end(), taking.held.begin(), taking.held.end());
   state.journal.Record(std::move(entry));
+  std::vector<std::size_t> meant = deleting;
+  meant.insert(meant.end(), taking.held.begin(), taking.held.end());
+  LookBeyond(meant, true, false, false);
 }
 
 void Recordset::DropRows(std::size_t first, std::size_t count) {
@@ -130,6 +147,7 @@ std::string Recordset::InsertRow(std::size_t at, const CellValues& cells) {
   // A row nothing names for sure cannot be deleted again by undo.
   if (inserted.unidentified.empty())
     state.journal.Record({"adding a row", {{state.journal.FollowNew(at), {}, std::nullopt, HeldRow{inserted.row, {}}}}});
+  LookBeyond({at}, false, false, true);
   return inserted.unidentified;
 }
 
@@ -193,6 +211,8 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
   ChangeJournal::Entry entry;
   for (std::size_t index = 0; index < rows.size(); ++index) {
     PutStoredRow(rows[index].first, written.updated[index]);
+    NoteKeptValues(rows[index].first, writes.updates[index].original, written.updated[index],
+                   writes.updates[index].changes);
     std::vector<int> columns;
     for (const auto& [column, value] : rows[index].second) columns.push_back(column);
     cells += columns.size();
@@ -211,6 +231,10 @@ void Recordset::WriteCells(const std::vector<std::pair<std::size_t, CellValues>>
   const std::string counted = cells == 1 ? "1 cell" : std::to_string(cells) + " cells";
   entry.what = named.empty() ? "paste of " + counted : named + " " + counted;
   if (undoable) state.journal.Record(std::move(entry));
+  std::vector<std::size_t> meant;
+  for (const auto& [row, cells] : rows) meant.push_back(row);
+  for (std::size_t index = 0; index < written.inserted.size(); ++index) meant.push_back(newAt + index);
+  LookBeyond(meant, false, !rows.empty(), !newRows.empty());
 }
 
 std::vector<CellChange> Recordset::Changes(const CellValues& cells) {

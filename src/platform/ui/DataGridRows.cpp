@@ -66,6 +66,19 @@ QString DataGrid::deleteQuestion(const QList<int>& rows) {
   }
   if (const qsizetype more = rows.size() - kNamedRows; more > 0)
     question += more == 1 ? QStringLiteral("\nand 1 more row") : QStringLiteral("\nand %1 more rows").arg(more);
+  // What the database does beyond them, through the table's foreign keys
+  // to itself or its triggers.
+  const ado::Recordset::DeleteReach reach = model_->deleteReach(rows);
+  const QString them = rows.size() == 1 ? QStringLiteral("it") : QStringLiteral("them");
+  if (reach.taken > 0)
+    question += (reach.taken == 1 ? QStringLiteral("\n\nThis also deletes 1 other row, which depends on %1")
+                                  : QStringLiteral("\n\nThis also deletes %1 other rows, which depend on %2")
+                                        .arg(reach.taken))
+                    .arg(them) +
+                QStringLiteral(" through the table's foreign key to itself (ON DELETE CASCADE).");
+  if (reach.changesOthers)
+    question += QStringLiteral("\n\nThe database may change other rows of the table as well (ON DELETE SET NULL or "
+                               "SET DEFAULT, or a trigger).");
   return question;
 }
 

@@ -279,6 +279,7 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     recordset_->UpdateCell(row, column, newValue);
     markUnmatched(index.row(), 1);
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
+    showRowsBeyond();
     return true;
   } catch (const std::exception& failure) {
     // The recordset now shows what the database holds for the row.

@@ -125,6 +125,9 @@ class RecordsetModel final : public QAbstractTableModel {
   void discardNewRow();
   // Deletes the rows from the database, all or none, and from view.
   bool deleteRows(QList<int> rows);
+  // What deleting the rows takes with it (see ado::Recordset::ReachOfDelete);
+  // nothing where that cannot be asked.
+  ado::Recordset::DeleteReach deleteReach(const QList<int>& rows);
   QString tableName() const;
   // How many of `lines` rows from `row` on fall past the table's last row;
   // reads the rows they fall on first.
@@ -252,6 +255,10 @@ class RecordsetModel final : public QAbstractTableModel {
                   const std::vector<ado::CellValues>& added, const QString& refusal, const std::string& named = {});
   // Takes cached rows out of the cache and the views; ascending.
   void removeCachedRows(const std::vector<std::size_t>& cached);
+  // After a write: the rows it changed beyond those it named show as they
+  // are, and those gone from the table leave, with `removing` (see
+  // ado::Recordset::TakeRowsBeyond).
+  void showRowsBeyond(std::vector<std::size_t> removing = {});
   QVariant newRowData(int column, int role) const;
   QVariant alignment(int column) const;
   // A boolean's check box: partly checked for NULL; none for other columns

@@ -103,6 +103,7 @@ bool RecordsetModel::writeCells(const std::vector<std::pair<std::size_t, ado::Ce
     cachedRowsChanged(first->first, last->first);
   }
   if (!added.empty()) insertPlaces(shownRows_, added.size(), {}, false);
+  showRowsBeyond();
   return true;
 }
 

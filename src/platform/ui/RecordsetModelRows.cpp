@@ -75,6 +75,7 @@ bool RecordsetModel::storeNewRow() {
   emit dataChanged(index(row, 0), index(row, columnCount() - 1));
   emit headerDataChanged(Qt::Vertical, row, rowCount() - 1);
   if (!unidentified.empty()) emit notice(QString::fromStdString(unidentified));
+  showRowsBeyond();
   return true;
 }
 
@@ -111,7 +112,7 @@ bool RecordsetModel::deleteRows(QList<int> rows) {
     emit writeFailed(QString::fromUtf8(failure.what()));
     return false;
   }
-  removeCachedRows(cached);
+  showRowsBeyond(cached);
   return true;
 }
 

@@ -51,7 +51,7 @@ int RecordsetModel::revert(bool undo) {
   for (std::size_t row : reverted.added)
     if (row <= shownRows_) insertPlaces(row, 1, {}, false);
   if (!reverted.added.empty()) emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
-  removeCachedRows(reverted.removed);
+  showRowsBeyond(reverted.removed);
   std::vector<std::size_t> touched = reverted.changed;
   touched.insert(touched.end(), reverted.added.begin(), reverted.added.end());
   std::size_t shown = 0;

@@ -14,6 +14,11 @@ ChangeJournal::Handle ChangeJournal::FollowNew(std::size_t at) {
   return row;
 }
 
+ChangeJournal::Handle ChangeJournal::FollowUnheld() {
+  rows_.push_back({std::nullopt, Unplaced});
+  return rows_.size() - 1;
+}
+
 std::optional<std::size_t> ChangeJournal::CachedAt(Handle row) const {
   const std::size_t at = rows_.at(row).lastAt;
   const auto found = byCachedRow_.find(at);

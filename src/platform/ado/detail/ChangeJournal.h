@@ -27,6 +27,11 @@ class ChangeJournal {
     std::vector<int> columns;       // written, where the row was changed
     std::optional<HeldRow> before;  // std::nullopt: the change added the row
     std::optional<HeldRow> after;   // std::nullopt: the change deleted it
+    // A row a delete took with it through the table's key to itself (ON
+    // DELETE CASCADE): how many rows lie between it and a row deleted
+    // (1: it referred to one); 0: a row the change named. Such rows are
+    // put back after those they refer to, and go again with them.
+    std::size_t depth = 0;
   };
   struct Entry {
     std::string what;  // "paste of 12 cells"
@@ -37,6 +42,9 @@ class ChangeJournal {
   Handle Follow(std::size_t at);
   // A handle for a row added at cached row `at`.
   Handle FollowNew(std::size_t at);
+  // A handle for a row the cache does not hold (it has no place).
+  Handle FollowUnheld();
+  static constexpr std::size_t Unplaced = static_cast<std::size_t>(-1);
   // Where the row is cached now, if it is.
   std::optional<std::size_t> CachedAt(Handle row) const;
   std::size_t LastCachedAt(Handle row) const { return rows_.at(row).lastAt; }

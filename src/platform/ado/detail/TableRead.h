@@ -6,6 +6,7 @@
 
 #include "platform/ado/ForeignKey.h"
 #include "platform/ado/ColumnInfo.h"
+#include "RowEffects.h"
 #include "StoredRow.h"
 
 namespace ado {
@@ -59,6 +60,9 @@ struct TableRead {
   std::vector<ForeignKey> foreignKeys;
   std::string unavailable;                 // why rows cannot be written, if so
   bool rowSecurity = false;                // PostgreSQL: policies may keep rows from a write
+  // What a write may do to other rows of the table, learned with the
+  // writer's first questions (see TableWriter).
+  RowEffects effects;
 
   // SQLite: the name the rowid is read by, the column that is the rowid
   // itself (INTEGER PRIMARY KEY), and the storage class each column holds

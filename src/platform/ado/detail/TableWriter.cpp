@@ -85,6 +85,7 @@ TableWriter::TableWriter(OdbcConnection& readConnection, TableRead read, std::ve
   // goes back to the pool.
   OdbcTransaction transaction(writer);
   permissions_ = WritePermissions::Ask(writer, read_, columns_);
+  read_.effects = RowEffects::Learn(writer, read_);
   transaction.Commit();
 }
 

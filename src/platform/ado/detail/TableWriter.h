@@ -10,6 +10,7 @@
 #include "ChangeExecutor.h"
 #include "ChangePlanner.h"
 #include "ChangeVerifier.h"
+#include "DeleteCascade.h"
 #include "RenewableSession.h"
 #include "StoredRow.h"
 #include "TableRead.h"
@@ -88,6 +89,14 @@ class TableWriter {
   // commits, where the database keeps one (our own writes leave it);
   // empty elsewhere.
   std::string OthersCommitMark();
+
+  // What a write does beyond the rows it names (see RowEffects), each a
+  // read of its own (TableWriterBeyond.cpp). The rows given and every row
+  // deleting them takes with it, each after the rows it refers to; empty
+  // where nothing cascades.
+  std::vector<DeleteCascade::Taken> DeletedWith(const std::vector<StoredRow>& rows);
+  // A row as the database holds it now: found by its key, else as read.
+  ChangeVerifier::Found FindNow(const StoredRow& held);
 
   // How long a write waits for locks held by others.
   static constexpr int BusyWaitSeconds = 5;

@@ -73,6 +73,11 @@ void WriteFailure::RaiseSkippedByTrigger() const {
   throw WriteError(Prefix() + "a trigger on the table did not let this change through. Nothing was changed.", {}, {});
 }
 
+void WriteFailure::RaiseKeptOldValue(RowNow now) const {
+  throw WriteError(Prefix() + "the database kept the old value (a trigger on the table sets it back).", {},
+                   std::move(now));
+}
+
 void WriteFailure::RaiseColumnsChanged() const {
   throw WriteError(Prefix() + "the table's columns were changed; press F5 to read it again. Nothing was changed.", {},
                    {});

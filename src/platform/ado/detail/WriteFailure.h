@@ -49,6 +49,9 @@ class WriteFailure {
   // The row is there as it was read, but a trigger of the table let the
   // change pass without doing it.
   [[noreturn]] void RaiseSkippedByTrigger() const;
+  // The row was written, but a trigger of the table kept the old value of
+  // the cell (`now`: the row as stored).
+  [[noreturn]] void RaiseKeptOldValue(RowNow now) const;
   // The table's columns are no longer those read.
   [[noreturn]] void RaiseColumnsChanged() const;
   [[noreturn]] void RaiseDeleted() const;

@@ -104,6 +104,9 @@ class Dialect {
   // What the catalogue guesses the table's rows number, cheaply, with its
   // text parameters; empty where it has nothing to go by.
   virtual std::string EstimateQuery(const TableRead&, std::vector<std::string>& /*parameters*/) const { return {}; }
+  // The one catalogue query of what a write may do beyond its row (see
+  // RowEffects::Learn), with its text parameters; empty: nothing known.
+  virtual std::string RowEffectsQuery(const TableRead&, std::vector<std::string>& /*parameters*/) const { return {}; }
   // Whether the one order key, as its cell (`cell`) reads, holds integers:
   // then a place's key can be worked out where the count says every value
   // in the key's range is a row.

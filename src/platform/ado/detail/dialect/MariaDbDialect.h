@@ -23,6 +23,7 @@ class MariaDbDialect final : public Dialect {
                        BoundParameters& parameters) const override;
   std::string EstimateQuery(const TableRead& read, std::vector<std::string>& parameters) const override;
   std::string ForeignKeysQuery(const TableRead& read, std::vector<std::string>& parameters) const override;
+  std::string RowEffectsQuery(const TableRead& read, std::vector<std::string>& parameters) const override;
   // Connector/ODBC reads a whole result before the first row (a million
   // rows: two seconds and 280 MB): a block first.
   std::size_t FirstRows() const override { return 256; }

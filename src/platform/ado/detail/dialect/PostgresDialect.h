@@ -30,6 +30,7 @@ class PostgresDialect final : public Dialect {
   bool SkipsOnKeyIndex() const override { return true; }
   std::string EstimateQuery(const TableRead& read, std::vector<std::string>& parameters) const override;
   std::string ForeignKeysQuery(const TableRead& read, std::vector<std::string>& parameters) const override;
+  std::string RowEffectsQuery(const TableRead& read, std::vector<std::string>& parameters) const override;
   std::size_t SortedFirstRows() const override { return 1000; }
 
   std::string WriteSettings(int waitSeconds) const override;

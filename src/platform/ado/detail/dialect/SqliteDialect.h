@@ -35,6 +35,7 @@ class SqliteDialect final : public Dialect {
                        BoundParameters& parameters) const override;
   std::string EstimateQuery(const TableRead& read, std::vector<std::string>& parameters) const override;
   std::string ForeignKeysQuery(const TableRead& read, std::vector<std::string>& parameters) const override;
+  std::string RowEffectsQuery(const TableRead& read, std::vector<std::string>& parameters) const override;
   bool OrderKeyIsInteger(const TableRead& read, const ColumnInfo& cell) const override;
   // OFFSET only after a LIMIT.
   std::string SkipOnly(std::size_t rows) const override { return " LIMIT -1 OFFSET " + std::to_string(rows); }
