@@ -1,7 +1,8 @@
 // One measurement per process, so that each starts with the same memory:
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
 // CASE: first | open (from the table chooser's Next) | scroll (Ctrl+End) | middle | sweep | cancel | through |
-// tables | edit-open | edit-loaded | paste | delete | add | find | sort | sort-key (by the key, descending);
+// tables | edit-open | edit-loaded | paste | delete | add | find | sort | sort-key (by the key, descending) |
+// export (the whole table to a CSV file);
 // first-huge and through-huge measure first and through on the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
@@ -32,6 +33,7 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "find") return RawFind(options);
     if (what == "sort") return RawSort(options, "amount");
     if (what == "sort-key") return RawSort(options, options.key + " DESC");
+    if (what == "export") return RawExport(options);
   } else if (impl == "app") {
     if (what == "first") return AppFirstScreen(options);
     if (what == "open") return AppOpenFromChooser(options);
@@ -49,6 +51,7 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "find") return AppFind(options);
     if (what == "sort") return AppSort(options);
     if (what == "sort-key") return AppSortKeyDescending(options);
+    if (what == "export") return AppExport(options);
   } else if (impl == "qt") {
     if (what == "first") return QtFirstScreen(options);
   }

@@ -67,6 +67,12 @@ Metrics AppSort(const Options& options);
 // The same by the primary key, descending.
 Metrics AppSortKeyDescending(const Options& options);
 
+// The whole table written to a CSV file: by the grid's "Export..." (every
+// row shown), and by a plain read of the same rows written the same way.
+// Rows per second; the file must hold a line per row and the headings.
+Metrics RawExport(const Options& options);
+Metrics AppExport(const Options& options);
+
 // QSqlQueryModel over Qt's ODBC driver.
 Metrics QtFirstScreen(const Options& options);
 
