@@ -117,7 +117,10 @@ Metrics RawExport(const Options& options) {
     File file(std::fopen(folder.path().toLocal8Bit().constData(), "wb"), &std::fclose);
     if (!file) throw std::runtime_error("the file could not be created");
     RawStatement statement(connection);
-    Execute(statement, "SELECT * FROM " + connection.Quote(options.table));
+    // In the key's order, as the grid shows them, so that both files hold
+    // the same lines.
+    Execute(statement,
+            "SELECT * FROM " + connection.Quote(options.table) + " ORDER BY " + connection.Quote(options.key));
     rows = WriteResult(statement, file.get());
     if (std::fclose(file.release()) != 0) throw std::runtime_error("closing the file");
   }
