@@ -2,7 +2,8 @@
 //   quorvane-bench CASE IMPL DATA_SOURCE [--table NAME] [--edits N] [--expect N]
 // CASE: first | open (from the table chooser's Next) | scroll (Ctrl+End) | middle | sweep | cancel | through |
 // tables | edit-open | edit-loaded | paste | delete | add | find | sort | sort-key (by the key, descending) |
-// edit-long (F2 on a 5 MB text) | end-long (End in its editor) | locked-tables (the list of a locked file);
+// edit-long (F2 on a 5 MB text) | end-long (End in its editor) | locked-tables (the list of a locked file) |
+// export (the whole table to a CSV file);
 // first-huge and through-huge measure first and through on the table "huge".
 // IMPL: app | raw | qt.
 // Prints one "RESULT CASE IMPL FIGURE VALUE" line per figure.
@@ -33,6 +34,7 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "find") return RawFind(options);
     if (what == "sort") return RawSort(options, "amount");
     if (what == "sort-key") return RawSort(options, options.key + " DESC");
+    if (what == "export") return RawExport(options);
   } else if (impl == "app") {
     if (what == "first") return AppFirstScreen(options);
     if (what == "open") return AppOpenFromChooser(options);
@@ -53,6 +55,7 @@ bench::Metrics Run(const std::string& what, const std::string& impl, const bench
     if (what == "edit-long") return AppLongTextEdit(options, false);
     if (what == "end-long") return AppLongTextEdit(options, true);
     if (what == "locked-tables") return AppLockedTableList(options);
+    if (what == "export") return AppExport(options);
   } else if (impl == "qt") {
     if (what == "first") return QtFirstScreen(options);
   }

@@ -73,6 +73,11 @@ Metrics AppLongTextEdit(const Options& options, bool pressEnd);
 // The table list of a SQLite file another connection holds locked, until
 // it reports the lock.
 Metrics AppLockedTableList(const Options& options);
+// The whole table written to a CSV file: by the grid's "Export..." (every
+// row shown), and by a plain read of the same rows written the same way.
+// Rows per second; the file must hold a line per row and the headings.
+Metrics RawExport(const Options& options);
+Metrics AppExport(const Options& options);
 
 // QSqlQueryModel over Qt's ODBC driver.
 Metrics QtFirstScreen(const Options& options);

@@ -7,18 +7,16 @@
 
 #include "Cases.h"
 #include "Measure.h"
+#include "RawBlocks.h"
 #include "RawOdbc.h"
 
 namespace bench {
 
-// The fastest plain way to read a result: a block cursor of BlockRows rows,
-// one bound buffer per column, and every value copied into one text arena
-// with an end offset per cell (NULL flagged in the top bit).
+// A result read a block at a time (RawBlocks), every value copied into one
+// text arena with an end offset per cell (NULL flagged in the top bit).
 class RawRows {
  public:
-  static constexpr std::size_t BlockRows = 512;
-
-  explicit RawRows(RawStatement& statement);
+  explicit RawRows(RawStatement& statement) : blocks_(statement) {}
   // Reads the next block; returns the rows it added, 0 at the end.
   std::size_t ReadBlock();
   std::size_t rowCount() const { return rowStarts_.size(); }
@@ -26,15 +24,7 @@ class RawRows {
   std::size_t arenaBytes() const { return arena_.size(); }
 
  private:
-  struct Column {
-    std::size_t width = 0;
-    std::vector<char> data;
-    std::vector<SQLLEN> lengths;
-  };
-  RawStatement& statement_;
-  std::vector<Column> columns_;
-  SQLULEN fetched_ = 0;
-  bool done_ = false;
+  RawBlocks blocks_;
   std::string arena_;
   std::vector<std::uint64_t> rowStarts_;
   std::vector<std::uint32_t> cellEnds_;
