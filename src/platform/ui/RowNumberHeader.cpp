@@ -1,6 +1,7 @@
 #include "RowNumberHeader.h"
 
 #include <QFontMetrics>
+#include <QPainter>
 #include <algorithm>
 
 namespace ui {
@@ -31,6 +32,23 @@ QSize RowNumberHeader::sizeHint() const {
                                      metrics.horizontalAdvance(QString::number(lastNumber)));
   }
   return hint;
+}
+
+void RowNumberHeader::setSavedSections(int first, int last) {
+  savedFirst_ = first;
+  savedLast_ = last;
+  viewport()->update();
+}
+
+void RowNumberHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+  QHeaderView::paintSection(painter, rect, logicalIndex);
+  if (logicalIndex < savedFirst_ || logicalIndex > savedLast_) return;
+  // A green wash and a check mark at the edge, over the number.
+  painter->save();
+  painter->fillRect(rect, QColor(0, 170, 60, 90));
+  painter->setPen(QColor(0, 110, 40));
+  painter->drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("\u2713"));
+  painter->restore();
 }
 
 }  // namespace ui
