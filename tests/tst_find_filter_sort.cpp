@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QImage>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -220,6 +221,13 @@ class FindFilterSortTest : public QObject {
     QVERIFY(Commit(grid, 4, 2, "changed"));
     QCOMPARE(grid.savedRows(), std::make_pair(4, 4));
     QCOMPARE(grid.rowPlace()->text(), QString("Row 5 of 6 \u00b7 saved"));
+    // The row's number is washed green, the others not.
+    const QImage numbers = grid.verticalHeader()->viewport()->grab().toImage();
+    const auto greenish = [&](int row) {
+      const QColor shade = numbers.pixelColor(numbers.width() * 3 / 4, grid.rowViewportPosition(row) + 3);
+      return shade.green() > shade.red() + 20;
+    };
+    QVERIFY(greenish(4) && !greenish(3));
     QApplication::clipboard()->setText("x\ny\nz");
     grid.setCurrentIndex(grid.model()->index(1, 2));
     grid.paste();

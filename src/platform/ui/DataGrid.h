@@ -151,11 +151,15 @@ class DataGrid final : public QTableView {
   // other text up to a cap. Columns the user sized keep their width.
   void fitColumnsWhenShown();
   void fitColumnsToValues();
-  // Numbers, dates and keys that rows read later show wider than their
-  // column are given the width, after the event loop's turn.
-  void widenWholeColumnsLater();
-  void widenWholeColumns();
+  // Rows read later (the end of the table, a sort) that show wider than
+  // their column widen it, after the event loop's turn: numbers, dates and
+  // keys to the whole value, other text up to the cap.
+  void widenColumnsLater();
+  void widenColumns();
   bool keptWhole(int column) const;
+  // Asks the catalogue for the keys once the model is not reading, then
+  // widens them.
+  void learnKeysLater();
   // The widest value of the column among the rows on screen.
   int widthOnScreen(int column) const;
   // The remembered layout: widths the user gave and the zoom.

@@ -11,6 +11,7 @@
 
 #include "ColumnTypeWidth.h"
 #include "DataGrid.h"
+#include "LockWait.h"
 #include "RecordsetModel.h"
 
 namespace ui {
@@ -31,6 +32,20 @@ constexpr int kSaveAfterMs = 400;
 constexpr double kSmallestPoints = 6;
 constexpr double kLargestPoints = 48;
 
+// The widest a text column is fitted to its values.
+int TextCap(const QAbstractItemView& view) {
+  const int characters = view.fontMetrics().averageCharWidth();
+  return std::clamp(view.viewport()->width() / 3, kTextCapLeastCharacters * characters,
+                    kTextCapMostCharacters * characters);
+}
+
+// While the model reads (or writes), the event loop turns inside the read:
+// measuring then would reach into the recordset in the middle of it. What
+// waits for that tries again this much later.
+constexpr int kBusyRetryMs = 50;
+
+bool Busy(const RecordsetModel& model) { return model.lockWait()->busy(); }
+
 QFont Zoomed(QFont font, int zoom) {
   if (zoom != 0) font.setPointSizeF(std::clamp(font.pointSizeF() + zoom, kSmallestPoints, kLargestPoints));
   return font;
@@ -50,7 +65,8 @@ void DataGrid::followUserWidths() {
     layout_.widths[model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().toStdString()] = width;
     saveLayout_->start();
   });
-  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &DataGrid::widenWholeColumnsLater);
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &DataGrid::widenColumnsLater);
+  connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &DataGrid::widenColumnsLater);
 }
 
 void DataGrid::recallLayout(const QString& table) {
@@ -62,9 +78,9 @@ void DataGrid::recallLayout(const QString& table) {
   applyZoom();
   if (!model_) return;
   // Rows read later may need more.
-  connect(model_.get(), &QAbstractItemModel::rowsInserted, this, &DataGrid::widenWholeColumnsLater);
-  connect(model_.get(), &QAbstractItemModel::modelReset, this, &DataGrid::widenWholeColumnsLater);
-  connect(model_.get(), &QAbstractItemModel::dataChanged, this, &DataGrid::widenWholeColumnsLater);
+  connect(model_.get(), &QAbstractItemModel::rowsInserted, this, &DataGrid::widenColumnsLater);
+  connect(model_.get(), &QAbstractItemModel::modelReset, this, &DataGrid::widenColumnsLater);
+  connect(model_.get(), &QAbstractItemModel::dataChanged, this, &DataGrid::widenColumnsLater);
 }
 
 void DataGrid::saveLayoutNow() {
@@ -118,7 +134,11 @@ void DataGrid::fitColumnsWhenShown() {
   // After the layout has given the grid its size.
   if (!fitPending_ || !isVisible()) return;
   QMetaObject::invokeMethod(this, [this] {
-    if (fitPending_ && isVisible()) fitColumnsToValues();
+    if (!fitPending_ || !isVisible()) return;
+    if (model_ && Busy(*model_))
+      QTimer::singleShot(kBusyRetryMs, this, &DataGrid::fitColumnsWhenShown);
+    else
+      fitColumnsToValues();
   }, Qt::QueuedConnection);
 }
 
@@ -139,9 +159,7 @@ void DataGrid::fitColumnsToValues() {
   const QScopedValueRollback fitting(fittingColumns_, true);
   const bool first = fittedWidth_ == 0;
   fittedWidth_ = viewport()->width();
-  const int characters = fontMetrics().averageCharWidth();
-  const int textCap = std::clamp(viewport()->width() / 3, kTextCapLeastCharacters * characters,
-                                 kTextCapMostCharacters * characters);
+  const int textCap = TextCap(*this);
   // A cell's text has the style's margin on either side.
   const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
   for (int column = 0; column < model_->columnCount(); ++column) {
@@ -164,31 +182,44 @@ void DataGrid::fitColumnsToValues() {
   }
   // Keys of text are kept whole too, once the catalogue has named them:
   // after the event loop's turn, so that the first rows are shown first.
-  if (first && !model_->columnNotesKnown())
-    QTimer::singleShot(0, this, [this] {
-      if (!model_) return;
-      model_->columnNotes(0);
-      widenWholeColumns();
-    });
+  if (first && !model_->columnNotesKnown()) learnKeysLater();
 }
 
-void DataGrid::widenWholeColumnsLater() {
+void DataGrid::learnKeysLater() {
+  QTimer::singleShot(kBusyRetryMs, this, [this] {
+    if (!model_ || model_->columnNotesKnown()) return;
+    if (Busy(*model_)) return learnKeysLater();
+    model_->columnNotes(0);
+    widenColumns();
+  });
+}
+
+void DataGrid::widenColumnsLater() {
   if (widenQueued_ || !model_ || fittedWidth_ == 0) return;
   widenQueued_ = true;
   QMetaObject::invokeMethod(this, [this] {
     widenQueued_ = false;
-    if (!fitPending_) widenWholeColumns();
+    if (!fitPending_) widenColumns();
   }, Qt::QueuedConnection);
 }
 
-void DataGrid::widenWholeColumns() {
+void DataGrid::widenColumns() {
   if (!model_ || !isVisible()) return;
+  if (Busy(*model_)) {
+    QTimer::singleShot(kBusyRetryMs, this, &DataGrid::widenColumnsLater);
+    return;
+  }
   const QScopedValueRollback fitting(fittingColumns_, true);
-  for (int column = 0; column < model_->columnCount(); ++column) {
-    if (!keptWhole(column) ||
-        layout_.widths.contains(model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().toStdString()))
+  const int textCap = TextCap(*this);
+  // The columns in view only: what a scroll step costs stays what painting
+  // it costs.
+  const int first = std::max(0, columnAt(0));
+  const int last = columnAt(viewport()->width() - 1) < 0 ? model_->columnCount() - 1 : columnAt(viewport()->width() - 1);
+  for (int column = first; column <= last; ++column) {
+    if (layout_.widths.contains(model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().toStdString()))
       continue;
-    if (const int wanted = widthOnScreen(column); wanted > columnWidth(column)) setColumnWidth(column, wanted);
+    const int wanted = keptWhole(column) ? widthOnScreen(column) : std::min(widthOnScreen(column), textCap);
+    if (wanted > columnWidth(column)) setColumnWidth(column, wanted);
   }
 }
 
@@ -197,8 +228,11 @@ int DataGrid::widthOnScreen(int column) const {
   int last = rowAt(viewport()->height() - 1);
   if (last < 0) last = std::min(model_->rowCount() - 1, first + kFitRows);
   int width = 0;
+  // Rows not held yet are left to their read, which widens again: measuring
+  // them would ask for their block in the middle of another read (an
+  // export's).
   for (int row = first; row <= last; ++row)
-    width = std::max(width, sizeHintForIndex(model_->index(row, column)).width());
+    if (model_->rowIsHeld(row)) width = std::max(width, sizeHintForIndex(model_->index(row, column)).width());
   return width + (showGrid() ? 1 : 0);
 }
 

@@ -85,6 +85,11 @@ class RecordsetModel final : public QAbstractTableModel {
   void viewPainted();
   // Whether the count has arrived or all rows are read.
   bool rowCountKnown() const;
+  // Whether the row's cells are held (a new row's too): asking for those
+  // of a row not held reads its block, after the event loop's turn.
+  bool rowIsHeld(int row) const {
+    return isNewRow(row) || (recordset_ && row >= 0 && cacheRow(row) < shownRows_ && recordset_->rowHeld(cacheRow(row)));
+  }
   // Reads the rows [row, row + count) where not held yet, at once.
   void readRows(int row, int count);
   // Reads the blocks of the rows [first, last] not held yet, at once, as

@@ -41,13 +41,17 @@ void RowNumberHeader::setSavedSections(int first, int last) {
 }
 
 void RowNumberHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+  // The style's header leaves the painter clipped to nothing where it was
+  // not clipped before: what follows needs the painter as it was.
+  painter->save();
   QHeaderView::paintSection(painter, rect, logicalIndex);
+  painter->restore();
   if (logicalIndex < savedFirst_ || logicalIndex > savedLast_) return;
-  // A green wash and a check mark at the edge, over the number.
+  // A green wash, and a check mark at the edge away from the number.
   painter->save();
   painter->fillRect(rect, QColor(0, 170, 60, 90));
   painter->setPen(QColor(0, 110, 40));
-  painter->drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("\u2713"));
+  painter->drawText(rect.adjusted(0, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("\u2713"));
   painter->restore();
 }
 
