@@ -209,6 +209,11 @@ void DataGrid::widenColumns() {
     QTimer::singleShot(kBusyRetryMs, this, &DataGrid::widenColumnsLater);
     return;
   }
+  // A width changed lays the view out anew, and a view that shows the last
+  // row read reads on: while rows are still read from the start (a view, a
+  // table without a key, a read the user stopped), the columns keep their
+  // widths. A table read at any place has no such rows.
+  if (model_->canFetchMore({})) return;
   const QScopedValueRollback fitting(fittingColumns_, true);
   const int textCap = TextCap(*this);
   // The columns in view only: what a scroll step costs stays what painting
