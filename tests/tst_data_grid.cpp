@@ -113,9 +113,11 @@ class DataGridTest : public QObject {
     QTRY_COMPARE(grid.model()->index(BigRows - 1, 1).data().toString(), QString("w%1").arg(BigRows));
   }
 
-  // Columns open as wide as their values on screen need, a long one
-  // capped at a third of the grid; rows read later leave them as they are.
-  void columnsFitTheValuesOnScreenOnce() {
+  // Columns open as wide as their values on screen need, a long text
+  // capped at a third of the grid; rows read but not shown leave them as
+  // they are, rows scrolled into view widen them up to the cap. A grid
+  // grown fits them again, but for those the user sized.
+  void columnsFitTheValuesOnScreenAndAgainWhenTheGridGrows() {
     sql_->ExecScript("CREATE TABLE widths (n INTEGER, word TEXT, story TEXT);\n"
                      "INSERT INTO widths WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000) "
                      "SELECT n, CASE WHEN n <= 300 THEN 'a' ELSE 'a word much longer than those on screen' END, "
@@ -133,11 +135,61 @@ class DataGridTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(grid.model()->rowCount(), 2000);
     QCOMPARE(grid.columnWidth(1), word);
-    // A double-click on the heading's edge fits it to the values on screen.
     grid.scrollToBottom();
     QTRY_VERIFY(grid.dataSource()->rowHeld(1999));  // read once shown
+    QTRY_VERIFY2(grid.columnWidth(1) > word, qPrintable(QString::number(grid.columnWidth(1))));
+    // A double-click on the heading's edge fits it to the values on screen,
+    // as the user's width.
     emit grid.horizontalHeader()->sectionHandleDoubleClicked(1);
-    QVERIFY2(grid.columnWidth(1) > word, qPrintable(QString::number(grid.columnWidth(1))));
+    const int sized = grid.columnWidth(1);
+    // Maximized: the long text gets a third of the wider grid, up to 60
+    // characters; the column the user sized keeps its width.
+    const int story = grid.columnWidth(2);
+    grid.scrollToTop();
+    grid.resize(1800, 600);
+    QTRY_VERIFY(grid.columnWidth(2) > story);
+    QCOMPARE(grid.columnWidth(2),
+             std::min(grid.viewport()->width() / 3, 60 * grid.fontMetrics().averageCharWidth()));
+    QCOMPARE(grid.columnWidth(1), sized);
+  }
+
+  // Numbers, dates and keys show whole, also where the rows read later (the
+  // end of the table) need more than the first screen; long text does not.
+  void numbersDatesAndKeysAreNeverCut_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("text key") << 0 << true;
+    QTest::newRow("integer") << 1 << true;
+    QTest::newRow("decimal") << 2 << true;
+    QTest::newRow("timestamp") << 3 << true;
+    QTest::newRow("long text") << 4 << false;
+  }
+  void numbersDatesAndKeysAreNeverCut() {
+    QFETCH(int, column);
+    QFETCH(bool, whole);
+    sql_->ExecScript(
+        "CREATE TABLE ledger (code TEXT PRIMARY KEY, n INTEGER, amount NUMERIC(14,2), at TIMESTAMP, note TEXT);\n"
+        "INSERT INTO ledger WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 500) "
+        "SELECT 'k' || n, n, 1.5, '2024-01-02', 'short' FROM c;\n"
+        "INSERT INTO ledger VALUES (printf('%.90c', 'k'), 1234567890123, -987654321.25, '2024-12-31 23:59:59.123456', "
+        "printf('%.300c', 'n'))");
+    ui::DataGrid grid;
+    grid.resize(500, 300);
+    grid.setDataSource(OpenTable(source_, "ledger"));
+    grid.show();
+    QCoreApplication::processEvents();
+    grid.setFocus();
+    grid.setCurrentIndex(grid.model()->index(0, 0));
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    const QModelIndex last = grid.model()->index(500, column);
+    QTRY_COMPARE(last.data().toString().size() > 5, true);
+    grid.scrollTo(last);  // columns are measured where they are in view
+    const int needed = grid.sizeHintForIndex(last).width();
+    if (whole)
+      QTRY_VERIFY2(grid.columnWidth(column) >= needed,
+                   qPrintable(QString("%1 < %2").arg(grid.columnWidth(column)).arg(needed)));
+    else
+      QVERIFY(grid.columnWidth(column) < needed);
   }
 
   // A line break inside a value shows as a mark; a value the cell cannot

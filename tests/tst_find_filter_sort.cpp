@@ -1,8 +1,13 @@
 // Find, filter and sort done by the database, through the grid as a user
 // drives it: awkward values, edits under a view, refresh and Esc keeping
-// the current row.
+// the current row; what the grid tells meanwhile (the rows found, the row's
+// place, a change saved, the headings' tool tips).
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QImage>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -90,10 +95,23 @@ class FindFilterSortTest : public QObject {
     for (const auto& find : finds) {
       Find(grid, find.text, find.column);
       QCOMPARE(Ids(grid), find.ids);
+      // The bar counts the rows found; each shows where it holds the text.
+      const qsizetype found = find.ids.size();
+      QTRY_COMPARE(grid.findBar()->matchCount(), found == 0   ? QString("no rows")
+                                                 : found == 1 ? QString("1 row")
+                                                              : QString("%1 rows").arg(found));
+      for (int row = 0; row < found; ++row) {
+        int marked = 0;
+        for (int column = 0; column < grid.model()->columnCount(); ++column)
+          marked += grid.model()->index(row, column).data(Qt::BackgroundRole).isValid();
+        QVERIFY2(marked > 0, qPrintable(find.text));
+      }
     }
     QTest::keyClick(grid.findBar()->findChild<QLineEdit*>(), Qt::Key_Escape);
     QVERIFY(!grid.findBar()->isVisible());
     QCOMPARE(Ids(grid), QStringList({"1", "2", "3", "4", "5", "6"}));
+    QVERIFY(!grid.model()->index(0, 1).data(Qt::BackgroundRole).isValid());
+    QCOMPARE(grid.findBar()->matchCount(), QString());
 
     // Filters combine; each can be cleared on its own.
     Select(grid, 5, 1);
@@ -192,6 +210,65 @@ class FindFilterSortTest : public QObject {
   // A SQLite read paused for a write goes on in rowid order; under a sort
   // every row must still come once, in the sorted order. The rowid is a
   // hidden column here, and the names are those a sorted read goes by.
+  // The line beside the scroll bar says which row is current of how many
+  // and marks a change saved; a pasted block is selected after the paste.
+  void theGridTellsTheRowCountTheSavedRowsAndSelectsWhatWasPasted() {
+    const QString source = Fresh(Driver::Sqlite);
+    OpenedGrid opened = OpenInGrid(source, "t");
+    ui::DataGrid& grid = *opened.grid;
+    grid.setCurrentIndex(grid.model()->index(4, 2));
+    QTRY_COMPARE(grid.rowPlace()->text(), QString("Row 5 of 6"));
+    QVERIFY(Commit(grid, 4, 2, "changed"));
+    QCOMPARE(grid.savedRows(), std::make_pair(4, 4));
+    QCOMPARE(grid.rowPlace()->text(), QString("Row 5 of 6 \u00b7 saved"));
+    // The row's number is washed green, the others not.
+    const QImage numbers = grid.verticalHeader()->viewport()->grab().toImage();
+    const auto greenish = [&](int row) {
+      const QColor shade = numbers.pixelColor(numbers.width() * 3 / 4, grid.rowViewportPosition(row) + 3);
+      return shade.green() > shade.red() + 20;
+    };
+    QVERIFY(greenish(4) && !greenish(3));
+    QApplication::clipboard()->setText("x\ny\nz");
+    grid.setCurrentIndex(grid.model()->index(1, 2));
+    grid.paste();
+    QCOMPARE(support::DirectSql(source).Scalar("SELECT group_concat(note, '') FROM t WHERE id BETWEEN 2 AND 4"),
+             Cell("xyz"));
+    QCOMPARE(grid.savedRows(), std::make_pair(1, 3));
+    QModelIndexList pasted = grid.selectionModel()->selectedIndexes();
+    std::sort(pasted.begin(), pasted.end());
+    QCOMPARE(pasted, (QModelIndexList{grid.model()->index(1, 2), grid.model()->index(2, 2), grid.model()->index(3, 2)}));
+    // The mark goes after a moment; the place stays.
+    QTRY_COMPARE_WITH_TIMEOUT(grid.savedRows(), std::make_pair(-1, -1), 5000);
+    QCOMPARE(grid.rowPlace()->text(), QString("Row 2 of 6"));
+    QVERIFY2(opened.failed->isEmpty(), qPrintable(LastMessage(*opened.failed)));
+  }
+
+  // A heading's tool tip gives the column's type, key, NOT NULL and default
+  // as the database's catalogue has them (SQLite's driver gives a text
+  // default without its quotes).
+  void headingsTellTypeKeyNotNullAndDefault_data() { AddAllDrivers(); }
+  void headingsTellTypeKeyNotNullAndDefault() {
+    QFETCH(Driver, driver);
+    const QString source = sources_.Fresh(driver);
+    QUORVANE_SKIP_WITHOUT(source);
+    support::DirectSql(source).Exec(
+        "CREATE TABLE shelf (id INTEGER PRIMARY KEY, label VARCHAR(20) NOT NULL DEFAULT 'new', qty INTEGER DEFAULT 7)");
+    OpenedGrid opened = OpenInGrid(source, "shelf");
+    const struct {
+      int column;
+      QStringList told, notTold;
+    } headings[] = {
+        {0, {"Type: ", "primary key", "Click to sort"}, {"Default"}},
+        {1, {"Type: ", "NOT NULL", "Default: ", "new"}, {"primary key"}},
+        {2, {"Type: ", "Default: 7"}, {"primary key", "NOT NULL"}},
+    };
+    for (const auto& heading : headings) {
+      const QString tip = opened.grid->model()->headerData(heading.column, Qt::Horizontal, Qt::ToolTipRole).toString();
+      for (const QString& part : heading.told) QVERIFY2(tip.contains(part), qPrintable(tip));
+      for (const QString& part : heading.notTold) QVERIFY2(!tip.contains(part), qPrintable(tip));
+    }
+  }
+
   void aPausedSqliteReadKeepsTheSortedOrder() {
     const QString source = sources_.Fresh(Driver::Sqlite);
     support::DirectSql sql(source);

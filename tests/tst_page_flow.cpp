@@ -3,6 +3,7 @@
 // in a private config folder.
 #include <QAccessible>
 #include <QDir>
+#include <QHeaderView>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "pages/Globals.h"
 #include "pages/Wizard.h"
 #include "platform/ado/CreationFailure.h"
+#include "platform/store/GridStateFile.h"
 #include "platform/ui/DataGrid.h"
 #include "platform/ui/ProcessLauncher.h"
 #include "platform/ui/RecordsetModel.h"
@@ -96,6 +98,8 @@ class PageFlowTest : public QObject {
   void init() {
     QDir(folder_.filePath("config")).removeRecursively();
     qputenv("XDG_CONFIG_HOME", folder_.filePath("config").toUtf8());
+    QDir(folder_.filePath("state")).removeRecursively();
+    qputenv("XDG_STATE_HOME", folder_.filePath("state").toUtf8());
     QDir(folder_.filePath("program")).removeRecursively();
     QDir().mkpath(folder_.filePath("program"));
     boxes_ = std::make_unique<support::MessageBoxRecorder>();
@@ -327,6 +331,71 @@ class PageFlowTest : public QObject {
     QVERIFY(first.expired());
     QCOMPARE(wizard_->form3().Label2->text(), QString(" Now Editing: odd \"name\""));
     QCOMPARE(AccessibleName(wizard_->form3().DataGrid1), QString("Now Editing: odd \"name\""));
+  }
+
+  // The widths the user gives columns and the zoom come back with their
+  // table, after Back and Next and after a restart, from a state file
+  // beside the settings; a damaged one is read for what it holds intact.
+  void widthsAndZoomAreRememberedPerTable_data() {
+    QTest::addColumn<bool>("restart");
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("back and next") << false << false;
+    QTest::newRow("restart") << true << false;
+    QTest::newRow("restart over a damaged state file") << true << true;
+  }
+  void widthsAndZoomAreRememberedPerTable() {
+    QFETCH(bool, restart);
+    QFETCH(bool, damaged);
+    store::GridStateFile state(frame::AppName);
+    QCOMPARE(state.path(), folder_.filePath("state/Vantorell/grids.ini").toStdString());
+    const store::GridLayout others{{{"name", 77}}, 0};
+    if (damaged) {
+      state.Write("Other", "planets", others);
+      QFile file(QString::fromStdString(state.path()));
+      QVERIFY(file.open(QIODevice::Append));
+      file.write(QByteArray("\0\xff\x01 no line of ours\n\x02", 21));
+      file.close();
+    }
+    const auto openCustomers = [&] {
+      if (!wizard_) {
+        startWizard();
+        wizard_->form1().Text1->setText("Shop");
+        wizard_->form1().PushButton3_Click();
+      }
+      wizard_->form2().List1->setCurrentRow(0);
+      wizard_->form2().PushButton3_Click();
+      return wizard_->form3().DataGrid1;
+    };
+    ui::DataGrid* grid = openCustomers();
+    QTRY_VERIFY(grid->columnWidth(1) > 0 && grid->columnWidth(1) != grid->horizontalHeader()->defaultSectionSize());
+    const qreal points = grid->font().pointSizeF();
+    grid->horizontalHeader()->resizeSection(1, 213);  // as a drag of the heading's edge does
+    QTest::keyClick(grid, Qt::Key_Plus, Qt::ControlModifier);
+    QTest::keyClick(grid, Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(grid->font().pointSizeF(), points + 2);
+    if (restart) {
+      wizard_.reset();
+      startWizard();  // the stored name connects: on to the chooser
+    } else {
+      wizard_->form3().PushButton1_Click();
+    }
+    grid = openCustomers();
+    QTRY_COMPARE(grid->columnWidth(1), 213);
+    QCOMPARE(grid->font().pointSizeF(), points + 2);
+    // Per table: another opens as it always did.
+    wizard_->form3().PushButton1_Click();
+    wizard_->form2().List1->setCurrentRow(1);
+    wizard_->form2().PushButton3_Click();
+    QCOMPARE(grid->font().pointSizeF(), points);
+    QTRY_VERIFY(grid->columnWidth(1) != 213);
+    QCOMPARE(state.Read("Shop", "customers"), (store::GridLayout{{{"name", 213}}, 2}));
+    QCOMPARE(state.Read("Other", "planets"), damaged ? others : store::GridLayout{});
+    // Not in the settings, whose only key is the data source's name.
+    QCOMPARE(StoredName(), std::string("Shop"));
+    QFile settings(folder_.filePath("config/Vantorell/settings.ini"));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QVERIFY(!settings.readAll().contains("213"));
+    QVERIFY(boxes_->boxes().empty());
   }
 
   void closingAnyPageEndsTheProgram() {

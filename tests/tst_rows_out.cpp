@@ -1,8 +1,10 @@
 // Rows taken out of the grid into a file, over a real SQLite table: the
 // quoting of awkward values in CSV and tab-separated text, every row of a
 // filtered and sorted view in its order, a selection, and a cancelled
-// export that leaves no file behind.
+// export that leaves no file behind; the grid's context menu, where these
+// and every other command are found with their keys.
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
@@ -158,6 +160,96 @@ class RowsOutTest : public QObject {
     QVERIFY2(entries.contains("Copy with headings Ctrl+Shift+C"), qPrintable(entries.join(", ")));
     QVERIFY2(entries.contains("Export... Ctrl+E"), qPrintable(entries.join(", ")));
     QCOMPARE(Written(file), QByteArray("note\nblue\n\"\"\n"));
+  }
+
+  // One menu lists every command with its key (or what does it), each
+  // disabled where it does not apply: on a nullable text cell and on a
+  // read-only binary cell, after an edit, with text on the clipboard.
+  void theContextMenuListsEveryCommandWithItsKey_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<bool>("onText");
+    QTest::addColumn<bool>("onBinary");
+    const struct {
+      const char* entry;
+      const char* keys;
+      bool onText, onBinary;
+    } entries[] = {
+        {"Find...", "Ctrl+F", true, true},
+        {"Find next", "F3", false, false},
+        {"Only rows with this value", "", true, false},
+        {"Hide rows with this value", "", true, false},
+        {"Sort ascending", "Click on the heading", true, true},
+        {"Read again", "F5", true, true},
+        {"Undo ", "Ctrl+Z", true, true},
+        {"Redo", "Ctrl+Y", false, false},
+        {"Edit in a window...", "Shift+F2", true, false},
+        {"Calendar...", "F4", false, false},
+        {"Set to NULL", "Ctrl+0", true, false},
+        {"Empty the cells", "Del", true, true},
+        {"Copy", "Ctrl+C", true, true},
+        {"Copy with headings", "Ctrl+Shift+C", true, true},
+        {"Paste", "Ctrl+V", true, true},
+        {"Export...", "Ctrl+E", true, true},
+        {"Add row", "Ctrl+Ins", true, true},
+        {"Delete rows", "Del", false, false},
+        {"Zoom in", "Ctrl++", true, true},
+        {"Zoom out", "Ctrl+-", true, true},
+    };
+    for (const auto& entry : entries)
+      QTest::newRow(entry.entry) << entry.entry << entry.keys << entry.onText << entry.onBinary;
+  }
+  void theContextMenuListsEveryCommandWithItsKey() {
+    QFETCH(QString, entry);
+    QFETCH(QString, keys);
+    QFETCH(bool, onText);
+    QFETCH(bool, onBinary);
+    const QString source = sources_.Fresh(false);
+    support::DirectSql(source).ExecScript(
+        "CREATE TABLE items (id INTEGER PRIMARY KEY, name TEXT NOT NULL, note TEXT, blob BLOB);\n"
+        "INSERT INTO items VALUES (1, 'pen', 'blue', x'00FF10'), (2, 'ink', NULL, NULL)");
+    OpenedGrid opened = OpenInGrid(source, "items");
+    ui::DataGrid& grid = *opened.grid;
+    QVERIFY(Commit(grid, 1, 2, "edited"));
+    QApplication::clipboard()->setText("pasted");
+    struct Listed {
+      QAction* action = nullptr;  // the entry, kept past its menu
+      QString how;
+      QStringList all;
+    };
+    const auto listOn = [&](int column) {
+      grid.setCurrentIndex(grid.model()->index(0, column));
+      const std::unique_ptr<QMenu> menu = grid.actionMenu(grid.currentIndex());
+      Listed listed;
+      for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) continue;
+        const QString text = action->text().section('\t', 0, 0);
+        // A key, or what does it after a tab; only the filters have neither.
+        const QString how = action->shortcut().isEmpty() ? action->text().section('\t', 1)
+                                                         : action->shortcut().toString(QKeySequence::PortableText);
+        listed.all << text + " " + how;
+        // An entry named after what it acts on, by its beginning.
+        if (text == entry || (entry.endsWith(' ') && text.startsWith(entry))) {
+          listed.action = action;
+          listed.how = how;
+          action->setParent(&grid);
+        }
+      }
+      return listed;
+    };
+    const Listed textMenu = listOn(2);
+    QVERIFY2(textMenu.action, qPrintable(textMenu.all.join(", ")));
+    QCOMPARE(textMenu.how, keys);
+    QCOMPARE(textMenu.all.size(), 20);  // every command, each once
+    QCOMPARE(textMenu.action->isEnabled(), onText);
+    const Listed blobMenu = listOn(3);
+    QVERIFY(blobMenu.action);
+    QCOMPARE(blobMenu.action->isEnabled(), onBinary);
+    if (entry == "Zoom in") {
+      // Chosen, it does what its key does.
+      textMenu.action->trigger();
+      QCOMPARE(grid.zoom(), 1);
+    }
   }
 
   // Cancelled after its first block, an export leaves no file, nor any

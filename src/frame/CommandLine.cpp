@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "frame/Settings.h"
+#include "platform/store/GridStateFile.h"
 #include "platform/store/SettingsFile.h"
 #include "platform/ui/X11Display.h"
 
@@ -30,11 +31,14 @@ void PrintHelp(std::ostream& out) {
       << "Files:\n"
       << "  " << store::SettingsFile(AppName).path() << "\n"
       << "      the settings: the last data source name typed\n"
+      << "  " << store::GridStateFile(AppName).path() << "\n"
+      << "      the widths given to columns and the zoom, per data source and table\n"
       << "  ~/.odbc.ini, /etc/odbc.ini, /etc/odbcinst.ini\n"
       << "      the data sources and drivers of unixODBC (odbcinst -j shows which)\n"
       << "\n"
       << "Environment:\n"
       << "  XDG_CONFIG_HOME   folder of the settings (default ~/.config)\n"
+      << "  XDG_STATE_HOME    folder of the grids' widths and zoom (default ~/.local/state)\n"
       << "  ODBCINI           the user's data source file (default ~/.odbc.ini)\n"
       << "  ODBCSYSINI        folder of the system's odbc.ini and odbcinst.ini\n"
       << "  DISPLAY, WAYLAND_DISPLAY\n"

@@ -155,6 +155,8 @@ void Form2::PushButton3_Click() {
   });
   trap.Step(128, [&] {
     Require(recordset.get());
+    // The widths and zoom the user chose for this table come back with it.
+    editor.DataGrid1->setRememberedAs(frame::AppName, QString::fromStdString(db::CurrentDataSourceName()));
     // A recordset that failed to open binds nothing: the grid stays empty.
     editor.DataGrid1->setDataSource(recordset->isOpen() ? recordset->DataSource() : nullptr);
   });

@@ -22,6 +22,11 @@
 #include "support/DirectSql.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/TestDataSources.h"
+#include "support/XInput.h"
+
+using support::ClickAt;
+using support::RunClient;
+using support::Xdotool;
 
 namespace {
 
@@ -37,35 +42,6 @@ QAbstractItemView* OpenCompletionList() {
   for (QWidget* window : QApplication::topLevelWidgets())
     if (auto* list = qobject_cast<QAbstractItemView*>(window); list && list->isVisible()) return list;
   return nullptr;
-}
-
-// Runs an X client and waits for it while the program goes on handling its
-// events, calling `meanwhile` once it has started; empty when all succeeded,
-// else what went wrong.
-QString RunClient(const QString& program, const QStringList& arguments,
-                  const std::function<QString()>& meanwhile = {}) {
-  QProcess client;
-  client.setProcessChannelMode(QProcess::MergedChannels);
-  client.start(program, arguments);
-  if (!client.waitForStarted()) return program + QStringLiteral(" did not start");
-  const QString failure = meanwhile ? meanwhile() : QString();
-  if (!QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 30000))
-    return program + QStringLiteral(" still running after 30 s");
-  if (client.exitStatus() != QProcess::NormalExit || client.exitCode() != 0)
-    return QStringLiteral("%1 %2 failed: %3")
-        .arg(program, arguments.join(' '), QString::fromLocal8Bit(client.readAll()));
-  return failure;
-}
-
-QString Xdotool(const QStringList& arguments) {
-  return RunClient(QStringLiteral("xdotool"), arguments);
-}
-
-// A click with the mouse button (1 left, 3 right) after moving there.
-QString ClickAt(QPoint global, int button) {
-  return Xdotool({QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y()),
-                  QStringLiteral("sleep"), QStringLiteral("0.3"), QStringLiteral("click"),
-                  QString::number(button)});
 }
 
 }  // namespace

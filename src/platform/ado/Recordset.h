@@ -12,6 +12,7 @@
 #include "AdoError.h"
 #include "CellView.h"
 #include "ColumnInfo.h"
+#include "ColumnNotes.h"
 #include "Connection.h"
 #include "KeyRange.h"
 #include "RowView.h"
@@ -95,6 +96,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // What is known of a column without asking the data source anything more:
   // at least its name, type and size.
   const ColumnInfo& knownColumn(int index) const;
+
+  // Per visible column, what the table's catalogue says of it (its key,
+  // its default): asked anew on each call; empty notes where it says nothing.
+  std::vector<ColumnNotes> CatalogNotes();
 
   // What a grid binds to.
   std::shared_ptr<Recordset> DataSource();

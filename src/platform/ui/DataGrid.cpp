@@ -1,10 +1,8 @@
 #include "DataGrid.h"
 
-#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMenu>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QScrollBar>
@@ -14,6 +12,7 @@
 
 #include "CellEditorDelegate.h"
 #include "FindBar.h"
+#include "GridKeys.h"
 #include "LockWait.h"
 #include "LockWaitNotice.h"
 #include "RecordsetModel.h"
@@ -26,21 +25,6 @@ namespace ui {
 
 namespace {
 
-// Sets the current cell to NULL.
-const QKeySequence kSetNullShortcut(Qt::CTRL | Qt::Key_0);
-const QKeySequence kAddRowShortcut(Qt::CTRL | Qt::Key_Insert);
-const QKeySequence kDeleteRowsShortcut(Qt::Key_Delete);
-// The narrowest a column is made when it is fitted to its values.
-constexpr int kMinimumColumnWidth = 40;
-// Rows measured when the view cannot yet tell which are on screen.
-constexpr int kFitRows = 60;
-const QKeySequence kUndoShortcut(Qt::CTRL | Qt::Key_Z);
-const QKeySequence kRedoShortcut(Qt::CTRL | Qt::Key_Y);
-const QKeySequence kRedoAlternativeShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
-const QKeySequence kEditInWindowShortcut(Qt::SHIFT | Qt::Key_F2);
-const QKeySequence kFindShortcut(Qt::CTRL | Qt::Key_F);
-const QKeySequence kFindNextShortcut(Qt::Key_F3);
-const QKeySequence kRefreshShortcut(Qt::Key_F5);
 // Keys that move the current cell, and with Ctrl jump.
 constexpr int kMovingKeys[] = {Qt::Key_Up,   Qt::Key_Down,   Qt::Key_Left,     Qt::Key_Right,
                                Qt::Key_Home, Qt::Key_End,    Qt::Key_PageUp,   Qt::Key_PageDown};
@@ -70,22 +54,31 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
   horizontalHeader()->setSortIndicatorShown(true);
   horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DataGrid::sortByColumn);
+  horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(horizontalHeader(), &QHeaderView::customContextMenuRequested, this, &DataGrid::showHeadingMenu);
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &DataGrid::pageScrolled);
+  followUserWidths();
+  setUpFeedback();
 }
 
 DataGrid::~DataGrid() {
+  saveLayoutNow();
   // The view must let go of the model before the model goes.
   setModel(nullptr);
 }
 
 void DataGrid::setDataSource(ado::RecordsetPtr source) {
+  saveLayoutNow();
+  // Sections the views lay out anew are no one's choice of width.
+  const QScopedValueRollback fitting(fittingColumns_, true);
   setModel(nullptr);
   model_.reset();
   findBar_->clearText();
   findBar_->hide();
   horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   showPagePlace();
-  if (!source) return;
+  recallLayout({});
+  if (!source) return showRowPlace();
   model_ = std::make_unique<RecordsetModel>(std::move(source));
   if (pageRows_ > 0) model_->setPageRows(pageRows_);
   connect(model_.get(), &RecordsetModel::writeFailed, this, &DataGrid::writeFailed);
@@ -103,44 +96,10 @@ void DataGrid::setDataSource(ado::RecordsetPtr source) {
   // The scroll bar and the row numbers' width as the table's size needs,
   // from the first paint.
   model_->openWindow();
+  followFeedback();
+  recallLayout(model_->tableName());
   fitPending_ = true;
   fitColumnsWhenShown();
-}
-
-void DataGrid::fitColumnsWhenShown() {
-  // After the layout has given the grid its size.
-  if (!fitPending_ || !isVisible()) return;
-  QMetaObject::invokeMethod(this, [this] {
-    if (fitPending_ && isVisible()) fitColumnsToValues();
-  }, Qt::QueuedConnection);
-}
-
-void DataGrid::showEvent(QShowEvent* event) {
-  QTableView::showEvent(event);
-  fitColumnsWhenShown();
-}
-
-void DataGrid::fitColumnsToValues() {
-  fitPending_ = false;
-  if (!model_) return;
-  const int widest = std::max(kMinimumColumnWidth, viewport()->width() / 3);
-  for (int column = 0; column < model_->columnCount(); ++column) {
-    // The rows on screen only: the rest may not even be read. (The view's
-    // own measure takes every row while it cannot tell the last one on
-    // screen, and would read a large table whole.)
-    const int wanted = std::max(horizontalHeader()->sectionSizeHint(column), widthOnScreen(column));
-    setColumnWidth(column, std::clamp(wanted, kMinimumColumnWidth, widest));
-  }
-}
-
-int DataGrid::widthOnScreen(int column) const {
-  const int first = std::max(0, rowAt(0));
-  int last = rowAt(viewport()->height() - 1);
-  if (last < 0) last = std::min(model_->rowCount() - 1, first + kFitRows);
-  int width = 0;
-  for (int row = first; row <= last; ++row)
-    width = std::max(width, sizeHintForIndex(model_->index(row, column)).width());
-  return width + (showGrid() ? 1 : 0);
 }
 
 ado::RecordsetPtr DataGrid::dataSource() const {
@@ -193,6 +152,7 @@ QItemSelectionModel::SelectionFlags DataGrid::selectionCommand(const QModelIndex
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTableView::currentChanged(current, previous);
+  showRowPlace();
   // Leaving a new row stores it; refused, it stays new and current.
   if (!model_ || !previous.isValid() || !model_->isNewRow(previous.row()) || current.row() == previous.row()) return;
   const int stay = previous.row();
@@ -300,7 +260,7 @@ bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
 void DataGrid::keyPressEvent(QKeyEvent* event) {
   const QKeySequence pressed(event->keyCombination());
   // Before Copy, whose keys include Ctrl+Insert on this platform.
-  if (pressed == kAddRowShortcut) {
+  if (pressed == grid_keys::AddRow) {
     addRow();
     return;
   }
@@ -315,24 +275,32 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
   }
   // Also from the find bar, whose keys come here when it does not use them.
   const std::pair<QKeySequence, void (DataGrid::*)()> viewKeys[] = {
-      {kFindShortcut, &DataGrid::openFind},
-      {kFindNextShortcut, &DataGrid::findNext},
-      {kRefreshShortcut, &DataGrid::refresh}};
+      {grid_keys::Find, &DataGrid::openFind},
+      {grid_keys::FindNext, &DataGrid::findNext},
+      {grid_keys::Refresh, &DataGrid::refresh}};
   for (const auto& [keys, action] : viewKeys)
     if (pressed == keys && state() != EditingState) {
       (this->*action)();
       return;
     }
-  if (pressed == kEditInWindowShortcut) {
+  if (pressed == grid_keys::EditInWindow) {
     editInWindow();
     return;
   }
-  if (pressed == kSetNullShortcut) {
+  if (const int step = grid_keys::ZoomStep(*event)) {
+    zoomBy(step);
+    return;
+  }
+  if (pressed == grid_keys::Calendar && state() != EditingState) {
+    openCalendar();
+    return;
+  }
+  if (pressed == grid_keys::SetNull) {
     setCurrentCellToNull();
     return;
   }
   // Rows go only where they are selected whole.
-  if (pressed == kDeleteRowsShortcut && state() != EditingState) {
+  if (pressed == grid_keys::DeleteRows && state() != EditingState) {
     if (selectedWholeRows().isEmpty())
       emptySelectedCells();
     else
@@ -340,11 +308,11 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     return;
   }
   // While a cell is being edited, its editor undoes its own typing.
-  if (pressed == kUndoShortcut && state() != EditingState) {
+  if (pressed == grid_keys::Undo && state() != EditingState) {
     undo();
     return;
   }
-  if ((pressed == kRedoShortcut || pressed == kRedoAlternativeShortcut) && state() != EditingState) {
+  if ((pressed == grid_keys::Redo || pressed == grid_keys::RedoAlternative) && state() != EditingState) {
     redo();
     return;
   }
@@ -380,59 +348,6 @@ QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
     selectionModel()->setCurrentIndex(model_->index(rowAt(0), 0), QItemSelectionModel::NoUpdate);
   }
   return QTableView::moveCursor(action, modifiers);
-}
-
-void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
-  const QModelIndex index = indexAt(event->pos());
-  if (!model_ || !index.isValid()) return;
-  // A click inside the selection keeps it, so that its rows can be deleted.
-  if (selectionModel()->isSelected(index))
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-  else
-    setCurrentIndex(index);
-  QMenu menu(this);
-  const QString undoName = model_->newRowIndex() >= 0 ? QStringLiteral("new row") : model_->undoName();
-  QAction* undoLast = menu.addAction(undoName.isEmpty() ? QStringLiteral("Undo") : QStringLiteral("Undo ") + undoName);
-  undoLast->setShortcut(kUndoShortcut);
-  undoLast->setEnabled(!undoName.isEmpty());
-  const QString redoName = model_->redoName();
-  QAction* redoLast = menu.addAction(redoName.isEmpty() ? QStringLiteral("Redo") : QStringLiteral("Redo ") + redoName);
-  redoLast->setShortcut(kRedoShortcut);
-  redoLast->setEnabled(!redoName.isEmpty());
-  menu.addSeparator();
-  QAction* inWindow = menu.addAction(QStringLiteral("Edit in a window..."));
-  inWindow->setShortcut(kEditInWindowShortcut);
-  inWindow->setEnabled(model_->columnIsText(index.column()));
-  QAction* setNull = menu.addAction(QStringLiteral("Set to NULL"));
-  setNull->setShortcut(kSetNullShortcut);
-  QAction* copy = menu.addAction(QStringLiteral("Copy"));
-  copy->setShortcut(QKeySequence::Copy);
-  AddRowsOutEntries(menu, *this);
-  QAction* pasteHere = menu.addAction(QStringLiteral("Paste"));
-  pasteHere->setShortcut(QKeySequence::Paste);
-  menu.addSeparator();
-  QAction* add = menu.addAction(QStringLiteral("Add row"));
-  add->setShortcut(kAddRowShortcut);
-  QAction* remove = menu.addAction(QStringLiteral("Delete rows"));
-  remove->setShortcut(kDeleteRowsShortcut);
-  remove->setEnabled(!selectedWholeRows().isEmpty());
-  menu.addSeparator();
-  const bool filterable = !model_->isNewRow(index.row()) && !model_->columnIsBinary(index.column());
-  QAction* only = menu.addAction(QStringLiteral("Only rows with this value"));
-  only->setEnabled(filterable);
-  QAction* hide = menu.addAction(QStringLiteral("Hide rows with this value"));
-  hide->setEnabled(filterable);
-  QAction* chosen = menu.exec(event->globalPos());
-  if (chosen == only) filterByCurrentValue(true);
-  if (chosen == hide) filterByCurrentValue(false);
-  if (chosen == inWindow) editInWindow();
-  if (chosen == setNull) setCurrentCellToNull();
-  if (chosen == copy) copySelection();
-  if (chosen == pasteHere) paste();
-  if (chosen == add) addRow();
-  if (chosen == remove) deleteSelectedRows();
-  if (chosen == undoLast) undo();
-  if (chosen == redoLast) redo();
 }
 
 }  // namespace ui

@@ -4,8 +4,15 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "platform/ado/Recordset.h"
+#include "platform/store/GridStateFile.h"
+
+class QLabel;
+class QMenu;
+class QTimer;
 
 namespace ui {
 
@@ -34,6 +41,11 @@ class DataGrid final : public QTableView {
   // Binds the grid to a recordset's data source; nullptr clears the binding
   // and releases the recordset.
   void setDataSource(ado::RecordsetPtr source);
+  // The data source the tables bound from now on come from: the widths the
+  // user gives columns and the zoom are remembered per data source and
+  // table, in the application's state file (see store::GridStateFile).
+  // Until this is called nothing is remembered.
+  void setRememberedAs(const std::string& applicationName, const QString& dataSourceName);
   ado::RecordsetPtr dataSource() const;
   RecordsetModel* recordsetModel() const { return model_.get(); }
   // The places of a page, for tables bound from now on (see
@@ -85,6 +97,22 @@ class DataGrid final : public QTableView {
   // Reads the table again under the same find, filter and sort (F5).
   void refresh();
   FindBar* findBar() const { return findBar_; }
+  // Edits the current date cell with its calendar open (F4).
+  void openCalendar();
+  // Makes the font `steps` points larger (smaller where negative), within
+  // limits; remembered per table (Ctrl+plus, Ctrl+minus).
+  void zoomBy(int steps);
+  int zoom() const { return layout_.zoom; }
+  // The menu of every command of the grid, each with its key (or what does
+  // it, after a tab), for the cell; an entry is disabled where it does not
+  // apply. A heading's menu is that of its column's cell in the current
+  // row.
+  std::unique_ptr<QMenu> actionMenu(const QModelIndex& cell);
+  // The line inside the grid's frame, beside the horizontal scroll bar, that
+  // says which row is current of how many, and that a change was saved.
+  QLabel* rowPlace() const { return rowPlace_; }
+  // Rows of the page marked just saved (-1, -1: none).
+  std::pair<int, int> savedRows() const { return savedRows_; }
 
   // Asks the user a yes/no question; tests answer it themselves.
   using Confirmation = std::function<bool(const QString& question)>;
@@ -106,6 +134,7 @@ class DataGrid final : public QTableView {
                                                        const QEvent* event = nullptr) const override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void resizeEvent(QResizeEvent* event) override;
   // The model's count waits for the first rows to be painted.
@@ -116,13 +145,37 @@ class DataGrid final : public QTableView {
  private:
   std::unique_ptr<RecordsetModel> model_;
   QList<int> selectedWholeRows() const;
-  // Gives each column the width its heading and the values on screen need,
-  // between a minimum and a third of the grid, once the grid is on screen;
-  // rows read later leave the widths as they are.
+  // Gives each column the user has not sized the width its heading and the
+  // values on screen need, once the grid is on screen and again when it
+  // grows: numbers, dates and keys whole (at least their type's width),
+  // other text up to a cap. Columns the user sized keep their width.
   void fitColumnsWhenShown();
   void fitColumnsToValues();
+  // Rows read later (the end of the table, a sort) that show wider than
+  // their column widen it, after the event loop's turn: numbers, dates and
+  // keys to the whole value, other text up to the cap.
+  void widenColumnsLater();
+  void widenColumns();
+  bool keptWhole(int column) const;
+  // Asks the catalogue for the keys once the model is not reading, then
+  // widens them.
+  void learnKeysLater();
   // The widest value of the column among the rows on screen.
   int widthOnScreen(int column) const;
+  // The remembered layout: widths the user gave and the zoom.
+  void followUserWidths();
+  void recallLayout(const QString& table);
+  void saveLayoutNow();
+  void applyZoom();
+  // The row's place and count, the saved mark, the find's count.
+  void setUpFeedback();
+  void followFeedback();
+  void showRowPlace();
+  void markSaved(int first, int last);
+  void showFindCount();
+  // Selects the block [top, bottom] x [left, right].
+  void selectBlock(int top, int left, int bottom, int right);
+  void showHeadingMenu(const QPoint& at);
   // Row numbers wide enough for `rows` rows.
   void widenRowNumbers(std::size_t rows);
   // Places came (moved > 0) or went before row `first`: the rows on screen
@@ -171,6 +224,18 @@ class DataGrid final : public QTableView {
   bool pageCheckQueued_ = false;
   TableScrollBar* tableBar_ = nullptr;
   bool fitPending_ = false;
+  bool fittingColumns_ = false;
+  bool widenQueued_ = false;
+  int fittedWidth_ = 0;  // the viewport's width at the last fit
+  std::optional<store::GridStateFile> stateFile_;
+  QString dataSourceName_;
+  QString table_;  // whose layout is remembered (empty: none)
+  store::GridLayout layout_;
+  std::optional<QFont> pageFont_;  // the font before any zoom
+  QTimer* saveLayout_ = nullptr;
+  QLabel* rowPlace_ = nullptr;
+  QTimer* savedMarkEnds_ = nullptr;
+  std::pair<int, int> savedRows_{-1, -1};
   Confirmation confirm_;
   FindBar* findBar_;
   LockWaitNotice* lockWaitNotice_;

@@ -22,7 +22,12 @@ void DataGrid::paste() {
                    .arg(missing)
                    .arg(model_->tableName())))
     return;
-  model_->pasteBlock(start.row(), start.column(), lines);
+  if (!model_->pasteBlock(start.row(), start.column(), lines)) return;
+  // What was pasted is what is selected after.
+  qsizetype width = 0;
+  for (const auto& line : lines) width = std::max(width, line.size());
+  selectBlock(start.row(), start.column(), start.row() + static_cast<int>(lines.size()) - 1,
+              start.column() + static_cast<int>(width) - 1);
 }
 
 void DataGrid::copySelection() {

@@ -8,6 +8,13 @@
 
 namespace ui {
 
+namespace {
+
+// A grid grown by fewer pixels keeps its widths.
+constexpr int kGrowthToRefit = 8;
+
+}  // namespace
+
 void DataGrid::showView(const ado::RowView& view, bool keepRow) {
   if (!model_) return;
   const QModelIndex current = currentIndex();
@@ -30,6 +37,7 @@ void DataGrid::showView(const ado::RowView& view, bool keepRow) {
 }
 
 void DataGrid::showViewState() {
+  showFindCount();
   const ado::RowView& view = model_->view();
   if (view.sortColumn >= 0)
     horizontalHeader()->setSortIndicator(view.sortColumn, view.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
@@ -59,6 +67,11 @@ void DataGrid::resizeEvent(QResizeEvent* event) {
   QTableView::resizeEvent(event);
   if (findBar_->isVisible()) placeFindBar();
   if (model_ && model_->paged()) showPagePlace();
+  // A grid grown (maximized) has room for more of its values.
+  if (model_ && fittedWidth_ > 0 && !fitPending_ && viewport()->width() > fittedWidth_ + kGrowthToRefit) {
+    fitPending_ = true;
+    fitColumnsWhenShown();
+  }
 }
 
 void DataGrid::openFind() {

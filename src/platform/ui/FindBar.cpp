@@ -19,7 +19,7 @@ constexpr int kTypingPauseMs = 250;
 }  // namespace
 
 FindBar::FindBar(QWidget* parent)
-    : QFrame(parent), text_(new QLineEdit(this)), column_(new QComboBox(this)), filters_(new QHBoxLayout),
+    : QFrame(parent), text_(new QLineEdit(this)), column_(new QComboBox(this)), count_(new QLabel(this)), filters_(new QHBoxLayout),
       typing_(new QTimer(this)) {
   setFrameShape(QFrame::StyledPanel);
   setAutoFillBackground(true);
@@ -29,6 +29,7 @@ FindBar::FindBar(QWidget* parent)
   text_->setPlaceholderText(QStringLiteral("text in any cell (Enter, F3: next)"));
   text_->setClearButtonEnabled(true);
   layout->addWidget(text_, 1);
+  layout->addWidget(count_);
   layout->addWidget(new QLabel(QStringLiteral("in"), this));
   layout->addWidget(column_);
   layout->addLayout(filters_);
@@ -72,6 +73,10 @@ void FindBar::setFilters(const QStringList& labels) {
 }
 
 QString FindBar::text() const { return text_->text(); }
+
+void FindBar::setMatchCount(const QString& count) { count_->setText(count); }
+
+QString FindBar::matchCount() const { return count_->text(); }
 
 int FindBar::column() const { return column_->currentIndex() - 1; }
 

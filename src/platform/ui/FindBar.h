@@ -5,6 +5,7 @@
 
 class QComboBox;
 class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QTimer;
 
@@ -25,6 +26,9 @@ class FindBar final : public QFrame {
   // The column chosen, -1 for all columns.
   int column() const;
   void clearText();
+  // How many rows hold the text, beside it.
+  void setMatchCount(const QString& count);
+  QString matchCount() const;
   void focusText();
 
  signals:
@@ -40,6 +44,7 @@ class FindBar final : public QFrame {
  private:
   QLineEdit* text_;
   QComboBox* column_;
+  QLabel* count_;
   QHBoxLayout* filters_;
   QTimer* typing_;
 };

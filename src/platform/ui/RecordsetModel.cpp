@@ -120,6 +120,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     case Qt::BackgroundRole:
       // A row changed so that the find or a filter would no longer show it.
       if (recordset_->rowUnmatched(row)) return QBrush(QColor(255, 243, 205));
+      // What the find found.
+      if (cellHoldsFindText(index.row(), index.column())) return QBrush(QColor(255, 224, 102));
       return {};
     case Qt::FontRole:
       if (cell.isNull || recordset_->rowDeleted(row)) {
@@ -160,12 +162,11 @@ QString RecordsetModel::booleanSample(const QModelIndex& index) const {
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  // A column's heading tells why its cells cannot be changed, if so.
+  // A column's heading tells what it holds, and why its cells cannot be
+  // changed, if so.
   if (role == Qt::ToolTipRole && orientation == Qt::Horizontal && recordset_ && section >= 0 &&
-      section < recordset_->fieldCount()) {
-    const QString reason = readOnlyReason(section);
-    return reason.isEmpty() ? sortNote() : reason + QStringLiteral("\n") + sortNote();
-  }
+      section < recordset_->fieldCount())
+    return columnToolTip(section);
   if (role == Qt::ToolTipRole && orientation == Qt::Vertical && recordset_ && section >= 0 && !isNewRow(section) &&
       recordset_->rowUnmatched(cacheRow(section)))
     return QStringLiteral("Changed so that the find or a filter no longer shows it; it goes when the rows are read "
@@ -279,6 +280,7 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     recordset_->UpdateCell(row, column, newValue);
     markUnmatched(index.row(), 1);
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
+    emit rowsSaved(index.row(), index.row());
     showRowsBeyond();
     return true;
   } catch (const std::exception& failure) {

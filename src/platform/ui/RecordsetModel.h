@@ -85,6 +85,11 @@ class RecordsetModel final : public QAbstractTableModel {
   void viewPainted();
   // Whether the count has arrived or all rows are read.
   bool rowCountKnown() const;
+  // Whether the row's cells are held (a new row's too): asking for those
+  // of a row not held reads its block, after the event loop's turn.
+  bool rowIsHeld(int row) const {
+    return isNewRow(row) || (recordset_ && row >= 0 && cacheRow(row) < shownRows_ && recordset_->rowHeld(cacheRow(row)));
+  }
   // Reads the rows [row, row + count) where not held yet, at once.
   void readRows(int row, int count);
   // Reads the blocks of the rows [first, last] not held yet, at once, as
@@ -204,6 +209,16 @@ class RecordsetModel final : public QAbstractTableModel {
   bool columnHoldsDate(int column) const;
   bool columnIsNullable(int column) const;
   bool columnIsBinary(int column) const { return recordset_ && recordset_->knownColumn(column).isBinary(); }
+  // What the table's catalogue says of the column (its key, its default),
+  // asked once.
+  const ado::ColumnNotes& columnNotes(int column) const;
+  bool columnNotesKnown() const { return notes_.has_value(); }
+  // A heading's tool tip: why the column cannot be changed, if so; its
+  // type, key, NOT NULL and default; how a click sorts it.
+  QString columnToolTip(int column) const;
+  // Whether the cell holds the find's text, in a column the find looks in
+  // (in what is held of a long value).
+  bool cellHoldsFindText(int row, int column) const;
 
  signals:
   // A write the database refused or that found no row to change; the grid
@@ -213,6 +228,9 @@ class RecordsetModel final : public QAbstractTableModel {
   void fetchFailed(const QString& message);
   // Something the user should know that is no failure.
   void notice(const QString& message);
+  // The rows [first, last] of the page were just written, and show what the
+  // database stored.
+  void rowsSaved(int first, int last);
   // The rows were counted: the last row is known.
   void rowsCounted();
   // The catalogue's guess of the number of rows, before the views are told
@@ -311,6 +329,7 @@ class RecordsetModel final : public QAbstractTableModel {
   std::set<std::size_t> failedBlocks_;
   bool readCutShort_ = false;
   LockWait* lockWait_;
+  mutable std::optional<std::vector<ado::ColumnNotes>> notes_;
 };
 
 }  // namespace ui

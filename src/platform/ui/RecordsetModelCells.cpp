@@ -101,8 +101,13 @@ bool RecordsetModel::writeCells(const std::vector<std::pair<std::size_t, ado::Ce
     const auto [first, last] = std::minmax_element(changed.begin(), changed.end(),
                                                    [](const auto& a, const auto& b) { return a.first < b.first; });
     cachedRowsChanged(first->first, last->first);
+    if (inPage(first->first) && inPage(last->first)) emit rowsSaved(modelRow(first->first), modelRow(last->first));
   }
-  if (!added.empty()) insertPlaces(shownRows_, added.size(), {}, false);
+  if (!added.empty()) {
+    const std::size_t at = shownRows_;
+    insertPlaces(shownRows_, added.size(), {}, false);
+    if (inPage(at)) emit rowsSaved(modelRow(at), modelRow(at) + static_cast<int>(added.size()) - 1);
+  }
   showRowsBeyond();
   return true;
 }

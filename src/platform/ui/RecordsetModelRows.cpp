@@ -74,6 +74,7 @@ bool RecordsetModel::storeNewRow() {
   ++pagePlaces_;
   emit dataChanged(index(row, 0), index(row, columnCount() - 1));
   emit headerDataChanged(Qt::Vertical, row, rowCount() - 1);
+  emit rowsSaved(row, row);
   if (!unidentified.empty()) emit notice(QString::fromStdString(unidentified));
   showRowsBeyond();
   return true;

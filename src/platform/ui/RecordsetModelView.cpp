@@ -104,6 +104,18 @@ bool RecordsetModel::rowHoldsFindText(int row) const {
   });
 }
 
+bool RecordsetModel::cellHoldsFindText(int row, int column) const {
+  const ado::RowView& shown = view();
+  if (!recordset_ || shown.findText.empty() || isNewRow(row) || std::ranges::find(shown.findColumns, column) == shown.findColumns.end())
+    return false;
+  const std::size_t cached = cacheRow(row);
+  if (cached >= shownRows_ || !recordset_->rowHeld(cached)) return false;
+  // Painting asks this of every cell: what is held serves, never a whole
+  // value read again.
+  const ado::CellView cell = recordset_->cell(cached, column);
+  return !cell.isNull && QString::fromUtf8(cell.text.data(), static_cast<qsizetype>(cell.text.size())).contains(QString::fromStdString(shown.findText), Qt::CaseInsensitive);
+}
+
 bool RecordsetModel::rowMatchesView(int row) const {
   const ado::RowView& shown = view();
   if (!recordset_ || isNewRow(row) || !recordset_->rowHeld(cacheRow(row))) return true;

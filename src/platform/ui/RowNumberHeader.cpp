@@ -1,6 +1,7 @@
 #include "RowNumberHeader.h"
 
 #include <QFontMetrics>
+#include <QPainter>
 #include <algorithm>
 
 namespace ui {
@@ -31,6 +32,27 @@ QSize RowNumberHeader::sizeHint() const {
                                      metrics.horizontalAdvance(QString::number(lastNumber)));
   }
   return hint;
+}
+
+void RowNumberHeader::setSavedSections(int first, int last) {
+  savedFirst_ = first;
+  savedLast_ = last;
+  viewport()->update();
+}
+
+void RowNumberHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+  // The style's header leaves the painter clipped to nothing where it was
+  // not clipped before: what follows needs the painter as it was.
+  painter->save();
+  QHeaderView::paintSection(painter, rect, logicalIndex);
+  painter->restore();
+  if (logicalIndex < savedFirst_ || logicalIndex > savedLast_) return;
+  // A green wash, and a check mark at the edge away from the number.
+  painter->save();
+  painter->fillRect(rect, QColor(0, 170, 60, 90));
+  painter->setPen(QColor(0, 110, 40));
+  painter->drawText(rect.adjusted(0, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("\u2713"));
+  painter->restore();
 }
 
 }  // namespace ui

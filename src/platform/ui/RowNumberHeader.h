@@ -22,8 +22,15 @@ class RowNumberHeader final : public QHeaderView {
   // The number before the first section's (a page's first row's).
   void setNumberBase(std::size_t base) { numberBase_ = base; }
   QSize sizeHint() const override;
+  // Sections [first, last] are marked as just saved, in green (-1: none).
+  void setSavedSections(int first, int last);
+
+ protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
 
  private:
+  int savedFirst_ = -1;
+  int savedLast_ = -1;
   std::size_t widestNumber_ = 0;
   std::size_t numberBase_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "RowsOutEntries.h"
 
 #include <QKeySequence>
+#include <QItemSelectionModel>
 #include <QMenu>
 
 #include "CopyWithHeadings.h"
@@ -18,6 +19,7 @@ const QKeySequence kExportShortcut(Qt::CTRL | Qt::Key_E);
 void AddRowsOutEntries(QMenu& menu, DataGrid& grid) {
   QAction* copy = menu.addAction(QStringLiteral("Copy with headings"), &grid, [&grid] { CopyWithHeadings(grid); });
   copy->setShortcut(kCopyWithHeadingsShortcut);
+  copy->setEnabled(grid.selectionModel() && grid.selectionModel()->hasSelection());
   QAction* exportRows = menu.addAction(QStringLiteral("Export..."), &grid, [&grid] { AskAndExportRows(grid); });
   exportRows->setShortcut(kExportShortcut);
 }
