@@ -13,10 +13,11 @@
 
 namespace ui {
 
-// The wait of the writes of one table: each statement of a write runs on a
-// thread of its own while the window's event loop keeps turning (repaints,
-// moves, resizes), the user's input held off but for Esc, which cancels the
-// write. Nothing else of the table starts meanwhile.
+// The wait of the writes of one table: a write runs on a thread of its own
+// (all its statements, one after another) while the window's event loop
+// keeps turning (repaints, moves, resizes), the user's input held off but
+// for Esc, which cancels the statement running. Nothing else of the table
+// starts meanwhile.
 class LockWait final : public QObject, public ado::StatementWait {
   Q_OBJECT
  public:
