@@ -116,20 +116,19 @@ bool TableWriter::Transactional() const {
 // retry can succeed.
 OdbcConnection& TableWriter::Writer() { return writer_.Get(); }
 
-ChangeExecutor TableWriter::Executor(OdbcConnection& writer) const {
+std::unique_ptr<ChangeExecutor> TableWriter::Executor(OdbcConnection& writer, bool keepStatements) const {
   const Dialect& dialect = planner_.dialect();
-  return ChangeExecutor(writer, BinaryColumns(columns_, read_),
-                        writer.facts().transactions ? dialect.WriteSettings(BusyWaitSeconds) : std::string(),
-                        dialect.WarningsQuery(), Transactional());
+  return std::make_unique<ChangeExecutor>(
+      writer, BinaryColumns(columns_, read_),
+      writer.facts().transactions ? dialect.WriteSettings(BusyWaitSeconds) : std::string(), dialect.WarningsQuery(),
+      Transactional(), keepStatements);
 }
 
 ChangeExecutor& TableWriter::WriteExecutor(OdbcConnection& writer) {
-  if (!writeExecutor_ || writeExecutorOn_ != &writer || !planner_.dialect().StatementsOutliveWrites()) {
+  const bool keep = planner_.dialect().StatementsOutliveWrites();
+  if (!writeExecutor_ || writeExecutorOn_ != &writer || !keep) {
     writeExecutor_.reset();
-    writeExecutor_ = std::make_unique<ChangeExecutor>(
-        writer, BinaryColumns(columns_, read_),
-        writer.facts().transactions ? planner_.dialect().WriteSettings(BusyWaitSeconds) : std::string(),
-        planner_.dialect().WarningsQuery(), Transactional(), planner_.dialect().StatementsOutliveWrites());
+    writeExecutor_ = Executor(writer, keep);
     writeExecutorOn_ = &writer;
   }
   return *writeExecutor_;
@@ -149,11 +148,11 @@ std::string TableWriter::OthersCommitMark() {
 StoredRow TableWriter::ReadWhole(const StoredRow& held, const std::map<int, std::uint64_t>& wholeSizes,
                                  const WriteFailure& failure) {
   OdbcConnection& writer = Writer();
-  ChangeExecutor executor = Executor(writer);
+  const std::unique_ptr<ChangeExecutor> executor = Executor(writer);
   PlannedStatement planned = planner_.ReadRow(held);
-  const std::vector<StoredRow> rows = executor.Read(planned);
+  const std::vector<StoredRow> rows = executor->Read(planned);
   if (rows.size() == 1 && AsHeld(rows.front(), held, wholeSizes, held.size())) return rows.front();
-  const ChangeVerifier::Found found = FindAgain(writer, executor, held);
+  const ChangeVerifier::Found found = FindAgain(writer, *executor, held);
   // Written again with the very values read: a new version.
   if (planner_.dialect().RowsCarryVersions(read_) && found.fate == ChangeVerifier::Fate::Present && found.row &&
       AsHeld(*found.row, held, wholeSizes, columns_.size()))
@@ -349,8 +348,8 @@ bool TableWriter::SettledStored(Attempt& attempt, const Error& error, const std:
   if (!session.empty()) {
     try {
       OdbcConnection& again = Writer();
-      ChangeExecutor checker = Executor(again);
-      settlement = verifier_.SettleLostWrite(again, checker, session, lost);
+      const std::unique_ptr<ChangeExecutor> checker = Executor(again);
+      settlement = verifier_.SettleLostWrite(again, *checker, session, lost);
     } catch (const Error&) {
       settlement = {};
     }

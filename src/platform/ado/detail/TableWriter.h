@@ -108,7 +108,7 @@ class TableWriter {
   // A write can be undone before it is committed: the data source and the
   // table keep transactions.
   bool Transactional() const;
-  ChangeExecutor Executor(OdbcConnection& writer) const;
+  std::unique_ptr<ChangeExecutor> Executor(OdbcConnection& writer, bool keepStatements = false) const;
   // The executor of the writes on `writer`: kept from one write to the
   // next where the statements it prepared outlive a write.
   ChangeExecutor& WriteExecutor(OdbcConnection& writer);
